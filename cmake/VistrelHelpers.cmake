@@ -1,0 +1,29 @@
+# Common flags for every target so that warnings and sanitizers are the same everywhere.
+function(vistrel_target_defaults target)
+  target_compile_features(${target} PUBLIC cxx_std_20)
+  if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+    target_compile_options(${target} PRIVATE -Wall -Wextra)
+  endif()
+endfunction()
+
+# vistrel_add_library(name SOURCES ... LINKS ...)
+function(vistrel_add_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_LINKS})
+  vistrel_target_defaults(${name})
+endfunction()
+
+# vistrel_add_test(name SOURCES ... LINKS ... [GUI])
+# GUI tests get the offscreen platform; tests are discovered when ctest runs, not at build time,
+# so that building never needs a display.
+function(vistrel_add_test name)
+  cmake_parse_arguments(ARG "GUI" "" "SOURCES;LINKS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gtest_main)
+  vistrel_target_defaults(${name})
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES ENVIRONMENT "VISTREL_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()

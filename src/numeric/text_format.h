@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "numeric/exception.h"
+
+namespace vistrel {
+
+// Conversion failure of a whole-number or real text.
+class EConvertError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// General format with 15 significant digits: fixed notation for magnitudes from 0.0001 up to
+// below 1E15 (and for zero, written "0"), otherwise "E" notation with no plus sign and no
+// leading zeros in the exponent (5E-5, 1.5E20). No trailing zeros; decimal_separator replaces
+// the full stop (the user's locale for display, always '.' in files).
+std::string FormatGeneral(long double value, char decimal_separator = '.');
+
+// Whole number: optional leading blanks, optional sign, decimal digits or hexadecimal digits
+// after "$" or "0x"; nothing may follow; must fit in 32 bits. Throws EConvertError
+// "'%s' n'est pas une valeur entière correcte".
+std::int32_t StrToInt(std::string_view text);
+bool TryStrToInt(std::string_view text, std::int32_t& value);
+
+// Real number: optional blanks around, optional sign, digits with at most one decimal
+// separator, optional exponent. Throws EConvertError
+// "'%s' n'est pas une valeur en virgule flottante correcte".
+long double StrToFloat(std::string_view text, char decimal_separator = '.');
+bool TryStrToFloat(std::string_view text, long double& value, char decimal_separator = '.');
+
+}  // namespace vistrel
