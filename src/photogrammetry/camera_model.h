@@ -1,0 +1,60 @@
+#pragma once
+
+#include <array>
+
+#include "numeric/matrix.h"
+
+namespace vistrel {
+
+// Internal parameters shared by both photographs, in pixels: focal length (only |f| is used),
+// principal point, radial distortion of r^2, r^4, r^6 and tangential distortion.
+struct InternalParameters {
+  double f = 0, u0 = 0, v0 = 0, a1 = 0, a2 = 0, a3 = 0, p1 = 0, p2 = 0;
+};
+
+// External parameters of one photograph: Euler angles in degrees and the projection centre in
+// space units.
+struct ExternalParameters {
+  double Alpha = 0, Beta = 0, Gamma = 0, Tx = 0, Ty = 0, Tz = 0;
+};
+
+// The calibrated stereo pair; all zero until the first calibration.
+struct TCameraParameters {
+  InternalParameters internal;
+  ExternalParameters left, right;
+};
+
+// Rotation from the space system into the camera system, R = Rz(gamma) Ry(beta) Rx(alpha),
+// angles in degrees, entries rounded to double as the camera model holds them. Row-major.
+using Rotation = std::array<double, 9>;
+Rotation RotationMatrix(double alpha_deg, double beta_deg, double gamma_deg);
+
+// Lens distortion terms of an observed (distorted) pixel, each rounded to double.
+struct Distortion {
+  double dx_rad, dy_rad, dx_tan, dy_tan;
+};
+Distortion DistortionAt(long double x, long double y, double u0, double v0, double a1, double a2,
+                        double a3, double p1, double p2);
+
+// Image residual (ex, ey) of space point (X, Y, Z) observed at pixel (x, y) on a photograph with
+// rotation R and projection centre T:
+//   ex = x - |f| Xc / Zc - dx_rad - dx_tan - u0, likewise ey with Yc and the y terms.
+// Faults (Zc = 0) are left in the floating-point flags for the caller to check.
+struct Residual {
+  long double ex, ey;
+};
+Residual ImageResidual(long double x, long double y, long double X, long double Y, long double Z,
+                       const Rotation& R, long double Tx, long double Ty, long double Tz,
+                       long double abs_f, double u0, double v0, double a1, double a2, double a3,
+                       double p1, double p2);
+
+// Forward projection of a space point to the observed (distorted) pixel of a photograph: the
+// pixel whose residual vanishes, found by fixed-point iteration on the distortion. Used to make
+// synthetic data. Throws EMathError when the point lies on the camera's principal plane.
+struct ImagePoint {
+  long double x, y;
+};
+ImagePoint ProjectToImage(const InternalParameters& in, const ExternalParameters& ex,
+                          long double X, long double Y, long double Z);
+
+}  // namespace vistrel
