@@ -1,5 +1,7 @@
 #include "numeric/float_vector.h"
 
+#include <algorithm>
+
 namespace vistrel {
 
 void TFloatVector::SetDimension(std::int32_t n) {

@@ -33,8 +33,8 @@ Rotation RotationMatrix(double alpha_deg, double beta_deg, double gamma_deg);
 struct Distortion {
   double dx_rad, dy_rad, dx_tan, dy_tan;
 };
-Distortion DistortionAt(long double x, long double y, double u0, double v0, double a1, double a2,
-                        double a3, double p1, double p2);
+Distortion DistortionAt(long double x, long double y, double u0, double v0, long double a1,
+                        long double a2, long double a3, long double p1, long double p2);
 
 // Image residual (ex, ey) of space point (X, Y, Z) observed at pixel (x, y) on a photograph with
 // rotation R and projection centre T:
@@ -45,8 +45,12 @@ struct Residual {
 };
 Residual ImageResidual(long double x, long double y, long double X, long double Y, long double Z,
                        const Rotation& R, long double Tx, long double Ty, long double Tz,
-                       long double abs_f, double u0, double v0, double a1, double a2, double a3,
-                       double p1, double p2);
+                       long double abs_f, double u0, double v0, long double a1, long double a2,
+                       long double a3, long double p1, long double p2);
+
+// Degrees to radians as the camera model converts them: angle / 180 * pi in extended precision.
+long double DegToRad(long double degrees);
+inline constexpr long double kPi = 3.14159265358979323846264338327950288L;
 
 // Forward projection of a space point to the observed (distorted) pixel of a photograph: the
 // pixel whose residual vanishes, found by fixed-point iteration on the distortion. Used to make

@@ -1,0 +1,33 @@
+#pragma once
+
+// Steps of the calibration, exposed for tests.
+
+#include <array>
+
+#include "photogrammetry/camera_model.h"
+#include "photogrammetry/point_table.h"
+
+namespace vistrel {
+
+// Start values of one photograph, decomposed from its eleven DLT coefficients.
+struct DltStart {
+  double F = 0;                           // focal estimate
+  double Cx = 0, Cy = 0, Cz = 0;          // projection centre
+  double Alpha = 0, Beta = 0, Gamma = 0;  // kept Euler triple, degrees
+  double alpha0 = 0, beta0 = 0, gamma0 = 0;
+  double best_error = 0;  // error of the kept triple (1E10 when none was below it)
+};
+
+// Fits the DLT model of one photograph from the all-zero start; returns L1..L11 as doubles.
+std::array<double, 11> FitDlt(const PointTable& table, const std::array<std::int32_t, 9>& x,
+                              const std::array<std::int32_t, 9>& y, int W, int H);
+
+// Projection centre, focal estimate, first angles and the 125-candidate search. Throws
+// EFloatMatrix for a singular coefficient matrix and EMathError for a fault in the square roots,
+// arcsines or the arctangent.
+DltStart DecomposeDlt(const std::array<double, 11>& L);
+
+// The five candidates of an angle t, numbered 1 to 5: -t, 180 - t, 180 + t, t - 180, t.
+double AngleCandidate(double t, int n);
+
+}  // namespace vistrel

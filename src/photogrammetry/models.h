@@ -1,0 +1,97 @@
+#pragma once
+
+#include <array>
+
+#include "numeric/fit.h"
+#include "photogrammetry/camera_model.h"
+#include "photogrammetry/point_table.h"
+
+namespace vistrel {
+
+// Each model's Objective() clears the floating-point flags, evaluates and throws on a fault, for
+// direct callers. Bound() hands the minimiser the raw evaluation; the minimiser checks the flags
+// after every call itself, so that faults of its own trial arithmetic are caught too.
+
+// DLT model of one photograph: 11 coefficients, algebraic residuals of the nine control points
+// with image coordinates centred on (W / 2, H / 2), W and H the left pane's display size.
+class TDemoModel3 {
+ public:
+  // image_x, image_y: the photograph's nine pixels (control points 1 to 9).
+  TDemoModel3(const PointTable& table, const std::array<std::int32_t, 9>& image_x,
+              const std::array<std::int32_t, 9>& image_y, int W, int H);
+
+  std::array<long double, 11> L{};  // L1 ... L11 at L[0] ... L[10]
+
+  long double Objective();
+  long double Evaluate() const;
+  TFitFunction Bound() { return [this] { return Evaluate(); }; }
+
+ private:
+  std::array<long double, 9> X_{}, Y_{}, Z_{}, x_{}, y_{};
+  int W_, H_;
+};
+
+// Physical model of both photographs: 8 shared internal and 6 external parameters per photograph;
+// the sum of the 36 squared image residuals of the nine control points.
+class TDemoModel1 {
+ public:
+  explicit TDemoModel1(const PointTable& table);
+
+  long double f = 0, u0 = 0, v0 = 0, a1 = 0, a2 = 0, a3 = 0, p1 = 0, p2 = 0;
+  long double left_Tx = 0, left_Ty = 0, left_Tz = 0, left_Alpha = 0, left_Beta = 0,
+              left_Gamma = 0;
+  long double right_Tx = 0, right_Ty = 0, right_Tz = 0, right_Alpha = 0, right_Beta = 0,
+              right_Gamma = 0;
+
+  long double Objective();
+  // Reuses the terms of a photograph whose parameters did not change since the last
+  // evaluation; the sum is bit-identical to EvaluatePlain().
+  long double Evaluate();
+  long double EvaluatePlain() const;
+  TFitFunction Bound() { return [this] { return Evaluate(); }; }
+
+ private:
+  // Everything one photograph's 18 squared residuals depend on.
+  struct CameraKey {
+    long double f, u0, v0, a1, a2, a3, p1, p2, Tx, Ty, Tz, Alpha, Beta, Gamma;
+    bool operator==(const CameraKey&) const = default;
+  };
+  struct CameraCache {
+    bool valid = false;
+    CameraKey key{};
+    bool rotation_valid = false;
+    double alpha = 0, beta = 0, gamma = 0;
+    Rotation R{};
+    std::array<long double, 18> terms{};  // ex^2, ey^2 of points 1..9 in order
+  };
+
+  CameraKey KeyOf(bool right) const;
+  void ComputeTerms(const CameraKey& key, const std::array<std::int32_t, 9>& x,
+                    const std::array<std::int32_t, 9>& y, const Rotation& R,
+                    std::array<long double, 18>& terms) const;
+  const std::array<long double, 18>& Terms(bool right);
+
+  std::array<long double, 9> X_{}, Y_{}, Z_{};
+  std::array<std::int32_t, 9> xg_{}, yg_{}, xd_{}, yd_{};
+  CameraCache cache_[2];
+};
+
+// Object-point model: X, Y, Z of the observation point; the four image residuals of its left
+// and right observations under the calibrated cameras.
+class TDemoModel2 {
+ public:
+  TDemoModel2(const PointTable& table, const TCameraParameters& camera);
+
+  long double X = 0, Y = 0, Z = 0;
+
+  long double Objective();
+  long double Evaluate() const;
+  TFitFunction Bound() { return [this] { return Evaluate(); }; }
+
+ private:
+  long double xg_, yg_, xd_, yd_;
+  TCameraParameters camera_;
+  Rotation left_R_, right_R_;
+};
+
+}  // namespace vistrel
