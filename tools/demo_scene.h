@@ -42,7 +42,7 @@ inline constexpr std::array<Target, 4> kExtraTargets = {{
 }};
 
 inline constexpr vistrel::InternalParameters kLens = {
-    /*f=*/2200.0, /*u0=*/806.0, /*v0=*/596.0, /*a1=*/2.0e-9, /*a2=*/0.0, /*a3=*/0.0,
+    /*f=*/2200.0, /*u0=*/806.0, /*v0=*/596.0, /*a1=*/1.0e-8, /*a2=*/0.0, /*a3=*/0.0,
     /*p1=*/0.0, /*p2=*/0.0};
 
 inline constexpr vistrel::ExternalParameters kLeftCamera = {
