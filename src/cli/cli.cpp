@@ -1,0 +1,244 @@
+#include "cli/cli.h"
+
+#include <cerrno>
+#include <fstream>
+#include <istream>
+#include <optional>
+#include <ostream>
+#include <sstream>
+
+#include "numeric/exception.h"
+#include "numeric/text_format.h"
+#include "photogrammetry/calibration.h"
+#include "photogrammetry/measurement.h"
+#include "photogrammetry/report.h"
+#include "project/file_error.h"
+#include "project/geom_file.h"
+#include "project/reference_file.h"
+
+namespace vistrel {
+
+namespace {
+
+constexpr const char* kHelp =
+    R"(vistrel-cli: stereo photogrammetry from the command line
+
+Usage:
+  vistrel-cli report    [--reference FILE]
+  vistrel-cli calibrate [--reference FILE] --size WxH [--distortion]
+  vistrel-cli measure   [--reference FILE] --size WxH [--distortion]
+                        [--append-geom FILE] OBSERVATIONS
+
+Commands:
+  report     Reads the control points and prints the results report with the current
+             (all-zero) camera parameters.
+  calibrate  Reads the control points, calibrates the stereo pair and prints the report,
+             one line per report line.
+  measure    Calibrates once, then measures every line "xg yg xd yd" of OBSERVATIONS
+             ("-" for standard input) and prints "Object point n° k       x : X ..." for each.
+             Blank lines and lines starting with "#" are skipped.
+
+Options:
+  --reference FILE    control-point file (default: reference.txt in the current directory)
+  --size WxH          display size of the left photograph (its own size at 100 % zoom)
+  --distortion        also fit the five lens-distortion coefficients
+  --append-geom FILE  append every measured point to this geometry file
+  --help              show this text
+
+Numbers are printed with "." as decimal separator. Exit status: 0 success, 1 usage error,
+2 file or input error, 3 computation failure (a joint-fit failure still prints the report; a
+failed measurement prints its message, uses up its number and the run goes on).
+)";
+
+struct Options {
+  std::string command;
+  std::string reference = kReferenceFileName;
+  std::optional<std::pair<int, int>> size;
+  bool distortion = false;
+  std::string append_geom;
+  std::string observations;
+  bool help = false;
+};
+
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+std::pair<int, int> ParseSize(const std::string& text) {
+  const auto x = text.find_first_of("xX");
+  std::int32_t w = 0, h = 0;
+  if (x == std::string::npos || !TryStrToInt(text.substr(0, x), w) ||
+      !TryStrToInt(text.substr(x + 1), h) || w < 1 || h < 1) {
+    throw UsageError("invalid --size '" + text + "': expected WxH with positive whole numbers");
+  }
+  return {w, h};
+}
+
+Options ParseArgs(const std::vector<std::string>& args) {
+  Options o;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> const std::string& {
+      if (i + 1 >= args.size()) throw UsageError("option " + a + " needs a value");
+      return args[++i];
+    };
+    if (a == "--help" || a == "-h") {
+      o.help = true;
+    } else if (a == "--reference") {
+      o.reference = value();
+    } else if (a == "--size") {
+      o.size = ParseSize(value());
+    } else if (a == "--distortion") {
+      o.distortion = true;
+    } else if (a == "--append-geom") {
+      o.append_geom = value();
+    } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+      throw UsageError("unknown option " + a);
+    } else if (o.command.empty()) {
+      o.command = a;
+    } else if (o.command == "measure" && o.observations.empty()) {
+      o.observations = a;
+    } else {
+      throw UsageError("unexpected argument '" + a + "'");
+    }
+  }
+  if (o.help) return o;
+  if (o.command != "report" && o.command != "calibrate" && o.command != "measure") {
+    throw UsageError(o.command.empty() ? "no command given" : "unknown command '" + o.command + "'");
+  }
+  if (o.command != "report" && !o.size) throw UsageError(o.command + " needs --size WxH");
+  if (o.command == "measure" && o.observations.empty()) {
+    throw UsageError("measure needs an OBSERVATIONS file (or - for standard input)");
+  }
+  if (o.command != "measure" && !o.append_geom.empty()) {
+    throw UsageError("--append-geom belongs to measure");
+  }
+  if (o.command == "report" && (o.size || o.distortion)) {
+    throw UsageError("report takes only --reference");
+  }
+  return o;
+}
+
+void PrintReport(std::ostream& out, const PointTable& table, const TCameraParameters& camera) {
+  for (const std::string& line : ReportLines(table, camera, '.')) out << line << '\n';
+}
+
+// Parses "xg yg xd yd" into the observation point; extra text is an error.
+void ParseObservation(const std::string& line, PointTable& table) {
+  std::istringstream words(line);
+  std::string w[5];
+  int count = 0;
+  while (count < 5 && words >> w[count]) ++count;
+  if (count != 4) {
+    throw EConvertError("expected four whole numbers \"xg yg xd yd\", got '" + line + "'");
+  }
+  table.xg[0] = StrToInt(w[0]);
+  table.yg[0] = StrToInt(w[1]);
+  table.xd[0] = StrToInt(w[2]);
+  table.yd[0] = StrToInt(w[3]);
+}
+
+int Measure(const Options& o, PointTable& table, const TCameraParameters& camera,
+            std::istream& in, std::ostream& out, std::ostream& err, int status) {
+  std::ifstream file;
+  std::istream* source = &in;
+  if (o.observations != "-") {
+    file.open(o.observations, std::ios::binary);
+    if (!file) {
+      err << o.observations << ": " << EInOutError::FromErrno(errno, o.observations).what()
+          << '\n';
+      return kExitInput;
+    }
+    source = &file;
+  }
+  int counter = 0;
+  int input_errors = 0;
+  std::string line;
+  int line_number = 0;
+  while (std::getline(*source, line)) {
+    ++line_number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const auto first = line.find_first_not_of(" \t");
+    if (first == std::string::npos || line[first] == '#') continue;
+    try {
+      ParseObservation(line, table);
+    } catch (const Exception& e) {
+      err << o.observations << ":" << line_number << ": " << e.what() << '\n';
+      ++input_errors;
+      continue;
+    }
+    try {
+      const MeasuredPoint p = MeasureObjectPoint(table, camera, counter);
+      out << MeasurementLine(p, '.') << '\n';
+      if (!o.append_geom.empty()) {
+        AppendMeasuredPoint(o.append_geom, FormatGeneral(p.X, '.'), FormatGeneral(p.Y, '.'),
+                            FormatGeneral(p.Z, '.'), '.');
+      }
+    } catch (const EInOutError& e) {
+      err << o.append_geom << ": " << e.what() << '\n';
+      return kExitInput;
+    } catch (const Exception& e) {
+      err << "Object point n° " << counter << ": " << e.what() << '\n';
+      status = kExitComputation;
+    }
+  }
+  return input_errors > 0 ? kExitInput : status;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+           std::ostream& err) {
+  Options o;
+  try {
+    o = ParseArgs(args);
+  } catch (const UsageError& e) {
+    err << "vistrel-cli: " << e.what() << "\nTry 'vistrel-cli --help'.\n";
+    return kExitUsage;
+  } catch (const Exception& e) {  // a conversion error inside --size
+    err << "vistrel-cli: " << e.what() << '\n';
+    return kExitUsage;
+  }
+  if (o.help) {
+    out << kHelp;
+    return kExitOk;
+  }
+
+  PointTable table;
+  table.Reset();
+  try {
+    LoadControlPoints(o.reference, table);
+  } catch (const Exception& e) {
+    err << o.reference << ": " << e.what() << '\n';
+    return kExitInput;
+  }
+
+  TCameraParameters camera;
+  if (o.command == "report") {
+    PrintReport(out, table, camera);
+    return kExitOk;
+  }
+
+  int status = kExitOk;
+  int counter = 0;
+  try {
+    const CalibrationOutcome outcome =
+        Calibrate(table, o.size->first, o.size->second, o.distortion, camera, counter);
+    if (outcome.joint_fit_failed) {
+      err << kJointFitFailedMessage << " (" << outcome.failure_reason << ")\n";
+      status = kExitComputation;
+    }
+  } catch (const Exception& e) {
+    err << e.what() << '\n';
+    return kExitComputation;
+  }
+
+  if (o.command == "calibrate") {
+    PrintReport(out, table, camera);
+    return status;
+  }
+  return Measure(o, table, camera, in, out, err, status);
+}
+
+}  // namespace vistrel

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace vistrel {
+
+// Exit statuses of the command-line tool.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUsage = 1;
+inline constexpr int kExitInput = 2;        // a file or an input line could not be used
+inline constexpr int kExitComputation = 3;  // a calibration or measurement failed
+
+// Runs `vistrel-cli` with its arguments (without the program name). `in` serves "-" as the
+// observations file. Returns the exit status.
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+           std::ostream& err);
+
+}  // namespace vistrel

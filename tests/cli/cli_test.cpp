@@ -1,0 +1,149 @@
+#include "cli/cli.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "project/geom_file.h"
+
+namespace vistrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kExamples = VISTREL_EXAMPLES_DIR;
+
+struct CliRun {
+  int status;
+  std::string out, err;
+};
+
+CliRun RunWith(std::vector<std::string> args, const std::string& input = "") {
+  std::istringstream in(input);
+  std::ostringstream out, err;
+  const int status = RunCli(args, in, out, err);
+  return CliRun{status, out.str(), err.str()};
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream s(text);
+  for (std::string line; std::getline(s, line);) lines.push_back(line);
+  return lines;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("vistrel_cli_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  void Write(const std::string& name, const std::string& text) const {
+    std::ofstream(Path(name), std::ios::binary) << text;
+  }
+  fs::path dir_;
+};
+
+TEST_F(CliTest, UsageErrors) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {},
+           {"frobnicate"},
+           {"calibrate"},
+           {"calibrate", "--size", "1600"},
+           {"calibrate", "--size", "0x10"},
+           {"measure", "--size", "10x10"},
+           {"report", "--bogus"},
+           {"report", "--reference"},
+           {"calibrate", "--size", "10x10", "--append-geom", "g.txt"}}) {
+    const CliRun r = RunWith(args);
+    EXPECT_EQ(r.status, kExitUsage) << ::testing::PrintToString(args);
+    EXPECT_NE(r.err.find("vistrel-cli: "), std::string::npos);
+  }
+  const CliRun help = RunWith({"--help"});
+  EXPECT_EQ(help.status, kExitOk);
+  EXPECT_NE(help.out.find("--append-geom"), std::string::npos);
+}
+
+TEST_F(CliTest, ReportOfTheExampleHasZeroParameters) {
+  const CliRun r = RunWith({"report", "--reference", kExamples + "/reference.txt"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 72u);
+  EXPECT_EQ(lines[40], "Focal (f) :            0");
+  EXPECT_EQ(lines[3].rfind("x : ", 0), 0u);
+}
+
+TEST_F(CliTest, FileErrors) {
+  CliRun r = RunWith({"report", "--reference", Path("missing.txt")});
+  EXPECT_EQ(r.status, kExitInput);
+  EXPECT_NE(r.err.find("Fichier introuvable"), std::string::npos) << r.err;
+
+  Write("bad.txt", "1 2 3 4 1,5 0 0\r\n");
+  r = RunWith({"calibrate", "--reference", Path("bad.txt"), "--size", "1600x1200"});
+  EXPECT_EQ(r.status, kExitInput);
+  EXPECT_NE(r.err.find("Saisie numérique incorrecte"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, CalibrateTheExample) {
+  const CliRun r = RunWith({"calibrate", "--reference", kExamples + "/reference.txt", "--size",
+                         "1600x1200", "--distortion"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 72u);
+  const std::string prefix = "Focal (f) :            ";
+  ASSERT_EQ(lines[40].rfind(prefix, 0), 0u);
+  EXPECT_NEAR(std::fabs(std::stod(lines[40].substr(prefix.size()))), 2200.0, 60.0);
+}
+
+TEST_F(CliTest, CoplanarControlPointsFailTheComputation) {
+  std::string text;
+  for (int i = 0; i < 9; ++i) {
+    text += std::to_string(100 + 50 * i) + " " + std::to_string(80 + 30 * (i % 3)) + " " +
+            std::to_string(120 + 50 * i) + " " + std::to_string(90 + 30 * (i % 3)) + " " +
+            std::to_string(i) + " " + std::to_string(i % 3) + " 0\r\n";
+  }
+  Write("flat.txt", text);
+  const CliRun r = RunWith({"calibrate", "--reference", Path("flat.txt"), "--size", "800x600"});
+  EXPECT_EQ(r.status, kExitComputation);
+  EXPECT_NE(r.err.find("Invert: Singular matrix"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, MeasureTheExampleAndAppend) {
+  std::ifstream obs_file(kExamples + "/observations.txt");
+  std::stringstream obs;
+  obs << obs_file.rdbuf() << "\n   \n1 2 three 4\n";
+  const CliRun r = RunWith({"measure", "--reference", kExamples + "/reference.txt", "--size",
+                         "1600x1200", "--distortion", "--append-geom", Path("geom.txt"), "-"},
+                        obs.str());
+  // The malformed last line is reported and makes the run an input failure.
+  EXPECT_EQ(r.status, kExitInput);
+  EXPECT_NE(r.err.find("'three' n'est pas une valeur entière correcte"), std::string::npos)
+      << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0].rfind("Object point n° 1       x : ", 0), 0u);
+  EXPECT_EQ(lines[3].rfind("Object point n° 4       x : ", 0), 0u);
+
+  std::ifstream truth_file(kExamples + "/observations-truth.txt");
+  std::string header;
+  std::getline(truth_file, header);
+  const GeomData geom = ReadGeometry(Path("geom.txt"));
+  ASSERT_EQ(geom.points.size(), 4u);
+  for (const GeomPoint& p : geom.points) {
+    double X, Y, Z;
+    truth_file >> X >> Y >> Z;
+    EXPECT_NEAR(p.x, X, 0.3);
+    EXPECT_NEAR(p.y, Y, 0.3);
+    EXPECT_NEAR(p.z, Z, 0.6);
+  }
+}
+
+}  // namespace
+}  // namespace vistrel

@@ -1,0 +1,4 @@
+add_executable(make_demo_data ${CMAKE_CURRENT_LIST_DIR}/make_demo_data.cpp)
+target_link_libraries(make_demo_data PRIVATE vistrel_project vistrel_photogrammetry)
+target_include_directories(make_demo_data PRIVATE ${PROJECT_SOURCE_DIR})
+vistrel_target_defaults(make_demo_data)
