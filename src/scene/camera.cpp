@@ -1,0 +1,48 @@
+#include "scene/camera.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vistrel::scene {
+
+namespace {
+constexpr float kPi = 3.1415926535f;
+}
+
+Frustum CameraFrustum(const CameraNode& camera, int width, int height, double ppi) {
+  const double w = std::max(width, 1), h = std::max(height, 1);
+  const double m = std::max(w, h);
+  Frustum f;
+  f.near = camera.focal_length * 2.0 * ppi / (25.4 * m) * camera.near_bias;
+  f.far = f.near + camera.depth_of_view;
+  f.left = -w / (2 * m);
+  f.right = w / (2 * m);
+  f.bottom = -h / (2 * m);
+  f.top = h / (2 * m);
+  return f;
+}
+
+void OrbitAroundTarget(CameraNode& camera, float pitch_degrees, float turn_degrees) {
+  if (camera.target == nullptr) return;
+  const Vec3 target = camera.target->AbsolutePosition();
+  const Vec3 v = camera.AbsolutePosition() - target;
+  const float dist = Length(v);
+  if (dist == 0) return;
+  const Vec3 n = v * (1 / dist);
+  const Vec3 u = camera.AbsoluteUp();
+  Vec3 right = Cross(u, n);
+  right = Length(right) < 0.001f ? Vec3{1, 0, 0} : Normalized(right);
+  const float cos_angle = std::clamp(Dot(u, n), -1.0f, 1.0f);
+  const float phi =
+      std::clamp(std::acos(cos_angle) + pitch_degrees / 180 * kPi, kMinPitch, kMaxPitch);
+  const Vec3 w = RotateAbout(RotateAbout(u, right, phi), u, turn_degrees / 180 * kPi);
+  camera.SetAbsolutePosition(target + w * dist);
+}
+
+void AdjustDistanceToTarget(CameraNode& camera, float ratio) {
+  if (camera.target == nullptr) return;
+  const Vec3 target = camera.target->AbsolutePosition();
+  camera.SetAbsolutePosition(target + (camera.AbsolutePosition() - target) * ratio);
+}
+
+}  // namespace vistrel::scene

@@ -1,0 +1,260 @@
+#include "scene/node.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+
+namespace vistrel::scene {
+
+namespace {
+
+// The standard planar projection from a point light: M = (P . L) I - L P^T, column-major.
+void ShadowMatrix(const float plane[4], const float light[4], float out[16]) {
+  const float dot = plane[0] * light[0] + plane[1] * light[1] + plane[2] * light[2] +
+                    plane[3] * light[3];
+  for (int col = 0; col < 4; ++col) {
+    for (int row = 0; row < 4; ++row) {
+      out[col * 4 + row] = (row == col ? dot : 0.0f) - light[row] * plane[col];
+    }
+  }
+}
+
+}  // namespace
+
+void Material::Apply(DrawContext& ctx) const {
+  glMaterialfv(GL_FRONT, GL_AMBIENT, ambient.data());
+  glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse.data());
+  glMaterialfv(GL_FRONT, GL_SPECULAR, specular.data());
+  glMaterialfv(GL_FRONT, GL_EMISSION, emission.data());
+  glMaterialf(GL_FRONT, GL_SHININESS, shininess);
+  if (texture_enabled && texture && ctx.gl) {
+    glEnable(GL_TEXTURE_2D);
+    ctx.gl->BindTexture(*texture);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+  } else {
+    glDisable(GL_TEXTURE_2D);
+  }
+}
+
+void Node::Destroy(Node* node) {
+  if (node == nullptr || node->parent_ == nullptr) return;
+  auto& siblings = node->parent_->children_;
+  // Nodes are usually destroyed newest first, so search from the back.
+  auto it = std::find_if(siblings.rbegin(), siblings.rend(),
+                         [node](const std::unique_ptr<Node>& c) { return c.get() == node; });
+  if (it != siblings.rend()) siblings.erase(std::next(it).base());
+}
+
+void Node::DestroyChildren(const std::unordered_set<const Node*>& doomed) {
+  std::erase_if(children_, [&doomed](const std::unique_ptr<Node>& c) {
+    return doomed.count(c.get()) != 0;
+  });
+}
+
+Mat4 Node::LocalMatrix() const {
+  const Vec3 x = Cross(up, direction);
+  Mat4 m;
+  const Vec3 rows[3] = {x * scale.x, up * scale.y, direction * scale.z};
+  for (int i = 0; i < 3; ++i) {
+    m.m[i][0] = rows[i].x;
+    m.m[i][1] = rows[i].y;
+    m.m[i][2] = rows[i].z;
+    m.m[i][3] = 0;
+  }
+  m.m[3][0] = position.x;
+  m.m[3][1] = position.y;
+  m.m[3][2] = position.z;
+  m.m[3][3] = 1;
+  return m;
+}
+
+Mat4 Node::AbsoluteMatrix() const {
+  return parent_ ? LocalMatrix() * parent_->AbsoluteMatrix() : LocalMatrix();
+}
+
+void Node::SetAbsolutePosition(Vec3 p) {
+  position = parent_ ? TransformPoint(p, AffineInverse(parent_->AbsoluteMatrix())) : p;
+}
+
+void Node::Render(DrawContext& ctx) {
+  if (!visible || this == ctx.excluded) return;
+  glPushMatrix();
+  glMultMatrixf(LocalMatrix().data());
+  // Axes are decoration: they cast no shadow and are not picked, so they never hide a ball.
+  if (show_axes && ctx.pass == Pass::kNormal) DrawAxes(ctx);
+  if (ctx.pass == Pass::kPick) ctx.gl->LoadPickName(this);
+  DrawSelf(ctx);
+  for (const auto& child : children_) child->Render(ctx);
+  glPopMatrix();
+}
+
+void Node::DrawAxes(const DrawContext& ctx) const {
+  const float len = ctx.camera ? ctx.camera->depth_of_view : 100.0f;
+  glPushAttrib(GL_ENABLE_BIT | GL_LINE_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_TEXTURE_2D);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_LINE_STIPPLE);
+  glLineStipple(1, 0xCCCC);
+  glLineWidth(1);
+  glBegin(GL_LINES);
+  const float bright[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  for (int axis = 0; axis < 3; ++axis) {
+    float end[3] = {0, 0, 0};
+    end[axis] = len;
+    glColor3fv(bright[axis]);
+    glVertex3f(0, 0, 0);
+    glVertex3fv(end);
+    end[axis] = -len;
+    glColor3f(bright[axis][0] * 0.5f, bright[axis][1] * 0.5f, bright[axis][2] * 0.5f);
+    glVertex3f(0, 0, 0);
+    glVertex3fv(end);
+  }
+  glEnd();
+  glPopAttrib();
+}
+
+void SphereNode::DrawSelf(DrawContext& ctx) {
+  if (ctx.pass == Pass::kNormal) material.Apply(ctx);
+  glPushMatrix();
+  glScalef(radius, radius, radius);
+  ctx.gl->CallSphere(slices, stacks);
+  glPopMatrix();
+}
+
+void CubeNode::DrawSelf(DrawContext& ctx) {
+  if (ctx.pass == Pass::kNormal) material.Apply(ctx);
+  const float hx = size.x / 2, hy = size.y / 2, hz = size.z / 2;
+  // Each face: outward normal and four corners counter-clockwise seen from outside.
+  struct Face {
+    float n[3];
+    float v[4][3];
+  };
+  const Face faces[6] = {
+      {{1, 0, 0}, {{hx, -hy, -hz}, {hx, hy, -hz}, {hx, hy, hz}, {hx, -hy, hz}}},
+      {{-1, 0, 0}, {{-hx, -hy, -hz}, {-hx, -hy, hz}, {-hx, hy, hz}, {-hx, hy, -hz}}},
+      {{0, 1, 0}, {{-hx, hy, -hz}, {-hx, hy, hz}, {hx, hy, hz}, {hx, hy, -hz}}},
+      {{0, -1, 0}, {{-hx, -hy, -hz}, {hx, -hy, -hz}, {hx, -hy, hz}, {-hx, -hy, hz}}},
+      {{0, 0, 1}, {{-hx, -hy, hz}, {hx, -hy, hz}, {hx, hy, hz}, {-hx, hy, hz}}},
+      {{0, 0, -1}, {{-hx, -hy, -hz}, {-hx, hy, -hz}, {hx, hy, -hz}, {hx, -hy, -hz}}},
+  };
+  glBegin(GL_QUADS);
+  for (const Face& f : faces) {
+    glNormal3fv(f.n);
+    for (const auto& v : f.v) glVertex3fv(v);
+  }
+  glEnd();
+}
+
+void PolylineNode::DrawSelf(DrawContext& ctx) {
+  if (vertices.empty()) return;
+  if (ctx.pass == Pass::kNormal) {
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glColor4fv(line_color.data());
+  }
+  glLineWidth(width);
+  glBegin(GL_LINE_STRIP);
+  for (const Vec3& v : vertices) glVertex3f(v.x, v.y, v.z);
+  glEnd();
+  if (markers && ctx.pass != Pass::kShadow) {
+    glPointSize(3);
+    glBegin(GL_POINTS);
+    for (const Vec3& v : vertices) glVertex3f(v.x, v.y, v.z);
+    glEnd();
+  }
+  if (ctx.pass == Pass::kNormal && ctx.lighting) glEnable(GL_LIGHTING);
+}
+
+void LightNode::Setup(int index) const {
+  const GLenum light = GL_LIGHT0 + index;
+  const Vec3 p = AbsolutePosition();
+  const float pos[4] = {p.x, p.y, p.z, 1};
+  glEnable(light);
+  glLightfv(light, GL_POSITION, pos);
+  glLightf(light, GL_SPOT_CUTOFF, spot_cutoff);
+  glLightf(light, GL_CONSTANT_ATTENUATION, constant_attenuation);
+  glLightf(light, GL_LINEAR_ATTENUATION, linear_attenuation);
+  glLightf(light, GL_QUADRATIC_ATTENUATION, quadratic_attenuation);
+  glLightfv(light, GL_AMBIENT, ambient.data());
+  glLightfv(light, GL_DIFFUSE, diffuse.data());
+  glLightfv(light, GL_SPECULAR, specular.data());
+}
+
+void ShadowPlaneNode::DrawQuad(bool textured) const {
+  const float hw = width / 2, hh = height / 2;
+  glBegin(GL_QUADS);
+  glNormal3f(0, 0, 1);
+  if (textured) glTexCoord2f(0, 0);
+  glVertex3f(-hw, -hh, 0);
+  if (textured) glTexCoord2f(x_tiles, 0);
+  glVertex3f(hw, -hh, 0);
+  if (textured) glTexCoord2f(x_tiles, y_tiles);
+  glVertex3f(hw, hh, 0);
+  if (textured) glTexCoord2f(0, y_tiles);
+  glVertex3f(-hw, hh, 0);
+  glEnd();
+}
+
+void ShadowPlaneNode::DrawSelf(DrawContext& ctx) {
+  if (ctx.pass == Pass::kShadow) return;
+  if (ctx.pass == Pass::kPick) {
+    DrawQuad(false);
+    return;
+  }
+  const Mat4 abs = AbsoluteMatrix();
+  const Vec3 normal = Normalized(abs.Row(2));
+  const Vec3 origin = abs.Row(3);
+  // Seen from behind, neither the plane nor its shadows are drawn.
+  if (ctx.camera == nullptr || Dot(ctx.camera->AbsolutePosition() - origin, normal) <= 0) return;
+
+  glPushAttrib(GL_ALL_ATTRIB_BITS);
+  glClearStencil(0);
+  glClear(GL_STENCIL_BUFFER_BIT);
+  glEnable(GL_STENCIL_TEST);
+  glStencilMask(0xFF);
+  glStencilFunc(GL_ALWAYS, 1, 0xFF);
+  glStencilOp(GL_REPLACE, GL_REPLACE, GL_REPLACE);
+  material.Apply(ctx);
+  DrawQuad(material.texture_enabled && material.texture);
+
+  if (caster != nullptr && light != nullptr) {
+    const Vec3 l = light->AbsolutePosition();
+    const float light4[4] = {l.x, l.y, l.z, 1};
+    const float plane[4] = {normal.x, normal.y, normal.z, -Dot(normal, origin)};
+    float shadow[16];
+    ShadowMatrix(plane, light4, shadow);
+
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_FOG);
+    glDisable(GL_CULL_FACE);
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glPolygonOffset(-1, -1);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4fv(shadow_color.data());
+    // Each plane pixel takes at most one shadow pixel, so overlaps do not darken twice.
+    glStencilFunc(GL_EQUAL, 1, 0xFF);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_ZERO);
+
+    glPushMatrix();
+    glLoadMatrixf(ctx.view.data());
+    glMultMatrixf(shadow);
+    if (caster->parent() != nullptr) glMultMatrixf(caster->parent()->AbsoluteMatrix().data());
+    DrawContext shadow_ctx = ctx;
+    shadow_ctx.pass = Pass::kShadow;
+    shadow_ctx.excluded = this;
+    caster->Render(shadow_ctx);
+    glPopMatrix();
+  }
+  glPopAttrib();
+}
+
+void ScreenTextNode::DrawSelf(DrawContext& ctx) {
+  if (ctx.pass == Pass::kNormal && ctx.gl) ctx.gl->DrawScreenText(*this);
+}
+
+}  // namespace vistrel::scene

@@ -1,0 +1,282 @@
+#include "scene/viewer.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QOpenGLContext>
+#include <QPainter>
+#include <QScreen>
+#include <algorithm>
+
+#include "scene/camera.h"
+
+namespace vistrel::scene {
+
+namespace {
+constexpr int kInitialPickHits = 64;
+constexpr int kWordsPerHit = 4;  // name count, min depth, max depth, one name
+}  // namespace
+
+QSurfaceFormat SceneViewer::RequestedFormat() {
+  QSurfaceFormat format;
+  format.setRenderableType(QSurfaceFormat::OpenGL);
+  format.setProfile(QSurfaceFormat::CompatibilityProfile);
+  format.setDepthBufferSize(24);
+  format.setStencilBufferSize(8);
+  format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
+  return format;
+}
+
+SceneViewer::SceneViewer(QWidget* parent)
+    : QOpenGLWidget(parent), root_(std::make_unique<FrameNode>()) {
+  setFormat(RequestedFormat());
+  setMouseTracking(true);
+  root_->name = "root";
+}
+
+SceneViewer::~SceneViewer() { ReleaseGl(); }
+
+void SceneViewer::ReleaseGl() {
+  if (!HasValidContext()) return;
+  makeCurrent();
+  for (const auto& [key, list] : sphere_lists_) glDeleteLists(list, 1);
+  for (const auto& [image, id] : textures_) glDeleteTextures(1, &id);
+  sphere_lists_.clear();
+  textures_.clear();
+  doneCurrent();
+}
+
+bool SceneViewer::HasValidContext() const { return context() != nullptr && context()->isValid(); }
+
+double SceneViewer::ScreenPpi() const {
+  const double dpi = logicalDpiY();
+  return dpi > 0 ? dpi : 96.0;
+}
+
+void SceneViewer::initializeGL() {
+  connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
+    sphere_lists_.clear();
+    textures_.clear();
+  });
+}
+
+Mat4 SceneViewer::SetupCamera(int width_px, int height_px, bool keep_projection) {
+  glMatrixMode(GL_PROJECTION);
+  if (!keep_projection) glLoadIdentity();
+  Mat4 view;
+  if (camera_ != nullptr) {
+    const Frustum f = CameraFrustum(*camera_, width_px, height_px, ScreenPpi());
+    glFrustum(f.left, f.right, f.bottom, f.top, f.near, f.far);
+  }
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  if (camera_ != nullptr) {
+    const Vec3 eye = camera_->AbsolutePosition();
+    const Vec3 at = camera_->target ? camera_->target->AbsolutePosition()
+                                    : eye + Normalized(camera_->AbsoluteMatrix().Row(2));
+    const Vec3 up = camera_->AbsoluteUp();
+    gluLookAt(eye.x, eye.y, eye.z, at.x, at.y, at.z, up.x, up.y, up.z);
+  }
+  glGetFloatv(GL_MODELVIEW_MATRIX, &view.m[0][0]);
+  return view;
+}
+
+void SceneViewer::paintGL() {
+  const qreal dpr = devicePixelRatioF();
+  viewport_width_ = int(width() * dpr);
+  viewport_height_ = int(height() * dpr);
+  const Color& bg = settings_.background;
+  glClearColor(bg.r, bg.g, bg.b, bg.a);
+  glClearStencil(0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  glViewport(0, 0, viewport_width_, viewport_height_);
+
+  DrawContext ctx;
+  ctx.view = SetupCamera(viewport_width_, viewport_height_, false);
+  ctx.pass = Pass::kNormal;
+  ctx.gl = this;
+  ctx.camera = camera_;
+  ctx.lighting = settings_.lighting;
+
+  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, settings_.ambient.data());
+  for (int i = 0; i < 8; ++i) glDisable(GL_LIGHT0 + i);
+  for (size_t i = 0; i < lights_.size() && i < 8; ++i) lights_[i]->Setup(int(i));
+  settings_.lighting ? glEnable(GL_LIGHTING) : glDisable(GL_LIGHTING);
+  settings_.depth_test ? glEnable(GL_DEPTH_TEST) : glDisable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LESS);
+  if (settings_.cull_back_faces) {
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+  } else {
+    glDisable(GL_CULL_FACE);
+  }
+  glEnable(GL_NORMALIZE);  // spheres are one unit sphere scaled to their radius
+  glShadeModel(GL_SMOOTH);
+  glDisable(GL_BLEND);
+  glDisable(GL_STENCIL_TEST);
+  glDisable(GL_TEXTURE_2D);
+
+  if (before_render) before_render();
+  root_->Render(ctx);
+}
+
+Node* SceneViewer::Pick(int x, int y) {
+  if (!HasValidContext() || camera_ == nullptr) return nullptr;
+  makeCurrent();
+  const qreal dpr = devicePixelRatioF();
+  const int w = int(width() * dpr), h = int(height() * dpr);
+  const double px = x * dpr, py = y * dpr;
+  GLint viewport[4] = {0, 0, w, h};
+
+  Node* result = nullptr;
+  int capacity = kInitialPickHits;
+  for (;;) {
+    std::vector<GLuint> buffer(size_t(capacity) * kWordsPerHit);
+    glSelectBuffer(GLsizei(buffer.size()), buffer.data());
+    glRenderMode(GL_SELECT);
+    glInitNames();
+    glPushName(0);
+    glViewport(0, 0, w, h);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPickMatrix(px, h - py, 2, 2, viewport);
+    DrawContext ctx;
+    ctx.view = SetupCamera(w, h, true);
+    ctx.pass = Pass::kPick;
+    ctx.gl = this;
+    ctx.camera = camera_;
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_DEPTH_TEST);
+    if (settings_.cull_back_faces) {
+      glEnable(GL_CULL_FACE);
+    } else {
+      glDisable(GL_CULL_FACE);
+    }
+    pick_names_.clear();
+    root_->Render(ctx);
+    const GLint hits = glRenderMode(GL_RENDER);
+    if (hits < 0) {  // overflow: the buffer was too small for every hit
+      capacity *= 2;
+      continue;
+    }
+    // Nearest minimum depth first; ties keep the drawing order.
+    const GLuint* p = buffer.data();
+    GLuint best_depth = 0;
+    for (GLint i = 0; i < hits; ++i) {
+      const GLuint names = p[0], zmin = p[1];
+      if (names > 0) {
+        const GLuint name = p[3 + names - 1];
+        if (name > 0 && name <= pick_names_.size() && (result == nullptr || zmin < best_depth)) {
+          result = pick_names_[name - 1];
+          best_depth = zmin;
+        }
+      }
+      p += 3 + names;
+    }
+    break;
+  }
+  pick_names_.clear();
+  doneCurrent();
+  return result;
+}
+
+void SceneViewer::LoadPickName(Node* node) {
+  pick_names_.push_back(node);
+  glLoadName(GLuint(pick_names_.size()));
+}
+
+void SceneViewer::CallSphere(int slices, int stacks) {
+  auto [it, inserted] = sphere_lists_.try_emplace({slices, stacks}, 0u);
+  if (inserted) {
+    GLUquadric* quadric = gluNewQuadric();
+    gluQuadricNormals(quadric, GLU_SMOOTH);
+    it->second = glGenLists(1);
+    glNewList(it->second, GL_COMPILE);
+    gluSphere(quadric, 1.0, slices, stacks);
+    glEndList();
+    gluDeleteQuadric(quadric);
+  }
+  glCallList(it->second);
+}
+
+void SceneViewer::BindTexture(const TextureImage& image) {
+  auto [it, inserted] = textures_.try_emplace(&image, 0u);
+  if (inserted) {
+    glGenTextures(1, &it->second);
+    glBindTexture(GL_TEXTURE_2D, it->second);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGB, image.width, image.height, GL_RGB, GL_UNSIGNED_BYTE,
+                      image.rgb.data());
+  } else {
+    glBindTexture(GL_TEXTURE_2D, it->second);
+  }
+}
+
+void SceneViewer::DrawScreenText(const ScreenTextNode& node) {
+  if (node.text.empty()) return;
+  TextImage& cached = text_images_[&node];
+  if (cached.image.isNull() || cached.text != node.text || !(cached.color == node.modulate)) {
+    QFont font(QString::fromStdString(node.font_family));
+    font.setPointSizeF(node.font_points * ScreenPpi() / logicalDpiY());
+    const QFontMetrics metrics(font, this);
+    const QString text = QString::fromStdString(node.text);
+    QImage image(std::max(1, metrics.horizontalAdvance(text)), std::max(1, metrics.height()),
+                 QImage::Format_RGBA8888_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+      QPainter painter(&image);
+      painter.setFont(font);
+      painter.setPen(QColor::fromRgbF(node.modulate.r, node.modulate.g, node.modulate.b,
+                                      node.modulate.a));
+      painter.drawText(0, metrics.ascent(), text);
+    }
+    cached = {node.text, node.modulate,
+              image.convertToFormat(QImage::Format_RGBA8888).mirrored(false, true)};
+  }
+  const double px_scale = ScreenPpi() / 96.0 * devicePixelRatioF();
+  const int left = int(node.x * px_scale);
+  const int bottom = viewport_height_ - int(node.y * px_scale) - cached.image.height();
+  if (bottom < 0 || left >= viewport_width_) return;  // a raster position off the viewport draws nothing
+
+  glPushAttrib(GL_ALL_ATTRIB_BITS);
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glOrtho(0, viewport_width_, 0, viewport_height_, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_STENCIL_TEST);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glRasterPos2i(left, bottom);
+  glDrawPixels(cached.image.width(), cached.image.height(), GL_RGBA, GL_UNSIGNED_BYTE,
+               cached.image.constBits());
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopAttrib();
+}
+
+void SceneViewer::mousePressEvent(QMouseEvent* event) {
+  if (on_mouse_press) on_mouse_press(event);
+}
+
+void SceneViewer::mouseMoveEvent(QMouseEvent* event) {
+  if (on_mouse_move) on_mouse_move(event);
+}
+
+}  // namespace vistrel::scene

@@ -1,0 +1,88 @@
+#pragma once
+
+// OpenGL window that owns a scene tree and draws it with fixed-function OpenGL 1.x: compatibility
+// profile, double-buffered, depth 24 and stencil 8 (the stencil masks the ground shadows).
+
+#include <QImage>
+#include <QOpenGLWidget>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "scene/node.h"
+
+namespace vistrel::scene {
+
+struct ViewerSettings {
+  Color background{0.941f, 0.941f, 0.941f, 1};
+  Color ambient{0.2f, 0.2f, 0.2f, 1};  // global ambient light
+  bool lighting = true;
+  bool depth_test = true;
+  bool cull_back_faces = true;
+};
+
+class SceneViewer : public QOpenGLWidget, private GlResources {
+ public:
+  // The surface format the viewer asks for.
+  static QSurfaceFormat RequestedFormat();
+
+  explicit SceneViewer(QWidget* parent = nullptr);
+  ~SceneViewer() override;
+
+  Node& root() { return *root_; }
+  ViewerSettings& settings() { return settings_; }
+  void set_camera(CameraNode* camera) { camera_ = camera; }
+  CameraNode* camera() const { return camera_; }
+  // Light nodes set up before each frame, as OpenGL lights 0, 1, ...
+  void add_light(LightNode* light) { lights_.push_back(light); }
+  std::function<void()> before_render;
+
+  // Mouse hooks; the viewer itself keeps no navigation state.
+  std::function<void(QMouseEvent*)> on_mouse_press;
+  std::function<void(QMouseEvent*)> on_mouse_move;
+
+  // The nearest visible node drawn within the 2 x 2 pixel square around (x, y) (widget pixels,
+  // origin top-left), or none; none also when there is no valid GL context.
+  Node* Pick(int x, int y);
+
+  // Pixels per inch used by the camera projection and the screen texts.
+  double ScreenPpi() const;
+  // True once the GL context exists and is valid.
+  bool HasValidContext() const;
+
+ protected:
+  void initializeGL() override;
+  void paintGL() override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
+ private:
+  void CallSphere(int slices, int stacks) override;
+  void BindTexture(const TextureImage& image) override;
+  void DrawScreenText(const ScreenTextNode& text) override;
+  void LoadPickName(Node* node) override;
+
+  // Loads projection (after any pick matrix already there) and the view, returns the view.
+  Mat4 SetupCamera(int width_px, int height_px, bool keep_projection);
+  void ReleaseGl();
+
+  std::unique_ptr<Node> root_;
+  CameraNode* camera_ = nullptr;
+  std::vector<LightNode*> lights_;
+  ViewerSettings settings_;
+
+  std::map<std::pair<int, int>, unsigned> sphere_lists_;  // (slices, stacks) -> display list
+  std::map<const TextureImage*, unsigned> textures_;
+  struct TextImage {
+    std::string text;
+    Color color;
+    QImage image;  // RGBA, bottom row first, ready for glDrawPixels
+  };
+  std::map<const ScreenTextNode*, TextImage> text_images_;
+  std::vector<Node*> pick_names_;  // selection name i + 1 -> node
+  int viewport_height_ = 0;
+  int viewport_width_ = 0;
+};
+
+}  // namespace vistrel::scene

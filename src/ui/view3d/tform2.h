@@ -1,0 +1,106 @@
+#pragma once
+
+// The 3D window: the measured geometry of the geometry file as balls and lines over a textured
+// ground, with orbit, zoom and keypad navigation around a camera target, and point selection,
+// line creation and deletion. Shown modally; every showing reads the file, every close writes it.
+
+#include <QDialog>
+#include <bitset>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "scene/node.h"
+#include "ui/view3d/geometry_view.h"
+
+class QCheckBox;
+class QPushButton;
+class QRadioButton;
+
+namespace vistrel::scene {
+class SceneViewer;
+class TickSource;
+}  // namespace vistrel::scene
+
+namespace vistrel::view3d {
+
+class TForm2 : public QDialog {
+ public:
+  // scale: file units to scene units; ball: ball radius in scene units (the two 3D settings).
+  TForm2(double scale, double ball, std::string geom_path = "geom.txt", QWidget* parent = nullptr);
+  ~TForm2() override;
+
+  void set_scale(double scale) { scale_ = scale; }
+  void set_ball(double ball) { ball_ = ball; }
+  double scale() const { return scale_; }
+  double ball() const { return ball_; }
+
+  // Seams to the user and the keyboard; the defaults show message boxes, rethrow (so the
+  // application's central handler shows the error) and read the physical keypad.
+  std::function<bool(const QString& question)> confirm;
+  std::function<void(const QString& message)> inform;
+  std::function<void(std::exception_ptr)> report_error;
+  std::function<std::bitset<10>()> keypad_state;
+
+  // Handlers, public so that tests can drive them as the events do.
+  void FormActivate();
+  // Writes the file back and empties the view; throws on a write failure, leaving all in place.
+  void FormClose();
+  void Button1Click();
+  void GLSceneViewer1MouseDown(Qt::MouseButton button, int x, int y);
+  void GLSceneViewer1MouseMove(Qt::MouseButtons buttons, int x, int y);
+  void FormMouseWheel(int delta);
+  void GLCadencer1Progress(double delta_seconds);
+  void GLSceneViewer1BeforeRender();
+
+  GeometryView& geometry() { return *geometry_; }
+
+  // Controls and scene nodes, named as in the window's design.
+  QCheckBox* CheckBox1 = nullptr;
+  QRadioButton* rg1 = nullptr;
+  QRadioButton* rg2 = nullptr;
+  QRadioButton* rg3 = nullptr;
+  QPushButton* Button1 = nullptr;
+  scene::SceneViewer* GLSceneViewer1 = nullptr;
+  scene::FrameNode* GLDummyCube1 = nullptr;
+  scene::ShadowPlaneNode* GLShadowPlane1 = nullptr;
+  scene::ScreenTextNode* GLHUDText1 = nullptr;
+  scene::ScreenTextNode* GLHUDText2 = nullptr;
+  scene::ScreenTextNode* GLHUDText3 = nullptr;
+  scene::ScreenTextNode* GLHUDText4 = nullptr;
+  scene::ScreenTextNode* GLHUDText5 = nullptr;
+  scene::FrameNode* GLDummyCube2 = nullptr;
+  scene::CubeNode* GLCube2 = nullptr;
+  scene::CameraNode* GLCamera1 = nullptr;
+  scene::LightNode* GLLightSource1 = nullptr;
+
+  static constexpr int kTopBarHeight = 33;
+  static constexpr double kTickStepSeconds = 0.05;
+
+ public:
+  void done(int result) override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+
+ private:
+  void CreateTopBar();
+  void CreateScene();
+  bool AskConfirmation(const QString& question);
+
+  double scale_;
+  double ball_;
+  std::string geom_path_;
+  std::unique_ptr<GeometryView> geometry_;
+  std::shared_ptr<scene::TextureImage> ground_texture_;
+  scene::TickSource* cadencer_ = nullptr;
+  int last_x_ = 0;  // last cursor position over the viewer
+  int last_y_ = 0;
+};
+
+// The ground picture of the window's resources as a 24-bit texture (empty if missing).
+std::shared_ptr<scene::TextureImage> LoadGroundTexture();
+
+}  // namespace vistrel::view3d
