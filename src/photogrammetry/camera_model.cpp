@@ -15,6 +15,11 @@ Rotation RotationMatrix(double alpha_deg, double beta_deg, double gamma_deg) {
   const long double sa = std::sin(a), ca = std::cos(a);
   const long double sb = std::sin(b), cb = std::cos(b);
   const long double sg = std::sin(g), cg = std::cos(g);
+  return RotationFromSinCos(sa, ca, sb, cb, sg, cg);
+}
+
+Rotation RotationFromSinCos(long double sa, long double ca, long double sb, long double cb,
+                            long double sg, long double cg) {
   return Rotation{
       static_cast<double>(cg * cb),
       static_cast<double>(cg * sb * sa - sg * ca),

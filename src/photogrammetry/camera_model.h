@@ -29,6 +29,10 @@ struct TCameraParameters {
 using Rotation = std::array<double, 9>;
 Rotation RotationMatrix(double alpha_deg, double beta_deg, double gamma_deg);
 
+// The same matrix from the sines and cosines of the three angles (in radians as converted).
+Rotation RotationFromSinCos(long double sa, long double ca, long double sb, long double cb,
+                            long double sg, long double cg);
+
 // Lens distortion terms of an observed (distorted) pixel, each rounded to double.
 struct Distortion {
   double dx_rad, dy_rad, dx_tan, dy_tan;

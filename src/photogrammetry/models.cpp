@@ -67,71 +67,105 @@ long double TDemoModel1::Objective() {
   return value;
 }
 
-TDemoModel1::CameraKey TDemoModel1::KeyOf(bool right) const {
-  if (right) {
-    return CameraKey{f,        u0,       v0,       a1,          a2,         a3,         p1,
-                     p2,       right_Tx, right_Ty, right_Tz,    right_Alpha, right_Beta, right_Gamma};
+void TDemoModel1::AddCamera(CameraCache& c, const long double (&angles)[3], long double Tx,
+                            long double Ty, long double Tz, const std::array<std::int32_t, 9>& x,
+                            const std::array<std::int32_t, 9>& y, long double& sum) {
+  bool rotation_changed = false;
+  for (int k = 0; k < 3; ++k) {
+    const double deg = static_cast<double>(angles[k]);
+    if (!c.angle_valid[k] || deg != c.angle[k]) {
+      const long double rad = DegToRad(deg);
+      c.sin[k] = std::sin(rad);
+      c.cos[k] = std::cos(rad);
+      c.angle[k] = deg;
+      c.angle_valid[k] = true;
+      rotation_changed = true;
+    }
   }
-  return CameraKey{f,       u0,      v0,      a1,         a2,        a3,        p1,
-                   p2,      left_Tx, left_Ty, left_Tz,    left_Alpha, left_Beta, left_Gamma};
-}
-
-void TDemoModel1::ComputeTerms(const CameraKey& k, const std::array<std::int32_t, 9>& x,
-                               const std::array<std::int32_t, 9>& y, const Rotation& R,
-                               std::array<long double, 18>& terms) const {
-  const long double abs_f = std::fabs(k.f);
-  const double u0d = static_cast<double>(k.u0);
-  const double v0d = static_cast<double>(k.v0);
+  if (rotation_changed) {
+    c.R = RotationFromSinCos(c.sin[0], c.cos[0], c.sin[1], c.cos[1], c.sin[2], c.cos[2]);
+    c.geometry_valid = false;
+  }
+  if (!c.geometry_valid || Tx != c.Tx || Ty != c.Ty || Tz != c.Tz) {
+    const Rotation& R = c.R;
+    for (int i = 0; i < 9; ++i) {
+      const long double dX = X_[i] - Tx, dY = Y_[i] - Ty, dZ = Z_[i] - Tz;
+      c.xc[i] = R[0] * dX + R[1] * dY + R[2] * dZ;
+      c.yc[i] = R[3] * dX + R[4] * dY + R[5] * dZ;
+      c.zc[i] = R[6] * dX + R[7] * dY + R[8] * dZ;
+    }
+    c.Tx = Tx;
+    c.Ty = Ty;
+    c.Tz = Tz;
+    c.geometry_valid = true;
+    c.projection_valid = false;
+  }
+  const long double abs_f = std::fabs(f);
+  if (!c.projection_valid || abs_f != c.abs_f) {
+    for (int i = 0; i < 9; ++i) {
+      c.px[i] = abs_f * c.xc[i] / c.zc[i];
+      c.py[i] = abs_f * c.yc[i] / c.zc[i];
+    }
+    c.abs_f = abs_f;
+    c.projection_valid = true;
+  }
+  const double u0d = static_cast<double>(u0);
+  const double v0d = static_cast<double>(v0);
+  if (!c.distortion_valid || u0d != c.u0 || v0d != c.v0 || a1 != c.a1 || a2 != c.a2 ||
+      a3 != c.a3 || p1 != c.p1 || p2 != c.p2) {
+    for (int i = 0; i < 9; ++i) c.d[i] = DistortionAt(x[i], y[i], u0d, v0d, a1, a2, a3, p1, p2);
+    c.u0 = u0d;
+    c.v0 = v0d;
+    c.a1 = a1;
+    c.a2 = a2;
+    c.a3 = a3;
+    c.p1 = p1;
+    c.p2 = p2;
+    c.distortion_valid = true;
+  }
   for (int i = 0; i < 9; ++i) {
-    const Residual r = ImageResidual(x[i], y[i], X_[i], Y_[i], Z_[i], R, k.Tx, k.Ty, k.Tz, abs_f,
-                                     u0d, v0d, k.a1, k.a2, k.a3, k.p1, k.p2);
-    terms[2 * i] = r.ex * r.ex;
-    terms[2 * i + 1] = r.ey * r.ey;
+    const long double ex = x[i] - c.px[i] - c.d[i].dx_rad - c.d[i].dx_tan - u0d;
+    const long double ey = y[i] - c.py[i] - c.d[i].dy_rad - c.d[i].dy_tan - v0d;
+    sum += ex * ex;
+    sum += ey * ey;
   }
-}
-
-const std::array<long double, 18>& TDemoModel1::Terms(bool right) {
-  CameraCache& c = cache_[right ? 1 : 0];
-  const CameraKey key = KeyOf(right);
-  if (c.valid && c.key == key) return c.terms;
-  const double alpha = static_cast<double>(key.Alpha);
-  const double beta = static_cast<double>(key.Beta);
-  const double gamma = static_cast<double>(key.Gamma);
-  if (!c.rotation_valid || alpha != c.alpha || beta != c.beta || gamma != c.gamma) {
-    c.R = RotationMatrix(alpha, beta, gamma);
-    c.alpha = alpha;
-    c.beta = beta;
-    c.gamma = gamma;
-    c.rotation_valid = true;
-  }
-  // A fault must surface on every evaluation that meets it, so faulty terms are never cached.
-  const unsigned faults_before = FpuFaults();
-  ComputeTerms(key, right ? xd_ : xg_, right ? yd_ : yg_, c.R, c.terms);
-  c.valid = faults_before == kFpuNone && FpuFaults() == kFpuNone;
-  if (!c.valid) c.rotation_valid = false;
-  c.key = key;
-  return c.terms;
 }
 
 long double TDemoModel1::Evaluate() {
   long double sum = 0.0L;
-  for (long double t : Terms(false)) sum += t;
-  for (long double t : Terms(true)) sum += t;
+  const long double left_angles[3] = {left_Alpha, left_Beta, left_Gamma};
+  const long double right_angles[3] = {right_Alpha, right_Beta, right_Gamma};
+  AddCamera(cache_[0], left_angles, left_Tx, left_Ty, left_Tz, xg_, yg_, sum);
+  AddCamera(cache_[1], right_angles, right_Tx, right_Ty, right_Tz, xd_, yd_, sum);
+  // A fault must surface on every evaluation that meets it, so nothing computed alongside one
+  // is kept.
+  if (FpuFaults() != kFpuNone) cache_[0] = cache_[1] = CameraCache{};
+  return sum;
+}
+
+long double TDemoModel1::PlainCamera(const long double (&angles)[3], long double Tx,
+                                     long double Ty, long double Tz,
+                                     const std::array<std::int32_t, 9>& x,
+                                     const std::array<std::int32_t, 9>& y, long double sum) const {
+  const Rotation R = RotationMatrix(static_cast<double>(angles[0]),
+                                    static_cast<double>(angles[1]),
+                                    static_cast<double>(angles[2]));
+  const long double abs_f = std::fabs(f);
+  for (int i = 0; i < 9; ++i) {
+    const Residual r = ImageResidual(x[i], y[i], X_[i], Y_[i], Z_[i], R, Tx, Ty, Tz, abs_f,
+                                     static_cast<double>(u0), static_cast<double>(v0), a1, a2, a3,
+                                     p1, p2);
+    sum += r.ex * r.ex;
+    sum += r.ey * r.ey;
+  }
   return sum;
 }
 
 long double TDemoModel1::EvaluatePlain() const {
-  long double sum = 0.0L;
-  std::array<long double, 18> terms;
-  for (int right = 0; right < 2; ++right) {
-    const CameraKey key = KeyOf(right != 0);
-    const Rotation R = RotationMatrix(static_cast<double>(key.Alpha),
-                                      static_cast<double>(key.Beta),
-                                      static_cast<double>(key.Gamma));
-    ComputeTerms(key, right ? xd_ : xg_, right ? yd_ : yg_, R, terms);
-    for (long double t : terms) sum += t;
-  }
-  return sum;
+  const long double left_angles[3] = {left_Alpha, left_Beta, left_Gamma};
+  const long double right_angles[3] = {right_Alpha, right_Beta, right_Gamma};
+  const long double sum = PlainCamera(left_angles, left_Tx, left_Ty, left_Tz, xg_, yg_, 0.0L);
+  return PlainCamera(right_angles, right_Tx, right_Ty, right_Tz, xd_, yd_, sum);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -51,25 +51,33 @@ class TDemoModel1 {
   TFitFunction Bound() { return [this] { return Evaluate(); }; }
 
  private:
-  // Everything one photograph's 18 squared residuals depend on.
-  struct CameraKey {
-    long double f, u0, v0, a1, a2, a3, p1, p2, Tx, Ty, Tz, Alpha, Beta, Gamma;
-    bool operator==(const CameraKey&) const = default;
-  };
+  // Partial results of one photograph, each valid while the parameters it depends on keep their
+  // values. Together they let an evaluation redo only what a moved parameter touches, with the
+  // same operations in the same order as a plain evaluation, so results stay bit-identical.
   struct CameraCache {
-    bool valid = false;
-    CameraKey key{};
-    bool rotation_valid = false;
-    double alpha = 0, beta = 0, gamma = 0;
+    bool angle_valid[3] = {false, false, false};
+    double angle[3] = {0, 0, 0};  // degrees, rounded to double
+    long double sin[3] = {0, 0, 0}, cos[3] = {0, 0, 0};
     Rotation R{};
-    std::array<long double, 18> terms{};  // ex^2, ey^2 of points 1..9 in order
+    bool geometry_valid = false;  // camera coordinates of the nine points, for R and T
+    long double Tx = 0, Ty = 0, Tz = 0;
+    std::array<long double, 9> xc{}, yc{}, zc{};
+    bool projection_valid = false;  // |f| Xc / Zc and |f| Yc / Zc
+    long double abs_f = 0;
+    std::array<long double, 9> px{}, py{};
+    bool distortion_valid = false;  // terms of the observed pixels
+    double u0 = 0, v0 = 0;
+    long double a1 = 0, a2 = 0, a3 = 0, p1 = 0, p2 = 0;
+    std::array<Distortion, 9> d{};
   };
 
-  CameraKey KeyOf(bool right) const;
-  void ComputeTerms(const CameraKey& key, const std::array<std::int32_t, 9>& x,
-                    const std::array<std::int32_t, 9>& y, const Rotation& R,
-                    std::array<long double, 18>& terms) const;
-  const std::array<long double, 18>& Terms(bool right);
+  // Adds the 18 squared residuals of one photograph to `sum`, in point order, ex before ey.
+  void AddCamera(CameraCache& c, const long double (&angles)[3], long double Tx, long double Ty,
+                 long double Tz, const std::array<std::int32_t, 9>& x,
+                 const std::array<std::int32_t, 9>& y, long double& sum);
+  long double PlainCamera(const long double (&angles)[3], long double Tx, long double Ty,
+                          long double Tz, const std::array<std::int32_t, 9>& x,
+                          const std::array<std::int32_t, 9>& y, long double sum) const;
 
   std::array<long double, 9> X_{}, Y_{}, Z_{};
   std::array<std::int32_t, 9> xg_{}, yg_{}, xd_{}, yd_{};

@@ -1,0 +1,120 @@
+// Speed of the computing core on the demo stereo pair: one joint-model evaluation amortised over
+// a whole fit, the two calibrations and a measurement.
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+
+#include "numeric/fit.h"
+#include "photogrammetry/calibration.h"
+#include "photogrammetry/measurement.h"
+#include "photogrammetry/models.h"
+#include "tools/demo_scene.h"
+
+namespace {
+
+using namespace vistrel;
+
+PointTable DemoTable() {
+  PointTable table;
+  table.Reset();
+  for (int i = 1; i <= 9; ++i) {
+    const demo::Target& t = demo::kControlTargets[i - 1];
+    const ImagePoint l = ProjectToImage(demo::kLens, demo::kLeftCamera, t.X, t.Y, t.Z);
+    const ImagePoint r = ProjectToImage(demo::kLens, demo::kRightCamera, t.X, t.Y, t.Z);
+    table.xg[i] = static_cast<std::int32_t>(std::lround(static_cast<double>(l.x)));
+    table.yg[i] = static_cast<std::int32_t>(std::lround(static_cast<double>(l.y)));
+    table.xd[i] = static_cast<std::int32_t>(std::lround(static_cast<double>(r.x)));
+    table.yd[i] = static_cast<std::int32_t>(std::lround(static_cast<double>(r.y)));
+    table.px[i] = t.X;
+    table.py[i] = t.Y;
+    table.pz[i] = t.Z;
+  }
+  return table;
+}
+
+// Time per TDemoModel1 evaluation inside a 20-parameter fit started near the solution, where
+// the minimiser's own bookkeeping is included, as in a real calibration.
+void BM_JointObjectiveInFit(benchmark::State& state) {
+  const PointTable table = DemoTable();
+  std::int64_t evaluations = 0;
+  for (auto _ : state) {
+    TDemoModel1 m(table);
+    m.f = 2150;
+    m.u0 = 800;
+    m.v0 = 600;
+    m.left_Tx = -38;
+    m.left_Ty = 4;
+    m.left_Tz = -232;
+    m.left_Alpha = 1.5L;
+    m.left_Beta = -8.5L;
+    m.left_Gamma = 1.0L;
+    m.right_Tx = 43;
+    m.right_Ty = 1;
+    m.right_Tz = -223;
+    m.right_Alpha = -1;
+    m.right_Beta = 7.5L;
+    m.right_Gamma = -0.5L;
+    std::vector<long double*> p = {&m.u0, &m.v0, &m.f, &m.left_Tx, &m.left_Ty,
+                                   &m.left_Tz, &m.left_Alpha, &m.left_Beta, &m.left_Gamma,
+                                   &m.right_Tx, &m.right_Ty, &m.right_Tz, &m.right_Alpha,
+                                   &m.right_Beta, &m.right_Gamma};
+    TFitFunction counted = [&m, &evaluations] {
+      ++evaluations;
+      return m.Evaluate();
+    };
+    IFit fit = CreateFit(p, counted);
+    fit->Fit();
+    benchmark::DoNotOptimize(m.f);
+  }
+  state.counters["evaluations_per_fit"] =
+      benchmark::Counter(static_cast<double>(evaluations) / state.iterations());
+  state.counters["s_per_evaluation"] = benchmark::Counter(
+      static_cast<double>(evaluations), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_JointObjectiveInFit)->Unit(benchmark::kMillisecond);
+
+void BM_PlainJointObjective(benchmark::State& state) {
+  const PointTable table = DemoTable();
+  TDemoModel1 m(table);
+  m.f = 2200;
+  m.u0 = 806;
+  m.v0 = 596;
+  m.left_Tz = -230;
+  m.right_Tz = -225;
+  for (auto _ : state) benchmark::DoNotOptimize(m.EvaluatePlain());
+}
+BENCHMARK(BM_PlainJointObjective)->Unit(benchmark::kNanosecond);
+
+void BM_Calibrate(benchmark::State& state) {
+  const PointTable table = DemoTable();
+  const bool distortion = state.range(0) != 0;
+  for (auto _ : state) {
+    TCameraParameters camera;
+    int counter = 0;
+    benchmark::DoNotOptimize(Calibrate(table, demo::kImageWidth, demo::kImageHeight, distortion,
+                                       camera, counter));
+  }
+  state.SetLabel(distortion ? "20 parameters" : "15 parameters");
+}
+BENCHMARK(BM_Calibrate)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_Measure(benchmark::State& state) {
+  PointTable table = DemoTable();
+  TCameraParameters camera;
+  int counter = 0;
+  Calibrate(table, demo::kImageWidth, demo::kImageHeight, true, camera, counter);
+  const demo::Target& t = demo::kExtraTargets[1];
+  const ImagePoint l = ProjectToImage(demo::kLens, demo::kLeftCamera, t.X, t.Y, t.Z);
+  const ImagePoint r = ProjectToImage(demo::kLens, demo::kRightCamera, t.X, t.Y, t.Z);
+  table.xg[0] = static_cast<std::int32_t>(std::lround(static_cast<double>(l.x)));
+  table.yg[0] = static_cast<std::int32_t>(std::lround(static_cast<double>(l.y)));
+  table.xd[0] = static_cast<std::int32_t>(std::lround(static_cast<double>(r.x)));
+  table.yd[0] = static_cast<std::int32_t>(std::lround(static_cast<double>(r.y)));
+  for (auto _ : state) benchmark::DoNotOptimize(MeasureObjectPoint(table, camera, counter));
+}
+BENCHMARK(BM_Measure)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
