@@ -1,0 +1,113 @@
+#pragma once
+
+// The settings file config.ini beside the executable: remembered photographs, marker colours and
+// the two 3D scale values. Plain code, no toolkit: the main window converts to and from widgets.
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "numeric/exception.h"
+#include "photogrammetry/point_table.h"
+
+namespace vistrel {
+
+// Longest value text a read returns; longer values are cut.
+inline constexpr std::size_t kIniValueMaxLength = 2047;
+
+// A sectioned key=value text file held as its lines, so that writing a key replaces that one line
+// and leaves every other line (comments, unknown keys, blank lines) as it was. Section and key
+// names are compared without regard to ASCII letter case.
+class IniFile {
+ public:
+  IniFile() = default;
+
+  // Reads the file; a missing or unreadable file gives an empty one (no error).
+  static IniFile Load(const std::string& path);
+  static IniFile FromText(std::string_view text);
+
+  // The value of `key` in `section` with surrounding blanks removed, cut to kIniValueMaxLength
+  // characters; `default_value` when the section or key is missing.
+  std::string ReadString(std::string_view section, std::string_view key,
+                         std::string_view default_value) const;
+
+  // Sets `key` in `section`, replacing the existing line in place, or adding the key at the end
+  // of its section, or adding the section at the end of the file.
+  void WriteString(std::string_view section, std::string_view key, std::string_view value);
+
+  std::string Text() const;
+
+  // Writes the text beside `path` and renames it over `path`, so that a failure never leaves a
+  // truncated file. Throws ESettingsWriteError "Impossible d'écrire dans <path>".
+  void Save(const std::string& path) const;
+
+ private:
+  // Index of the section's header line, or npos.
+  std::size_t FindSection(std::string_view section) const;
+  // Index one past the last line of the section that starts at `header`.
+  std::size_t SectionEnd(std::size_t header) const;
+
+  std::vector<std::string> lines_;
+  std::string newline_ = "\n";  // a file read with CR LF is written back with CR LF
+};
+
+class ESettingsWriteError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// ---- Colours -----------------------------------------------------------------------------------
+
+inline constexpr TColor kColorNone = 0x1FFFFFFF;
+inline constexpr TColor kColorDefault = 0x20000000;
+inline constexpr TColor kSystemColorFlag = 0x80000000;
+
+struct ColorName {
+  const char* name;
+  TColor value;
+};
+// The 49 colour names: twenty plain colours, 27 system colours, clNone and clDefault.
+const std::array<ColorName, 49>& ColorNames();
+
+// A table name (letter case ignored) or an integer, decimal or hexadecimal after "$" or "0x"
+// (all 32 bits may be used, so "$80000005" is a system colour). Throws EConvertError
+// "'%s' n'est pas une valeur entière correcte".
+TColor ColorFromString(std::string_view text);
+
+// The table name when the value has one, otherwise "$" and eight upper-case hex digits.
+std::string ColorToString(TColor color);
+
+// ---- The settings ------------------------------------------------------------------------------
+
+inline constexpr double kDefaultScale = 0.01;
+inline constexpr double kDefaultBall = 0.01;
+
+struct Settings {
+  std::string left_image;           // full name of the left photograph, empty when none
+  std::string right_image;          // likewise for the right one
+  std::array<TColor, 10> colors{};  // 0 the observation point, 1..9 the control points
+  double scale = kDefaultScale;     // file units to 3D scene units
+  double ball = kDefaultBall;       // ball radius in scene units
+  // Colour texts that did not convert; those colours keep their defaults.
+  std::vector<std::string> problems;
+};
+
+inline constexpr const char* kSettingsFileName = "config.ini";
+
+// The directory of the executable: its full name cut after the last '/' (kept).
+std::string ProgramDirectory(std::string_view executable_path);
+
+// Reads every key with its default; never throws. `decimal_separator` is the user locale's, used
+// for SCALE and BALL (a text that does not convert gives the default silently).
+Settings ReadSettings(const IniFile& ini, char decimal_separator);
+Settings ReadSettingsFile(const std::string& path, char decimal_separator);
+
+// Writes the fourteen keys in the order LEFT, RIGHT, OBS, REF1..REF9, SCALE, BALL.
+void WriteSettings(IniFile& ini, const Settings& settings, char decimal_separator);
+// Loads the file as it stands, writes the keys into it and saves it atomically. Throws
+// ESettingsWriteError.
+void WriteSettingsFile(const std::string& path, const Settings& settings, char decimal_separator);
+
+}  // namespace vistrel

@@ -1,0 +1,45 @@
+#pragma once
+
+// Help: a small viewer for the HTML help document shipped beside the executable, and the hidden
+// window with the French operating instructions.
+
+#include <QString>
+#include <QWidget>
+
+class QPlainTextEdit;
+class QTextBrowser;
+
+namespace vistrel {
+
+// Shows an HTML document at its table of contents (the anchor "contents" when the document has
+// one, its top otherwise). A missing document is said inside the viewer itself.
+class THelpViewer : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit THelpViewer(QWidget* parent = nullptr);
+
+  // Opens `help_file` and brings the window up.
+  void ShowContents(const QString& help_file);
+
+  QTextBrowser* Browser() const { return browser_; }
+
+ private:
+  QTextBrowser* browser_;
+};
+
+// "Aide": one editable text box with the operating instructions. Created hidden at start; no
+// command shows it.
+class TForm3 : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TForm3(QWidget* parent = nullptr);
+
+  QPlainTextEdit* Memo1 = nullptr;
+};
+
+// The instructions text of TForm3.
+QString InstructionsText();
+
+}  // namespace vistrel

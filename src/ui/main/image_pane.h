@@ -1,0 +1,56 @@
+#pragma once
+
+// The drawing area of an image pane and the drawing of its picture, capture cross and markers.
+
+#include <QColor>
+#include <QImage>
+#include <QWidget>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "ui/main/pane_geometry.h"
+
+class QPainter;
+
+namespace vistrel {
+
+// A plain drawing surface that hands its mouse and paint events to the window's handlers, the
+// way the window's designer wired them.
+class TPaintBox : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TPaintBox(QWidget* parent = nullptr);
+
+  std::function<void(Qt::MouseButton, int x, int y)> on_mouse_down;
+  std::function<void(int x, int y)> on_mouse_move;
+  std::function<void(Qt::MouseButton, int x, int y)> on_mouse_up;
+  std::function<void(QPainter&)> on_paint;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+};
+
+// One point marker: picture coordinates and colour.
+struct PaneMarker {
+  std::int64_t x, y;
+  QColor color;
+};
+
+// Half-length of the arms of the capture cross and of the markers, and radius of the circle.
+inline constexpr int kCrossArm = 10;
+inline constexpr int kCrossCircleRadius = 5;
+
+// Paints one pane: background, the visible part of the picture scaled into the display rectangle
+// (only the source pixels that land in the drawing area are read), then the capture cross when
+// `capture` is set, then the markers in order.
+void PaintPane(QPainter& painter, const PaneGeometry& geometry, const QImage& picture,
+               const QColor& background,
+               std::optional<std::pair<std::int64_t, std::int64_t>> capture,
+               const std::vector<PaneMarker>& markers);
+
+}  // namespace vistrel

@@ -1,0 +1,176 @@
+#pragma once
+
+// The main window: two image panes, the point table's edit boxes and store commands, the point
+// selector, the results memo and one button per step of the two-photograph workflow. Controls keep
+// their designer names as object names; handlers are thin and call the core.
+
+#include <QImage>
+#include <QMainWindow>
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "photogrammetry/camera_model.h"
+#include "photogrammetry/point_table.h"
+#include "ui/main/pane_geometry.h"
+
+class QCheckBox;
+class QComboBox;
+class QFileDialog;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QToolButton;
+class QWheelEvent;
+
+namespace vistrel {
+
+class TPaintBox;
+class TColorSwatch;
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // `program_directory` is where config.ini and the help document are looked for, ending in '/';
+  // empty means the directory of the running executable.
+  explicit TForm1(std::string program_directory = {}, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // Set by the application once the 3D window exists; "3D vizualization" calls it.
+  std::function<void()> on_show_3d;
+  // Set by the application: opens the help document (given its full name).
+  std::function<void(const QString& help_file)> on_show_help;
+
+  // One image pane: what it shows and its controls.
+  struct Pane {
+    PaneGeometry geometry;
+    QImage picture;
+    QGroupBox* frame = nullptr;
+    TPaintBox* box = nullptr;
+    QScrollBar* slider = nullptr;
+    QLabel* file_label = nullptr;
+    QLineEdit* x_edit = nullptr;
+    QLineEdit* y_edit = nullptr;
+    QFileDialog* dialog = nullptr;
+    QString last_dialog_file;  // what the dialog remembers between uses
+    bool left = true;          // left pane: xg/yg columns; right pane: xd/yd
+  };
+
+  Pane& LeftPane() { return left_; }
+  Pane& RightPane() { return right_; }
+  PointTable& Table() { return table_; }
+  const TCameraParameters& CameraParameters() const { return camera_; }
+  int ObjectPointCount() const { return object_point_count_; }
+  double Scale() const { return scale_; }
+  double Ball() const { return ball_; }
+  const std::string& ProgramDirectory() const { return program_directory_; }
+  // Full name of the settings file.
+  std::string SettingsPath() const;
+  // Full name of the help document shipped beside the executable.
+  QString HelpFilePath() const;
+
+  // Loads `path` into a pane and shows its name; throws and changes nothing when it fails.
+  void LoadPanePicture(Pane& pane, const QString& path);
+
+  // ---- handlers, named after their control and event
+  // ---------------------------------------------
+  void Button1Click();  // load left image
+  void Button3Click();  // load right image
+  void Button2Click();  // centre left image
+  void Button4Click();  // centre right image
+  void ScrollBar1Change();
+  void ScrollBar2Change();
+  void FormMouseWheel(const QPoint& client_position, int delta);
+  void PaintBox1MouseDown(Qt::MouseButton button, int x, int y);
+  void PaintBox2MouseDown(Qt::MouseButton button, int x, int y);
+  void PaintBox1MouseMove(int x, int y);
+  void PaintBox2MouseMove(int x, int y);
+  void PaintBox1MouseUp(Qt::MouseButton button, int x, int y);
+  void PaintBox2MouseUp(Qt::MouseButton button, int x, int y);
+  void Button12Click();  // store left-image coordinates
+  void Button13Click();  // store right-image coordinates
+  void Button5Click();   // store space coordinates
+  void ComboBox1Change();
+  void color1DblClick();
+  void Button7Click();   // save control points
+  void Button8Click();   // load control points
+  void Button6Click();   // calibrate
+  void Button9Click();   // measure the observation point
+  void Button10Click();  // append the measured point to the geometry file
+  void Button11Click();  // 3D view
+  void BitBtn1Click();   // help
+  void write_memo();
+  void FormClose();
+
+ protected:
+  void wheelEvent(QWheelEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void FormCreate();
+  void CreateControls();
+  QWidget* CreatePaneFrame(Pane& pane, const char* frame_name, const char* caption,
+                           const char* box_name);
+  QWidget* CreatePaneControls(Pane& pane, const char* label_name, const char* load_name,
+                              const char* center_name, const char* zoom_label_name,
+                              const char* slider_name);
+  QWidget* CreateSelectedPoint();
+  QWidget* CreateImageCoordinates(Pane& pane, const char* group_name, const char* caption,
+                                  const char* title_name, const char* x_label_name,
+                                  const char* y_label_name, const char* x_name, const char* y_name,
+                                  const char* store_name);
+  QWidget* CreateSpaceCoordinates();
+  QWidget* CreateCommandColumn();
+  void CreateStatusBar();
+  void ConnectHandlers();
+
+  void LoadImageCommand(Pane& pane);
+  void MouseDown(Pane& pane, Qt::MouseButton button, int x, int y);
+  void MouseUp(Pane& pane, Qt::MouseButton button, int x, int y);
+  void Paint(Pane& pane, QPainter& painter);
+  void SyncViewSize(Pane& pane);
+  int SelectedIndex() const;
+  void ReadSettings();
+  void WriteSettings();
+
+  PointTable table_;
+  TCameraParameters camera_;
+  int object_point_count_ = 0;
+  double scale_ = 0.01;
+  double ball_ = 0.01;
+  std::string program_directory_;
+  QColor last_dialog_color_ = Qt::black;  // the colour dialog opens on its last choice
+
+  Pane left_, right_;
+
+ public:
+  // Controls, by designer name.
+  QGroupBox* GroupBox6 = nullptr;
+  TColorSwatch* color1 = nullptr;
+  QComboBox* ComboBox1 = nullptr;
+  QRadioButton* RadioButton1 = nullptr;
+  QRadioButton* RadioButton2 = nullptr;
+  QToolButton* BitBtn1 = nullptr;
+  QLineEdit* px1 = nullptr;
+  QLineEdit* py1 = nullptr;
+  QLineEdit* pz1 = nullptr;
+  QPlainTextEdit* Memo1 = nullptr;
+  QCheckBox* CheckBox1 = nullptr;
+  QPushButton* Button5 = nullptr;
+  QPushButton* Button6 = nullptr;
+  QPushButton* Button7 = nullptr;
+  QPushButton* Button8 = nullptr;
+  QPushButton* Button9 = nullptr;
+  QPushButton* Button10 = nullptr;
+  QPushButton* Button11 = nullptr;
+  QPushButton* Button12 = nullptr;
+  QPushButton* Button13 = nullptr;
+};
+
+}  // namespace vistrel

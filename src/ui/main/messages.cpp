@@ -1,0 +1,53 @@
+#include "ui/main/messages.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace vistrel {
+namespace {
+
+MessageRecorder& Recorder() {
+  static MessageRecorder recorder;
+  return recorder;
+}
+
+QWidget* BoxParent() { return QApplication::activeWindow(); }
+
+}  // namespace
+
+QString ErrorBoxText(const QString& message) {
+  if (!message.isEmpty() && message.back() > QChar('.')) return message + '.';
+  return message;
+}
+
+void SetMessageRecorder(MessageRecorder recorder) { Recorder() = std::move(recorder); }
+
+void ShowErrorBox(const QString& message) {
+  const QString text = ErrorBoxText(message);
+  if (Recorder()) {
+    Recorder()(MessageKind::kError, text);
+    return;
+  }
+  QMessageBox::critical(BoxParent(), kProgramTitle, text);
+}
+
+void ShowMessageBox(const QString& message) {
+  if (Recorder()) {
+    Recorder()(MessageKind::kInformation, message);
+    return;
+  }
+  QMessageBox::information(BoxParent(), kProgramTitle, message);
+}
+
+bool ConfirmBox(QWidget* parent, const QString& message) {
+  if (Recorder()) return Recorder()(MessageKind::kConfirmation, message);
+  QMessageBox box(QMessageBox::Question, "Confirmation", message, QMessageBox::NoButton, parent);
+  QPushButton* yes = box.addButton("&Oui", QMessageBox::YesRole);
+  box.addButton("&Non", QMessageBox::NoRole);
+  box.setDefaultButton(yes);
+  box.exec();
+  return box.clickedButton() == yes;
+}
+
+}  // namespace vistrel

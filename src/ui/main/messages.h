@@ -1,0 +1,33 @@
+#pragma once
+
+// The program's message boxes: the error box every escaping failure ends in, plain information
+// boxes and the yes/no confirmation. Tests replace the boxes with a recorder.
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace vistrel {
+
+inline constexpr const char* kProgramTitle = "VISTREL";
+
+// The message as the error box shows it: with "." appended when its last character sorts after
+// "." ("Fichier introuvable" gains one; "Erreur JPEG #53" too; a text ending in ")" or "." not).
+QString ErrorBoxText(const QString& message);
+
+enum class MessageKind { kError, kInformation, kConfirmation };
+
+// Error icon, one OK button, the program's title as caption.
+void ShowErrorBox(const QString& message);
+// Information icon, one OK button, the program's title as caption.
+void ShowMessageBox(const QString& message);
+// "Confirmation" caption with the buttons "&Oui" and "&Non"; true for yes.
+bool ConfirmBox(QWidget* parent, const QString& message);
+
+// While set, boxes are not shown: the recorder gets the kind and the text as it would appear
+// (for a confirmation it returns the answer through its result).
+using MessageRecorder = std::function<bool(MessageKind kind, const QString& text)>;
+void SetMessageRecorder(MessageRecorder recorder);
+
+}  // namespace vistrel

@@ -1,0 +1,60 @@
+#pragma once
+
+// Where a photograph sits in its pane and how pane pixels map to photograph pixels. No toolkit
+// types: the pane widget feeds mouse positions in and paints what this computes.
+
+#include <cstdint>
+
+namespace vistrel {
+
+// Positions are in drawing-area pixels, origin at its top-left corner; image coordinates are
+// pixels of the full-resolution picture. All integer products are 64-bit so that typed
+// coordinates near the 32-bit limits cannot wrap; conversions cut toward zero, never round.
+struct PaneGeometry {
+  // Wheel zoom never shrinks the display below this width.
+  static constexpr std::int64_t kMinWheelWidth = 10;
+  // Wheel zoom stops growing the display at this width or height, far beyond any useful zoom,
+  // so that offsets and sizes stay well inside 64 bits and painting coordinates stay sane.
+  static constexpr std::int64_t kMaxDisplaySize = std::int64_t{1} << 28;
+
+  std::int64_t picture_width = 0, picture_height = 0;  // Wp, Hp
+  std::int64_t view_width = 0, view_height = 0;        // Wv, Hv: the drawing area
+  std::int64_t ox = 0, oy = 0;                         // top-left of the display rectangle
+  std::int64_t wd = 0, hd = 0;                         // display size Wd, Hd
+  std::int64_t press_x = 0, press_y = 0;               // last non-left button press
+
+  // Display rectangle at 100 %, offset (0, 0).
+  void ShowFullSize();
+
+  // Slider zoom: Wd = trunc(Wp p / 100), Hd likewise; the offset stays.
+  void SetZoomPercent(int percent);
+
+  // One wheel step around the pointer (mx, my): only the sign of `delta` counts. Zooming in
+  // multiplies the width by 1.1, zooming out by 0.9 but not below kMinWheelWidth; the height
+  // follows the picture's aspect ratio and the picture point under the pointer stays there.
+  void WheelZoom(std::int64_t mx, std::int64_t my, int delta);
+
+  // Centres the display rectangle in the drawing area; size unchanged.
+  void Center();
+
+  // Right or middle press: remember where. Right release: move the picture by the drag.
+  void Press(std::int64_t mx, std::int64_t my);
+  void ReleaseRight(std::int64_t mx, std::int64_t my);
+
+  // Capture: the picture pixel under (mx, my), x = trunc(Wp (mx - ox) / Wd). False, leaving the
+  // outputs alone, when the display size is 0.
+  bool ToImage(std::int64_t mx, std::int64_t my, std::int64_t& x, std::int64_t& y) const;
+
+  // Markers: the pane position of picture pixel (x, y), sx = ox + trunc(x Wd / Wp). False when
+  // the picture size is 0.
+  bool ToPane(std::int64_t x, std::int64_t y, std::int64_t& sx, std::int64_t& sy) const;
+
+  // The picture's rectangle inside the display rectangle: at its top-left corner, as large as
+  // fits in Wd by Hd at the picture's aspect ratio.
+  struct Rect {
+    std::int64_t x, y, width, height;
+  };
+  Rect PictureRect() const;
+};
+
+}  // namespace vistrel

@@ -1,0 +1,185 @@
+#include "ui/main/picture_loader.h"
+
+#include <jpeglib.h>
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QImageReader>
+#include <algorithm>
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <string>
+
+#include "project/file_error.h"
+#include "ui/main/metafile.h"
+
+namespace vistrel {
+namespace {
+
+[[noreturn]] void TooLarge(std::int64_t width, std::int64_t height) {
+  throw EPictureError("Image trop grande (" + std::to_string(width) + " x " +
+                      std::to_string(height) + " pixels)");
+}
+
+bool Acceptable(std::int64_t width, std::int64_t height) {
+  return width > 0 && height > 0 && width * height <= kMaxPicturePixels;
+}
+
+// ---- JPEG through libjpeg --------------------------------------------------------------------
+// A decoder failure jumps back with longjmp. The function holding setjmp keeps no object with a
+// destructor in its frame, and the picture memory is taken in a separate function, so the jump
+// skips nothing that needs cleaning up beyond jpeg_destroy_decompress.
+
+struct JpegErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+};
+
+extern "C" void JpegErrorExit(j_common_ptr cinfo) {
+  auto* manager = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+  std::longjmp(manager->jump, 1);
+}
+
+// Warnings (a file cut short in the scan, stray bytes) are not shown: the decoder fills what is
+// missing with grey and the picture is still usable.
+extern "C" void JpegMessage(j_common_ptr, int) {}
+
+struct JpegTarget {
+  QImage image;
+  int declared_width = 0, declared_height = 0;
+};
+
+enum : int { kJpegOk = 0, kJpegTooLarge = -1, kJpegNoMemory = -2 };
+
+bool AllocateJpegTarget(JpegTarget* target, JDIMENSION width, JDIMENSION height) {
+  target->declared_width = static_cast<int>(width);
+  target->declared_height = static_cast<int>(height);
+  if (!Acceptable(width, height)) return false;
+  target->image = QImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
+  return !target->image.isNull();
+}
+
+JSAMPROW JpegRow(JpegTarget* target, JDIMENSION row) {
+  return reinterpret_cast<JSAMPROW>(target->image.scanLine(static_cast<int>(row)));
+}
+
+int DecodeJpegInto(const std::uint8_t* data, std::size_t size, JpegTarget* target) {
+  jpeg_decompress_struct cinfo;
+  JpegErrorManager errors;
+  cinfo.err = jpeg_std_error(&errors.pub);
+  errors.pub.error_exit = JpegErrorExit;
+  errors.pub.emit_message = JpegMessage;
+  if (setjmp(errors.jump)) {
+    const int code = errors.pub.msg_code;
+    jpeg_destroy_decompress(&cinfo);
+    return code;
+  }
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+  jpeg_read_header(&cinfo, TRUE);
+  // Four bytes per pixel in the order of QImage::Format_RGB32 on a little-endian machine, so rows
+  // are decoded straight into the picture.
+  cinfo.out_color_space = JCS_EXT_BGRX;
+  if (!AllocateJpegTarget(target, cinfo.image_width, cinfo.image_height)) {
+    const bool too_large = !Acceptable(cinfo.image_width, cinfo.image_height);
+    jpeg_destroy_decompress(&cinfo);
+    return too_large ? kJpegTooLarge : kJpegNoMemory;
+  }
+  jpeg_start_decompress(&cinfo);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW rows[16];
+    const JDIMENSION count = std::min<JDIMENSION>(16, cinfo.output_height - cinfo.output_scanline);
+    for (JDIMENSION i = 0; i < count; ++i) rows[i] = JpegRow(target, cinfo.output_scanline + i);
+    jpeg_read_scanlines(&cinfo, rows, count);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return kJpegOk;
+}
+
+// ---- Other formats ------------------------------------------------------------------------------
+
+QImage Painterly(QImage image) {
+  if (image.hasAlphaChannel()) return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  return image.convertToFormat(QImage::Format_RGB32);
+}
+
+// Reads with Qt's decoder of `format` after checking the declared size; null when it fails.
+QImage ReadWithQt(const std::vector<std::uint8_t>& bytes, const char* format) {
+  QByteArray array = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                             static_cast<qsizetype>(bytes.size()));
+  QBuffer buffer(&array);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer, format);
+  const QSize size = reader.size();
+  if (size.isValid() && !Acceptable(size.width(), size.height())) {
+    TooLarge(size.width(), size.height());
+  }
+  // Our own limit is the one that counts; Qt's default would refuse a 24-MP picture's big
+  // brothers with a vaguer message.
+  QImageReader::setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024) + 1));
+  QImage image = reader.read();
+  if (image.isNull()) return image;
+  return Painterly(std::move(image));
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const QString& path) {
+  const std::string name = path.toStdString();
+  std::FILE* f = std::fopen(name.c_str(), "rb");
+  if (!f) throw EInOutError::FromErrno(errno, name);
+  std::vector<std::uint8_t> bytes;
+  std::uint8_t chunk[1 << 16];
+  std::size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+    bytes.insert(bytes.end(), chunk, chunk + got);
+  const bool failed = std::ferror(f) != 0;
+  const int error = errno;
+  std::fclose(f);
+  if (failed) throw EInOutError::FromErrno(error, name);
+  return bytes;
+}
+
+}  // namespace
+
+QImage DecodeJpeg(const std::uint8_t* data, std::size_t size) {
+  JpegTarget target;
+  const int code = DecodeJpegInto(data, size, &target);
+  if (code == kJpegTooLarge) TooLarge(target.declared_width, target.declared_height);
+  if (code == kJpegNoMemory) throw EPictureError("Mémoire insuffisante pour l'image");
+  if (code != kJpegOk) throw EPictureError(FormatMessage("Erreur JPEG #%d", code));
+  return std::move(target.image);
+}
+
+QImage DecodeBitmap(const std::vector<std::uint8_t>& bytes) {
+  QImage image = ReadWithQt(bytes, "bmp");
+  if (image.isNull()) throw EPictureError("Image bitmap incorrecte");
+  return image;
+}
+
+QImage DecodeIcon(const std::vector<std::uint8_t>& bytes) {
+  QImage image = ReadWithQt(bytes, "ico");
+  if (image.isNull()) throw EPictureError("Icône incorrecte");
+  return image;
+}
+
+QImage LoadPicture(const QString& path) {
+  const QString extension = QFileInfo(path).suffix();
+  const QString lower = extension.toLower();
+  const bool known = lower == "bmp" || lower == "jpg" || lower == "jpeg" || lower == "ico" ||
+                     lower == "wmf" || lower == "emf";
+  if (!known) {
+    throw EPictureError("Extension de fichier image inconnue (." + extension.toStdString() + ")");
+  }
+  const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
+  if (lower == "jpg" || lower == "jpeg") return DecodeJpeg(bytes.data(), bytes.size());
+  if (lower == "bmp") return DecodeBitmap(bytes);
+  if (lower == "ico") return DecodeIcon(bytes);
+  const std::vector<std::uint8_t> bmp =
+      lower == "wmf" ? BitmapFromWmf(bytes) : BitmapFromEmf(bytes);
+  QImage image = ReadWithQt(bmp, "bmp");
+  if (image.isNull()) throw EMetafileError(kMetafileDamagedMessage);
+  return image;
+}
+
+}  // namespace vistrel

@@ -1,0 +1,194 @@
+#include "ui/main/pane_geometry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+
+namespace vistrel {
+namespace {
+
+PaneGeometry Picture(std::int64_t wp, std::int64_t hp) {
+  PaneGeometry g;
+  g.picture_width = wp;
+  g.picture_height = hp;
+  g.view_width = 429;
+  g.view_height = 320;
+  g.ShowFullSize();
+  return g;
+}
+
+TEST(PaneGeometry, StartsAtFullSizeAndSliderZoomsFromTheCorner) {
+  PaneGeometry g = Picture(2000, 1500);
+  EXPECT_EQ(g.wd, 2000);
+  EXPECT_EQ(g.hd, 1500);
+  g.ox = 7;
+  g.oy = -3;
+  struct Case {
+    int percent;
+    std::int64_t wd, hd;
+  } cases[] = {{11, 220, 165}, {10, 200, 150}, {1, 20, 15}, {300, 6000, 4500}, {100, 2000, 1500}};
+  for (const Case& c : cases) {
+    g.SetZoomPercent(c.percent);
+    EXPECT_EQ(g.wd, c.wd) << c.percent;
+    EXPECT_EQ(g.hd, c.hd) << c.percent;
+    EXPECT_EQ(g.ox, 7);
+    EXPECT_EQ(g.oy, -3);
+  }
+  // 1 % of a 150 x 90 picture truncates to 1 x 0.
+  PaneGeometry small = Picture(150, 90);
+  small.SetZoomPercent(1);
+  EXPECT_EQ(small.wd, 1);
+  EXPECT_EQ(small.hd, 0);
+}
+
+TEST(PaneGeometry, CaptureCutsTowardZero) {
+  // Display at twice the picture size, picture edge at x = 50.
+  PaneGeometry g = Picture(100, 80);
+  g.wd = 200;
+  g.hd = 160;
+  g.ox = 50;
+  g.oy = 20;
+  struct Case {
+    std::int64_t mx, my, x, y;
+  } cases[] = {
+      {49, 19, 0, 0},    // -0.5 -> 0
+      {48, 18, -1, -1},  // -1.0 -> -1
+      {47, 17, -1, -1},  // -1.5 -> -1
+      {50, 20, 0, 0},      {51, 21, 0, 0},
+      {52, 22, 1, 1},      {249, 179, 99, 79},  // last display pixel -> last picture pixel
+      {250, 180, 100, 80},
+  };
+  for (const Case& c : cases) {
+    std::int64_t x = 1234, y = 1234;
+    ASSERT_TRUE(g.ToImage(c.mx, c.my, x, y));
+    EXPECT_EQ(x, c.x) << c.mx;
+    EXPECT_EQ(y, c.y) << c.my;
+  }
+}
+
+TEST(PaneGeometry, ZeroSizesNeverDivide) {
+  PaneGeometry g = Picture(150, 90);
+  g.SetZoomPercent(1);  // 1 x 0
+  std::int64_t x = 5, y = 6;
+  EXPECT_FALSE(g.ToImage(10, 10, x, y));
+  EXPECT_EQ(x, 5);
+  EXPECT_EQ(y, 6);
+  PaneGeometry empty = Picture(0, 0);
+  std::int64_t sx = 1, sy = 2;
+  EXPECT_FALSE(empty.ToPane(3, 4, sx, sy));
+  EXPECT_EQ(empty.PictureRect().width, 0);
+  // A wheel step on an empty picture neither divides nor gives it a height.
+  empty.WheelZoom(10, 10, -120);
+  EXPECT_EQ(empty.wd, PaneGeometry::kMinWheelWidth);
+  EXPECT_EQ(empty.hd, 0);
+}
+
+TEST(PaneGeometry, MarkerMappingUses64BitProducts) {
+  PaneGeometry g = Picture(1600, 1200);
+  g.SetZoomPercent(300);  // 4800 x 3600
+  std::int64_t sx, sy;
+  ASSERT_TRUE(g.ToPane(std::numeric_limits<std::int32_t>::max(),
+                       std::numeric_limits<std::int32_t>::min(), sx, sy));
+  // 2147483647 * 4800 overflows 32 bits; in 64 bits it is exactly three times the coordinate.
+  EXPECT_EQ(sx, std::int64_t{2147483647} * 3);
+  EXPECT_EQ(sy, std::int64_t{-2147483648} * 3);
+  g.ox = 10;
+  g.SetZoomPercent(11);  // 176 x 132: sx = 10 + trunc(801 * 176 / 1600) = 10 + 88
+  ASSERT_TRUE(g.ToPane(801, -5, sx, sy));
+  EXPECT_EQ(sx, 98);
+  EXPECT_EQ(sy, 0);  // trunc(-5 * 132 / 1200) = trunc(-0.55) = 0
+}
+
+TEST(PaneGeometry, WheelStepsTruncateAndKeepThePointUnderThePointer) {
+  struct Case {
+    std::int64_t wd;
+    int delta;
+    std::int64_t expected;
+  } cases[] = {
+      {9, 120, 9},                                       // trunc(9.9) = 9: stuck
+      {10, 120, 11},                                     // trunc(11.0)
+      {10, -120, 10},  {11, -1, 10},       {12, 0, 10},  // never below 10; delta 0 zooms out
+      {1000, 1, 1100}, {1000, -5000, 900},               // only the sign counts
+  };
+  for (const Case& c : cases) {
+    PaneGeometry g = Picture(2000, 1000);
+    g.wd = c.wd;
+    g.hd = c.wd / 2;
+    g.WheelZoom(0, 0, c.delta);
+    EXPECT_EQ(g.wd, c.expected) << c.wd << " " << c.delta;
+    EXPECT_EQ(g.hd, c.expected * 1000 / 2000);
+  }
+  // The picture point under the pointer stays there (to within the truncation).
+  PaneGeometry g = Picture(2000, 1000);
+  g.SetZoomPercent(20);  // 400 x 200
+  g.ox = 30;
+  g.oy = 40;
+  std::int64_t before_x, before_y, after_x, after_y;
+  g.ToImage(230, 140, before_x, before_y);
+  g.WheelZoom(230, 140, 120);
+  EXPECT_EQ(g.wd, 440);
+  EXPECT_EQ(g.hd, 220);
+  EXPECT_EQ(g.ox, 10);  // trunc(230 - 440 * 0.5)
+  EXPECT_EQ(g.oy, 30);  // trunc(140 - 220 * 0.5)
+  g.ToImage(230, 140, after_x, after_y);
+  EXPECT_EQ(after_x, before_x);
+  EXPECT_EQ(after_y, before_y);
+}
+
+TEST(PaneGeometry, TenStepsOutAndInDoNotRestoreTheSize) {
+  PaneGeometry g = Picture(2000, 1500);
+  for (int i = 0; i < 10; ++i) g.WheelZoom(0, 0, -120);
+  for (int i = 0; i < 10; ++i) g.WheelZoom(0, 0, 120);
+  EXPECT_NE(g.wd, 2000);
+  EXPECT_LT(g.wd, 2000);
+}
+
+TEST(PaneGeometry, WheelZoomStopsBeforeSizesRunAway) {
+  PaneGeometry g = Picture(6000, 4000);
+  for (int i = 0; i < 1000; ++i) g.WheelZoom(200, 100, 120);
+  EXPECT_LE(g.wd, PaneGeometry::kMaxDisplaySize);
+  EXPECT_LE(g.hd, PaneGeometry::kMaxDisplaySize);
+  EXPECT_GT(g.wd, PaneGeometry::kMaxDisplaySize / 2);
+  std::int64_t x, y;
+  ASSERT_TRUE(g.ToImage(200, 100, x, y));
+  EXPECT_GE(x, 0);
+  EXPECT_LT(x, 6000);
+}
+
+TEST(PaneGeometry, PanAppliesOnRightReleaseAndCenterCentres) {
+  PaneGeometry g = Picture(2000, 1500);
+  g.SetZoomPercent(10);
+  g.Press(100, 100);
+  g.ReleaseRight(130, 90);
+  EXPECT_EQ(g.ox, 30);
+  EXPECT_EQ(g.oy, -10);
+  g.Center();  // (429 - 200) / 2 = 114.5, (320 - 150) / 2 = 85
+  EXPECT_EQ(g.ox, 114);
+  EXPECT_EQ(g.oy, 85);
+  g.SetZoomPercent(30);  // 600 x 450: (429 - 600) / 2 = -85.5 -> -85
+  g.Center();
+  EXPECT_EQ(g.ox, -85);
+  EXPECT_EQ(g.oy, -65);
+}
+
+TEST(PaneGeometry, PictureKeepsItsAspectInsideTheDisplayRectangle) {
+  PaneGeometry g = Picture(2000, 1000);
+  g.ox = 5;
+  g.oy = 6;
+  struct Case {
+    std::int64_t wd, hd, w, h;
+  } cases[] = {{400, 200, 400, 200}, {400, 100, 200, 100}, {300, 400, 300, 150}, {0, 10, 0, 0}};
+  for (const Case& c : cases) {
+    g.wd = c.wd;
+    g.hd = c.hd;
+    const auto r = g.PictureRect();
+    EXPECT_EQ(r.x, 5);
+    EXPECT_EQ(r.y, 6);
+    EXPECT_EQ(r.width, c.w) << c.wd << "x" << c.hd;
+    EXPECT_EQ(r.height, c.h) << c.wd << "x" << c.hd;
+  }
+}
+
+}  // namespace
+}  // namespace vistrel
