@@ -32,4 +32,9 @@ bool TryStrToInt(std::string_view text, std::int32_t& value);
 long double StrToFloat(std::string_view text, char decimal_separator = '.');
 bool TryStrToFloat(std::string_view text, long double& value, char decimal_separator = '.');
 
+// The same text rules, rounded once, straight to the nearest double (going through long double
+// would round twice and can miss it by one unit in the last place). False for a text
+// TryStrToFloat rejects and for a value beyond the range of a double.
+bool TryStrToDouble(std::string_view text, double& value, char decimal_separator = '.');
+
 }  // namespace vistrel

@@ -1,0 +1,190 @@
+#include "project/file_error.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+
+namespace vistrel {
+
+namespace {
+
+// The directory part of a path, "." for a bare name.
+std::string ParentDirectory(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos) return ".";
+  if (slash == 0) return "/";
+  return std::string(path.substr(0, slash));
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Writes all of `contents`, retrying partial writes; returns 0 or the errno of the failure.
+int WriteAll(int fd, std::string_view contents) {
+  const char* data = contents.data();
+  std::size_t remaining = contents.size();
+  while (remaining > 0) {
+    const ssize_t written = ::write(fd, data, remaining);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data += written;
+    remaining -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
+// A device or pipe cannot be replaced by a rename: it is written through.
+void WriteInPlace(const std::string& path, std::string_view contents) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) throw EInOutError::FromErrno(errno, path);
+  const int error = WriteAll(fd, contents);
+  const int close_error = ::close(fd) == 0 ? 0 : errno;
+  if (error != 0) throw EInOutError::FromErrno(error, path);
+  if (close_error != 0) throw EInOutError::FromErrno(close_error, path);
+}
+
+// A name for the temporary copy that no other writer in this or another process picks.
+std::string TemporaryName(const std::string& directory) {
+  static std::atomic<unsigned> counter{0};
+  return directory + "/.vistrel-" + std::to_string(::getpid()) + "-" +
+         std::to_string(counter.fetch_add(1)) + ".tmp";
+}
+
+}  // namespace
+
+EInOutError::EInOutError(int code) : Exception(MessageFor(code)), code(code) {}
+
+std::string EInOutError::MessageFor(int code) {
+  switch (code) {
+    case kFileNotFound:
+      return "Fichier introuvable";
+    case kInvalidFileName:
+      return "Nom de fichier incorrect";
+    case kTooManyOpenFiles:
+      return "Trop de fichiers ouverts";
+    case kAccessDenied:
+      return "Accès au fichier refusé";
+    case kEndOfFile:
+      return "Lecture au-delà de la fin de fichier";
+    case kDiskFull:
+      return "Disque plein";
+    case kInvalidNumericInput:
+      return "Saisie numérique incorrecte";
+    default:
+      return FormatMessage("Erreur E/S %d", code);
+  }
+}
+
+int EInOutError::CodeForErrno(int error_number) {
+  switch (error_number) {
+    case ENOENT:
+      return kFileNotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+      return kInvalidFileName;
+    case EMFILE:
+    case ENFILE:
+      return kTooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ETXTBSY:
+    case EBUSY:
+      return kAccessDenied;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return kDiskFull;
+    case EIO:
+      return kDeviceError;
+    default:
+      return error_number;
+  }
+}
+
+EInOutError EInOutError::FromErrno(int error_number, std::string_view path) {
+  if (error_number == ENOENT && !IsDirectory(ParentDirectory(path))) {
+    return EInOutError(kInvalidFileName);
+  }
+  return EInOutError(CodeForErrno(error_number));
+}
+
+void WriteFileAtomically(const std::string& path, std::string_view contents) {
+  if (path.empty()) throw EInOutError(EInOutError::kInvalidFileName);
+
+  // Replace what a symbolic link points at, not the link itself.
+  std::string target = path;
+  struct stat info;
+  if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+      target = resolved;
+      std::free(resolved);
+    }
+  }
+  const bool exists = ::stat(target.c_str(), &info) == 0;
+  if (exists && S_ISDIR(info.st_mode)) throw EInOutError(EInOutError::kAccessDenied);
+  if (exists && !S_ISREG(info.st_mode)) {
+    WriteInPlace(target, contents);
+    return;
+  }
+
+  const std::string directory = ParentDirectory(target);
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; fd < 0; ++attempt) {
+    temporary = TemporaryName(directory);
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && (errno != EEXIST || attempt >= 100)) {
+      throw EInOutError::FromErrno(errno, target);
+    }
+  }
+
+  const auto fail = [&](int error_number) {
+    ::close(fd);
+    ::unlink(temporary.c_str());
+    throw EInOutError::FromErrno(error_number, target);
+  };
+  // The new file keeps the permissions of the one it replaces (best effort).
+  if (exists) (void)::fchmod(fd, info.st_mode & 07777);
+  if (const int error = WriteAll(fd, contents); error != 0) fail(error);
+  // Flushed before the rename, so that a crash never leaves a renamed but empty file.
+  if (::fsync(fd) != 0 && errno != EINVAL) fail(errno);
+  if (::close(fd) != 0) {
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    throw EInOutError::FromErrno(error, target);
+  }
+  if (::rename(temporary.c_str(), target.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    throw EInOutError::FromErrno(error, target);
+  }
+  // Make the rename itself durable; a failure here no longer endangers either file.
+  const int directory_fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (directory_fd >= 0) {
+    (void)::fsync(directory_fd);
+    ::close(directory_fd);
+  }
+}
+
+void AppendToFile(const std::string& path, std::string_view contents) {
+  if (path.empty()) throw EInOutError(EInOutError::kInvalidFileName);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) throw EInOutError::FromErrno(errno, path);
+  const int error = WriteAll(fd, contents);
+  const int close_error = ::close(fd) == 0 ? 0 : errno;
+  if (error != 0) throw EInOutError::FromErrno(error, path);
+  if (close_error != 0) throw EInOutError::FromErrno(close_error, path);
+}
+
+}  // namespace vistrel

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vistrel {
+
+// The geometry file: one record per line, ended by CR LF (a bare LF is read too). A record whose
+// first character is "p" or "P" is a point (X, Y, Z); any other is a line between two end points
+// (X1, Y1, Z1, X2, Y2, Z2). Coordinates are in file units, "." as decimal separator.
+inline constexpr const char* kGeometryFileName = "geom.txt";
+
+struct GeomPoint {
+  double x = 0, y = 0, z = 0;
+};
+struct GeomLine {
+  double x1 = 0, y1 = 0, z1 = 0, x2 = 0, y2 = 0, z2 = 0;
+};
+struct GeomData {
+  std::vector<GeomPoint> points;
+  std::vector<GeomLine> lines;
+};
+
+// Reads every record, in file order. A missing file gives empty lists. Numbers are separated by
+// blanks, tabs or line breaks; the rest of a record's line after its last number is skipped; a
+// number missing at the end of the file reads 0. Lines holding nothing or only blanks and tabs
+// are skipped. Throws EInOutError ("Saisie numérique incorrecte" for a malformed number or one
+// beyond the range of a double, other file errors by cause).
+GeomData ReadGeometry(const std::string& path);
+
+// Coordinates already converted back to file units, in extended precision.
+struct RewritePoint {
+  long double x, y, z;
+  bool visible;
+};
+struct RewriteLine {
+  long double x1, y1, z1, x2, y2, z2;
+  bool visible;
+};
+
+// Replaces the file with the visible points, then the visible lines ("p " / "l " layouts, two
+// blanks after each number, CRLF, FormatGeneral with '.'). Written beside and renamed, so a
+// failure leaves the old file exactly as it was; throws EInOutError.
+void RewriteGeometry(const std::string& path, const std::vector<RewritePoint>& points,
+                     const std::vector<RewriteLine>& lines);
+
+// Appends "p  X   Y   Z   \r\n" (the three texts as typed, but the decimal separator replaced
+// by '.'), creating a missing file. If any text is empty: creates a missing file but appends
+// nothing. Before appending it checks all three texts with StrToFloat(text, decimal_separator)
+// and throws that EConvertError (touching no file) when one fails. Plain append, never a
+// rewrite; file errors throw EInOutError.
+void AppendMeasuredPoint(const std::string& path, const std::string& x, const std::string& y,
+                         const std::string& z, char decimal_separator);
+
+}  // namespace vistrel

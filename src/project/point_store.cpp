@@ -1,0 +1,58 @@
+#include "project/point_store.h"
+
+#include <stdexcept>
+
+#include "numeric/text_format.h"
+
+namespace vistrel {
+
+namespace {
+
+void CheckIndex(int index) {
+  if (index < 0 || index >= kPointSelectorCount) {
+    throw std::out_of_range("point index " + std::to_string(index) + " out of 0..9");
+  }
+}
+
+// The table keeps doubles, rounded once from the text. A number beyond their range is an
+// overflow, as when the runtime stores an extended value into a double.
+double ToStoredDouble(std::string_view text, char decimal_separator) {
+  StrToFloat(text, decimal_separator);  // throws the conversion error
+  double value = 0;
+  if (!TryStrToDouble(text, value, decimal_separator)) throw EOverflow();
+  return value;
+}
+
+}  // namespace
+
+std::string PointSelectorEntry(int index) {
+  CheckIndex(index);
+  if (index == PointTable::kObservation) return "Object point";
+  return "Control : " + std::to_string(index);
+}
+
+void StoreLeftImage(PointTable& table, int index, std::string_view x_text,
+                    std::string_view y_text) {
+  CheckIndex(index);
+  table.xg[index] = StrToInt(x_text);
+  table.yg[index] = StrToInt(y_text);
+}
+
+void StoreRightImage(PointTable& table, int index, std::string_view x_text,
+                     std::string_view y_text) {
+  CheckIndex(index);
+  table.xd[index] = StrToInt(x_text);
+  table.yd[index] = StrToInt(y_text);
+}
+
+bool StoreSpace(PointTable& table, int index, std::string_view x_text, std::string_view y_text,
+                std::string_view z_text, char decimal_separator) {
+  CheckIndex(index);
+  if (index == PointTable::kObservation) return false;
+  table.px[index] = ToStoredDouble(x_text, decimal_separator);
+  table.py[index] = ToStoredDouble(y_text, decimal_separator);
+  table.pz[index] = ToStoredDouble(z_text, decimal_separator);
+  return true;
+}
+
+}  // namespace vistrel

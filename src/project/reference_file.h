@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "photogrammetry/point_table.h"
+
+namespace vistrel {
+
+// The control-point file: nine lines, one per control point 1 to 9, each holding xg, yg, xd, yd
+// (whole numbers) then px, py, pz (general format, 15 significant digits, "." as separator),
+// every number followed by three blanks, each line ended by CR LF.
+inline constexpr const char* kReferenceFileName = "reference.txt";
+
+// Writes the nine control points of `table`. The file is replaced as a whole, so a failure
+// ("Accès au fichier refusé", "Disque plein", ...: EInOutError) leaves the old file intact.
+void SaveControlPoints(const std::string& path, const PointTable& table);
+
+// Reads the nine control points into `table`, each value stored as soon as it is read: four whole
+// numbers then three reals per point, then the rest of that line is skipped. Numbers may be
+// separated by any characters of code 0 to 32, so a point may continue on the next line; the
+// end of the file reads as 0 for every value still missing. Throws EInOutError: "Fichier
+// introuvable" (table unchanged), "Saisie numérique incorrecte" for a bad number (values read
+// before it stay stored).
+void LoadControlPoints(const std::string& path, PointTable& table);
+
+}  // namespace vistrel

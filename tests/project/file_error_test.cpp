@@ -1,0 +1,191 @@
+#include "project/file_error.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "test_files.h"
+
+namespace vistrel {
+namespace {
+
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+TEST(EInOutError, MessagesByCode) {
+  const struct {
+    int code;
+    const char* message;
+  } cases[] = {
+      {2, "Fichier introuvable"},
+      {3, "Nom de fichier incorrect"},
+      {4, "Trop de fichiers ouverts"},
+      {5, "Accès au fichier refusé"},
+      {100, "Lecture au-delà de la fin de fichier"},
+      {101, "Disque plein"},
+      {106, "Saisie numérique incorrecte"},
+      {22, "Erreur E/S 22"},
+      {1117, "Erreur E/S 1117"},
+  };
+  for (const auto& c : cases) {
+    const EInOutError error(c.code);
+    EXPECT_EQ(error.code, c.code);
+    EXPECT_STREQ(error.what(), c.message);
+  }
+}
+
+TEST(EInOutError, CodesByErrno) {
+  const struct {
+    int error_number;
+    int code;
+  } cases[] = {
+      {ENOENT, 2},   {ENOTDIR, 3}, {ENAMETOOLONG, 3}, {ELOOP, 3},       {EMFILE, 4},  {ENFILE, 4},
+      {EACCES, 5},   {EPERM, 5},   {EROFS, 5},        {EISDIR, 5},      {ETXTBSY, 5}, {ENOSPC, 101},
+      {EDQUOT, 101}, {EFBIG, 101}, {EIO, 1117},       {EINVAL, EINVAL},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(EInOutError::CodeForErrno(c.error_number), c.code) << "errno " << c.error_number;
+  }
+}
+
+TEST(EInOutError, MissingFileOrMissingDirectory) {
+  TempDir dir;
+  EXPECT_EQ(EInOutError::FromErrno(ENOENT, dir.File("absent.txt")).code, 2);
+  EXPECT_EQ(EInOutError::FromErrno(ENOENT, dir.File("absent/file.txt")).code, 3);
+}
+
+TEST(WriteFileAtomically, CreatesAndReplacesByteForByte) {
+  TempDir dir;
+  const std::string path = dir.File("out.txt");
+  WriteFileAtomically(path, std::string("first\r\n\0binary\xff", 15));
+  EXPECT_EQ(ReadBytes(path), std::string("first\r\n\0binary\xff", 15));
+  WriteFileAtomically(path, "2nd");  // shorter than before: no old tail may remain
+  EXPECT_EQ(ReadBytes(path), "2nd");
+  WriteFileAtomically(path, "");
+  EXPECT_EQ(ReadBytes(path), "");
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"out.txt"}) << "temporary file left behind";
+}
+
+TEST(WriteFileAtomically, KeepsPermissionsAndSymbolicLinks) {
+  TempDir dir;
+  const std::string real = dir.File("real.txt");
+  const std::string link = dir.File("link.txt");
+  WriteBytes(real, "old");
+  ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
+  std::filesystem::create_symlink("real.txt", link);
+
+  WriteFileAtomically(link, "new");
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadBytes(real), "new");
+  struct stat info;
+  ASSERT_EQ(::stat(real.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+// Each failure leaves what was there before exactly as it was and no temporary file beside it.
+TEST(WriteFileAtomically, FailuresLeaveTheOldStateIntact) {
+  TempDir dir;
+  const std::string old_file = dir.File("old.txt");
+  WriteBytes(old_file, "old contents\r\n");
+  std::filesystem::create_directory(dir.File("folder"));
+
+  const struct {
+    const char* name;
+    std::string path;
+    int code;
+  } cases[] = {
+      {"target is a directory", dir.File("folder"), EInOutError::kAccessDenied},
+      {"directory missing", dir.File("absent/out.txt"), EInOutError::kInvalidFileName},
+      {"path through a file", dir.File("old.txt/out.txt"), EInOutError::kInvalidFileName},
+      {"empty name", "", EInOutError::kInvalidFileName},
+  };
+  for (const auto& c : cases) {
+    try {
+      WriteFileAtomically(c.path, "new contents");
+      ADD_FAILURE() << c.name << ": no exception";
+    } catch (const EInOutError& error) {
+      EXPECT_EQ(error.code, c.code) << c.name;
+    }
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("folder")));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.File("folder")));
+  EXPECT_EQ(ReadBytes(old_file), "old contents\r\n");
+  EXPECT_EQ(dir.Names().size(), 2u);
+}
+
+TEST(WriteFileAtomically, FullDiskKeepsTheOldFile) {
+  TempDir dir;
+  const std::string path = dir.File("old.txt");
+  WriteBytes(path, "old contents\r\n");
+  {
+    testing::FileSizeLimit limit(64);
+    try {
+      WriteFileAtomically(path, std::string(1000, 'x'));
+      ADD_FAILURE() << "no exception";
+    } catch (const EInOutError& error) {
+      EXPECT_EQ(error.code, EInOutError::kDiskFull);
+      EXPECT_STREQ(error.what(), "Disque plein");
+    }
+  }
+  EXPECT_EQ(ReadBytes(path), "old contents\r\n");
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"old.txt"});
+}
+
+TEST(WriteFileAtomically, DeviceIsWrittenInPlaceNotReplaced) {
+  struct stat info;
+  if (::stat("/dev/full", &info) != 0 || !S_ISCHR(info.st_mode)) GTEST_SKIP() << "no /dev/full";
+  try {
+    WriteFileAtomically("/dev/full", "data");
+    ADD_FAILURE() << "no exception";
+  } catch (const EInOutError& error) {
+    EXPECT_STREQ(error.what(), "Disque plein");
+  }
+  ASSERT_EQ(::stat("/dev/full", &info), 0);
+  EXPECT_TRUE(S_ISCHR(info.st_mode)) << "the device node was replaced";
+}
+
+TEST(WriteFileAtomically, TooManyOpenFiles) {
+  TempDir dir;
+  // Lower the descriptor limit to the lowest free descriptor, so the next open must fail.
+  const int lowest_free = ::dup(0);
+  ASSERT_GE(lowest_free, 0);
+  ::close(lowest_free);
+  rlimit saved;
+  ::getrlimit(RLIMIT_NOFILE, &saved);
+  rlimit limit = saved;
+  limit.rlim_cur = static_cast<rlim_t>(lowest_free);
+  ::setrlimit(RLIMIT_NOFILE, &limit);
+  int code = 0;
+  try {
+    WriteFileAtomically(dir.File("out.txt"), "x");
+  } catch (const EInOutError& error) {
+    code = error.code;
+  }
+  ::setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(code, EInOutError::kTooManyOpenFiles);
+}
+
+TEST(AppendToFile, CreatesMissingFileAndAppendsAtTheEnd) {
+  TempDir dir;
+  const std::string path = dir.File("log.txt");
+  AppendToFile(path, "");
+  EXPECT_TRUE(std::filesystem::exists(path));
+  EXPECT_EQ(ReadBytes(path), "");
+  AppendToFile(path, "a\r\n");
+  AppendToFile(path, "b\r\n");
+  EXPECT_EQ(ReadBytes(path), "a\r\nb\r\n");
+  try {
+    AppendToFile(dir.path(), "x");
+    ADD_FAILURE() << "no exception";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.code, EInOutError::kAccessDenied);
+  }
+}
+
+}  // namespace
+}  // namespace vistrel

@@ -1,0 +1,243 @@
+#include "project/reference_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "numeric/text_format.h"
+#include "project/file_error.h"
+#include "test_files.h"
+
+namespace vistrel {
+namespace {
+
+using namespace std::string_literals;
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+// Rows 1 to 9 of a table as "xg yg xd yd px py pz", for compact expectations.
+std::vector<std::string> Rows(const PointTable& table) {
+  std::vector<std::string> rows;
+  for (int i = 1; i <= 9; ++i) {
+    std::string row = std::to_string(table.xg[i]) + " " + std::to_string(table.yg[i]) + " " +
+                      std::to_string(table.xd[i]) + " " + std::to_string(table.yd[i]);
+    for (const double v : {table.px[i], table.py[i], table.pz[i]}) row += " " + FormatGeneral(v);
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+constexpr const char* kOldRow = "-1 -1 -1 -1 -1 -1 -1";
+constexpr const char* kZeroRow = "0 0 0 0 0 0 0";
+
+PointTable OldTable() {
+  PointTable table;
+  for (int i = 0; i < 10; ++i) {
+    table.xg[i] = table.yg[i] = table.xd[i] = table.yd[i] = -1;
+    table.px[i] = table.py[i] = table.pz[i] = -1.0;
+    table.color[i] = 0x123456;
+  }
+  return table;
+}
+
+TEST(SaveControlPoints, ExactLayout) {
+  PointTable table;
+  table.xg[1] = 120, table.yg[1] = 45, table.xd[1] = 300, table.yd[1] = 47;
+  table.px[1] = 0, table.py[1] = 1.5, table.pz[1] = -2;
+  table.xg[2] = -7, table.px[2] = 0.00005, table.py[2] = 1.5e20, table.pz[2] = 0.0001;
+  table.xd[3] = std::numeric_limits<std::int32_t>::min(), table.px[3] = 1.0 / 3.0;
+  table.py[3] = -0.0, table.pz[3] = 123456789012345.0;
+  table.px[9] = 1e15;
+  TempDir dir;
+  const std::string path = dir.File("reference.txt");
+  SaveControlPoints(path, table);
+
+  const std::string zero_line = "0   0   0   0   0   0   0   \r\n";
+  std::string expected =
+      "120   45   300   47   0   1.5   -2   \r\n"
+      "-7   0   0   0   5E-5   1.5E20   0.0001   \r\n"
+      "0   0   -2147483648   0   0.333333333333333   0   123456789012345   \r\n";
+  for (int i = 4; i <= 8; ++i) expected += zero_line;
+  expected += "0   0   0   0   1E15   0   0   \r\n";
+  EXPECT_EQ(ReadBytes(path), expected);
+}
+
+TEST(SaveControlPoints, RoundTripsThroughLoad) {
+  std::mt19937 random(7);
+  std::uniform_int_distribution<std::int32_t> pixel(std::numeric_limits<std::int32_t>::min(),
+                                                    std::numeric_limits<std::int32_t>::max());
+  std::uniform_real_distribution<double> space(-1e4, 1e4);
+  const auto fifteen_digits = [](double value) {
+    double rounded = 0;
+    EXPECT_TRUE(TryStrToDouble(FormatGeneral(value), rounded));
+    return rounded;
+  };
+  PointTable saved = OldTable();  // row 0 and the colours are not in the file
+  for (int i = 1; i <= 9; ++i) {
+    saved.xg[i] = pixel(random), saved.yg[i] = pixel(random);
+    saved.xd[i] = pixel(random), saved.yd[i] = pixel(random);
+    // Reals survive to 15 significant digits; these have no more.
+    saved.px[i] = fifteen_digits(space(random));
+    saved.py[i] = fifteen_digits(space(random) * 1e-9);
+    saved.pz[i] = fifteen_digits(space(random) * 1e15);
+  }
+  TempDir dir;
+  const std::string path = dir.File("reference.txt");
+  SaveControlPoints(path, saved);
+  PointTable loaded = OldTable();
+  LoadControlPoints(path, loaded);
+  EXPECT_EQ(Rows(loaded), Rows(saved));
+  EXPECT_EQ(loaded.px, saved.px);
+  EXPECT_EQ(loaded.py, saved.py);
+  EXPECT_EQ(loaded.pz, saved.pz);
+  EXPECT_EQ(loaded.xg, saved.xg);
+  EXPECT_EQ(loaded.yd, saved.yd);
+  EXPECT_EQ(loaded.color, saved.color);
+}
+
+struct LoadCase {
+  const char* name;
+  std::string contents;
+  int error;  // 0, or the expected EInOutError code
+  // Rows 1.. as expected after loading; rows not listed are 0 after a clean load and keep their
+  // old value after an error.
+  std::vector<std::string> rows;
+};
+
+TEST(LoadControlPoints, TokenReaderRules) {
+  const std::string pad32 = std::string(31, '0') + "7";    // 32 characters: the longest integer
+  const std::string pad64 = "1.5" + std::string(61, '0');  // 64: the longest real
+  const LoadCase cases[] = {
+      {"point continues on the next line",
+       "1 1 1 1 1 1 1\r\n2 2 2 2 2 2 2\r\n3 3 3 3 3 3 3\r\n4 4 4 4 4\r\n4.5 4.25 99\r\n"
+       "5 5 5 5 5 5 5\r\n",
+       0,
+       {"1 1 1 1 1 1 1", "2 2 2 2 2 2 2", "3 3 3 3 3 3 3", "4 4 4 4 4 4.5 4.25", "5 5 5 5 5 5 5"}},
+      {"three lines, rest zero",
+       "1 2 3 4 5 6 7\r\n8 9 10 11 12 13 14\r\n1 1 1 1 1 1 1\r\n",
+       0,
+       {"1 2 3 4 5 6 7", "8 9 10 11 12 13 14", "1 1 1 1 1 1 1"}},
+      {"empty file", "", 0, {}},
+      {"extra numbers and text skipped",
+       "1 2 3 4 5 6 7 8 9 junk\r\n2 2 2 2 2 2 2 x\r\n",
+       0,
+       {"1 2 3 4 5 6 7", "2 2 2 2 2 2 2"}},
+      {"tabs, runs of blanks, bare LF, NUL",
+       "\t 1\t\t2  3 4\t5 6 7\n\n2 2 2 2 2 2 2\n3\0 3 3 3 3 3 3"s,
+       0,
+       {"1 2 3 4 5 6 7", "2 2 2 2 2 2 2", "3 3 3 3 3 3 3"}},
+      {"no line end at the end", "1 2 3 4 5 6", 0, {"1 2 3 4 5 6 0"}},
+      {"hexadecimal and signs",
+       "$10 0x20 -$1 +4 -1.5e2 +.5 1E-5\r\n",
+       0,
+       {"16 32 -1 4 -150 0.5 1E-5"}},
+      {"longest tokens", pad32 + " 0 0 0 " + pad64 + " 0 0\r\n", 0, {"7 0 0 0 1.5 0 0"}},
+      {"comma in a real",
+       "1 2 3 4 5 1,5 7\r\n",
+       EInOutError::kInvalidNumericInput,
+       {"1 2 3 4 5 -1 -1"}},
+      {"real as image coordinate",
+       "1 1 1 1 1 1 1\r\n12.0 2 2 2 2 2 2\r\n",
+       EInOutError::kInvalidNumericInput,
+       {"1 1 1 1 1 1 1"}},
+      {"integer beyond 32 bits",
+       "2147483648 1 1 1 1 1 1\r\n",
+       EInOutError::kInvalidNumericInput,
+       {}},
+      {"integer token too long",
+       "0" + pad32 + " 1 1 1 1 1 1\r\n",
+       EInOutError::kInvalidNumericInput,
+       {}},
+      {"real token too long",
+       "1 1 1 1 0" + pad64 + " 1 1\r\n",
+       EInOutError::kInvalidNumericInput,
+       {"1 1 1 1 -1 -1 -1"}},
+      {"real beyond double range",
+       "1 1 1 1 1e400 1 1\r\n",
+       EInOutError::kInvalidNumericInput,
+       {"1 1 1 1 -1 -1 -1"}},
+      {"binary garbage",
+       "\x89PNG\r\n\x1a\n\xff\xfe\x01\x02"s,
+       EInOutError::kInvalidNumericInput,
+       {}},
+  };
+  TempDir dir;
+  const std::string path = dir.File("reference.txt");
+  for (const LoadCase& c : cases) {
+    WriteBytes(path, c.contents);
+    PointTable table = OldTable();
+    int error = 0;
+    try {
+      LoadControlPoints(path, table);
+    } catch (const EInOutError& e) {
+      error = e.code;
+    }
+    EXPECT_EQ(error, c.error) << c.name;
+    std::vector<std::string> expected = c.rows;
+    expected.resize(9, c.error == 0 ? kZeroRow : kOldRow);
+    EXPECT_EQ(Rows(table), expected) << c.name;
+    EXPECT_EQ(table.xg[0], -1) << c.name;
+  }
+}
+
+TEST(LoadControlPoints, UnreadableFileLeavesTableUnchanged) {
+  TempDir dir;
+  const struct {
+    std::string path;
+    const char* message;
+  } cases[] = {
+      {dir.File("reference.txt"), "Fichier introuvable"},
+      {dir.path(), "Accès au fichier refusé"},
+  };
+  for (const auto& c : cases) {
+    PointTable table = OldTable();
+    try {
+      LoadControlPoints(c.path, table);
+      ADD_FAILURE() << c.path << ": no exception";
+    } catch (const EInOutError& error) {
+      EXPECT_STREQ(error.what(), c.message);
+    }
+    EXPECT_EQ(Rows(table), Rows(OldTable()));
+  }
+}
+
+// A load or save that stops on an error releases the file.
+TEST(LoadControlPoints, ErrorsReleaseTheFile) {
+  TempDir dir;
+  const std::string path = dir.File("reference.txt");
+  WriteBytes(path, "1 x\r\n");
+  const int before = testing::OpenDescriptorCount();
+  for (int n = 0; n < 3; ++n) {
+    PointTable table;
+    EXPECT_THROW(LoadControlPoints(path, table), EInOutError);
+    EXPECT_THROW(SaveControlPoints(dir.path(), table), EInOutError);
+  }
+  EXPECT_EQ(testing::OpenDescriptorCount(), before);
+}
+
+TEST(SaveControlPoints, FailureLeavesOldFileAndTable) {
+  TempDir dir;
+  const std::string path = dir.File("reference.txt");
+  WriteBytes(path, "old\r\n");
+  PointTable table = OldTable();
+  {
+    testing::FileSizeLimit limit(40);  // the nine lines need more
+    try {
+      SaveControlPoints(path, table);
+      ADD_FAILURE() << "no exception";
+    } catch (const EInOutError& error) {
+      EXPECT_STREQ(error.what(), "Disque plein");
+    }
+  }
+  EXPECT_EQ(ReadBytes(path), "old\r\n");
+  EXPECT_EQ(Rows(table), Rows(OldTable()));
+  EXPECT_EQ(dir.Names().size(), 1u);
+}
+
+}  // namespace
+}  // namespace vistrel
