@@ -1,5 +1,6 @@
 #include "ui/main/picture_loader.h"
 
+// jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
 
 #include <QBuffer>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csetjmp>
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
