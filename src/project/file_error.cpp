@@ -137,6 +137,8 @@ void WriteFileAtomically(const std::string& path, std::string_view contents) {
     WriteInPlace(target, contents);
     return;
   }
+  // A rename would happily replace a read-only file; saving onto one must be refused instead.
+  if (exists && ::access(target.c_str(), W_OK) != 0) throw EInOutError::FromErrno(errno, target);
 
   const std::string directory = ParentDirectory(target);
   std::string temporary;

@@ -42,7 +42,7 @@ class EInOutError : public Exception {
 // leaves the old file exactly as it was (the partial copy is removed). A symbolic link is
 // followed and its target replaced; an existing device or pipe is written in place, since it
 // cannot be replaced. Throws EInOutError by cause ("Accès au fichier refusé" when the target is a
-// directory or not writable, "Disque plein", ...).
+// directory or a file we may not write, or its directory is not writable; "Disque plein", ...).
 void WriteFileAtomically(const std::string& path, std::string_view contents);
 
 // Adds `contents` at the end of the file at `path`, creating a missing file (also when

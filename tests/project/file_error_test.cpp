@@ -118,6 +118,21 @@ TEST(WriteFileAtomically, FailuresLeaveTheOldStateIntact) {
   EXPECT_EQ(dir.Names().size(), 2u);
 }
 
+TEST(WriteFileAtomically, ReadOnlyFileIsNotReplaced) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root may write any file";
+  TempDir dir;
+  const std::string path = dir.File("old.txt");
+  WriteBytes(path, "old");
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  try {
+    WriteFileAtomically(path, "new");
+    ADD_FAILURE() << "no exception";
+  } catch (const EInOutError& error) {
+    EXPECT_STREQ(error.what(), "Accès au fichier refusé");
+  }
+  EXPECT_EQ(ReadBytes(path), "old");
+}
+
 TEST(WriteFileAtomically, FullDiskKeepsTheOldFile) {
   TempDir dir;
   const std::string path = dir.File("old.txt");
