@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
       const size_t i = size_t(y) * kWidth + x;
       float v = 150 + 14 * patches[i] + 12 * grain[i] + 10 * fine[i] + grit(rng);
       const float s = speck(rng);
-      if (s < 0.01f) v -= 45;  // dark pores
+      if (s < 0.01f) v -= 45;   // dark pores
       if (s > 0.995f) v += 35;  // bright crystals
       const int g = std::clamp(int(std::lround(v)), 0, 255);
       // A faint warm tint keeps it from looking flat while staying grey.

@@ -16,7 +16,8 @@ Mat4 operator*(const Mat4& a, const Mat4& b) {
 
 Vec3 TransformPoint(Vec3 p, const Mat4& m) {
   Vec3 r;
-  for (int j = 0; j < 3; ++j) r[j] = p.x * m.m[0][j] + p.y * m.m[1][j] + p.z * m.m[2][j] + m.m[3][j];
+  for (int j = 0; j < 3; ++j)
+    r[j] = p.x * m.m[0][j] + p.y * m.m[1][j] + p.z * m.m[2][j] + m.m[3][j];
   return r;
 }
 

@@ -10,8 +10,8 @@ namespace {
 
 // The standard planar projection from a point light: M = (P . L) I - L P^T, column-major.
 void ShadowMatrix(const float plane[4], const float light[4], float out[16]) {
-  const float dot = plane[0] * light[0] + plane[1] * light[1] + plane[2] * light[2] +
-                    plane[3] * light[3];
+  const float dot =
+      plane[0] * light[0] + plane[1] * light[1] + plane[2] * light[2] + plane[3] * light[3];
   for (int col = 0; col < 4; ++col) {
     for (int row = 0; row < 4; ++row) {
       out[col * 4 + row] = (row == col ? dot : 0.0f) - light[row] * plane[col];
@@ -46,9 +46,8 @@ void Node::Destroy(Node* node) {
 }
 
 void Node::DestroyChildren(const std::unordered_set<const Node*>& doomed) {
-  std::erase_if(children_, [&doomed](const std::unique_ptr<Node>& c) {
-    return doomed.count(c.get()) != 0;
-  });
+  std::erase_if(children_,
+                [&doomed](const std::unique_ptr<Node>& c) { return doomed.count(c.get()) != 0; });
 }
 
 Mat4 Node::LocalMatrix() const {
@@ -217,7 +216,12 @@ void ShadowPlaneNode::DrawSelf(DrawContext& ctx) {
   glStencilFunc(GL_ALWAYS, 1, 0xFF);
   glStencilOp(GL_REPLACE, GL_REPLACE, GL_REPLACE);
   material.Apply(ctx);
+  // Pushed back a little so that lines lying on the plane (the frame's axes, lines between
+  // points on the ground) stay in front of it instead of fighting it for depth.
+  glEnable(GL_POLYGON_OFFSET_FILL);
+  glPolygonOffset(1, 1);
   DrawQuad(material.texture_enabled && material.texture);
+  glDisable(GL_POLYGON_OFFSET_FILL);
 
   if (caster != nullptr && light != nullptr) {
     const Vec3 l = light->AbsolutePosition();

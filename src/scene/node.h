@@ -46,9 +46,9 @@ struct DrawContext {
   Pass pass = Pass::kNormal;
   GlResources* gl = nullptr;
   const CameraNode* camera = nullptr;
-  Mat4 view;                     // scene to eye coordinates, as loaded for the root
+  Mat4 view;                       // scene to eye coordinates, as loaded for the root
   const Node* excluded = nullptr;  // not drawn in this pass (the shadow plane in its own shadow)
-  bool lighting = true;          // the viewer's lighting switch, restored after unlit drawing
+  bool lighting = true;            // the viewer's lighting switch, restored after unlit drawing
 };
 
 struct Material {

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <algorithm>
+#include <cmath>
 
 #include "scene/camera.h"
 
@@ -18,6 +19,32 @@ namespace vistrel::scene {
 namespace {
 constexpr int kInitialPickHits = 64;
 constexpr int kWordsPerHit = 4;  // name count, min depth, max depth, one name
+
+// Unit sphere like gluSphere's: stacks from +Z to -Z, slices counter-clockwise about Z, outward
+// faces counter-clockwise.
+SceneViewer::SphereMesh UnitSphere(int slices, int stacks) {
+  SceneViewer::SphereMesh mesh;
+  const float pi = 3.14159265358979f;
+  for (int i = 0; i <= stacks; ++i) {
+    const float theta = pi * i / stacks;
+    for (int j = 0; j <= slices; ++j) {
+      const float phi = 2 * pi * j / slices;
+      mesh.vertices.push_back(std::sin(theta) * std::cos(phi));
+      mesh.vertices.push_back(std::sin(theta) * std::sin(phi));
+      mesh.vertices.push_back(std::cos(theta));
+    }
+  }
+  auto at = [slices](int i, int j) { return GLushort(i * (slices + 1) + j); };
+  for (int i = 0; i < stacks; ++i) {
+    for (int j = 0; j < slices; ++j) {
+      if (i != 0) mesh.indices.insert(mesh.indices.end(), {at(i, j), at(i + 1, j), at(i, j + 1)});
+      if (i != stacks - 1) {
+        mesh.indices.insert(mesh.indices.end(), {at(i, j + 1), at(i + 1, j), at(i + 1, j + 1)});
+      }
+    }
+  }
+  return mesh;
+}
 }  // namespace
 
 QSurfaceFormat SceneViewer::RequestedFormat() {
@@ -42,9 +69,7 @@ SceneViewer::~SceneViewer() { ReleaseGl(); }
 void SceneViewer::ReleaseGl() {
   if (!HasValidContext()) return;
   makeCurrent();
-  for (const auto& [key, list] : sphere_lists_) glDeleteLists(list, 1);
   for (const auto& [image, id] : textures_) glDeleteTextures(1, &id);
-  sphere_lists_.clear();
   textures_.clear();
   doneCurrent();
 }
@@ -57,10 +82,7 @@ double SceneViewer::ScreenPpi() const {
 }
 
 void SceneViewer::initializeGL() {
-  connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
-    sphere_lists_.clear();
-    textures_.clear();
-  });
+  connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { textures_.clear(); });
 }
 
 Mat4 SceneViewer::SetupCamera(int width_px, int height_px, bool keep_projection) {
@@ -190,17 +212,18 @@ void SceneViewer::LoadPickName(Node* node) {
 }
 
 void SceneViewer::CallSphere(int slices, int stacks) {
-  auto [it, inserted] = sphere_lists_.try_emplace({slices, stacks}, 0u);
-  if (inserted) {
-    GLUquadric* quadric = gluNewQuadric();
-    gluQuadricNormals(quadric, GLU_SMOOTH);
-    it->second = glGenLists(1);
-    glNewList(it->second, GL_COMPILE);
-    gluSphere(quadric, 1.0, slices, stacks);
-    glEndList();
-    gluDeleteQuadric(quadric);
-  }
-  glCallList(it->second);
+  auto it = spheres_.find({slices, stacks});
+  if (it == spheres_.end())
+    it = spheres_.emplace(std::pair{slices, stacks}, UnitSphere(slices, stacks)).first;
+  const SphereMesh& mesh = it->second;
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_NORMAL_ARRAY);
+  glVertexPointer(3, GL_FLOAT, 0, mesh.vertices.data());
+  glNormalPointer(GL_FLOAT, 0, mesh.vertices.data());  // unit sphere: normal = position
+  glDrawElements(GL_TRIANGLES, GLsizei(mesh.indices.size()), GL_UNSIGNED_SHORT,
+                 mesh.indices.data());
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 void SceneViewer::BindTexture(const TextureImage& image) {
@@ -234,8 +257,8 @@ void SceneViewer::DrawScreenText(const ScreenTextNode& node) {
     {
       QPainter painter(&image);
       painter.setFont(font);
-      painter.setPen(QColor::fromRgbF(node.modulate.r, node.modulate.g, node.modulate.b,
-                                      node.modulate.a));
+      painter.setPen(
+          QColor::fromRgbF(node.modulate.r, node.modulate.g, node.modulate.b, node.modulate.a));
       painter.drawText(0, metrics.ascent(), text);
     }
     cached = {node.text, node.modulate,
@@ -244,7 +267,8 @@ void SceneViewer::DrawScreenText(const ScreenTextNode& node) {
   const double px_scale = ScreenPpi() / 96.0 * devicePixelRatioF();
   const int left = int(node.x * px_scale);
   const int bottom = viewport_height_ - int(node.y * px_scale) - cached.image.height();
-  if (bottom < 0 || left >= viewport_width_) return;  // a raster position off the viewport draws nothing
+  if (bottom < 0 || left >= viewport_width_)
+    return;  // a raster position off the viewport draws nothing
 
   glPushAttrib(GL_ALL_ATTRIB_BITS);
   glMatrixMode(GL_PROJECTION);

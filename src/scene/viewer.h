@@ -24,6 +24,13 @@ struct ViewerSettings {
 
 class SceneViewer : public QOpenGLWidget, private GlResources {
  public:
+  // A unit sphere as vertex arrays, drawn for every ball: vertex arrays work in selection mode
+  // too, where Mesa 22's software renderer crashes on display lists.
+  struct SphereMesh {
+    std::vector<float> vertices;          // x, y, z per vertex; also the normals
+    std::vector<unsigned short> indices;  // triangles
+  };
+
   // The surface format the viewer asks for.
   static QSurfaceFormat RequestedFormat();
 
@@ -72,7 +79,8 @@ class SceneViewer : public QOpenGLWidget, private GlResources {
   std::vector<LightNode*> lights_;
   ViewerSettings settings_;
 
-  std::map<std::pair<int, int>, unsigned> sphere_lists_;  // (slices, stacks) -> display list
+  // (slices, stacks) -> the one mesh shared by every sphere of that tessellation.
+  std::map<std::pair<int, int>, SphereMesh> spheres_;
   std::map<const TextureImage*, unsigned> textures_;
   struct TextImage {
     std::string text;

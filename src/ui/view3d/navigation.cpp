@@ -16,8 +16,6 @@ scene::Vec3 KeypadMove(const std::bitset<10>& down) {
   return move;
 }
 
-double WheelRatio(int delta) {
-  return std::pow(kWheelFactor, double(delta) / kWheelDeltaPerNotch);
-}
+double WheelRatio(int delta) { return std::pow(kWheelFactor, double(delta) / kWheelDeltaPerNotch); }
 
 }  // namespace vistrel::view3d

@@ -1,0 +1,183 @@
+// Scene graph logic that needs no GL context: frames, camera moves, projection, tick source.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "scene/camera.h"
+#include "scene/node.h"
+#include "scene/tick_source.h"
+
+namespace vistrel::scene {
+namespace {
+
+void ExpectNear(Vec3 actual, Vec3 expected, float tol = 1e-5f) {
+  EXPECT_NEAR(actual.x, expected.x, tol);
+  EXPECT_NEAR(actual.y, expected.y, tol);
+  EXPECT_NEAR(actual.z, expected.z, tol);
+}
+
+TEST(SceneNode, DataFrameTurnsFileAxesIntoScreenAxes) {
+  FrameNode root;
+  auto* frame = root.AddChild<FrameNode>();
+  frame->direction = {0, 1, 0};
+  frame->up = {0, 0, -1};
+  auto* ball = frame->AddChild<SphereNode>();
+  ball->position = {0.1f, 0.2f, 0.3f};  // file (10, 20, 30) at SCALE 0.01
+  ExpectNear(ball->AbsolutePosition(), {0.1f, 0.3f, -0.2f});
+  // Scale, position and the parent chain compose as row vectors: local first, then parent.
+  frame->position = {1, 2, 3};
+  frame->scale = {2, 2, 2};
+  ExpectNear(ball->AbsolutePosition(), {1.2f, 2.6f, 2.6f});
+  ball->SetAbsolutePosition({0, 0, 0});
+  ExpectNear(ball->AbsolutePosition(), {0, 0, 0});
+  ExpectNear(ball->position, {-0.5f, 1.5f, -1.0f});
+}
+
+TEST(SceneNode, ChildrenKeepOrderAndDestroyRemovesSubtrees) {
+  FrameNode root;
+  auto* a = root.AddChild<FrameNode>();
+  auto* b = root.AddChild<SphereNode>();
+  auto* c = root.AddChild<PolylineNode>();
+  a->AddChild<CubeNode>();
+  Node::Destroy(b);
+  ASSERT_EQ(root.children().size(), 2u);
+  EXPECT_EQ(root.children()[0].get(), a);
+  EXPECT_EQ(root.children()[1].get(), c);
+  auto* d = root.AddChild<FrameNode>();
+  root.DestroyChildren({a, d});
+  ASSERT_EQ(root.children().size(), 1u);
+  EXPECT_EQ(root.children()[0].get(), c);
+  EXPECT_EQ(c->parent(), &root);
+}
+
+struct CameraRig {
+  FrameNode root;
+  FrameNode* target = root.AddChild<FrameNode>();
+  CameraNode* camera = root.AddChild<CameraNode>();
+  CameraRig() {
+    camera->position = {0, 1, 1};
+    camera->target = target;
+  }
+};
+
+TEST(SceneCamera, OrbitCases) {
+  const float root2 = std::sqrt(2.0f);
+  struct Case {
+    const char* what;
+    float pitch, turn;
+    Vec3 expected;
+  };
+  const float top = kMinPitch;  // angle from straight above kept by the clamp
+  const Case cases[] = {
+      {"no move", 0, 0, {0, 1, 1}},
+      {"turn 90 degrees about up", 0, 90, {1, 1, 0}},
+      {"pitch 45: level with the target", 45, 0, {0, 0, root2}},
+      {"pitch -1000: stops short of the top",
+       -1000,
+       0,
+       {0, root2 * std::cos(top), root2 * std::sin(top)}},
+      {"pitch +1000: stops short of the bottom",
+       1000,
+       0,
+       {0, -root2 * std::cos(top), root2 * std::sin(top)}},
+      {"drag 50 px down from the start", -50, 0, {0, root2 * std::cos(top), root2 * std::sin(top)}},
+  };
+  for (const Case& c : cases) {
+    CameraRig rig;
+    OrbitAroundTarget(*rig.camera, c.pitch, c.turn);
+    SCOPED_TRACE(c.what);
+    ExpectNear(rig.camera->position, c.expected);
+    EXPECT_NEAR(Length(rig.camera->position), root2, 1e-5f);
+  }
+  EXPECT_NEAR(kMaxPitch, 3.1165926f, 1e-7f);
+}
+
+TEST(SceneCamera, OrbitWorksAroundAMovedTargetAndInTheParentFrame) {
+  CameraRig rig;
+  rig.target->position = {5, 0, 0};
+  rig.camera->position = {5, 1, 1};
+  OrbitAroundTarget(*rig.camera, 0, 90);
+  ExpectNear(rig.camera->position, {6, 1, 0});
+  // A camera inside a shifted frame stores its position in that frame.
+  FrameNode root;
+  auto* target = root.AddChild<FrameNode>();
+  auto* holder = root.AddChild<FrameNode>();
+  holder->position = {0, 10, 0};
+  auto* cam = holder->AddChild<CameraNode>();
+  cam->position = {0, -9, 1};
+  cam->target = target;
+  OrbitAroundTarget(*cam, 45, 0);
+  ExpectNear(cam->AbsolutePosition(), {0, 0, std::sqrt(2.0f)});
+  ExpectNear(cam->position, {0, -10, std::sqrt(2.0f)});
+}
+
+TEST(SceneCamera, AdjustDistanceAndNoTarget) {
+  CameraRig rig;
+  AdjustDistanceToTarget(*rig.camera, 1);
+  ExpectNear(rig.camera->position, {0, 1, 1});
+  AdjustDistanceToTarget(*rig.camera, 0.5f);
+  ExpectNear(rig.camera->position, {0, 0.5f, 0.5f});
+  rig.target->position = {0, 0.5f, 0};
+  AdjustDistanceToTarget(*rig.camera, 3);
+  ExpectNear(rig.camera->position, {0, 0.5f, 1.5f});
+  rig.camera->target = nullptr;
+  OrbitAroundTarget(*rig.camera, 30, 30);
+  AdjustDistanceToTarget(*rig.camera, 2);
+  ExpectNear(rig.camera->position, {0, 0.5f, 1.5f});
+}
+
+TEST(SceneCamera, FrustumFromFocalLengthAndScreenResolution) {
+  CameraNode cam;  // focal length 50, depth of view 100
+  const Frustum f = CameraFrustum(cam, 800, 600, 96);
+  EXPECT_NEAR(f.near, 377.95275590551 / 800, 1e-9);
+  EXPECT_NEAR(f.far, f.near + 100, 1e-9);
+  EXPECT_DOUBLE_EQ(f.right, 0.5);
+  EXPECT_DOUBLE_EQ(f.left, -0.5);
+  EXPECT_DOUBLE_EQ(f.top, 0.375);
+  EXPECT_DOUBLE_EQ(f.bottom, -0.375);
+  // Apparent size depends only on focal length and resolution: a unit at distance d spans
+  // 2 f P / (25.4 d) pixels whatever the window's shape.
+  for (const auto& [w, h] : {std::pair{800, 600}, std::pair{300, 900}}) {
+    const Frustum g = CameraFrustum(cam, w, h, 96);
+    const double pixels_per_unit_at_2 = g.near / 2.0 / (g.right - g.left) * w;
+    EXPECT_NEAR(pixels_per_unit_at_2, 2 * 50 * 96 / (25.4 * 2), 1e-9);
+  }
+}
+
+struct FakeClock {
+  std::int64_t now = 1'000'000'000;
+  std::int64_t operator()() const { return now; }
+};
+
+TEST(SceneTicks, WholeStepsAreCaughtUpEachWithTheFixedDelta) {
+  FakeClock clock;
+  std::vector<double> deltas;
+  FixedStepTicker ticker(
+      std::chrono::milliseconds(50), [&clock] { return clock(); },
+      [&deltas](double dt) { deltas.push_back(dt); });
+  EXPECT_EQ(ticker.Poll(), 0);
+  clock.now += 49'999'999;
+  EXPECT_EQ(ticker.Poll(), 0);
+  clock.now += 1;
+  EXPECT_EQ(ticker.Poll(), 1);
+  // A pause a little over 0.5 s: ten ticks at once.
+  clock.now += 501'000'000;
+  EXPECT_EQ(ticker.Poll(), 10);
+  ASSERT_EQ(deltas.size(), 11u);
+  for (double dt : deltas) EXPECT_DOUBLE_EQ(dt, 0.05);
+  // The 1 ms left over is kept: 49 ms more completes the next step, not 50.
+  clock.now += 49'000'000;
+  EXPECT_EQ(ticker.Poll(), 1);
+  // Many short polls: exactly one tick per whole step, none lost or doubled.
+  int total = 0;
+  for (int i = 0; i < 1000; ++i) {
+    clock.now += 7'000'000;
+    total += ticker.Poll();
+  }
+  EXPECT_EQ(total, 7000 / 50);
+}
+
+}  // namespace
+}  // namespace vistrel::scene

@@ -1,0 +1,312 @@
+// OpenGL tests of the scene viewer and the 3D window, run on an X server (Xvfb with Mesa's
+// software renderer in CI); they skip themselves without a display.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "gl_test_main.h"
+#include "scene/camera.h"
+#include "scene/viewer.h"
+#include "ui/view3d/tform2.h"
+
+namespace vistrel {
+namespace {
+
+using scene::Vec3;
+
+// Widget pixel (origin top-left) where a scene point appears, from the camera's look-at view and
+// frustum, computed independently of the GL pipeline.
+QPointF ProjectToWidget(const scene::SceneViewer& viewer, Vec3 p) {
+  const scene::CameraNode& cam = *viewer.camera();
+  const Vec3 eye = cam.AbsolutePosition();
+  const Vec3 f = scene::Normalized(cam.target->AbsolutePosition() - eye);
+  const Vec3 s = scene::Normalized(scene::Cross(f, cam.AbsoluteUp()));
+  const Vec3 u = scene::Cross(s, f);
+  const Vec3 d = p - eye;
+  const double x = scene::Dot(s, d), y = scene::Dot(u, d), depth = scene::Dot(f, d);
+  const scene::Frustum fr =
+      scene::CameraFrustum(cam, viewer.width(), viewer.height(), viewer.ScreenPpi());
+  const double xn = fr.near * x / depth / fr.right, yn = fr.near * y / depth / fr.top;
+  return {(xn + 1) / 2 * viewer.width(), (1 - yn) / 2 * viewer.height()};
+}
+
+struct PickScene {
+  scene::SceneViewer viewer;
+  scene::FrameNode* target;
+  scene::CameraNode* camera;
+  scene::SphereNode* ball;
+  scene::PolylineNode* line;
+
+  PickScene() {
+    viewer.resize(200, 200);
+    target = viewer.root().AddChild<scene::FrameNode>();
+    line = viewer.root().AddChild<scene::PolylineNode>();
+    line->name = "line";
+    line->vertices = {{-1, 0, 0}, {1, 0, 0}};
+    ball = viewer.root().AddChild<scene::SphereNode>();
+    ball->name = "ball";
+    ball->position = {0, 0, 1};
+    camera = viewer.root().AddChild<scene::CameraNode>();
+    camera->position = {0, 0, 5};
+    camera->target = target;
+    viewer.set_camera(camera);
+    viewer.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&viewer));
+  }
+};
+
+TEST(ScenePick, NearestVisibleNodeUnderThePixel) {
+  VISTREL_REQUIRE_DISPLAY();
+  PickScene s;
+  ASSERT_TRUE(s.viewer.HasValidContext());
+  const QPointF centre = ProjectToWidget(s.viewer, {0, 0, 0});
+  const int cx = int(centre.x()), cy = int(centre.y());
+  EXPECT_EQ(s.viewer.Pick(cx, cy), s.ball) << "sphere in front of the line";
+  s.ball->visible = false;
+  EXPECT_EQ(s.viewer.Pick(cx, cy), s.line) << "an invisible node lets the one behind be picked";
+  s.line->visible = false;
+  EXPECT_EQ(s.viewer.Pick(cx, cy), nullptr);
+  s.line->visible = true;
+  EXPECT_EQ(s.viewer.Pick(cx + 60, cy), s.line) << "line alone, away from the ball";
+  EXPECT_EQ(s.viewer.Pick(cx + 60, cy + 40), nullptr) << "background";
+  // A hidden parent hides its children from picking too.
+  auto* group = s.viewer.root().AddChild<scene::FrameNode>();
+  auto* inner = group->AddChild<scene::SphereNode>();
+  inner->position = {0, 0, 2};
+  EXPECT_EQ(s.viewer.Pick(cx, cy), inner);
+  group->visible = false;
+  EXPECT_EQ(s.viewer.Pick(cx, cy), s.line);
+}
+
+TEST(ScenePick, OverflowingHitBufferIsEnlargedAndNearestStillWins) {
+  VISTREL_REQUIRE_DISPLAY();
+  PickScene s;
+  // 150 balls on the line of sight: more hits than the first buffer holds.
+  scene::SphereNode* nearest = nullptr;
+  for (int i = 0; i < 150; ++i) {
+    auto* b = s.viewer.root().AddChild<scene::SphereNode>();
+    b->radius = 0.1f;
+    b->position = {0, 0, -3.0f + i * 0.02f};
+    if (i == 75) nearest = b;  // drawn before the nearer ones below it in the list order
+  }
+  nearest->position = {0, 0, 2.5f};  // nearer than the rest, beyond the near plane
+  const QPointF centre = ProjectToWidget(s.viewer, {0, 0, 0});
+  EXPECT_EQ(s.viewer.Pick(int(centre.x()), int(centre.y())), nearest);
+}
+
+// The 3D window on a small geometry file in a scratch folder.
+class Form2Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testing_gl::HasDisplay()) GTEST_SKIP() << "no DISPLAY: OpenGL tests need an X server";
+    ASSERT_TRUE(dir_.isValid());
+    path_ = dir_.filePath("geom.txt").toStdString();
+  }
+  void Write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
+  std::string Read() const {
+    std::ifstream in(path_, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  std::unique_ptr<view3d::TForm2> Open(double scale = 0.01, double ball = 0.01) {
+    auto form = std::make_unique<view3d::TForm2>(scale, ball, path_);
+    form->confirm = [this](const QString& q) {
+      questions_.push_back(q);
+      return answer_;
+    };
+    form->inform = [this](const QString& m) { informed_.push_back(m); };
+    form->report_error = [this](std::exception_ptr e) { errors_.push_back(e); };
+    form->keypad_state = [this] { return keys_; };
+    form->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    return form;
+  }
+  QImage Frame(view3d::TForm2& form) { return form.GLSceneViewer1->grabFramebuffer(); }
+  QPoint PixelOf(view3d::TForm2& form, scene::Node* node) {
+    return ProjectToWidget(*form.GLSceneViewer1, node->AbsolutePosition()).toPoint();
+  }
+
+  QTemporaryDir dir_;
+  std::string path_;
+  bool answer_ = true;
+  std::bitset<10> keys_;
+  std::vector<QString> questions_, informed_;
+  std::vector<std::exception_ptr> errors_;
+};
+
+int CountPixels(const QImage& image, const std::function<bool(QColor)>& match, QRect area = {}) {
+  if (area.isNull()) area = image.rect();
+  int n = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) n += match(image.pixelColor(x, y)) ? 1 : 0;
+  }
+  return n;
+}
+
+// Red emission plus white light from the camera: red at the rim, pink towards the middle.
+bool Reddish(QColor c) {
+  return c.red() > 170 && c.red() - c.green() > 60 && c.red() - c.blue() > 60;
+}
+bool Yellowish(QColor c) { return c.red() > 200 && c.green() > 200 && c.red() - c.blue() > 40; }
+
+TEST_F(Form2Test, DemoSceneShowsBallsLinesAxesGroundAndHelp) {
+  const QString demo = qEnvironmentVariable("VISTREL_SOURCE_DIR") + "/examples/geom.txt";
+  if (QFile::exists(demo)) {
+    QFile::remove(QString::fromStdString(path_));
+    ASSERT_TRUE(QFile::copy(demo, QString::fromStdString(path_)));
+  } else {
+    Write("p  -45   -30   40   \r\np  45   30   40   \r\nl 0  0  25  -25  -10  10  \r\n");
+  }
+  auto form = Open();
+  ASSERT_TRUE(errors_.empty());
+  ASSERT_FALSE(form->geometry().points().empty());
+  form->GLSceneViewer1->resize(900, 600);
+  QApplication::processEvents();
+  const QImage frame = Frame(*form);
+  frame.save(QDir::tempPath() + "/vistrel_view3d_demo.png");
+
+  // Balls: red pixels around each point's projection.
+  for (scene::SphereNode* p : form->geometry().points()) {
+    const QPoint c = PixelOf(*form, p);
+    EXPECT_GT(CountPixels(frame, Reddish, QRect(c - QPoint(4, 4), QSize(9, 9))), 0) << p->name;
+  }
+  // Lines: white pixels halfway along each line.
+  for (scene::PolylineNode* l : form->geometry().lines()) {
+    const scene::Mat4 m = l->AbsoluteMatrix();
+    const Vec3 mid = scene::TransformPoint((l->vertices[0] + l->vertices[1]) * 0.5f, m);
+    const QPoint c = ProjectToWidget(*form->GLSceneViewer1, mid).toPoint();
+    EXPECT_GT(CountPixels(
+                  frame, [](QColor q) { return q.lightness() > 235; },
+                  QRect(c - QPoint(2, 2), QSize(5, 5))),
+              0)
+        << l->name;
+  }
+  // Ground: the lower part of the view is the grey texture, not the background.
+  const QColor bg = form->palette().color(QPalette::Button);
+  const QRect lower(0, frame.height() * 3 / 4, frame.width(), frame.height() / 4 - 1);
+  const int grey = CountPixels(
+      frame,
+      [bg](QColor q) {
+        return std::abs(q.red() - q.green()) < 20 && q.red() > 60 && q.red() < 200 && q != bg;
+      },
+      lower);
+  EXPECT_GT(grey, lower.width() * lower.height() / 2);
+  // Help text: red glyphs in the top-left corner.
+  EXPECT_GT(CountPixels(frame, Reddish, QRect(0, 0, 200, 70)), 50);
+  // Target marker: yellow cube at the centre.
+  const QPoint centre = PixelOf(*form, form->GLDummyCube2);
+  EXPECT_GT(CountPixels(frame, Yellowish, QRect(centre - QPoint(5, 5), QSize(11, 11))), 20);
+  form->CheckBox1->setChecked(false);
+  const QImage no_marker = Frame(*form);
+  EXPECT_EQ(CountPixels(no_marker, Yellowish, QRect(centre - QPoint(5, 5), QSize(11, 11))), 0);
+  form->reject();
+}
+
+TEST_F(Form2Test, ShadowOnTheGroundFromAboveNothingFromBelow) {
+  // One ball under the ground: from above the ground hides it and its shadow darkens the ground
+  // where it would be; from below the ground and shadows are not drawn and the ball shows.
+  Write("p 20  0  -20  \r\n");
+  auto form = Open(0.01, 0.05);
+  form->CheckBox1->setChecked(false);
+  scene::SphereNode* ball = form->geometry().points().at(0);
+  QImage above = Frame(*form);
+  const QPoint at = PixelOf(*form, ball);
+  const QPoint beside = at + QPoint(0, 60);
+  EXPECT_LT(above.pixelColor(at).lightness() + 25, above.pixelColor(beside).lightness());
+  EXPECT_EQ(CountPixels(above, Reddish, QRect(at - QPoint(10, 10), QSize(21, 21))), 0);
+  above.save(QDir::tempPath() + "/vistrel_view3d_shadow.png");
+
+  form->GLCamera1->position = {0, -1, 1};
+  const QImage below = Frame(*form);
+  const QPoint seen = PixelOf(*form, ball);
+  EXPECT_GT(CountPixels(below, Reddish, QRect(seen - QPoint(10, 10), QSize(21, 21))), 50);
+  form->reject();
+}
+
+TEST_F(Form2Test, SelectCreateDeleteAndCloseWritesTheEdits) {
+  Write("p 0  0  20  \r\np 30  0  0  \r\np -30  10  0  \r\nl 0  0  20  30  0  0  \r\n");
+  auto form = Open();
+  auto& g = form->geometry();
+  ASSERT_EQ(g.points().size(), 3u);
+  Frame(*form);  // a first frame, as the user would see before clicking
+
+  // Real right clicks on the viewer select the first two points.
+  QTest::mouseClick(form->GLSceneViewer1, Qt::RightButton, {}, PixelOf(*form, g.points()[0]));
+  QTest::mouseClick(form->GLSceneViewer1, Qt::RightButton, {}, PixelOf(*form, g.points()[1]));
+  EXPECT_EQ(g.selected1(), g.points()[0]);
+  EXPECT_EQ(g.selected2(), g.points()[1]);
+  QTest::mouseClick(form->Button1, Qt::LeftButton);
+  ASSERT_EQ(g.lines().size(), 2u);
+  EXPECT_EQ(g.lines()[1]->name, "Line1");
+
+  // Delete the third point, then the file's line (clicked at its middle), answering yes.
+  form->rg2->setChecked(true);
+  form->GLSceneViewer1MouseDown(Qt::RightButton, PixelOf(*form, g.points()[2]).x(),
+                                PixelOf(*form, g.points()[2]).y());
+  EXPECT_FALSE(g.points()[2]->visible);
+  form->rg3->setChecked(true);
+  const Vec3 mid =
+      scene::TransformPoint((g.lines()[0]->vertices[0] + g.lines()[0]->vertices[1]) * 0.5f,
+                            form->GLDummyCube1->AbsoluteMatrix());
+  const QPoint m = ProjectToWidget(*form->GLSceneViewer1, mid).toPoint();
+  form->GLSceneViewer1MouseDown(Qt::RightButton, m.x(), m.y());
+  EXPECT_FALSE(g.lines()[0]->visible);
+  ASSERT_EQ(questions_.size(), 2u);
+  EXPECT_EQ(questions_[0], "Do you want to remove the selected point ?");
+  EXPECT_EQ(questions_[1], "Do you want to remove the selected line ?");
+
+  form->reject();  // closing writes back
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_TRUE(g.points().empty());
+  // The values went through single-precision scene coordinates.
+  EXPECT_EQ(Read(),
+            "p 0  0  20.0000002980232  \r\np 30.0000011920929  0  0  \r\n"
+            "l 0  0  20.0000002980232  30.0000011920929  0  0  \r\n");
+  EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(Form2Test, NavigationDragWheelAndKeypad) {
+  Write("");
+  auto form = Open();
+  scene::CameraNode& cam = *form->GLCamera1;
+  // Left drag 45 pixels up from the start: camera level with the target.
+  form->GLSceneViewer1MouseDown(Qt::LeftButton, 100, 100);
+  form->GLSceneViewer1MouseMove(Qt::LeftButton, 100, 55);
+  EXPECT_NEAR(cam.position.y, 0, 1e-5);
+  EXPECT_NEAR(cam.position.z, std::sqrt(2.0), 1e-5);
+  // Moving without the left button only follows the cursor.
+  form->GLSceneViewer1MouseMove(Qt::NoButton, 300, 300);
+  EXPECT_NEAR(cam.position.y, 0, 1e-5);
+  // Three notches away, then three back.
+  for (int i = 0; i < 3; ++i) form->FormMouseWheel(120);
+  EXPECT_NEAR(scene::Length(cam.position), std::sqrt(2.0) * 1.331, 1e-4);
+  QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, -360), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(form.get(), &wheel);
+  EXPECT_NEAR(scene::Length(cam.position), std::sqrt(2.0), 1e-4);
+  // Keypad 6 held for 20 ticks (one second) moves the target 2 units along X.
+  keys_.set(6);
+  for (int i = 0; i < 20; ++i) form->GLCadencer1Progress(0.05);
+  EXPECT_NEAR(form->GLDummyCube2->position.x, 2.0, 1e-5);
+  keys_.set(4);
+  form->GLCadencer1Progress(0.05);
+  EXPECT_NEAR(form->GLDummyCube2->position.x, 2.0, 1e-5);
+  form->reject();
+}
+
+}  // namespace
+}  // namespace vistrel
+
+int main(int argc, char** argv) { return vistrel::testing_gl::RunGlTests(argc, argv); }

@@ -1,0 +1,319 @@
+// The 3D window's geometry model without a display: node building, the selection rules, the
+// editing commands and the write-back to the geometry file.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "numeric/exception.h"
+#include "ui/view3d/geometry_view.h"
+#include "ui/view3d/navigation.h"
+
+namespace vistrel::view3d {
+namespace {
+
+namespace fs = std::filesystem;
+
+class GeometryViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("vistrel_view3d_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    path_ = (dir_ / "geom.txt").string();
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void Write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
+  std::string Read() const {
+    std::ifstream in(path_, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  // A confirmation that answers `yes` and records what the scene looked like while asking.
+  GeometryView::Confirm Answer(bool yes) {
+    return [this, yes](const std::string& question) {
+      questions_.push_back(question);
+      return yes;
+    };
+  }
+
+  fs::path dir_;
+  std::string path_;
+  scene::FrameNode frame_;
+  GeometryView view_{frame_};
+  std::vector<std::string> questions_;
+};
+
+const GeomData kThreePointsTwoLines = {
+    {{1, 2, 3}, {-4, 5.5, 0}, {100, 0, -7}},
+    {{1, 2, 3, -4, 5.5, 0}, {0, 0, 0, 100, 0, -7}},
+};
+
+TEST_F(GeometryViewTest, NodesAreNamedAndPlacedFromTheRecords) {
+  view_.Build(kThreePointsTwoLines, 0.01, 0.02);
+  ASSERT_EQ(view_.points().size(), 3u);
+  ASSERT_EQ(view_.lines().size(), 2u);
+  for (size_t i = 0; i < 3; ++i) {
+    const scene::SphereNode* p = view_.points()[i];
+    EXPECT_EQ(p->name, "Point" + std::to_string(i));
+    EXPECT_EQ(p->parent(), &frame_);
+    EXPECT_FLOAT_EQ(p->radius, 0.02f);
+    EXPECT_EQ(p->material.emission, kPointColor);
+    EXPECT_EQ(p->slices, 16);
+    EXPECT_EQ(p->stacks, 16);
+  }
+  EXPECT_EQ(view_.points()[1]->position, (scene::Vec3{float(-4 * 0.01), float(5.5 * 0.01), 0}));
+  EXPECT_EQ(view_.lines()[0]->name, "Line0");
+  EXPECT_EQ(view_.lines()[1]->name, "Line1");
+  EXPECT_FALSE(view_.lines()[1]->markers);
+  EXPECT_EQ(view_.lines()[1]->vertices,
+            (std::vector<scene::Vec3>{{0, 0, 0}, {float(100 * 0.01), 0, float(-7 * 0.01)}}));
+  EXPECT_EQ(view_.lines()[1]->line_color, (scene::Color{1, 1, 1, 1}));
+
+  // A created line takes the next index and copies the selected positions.
+  view_.RightClick(EditMode::kSelectPoint, view_.points()[2], Answer(true));
+  view_.RightClick(EditMode::kSelectPoint, view_.points()[0], Answer(true));
+  scene::PolylineNode* created = view_.CreateLine();
+  ASSERT_NE(created, nullptr);
+  EXPECT_EQ(created->name, "Line2");
+  EXPECT_EQ(created->vertices[0], view_.points()[2]->position);
+  EXPECT_EQ(created->vertices[1], view_.points()[0]->position);
+  EXPECT_EQ(frame_.children().back().get(), created);
+}
+
+TEST_F(GeometryViewTest, SelectionStateTable) {
+  view_.Build({{{0, 0, 0}, {1, 0, 0}, {2, 0, 0}}, {}}, 1, 0.01);
+  scene::SphereNode* p = view_.points()[0];
+  scene::SphereNode* q = view_.points()[1];
+  scene::SphereNode* r = view_.points()[2];
+  struct Row {
+    scene::SphereNode *start1, *start2, *click, *end1, *end2;
+  };
+  const Row rows[] = {
+      {nullptr, nullptr, p, p, nullptr},
+      {p, nullptr, p, nullptr, nullptr},
+      {p, nullptr, q, p, q},
+      {nullptr, q, p, p, q},
+      {nullptr, q, q, nullptr, nullptr},
+      {p, q, p, nullptr, q},
+      {p, q, q, p, nullptr},
+      {p, q, r, p, q},
+  };
+  for (const Row& row : rows) {
+    view_.Clear();
+    view_.Build({{{0, 0, 0}, {1, 0, 0}, {2, 0, 0}}, {}}, 1, 0.01);
+    auto map = [&](scene::SphereNode* n) -> scene::SphereNode* {
+      return n == p   ? view_.points()[0]
+             : n == q ? view_.points()[1]
+             : n == r ? view_.points()[2]
+                      : nullptr;
+    };
+    // Reach the start state by clicks: a first slot emptied after filling both.
+    if (row.start1 == nullptr && row.start2 != nullptr) {
+      view_.RightClick(EditMode::kSelectPoint, view_.points()[0], Answer(true));
+      view_.RightClick(EditMode::kSelectPoint, map(row.start2), Answer(true));
+      view_.RightClick(EditMode::kSelectPoint, view_.points()[0], Answer(true));
+    } else {
+      if (row.start1) view_.RightClick(EditMode::kSelectPoint, map(row.start1), Answer(true));
+      if (row.start2) view_.RightClick(EditMode::kSelectPoint, map(row.start2), Answer(true));
+    }
+    ASSERT_EQ(view_.selected1(), map(row.start1));
+    ASSERT_EQ(view_.selected2(), map(row.start2));
+    view_.RightClick(EditMode::kSelectPoint, map(row.click), Answer(true));
+    EXPECT_EQ(view_.selected1(), map(row.end1));
+    EXPECT_EQ(view_.selected2(), map(row.end2));
+    for (scene::SphereNode* n : view_.points()) {
+      const bool selected = n == view_.selected1() || n == view_.selected2();
+      EXPECT_EQ(n->material.emission, selected ? kSelectedColor : kPointColor) << n->name;
+    }
+  }
+  EXPECT_TRUE(questions_.empty()) << "selecting never asks";
+}
+
+TEST_F(GeometryViewTest, ClicksOnOtherNodesDoNothing) {
+  view_.Build(kThreePointsTwoLines, 1, 0.01);
+  auto* plane = frame_.AddChild<scene::ShadowPlaneNode>();
+  plane->name = "GLShadowPlane1";
+  for (EditMode mode : {EditMode::kSelectPoint, EditMode::kDeletePoint, EditMode::kDeleteLine}) {
+    view_.RightClick(mode, nullptr, Answer(true));
+    view_.RightClick(mode, plane, Answer(true));
+  }
+  // A line in the point modes and a point in the line mode are ignored too.
+  view_.RightClick(EditMode::kSelectPoint, view_.lines()[0], Answer(true));
+  view_.RightClick(EditMode::kDeletePoint, view_.lines()[0], Answer(true));
+  view_.RightClick(EditMode::kDeleteLine, view_.points()[0], Answer(true));
+  EXPECT_TRUE(questions_.empty());
+  EXPECT_EQ(view_.selected1(), nullptr);
+  for (auto* n : view_.points()) EXPECT_TRUE(n->visible);
+  for (auto* n : view_.lines()) EXPECT_TRUE(n->visible);
+}
+
+TEST_F(GeometryViewTest, DeletePointAsksInBlueAndNoKeepsItRedAndSelected) {
+  view_.Build(kThreePointsTwoLines, 1, 0.01);
+  scene::SphereNode* p = view_.points()[1];
+  view_.RightClick(EditMode::kSelectPoint, p, Answer(true));
+  scene::Color while_asked;
+  view_.RightClick(EditMode::kDeletePoint, p, [&](const std::string& q) {
+    EXPECT_EQ(q, "Do you want to remove the selected point ?");
+    while_asked = p->material.emission;
+    return false;
+  });
+  EXPECT_EQ(while_asked, kSelectedColor);
+  EXPECT_EQ(p->material.emission, kPointColor);
+  EXPECT_TRUE(p->visible);
+  EXPECT_EQ(view_.selected1(), p);
+}
+
+TEST_F(GeometryViewTest, DeleteLineShowsCyanWhileAskedAndWhiteAfterNo) {
+  view_.Build(kThreePointsTwoLines, 1, 0.01);
+  scene::PolylineNode* l = view_.lines()[1];
+  scene::Color while_asked;
+  view_.RightClick(EditMode::kDeleteLine, l, [&](const std::string& q) {
+    EXPECT_EQ(q, "Do you want to remove the selected line ?");
+    while_asked = l->line_color;
+    return false;
+  });
+  EXPECT_EQ(while_asked, (scene::Color{0, 1, 1, 1}));
+  EXPECT_EQ(l->line_color, (scene::Color{1, 1, 1, 1}));
+  EXPECT_TRUE(l->visible);
+  view_.RightClick(EditMode::kDeleteLine, l, Answer(true));
+  EXPECT_FALSE(l->visible);
+}
+
+TEST_F(GeometryViewTest, DeletingAPointKeepsItsLinesAndADeletedSelectedPointStillEndsALine) {
+  Write("p 1  2  3  \r\np 4  5  6  \r\nl 1  2  3  4  5  6  \r\n");
+  view_.Open(path_, 1, 0.01);
+  view_.RightClick(EditMode::kSelectPoint, view_.points()[0], Answer(true));
+  view_.RightClick(EditMode::kSelectPoint, view_.points()[1], Answer(true));
+  view_.RightClick(EditMode::kDeletePoint, view_.points()[0], Answer(true));
+  EXPECT_EQ(view_.selected1(), view_.points()[0]);
+  ASSERT_NE(view_.CreateLine(), nullptr);
+  EXPECT_EQ(view_.Close(path_, 1), SaveOutcome::kSaved);
+  EXPECT_EQ(Read(), "p 4  5  6  \r\nl 1  2  3  4  5  6  \r\nl 1  2  3  4  5  6  \r\n");
+  EXPECT_TRUE(frame_.children().empty());
+  EXPECT_EQ(view_.selected1(), nullptr);
+  EXPECT_EQ(view_.selected2(), nullptr);
+}
+
+TEST_F(GeometryViewTest, CreateLineTwiceGivesTwoIdenticalRecordsAndNeedsTwoPoints) {
+  Write("p 1  2  3  \r\np 4  5  6  \r\n");
+  view_.Open(path_, 1, 0.01);
+  EXPECT_EQ(view_.CreateLine(), nullptr);
+  view_.RightClick(EditMode::kSelectPoint, view_.points()[1], Answer(true));
+  EXPECT_EQ(view_.CreateLine(), nullptr);
+  EXPECT_TRUE(view_.lines().empty());
+  view_.RightClick(EditMode::kSelectPoint, view_.points()[0], Answer(true));
+  EXPECT_EQ(view_.CreateLine()->name, "Line0");
+  EXPECT_EQ(view_.CreateLine()->name, "Line1");
+  view_.Close(path_, 1);
+  // Point 1 was selected first, so it is the first end of both lines.
+  EXPECT_EQ(Read(),
+            "p 1  2  3  \r\np 4  5  6  \r\nl 4  5  6  1  2  3  \r\nl 4  5  6  1  2  3  \r\n");
+}
+
+TEST_F(GeometryViewTest, DeleteLineRemovesExactlyItsRecord) {
+  Write("l 1  1  1  2  2  2  \r\np 7  8  9  \r\nl 3  3  3  4  4  4  \r\nl 5  5  5  6  6  6  \r\n");
+  view_.Open(path_, 1, 0.01);
+  view_.RightClick(EditMode::kDeleteLine, view_.lines()[1], Answer(true));
+  view_.Close(path_, 1);
+  EXPECT_EQ(Read(), "p 7  8  9  \r\nl 1  1  1  2  2  2  \r\nl 5  5  5  6  6  6  \r\n");
+}
+
+TEST_F(GeometryViewTest, WriteBackCarriesTheSinglePrecisionDigits) {
+  struct Case {
+    double scale;
+    std::string in, out;
+  };
+  const Case cases[] = {
+      {0.01, "p 0.5  12.5  -3  \r\n", "p 0.499999988824129  12.5  -2.99999993294477  \r\n"},
+      {1, "p 0.1  0  1E20  \r\n", "p 0.100000001490116  0  1.00000002004088E20  \r\n"},
+      {0.01, "l 0.5  0  0  12.5  0  0  \r\n", "l 0.499999988824129  0  0  12.5  0  0  \r\n"},
+  };
+  for (const Case& c : cases) {
+    Write(c.in);
+    view_.Open(path_, c.scale, 0.01);
+    EXPECT_EQ(view_.Close(path_, c.scale), SaveOutcome::kSaved);
+    EXPECT_EQ(Read(), c.out) << c.in;
+  }
+}
+
+TEST_F(GeometryViewTest, MissingFileOpensEmptyAndClosesToAnEmptyFile) {
+  view_.Open(path_, 0.01, 0.01);
+  EXPECT_TRUE(view_.points().empty());
+  EXPECT_EQ(view_.Close(path_, 0.01), SaveOutcome::kSaved);
+  EXPECT_TRUE(fs::exists(path_));
+  EXPECT_EQ(fs::file_size(path_), 0u);
+}
+
+TEST_F(GeometryViewTest, FailedReadShowsNothingAndLeavesTheFileUntouched) {
+  const std::string text = "p 1  2  3  \r\np 1,5  2  3  \r\nl 0 0 0 1 1 1\r\n";
+  Write(text);
+  EXPECT_THROW(view_.Open(path_, 0.01, 0.01), Exception);
+  EXPECT_TRUE(view_.read_failed());
+  EXPECT_TRUE(view_.points().empty());
+  EXPECT_TRUE(frame_.children().empty());
+  EXPECT_EQ(view_.Close(path_, 0.01), SaveOutcome::kNotSavedAfterFailedRead);
+  EXPECT_EQ(Read(), text);
+  // The next showing starts afresh.
+  Write("p 1  2  3  \r\n");
+  view_.Open(path_, 1, 0.01);
+  EXPECT_EQ(view_.Close(path_, 1), SaveOutcome::kSaved);
+}
+
+TEST_F(GeometryViewTest, ZeroScaleWritesNothing) {
+  const std::string text = "p 1  2  3  \r\n";
+  Write(text);
+  view_.Open(path_, 0, 0.01);
+  EXPECT_EQ(view_.points()[0]->position, (scene::Vec3{0, 0, 0}));
+  EXPECT_EQ(view_.Close(path_, 0), SaveOutcome::kNotSavedZeroScale);
+  EXPECT_EQ(Read(), text);
+  EXPECT_TRUE(view_.points().empty());
+}
+
+TEST_F(GeometryViewTest, FailedRewriteKeepsTheSceneForARetry) {
+  Write("p 1  2  3  \r\n");
+  view_.Open(path_, 1, 0.01);
+  const std::string bad = (dir_ / "no_such_folder" / "geom.txt").string();
+  EXPECT_THROW(view_.Close(bad, 1), Exception);
+  EXPECT_EQ(view_.points().size(), 1u);
+  EXPECT_EQ(frame_.children().size(), 1u);
+  view_.RightClick(EditMode::kDeletePoint, view_.points()[0], Answer(true));
+  EXPECT_EQ(view_.Close(path_, 1), SaveOutcome::kSaved);
+  EXPECT_EQ(Read(), "");
+}
+
+TEST(View3dNavigation, ModeKeypadAndWheel) {
+  EXPECT_EQ(ModeFromButtons(true, false), EditMode::kSelectPoint);
+  EXPECT_EQ(ModeFromButtons(true, true), EditMode::kSelectPoint);
+  EXPECT_EQ(ModeFromButtons(false, true), EditMode::kDeleteLine);
+  EXPECT_EQ(ModeFromButtons(false, false), EditMode::kDeletePoint);
+
+  struct KeyCase {
+    std::string keys;
+    scene::Vec3 move;
+  };
+  const KeyCase keys[] = {
+      {"6", {0.1f, 0, 0}},  {"4", {-0.1f, 0, 0}},        {"8", {0, 0, 0.1f}},
+      {"2", {0, 0, -0.1f}}, {"9", {0, 0.1f, 0}},         {"3", {0, -0.1f, 0}},
+      {"46", {0, 0, 0}},    {"689", {0.1f, 0.1f, 0.1f}}, {"0157", {0, 0, 0}},
+  };
+  for (const KeyCase& k : keys) {
+    std::bitset<10> down;
+    for (char c : k.keys) down.set(c - '0');
+    EXPECT_EQ(KeypadMove(down), k.move) << k.keys;
+  }
+  EXPECT_DOUBLE_EQ(WheelRatio(120), 1.1);
+  EXPECT_NEAR(WheelRatio(360), 1.331, 1e-12);
+  EXPECT_NEAR(WheelRatio(360) * WheelRatio(-360), 1.0, 1e-12);
+  EXPECT_NEAR(WheelRatio(60), std::sqrt(1.1), 1e-12);  // fine-grained wheels
+}
+
+}  // namespace
+}  // namespace vistrel::view3d
