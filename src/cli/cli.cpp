@@ -11,6 +11,7 @@
 #include "numeric/text_format.h"
 #include "photogrammetry/calibration.h"
 #include "photogrammetry/measurement.h"
+#include "photogrammetry/quality.h"
 #include "photogrammetry/report.h"
 #include "project/file_error.h"
 #include "project/geom_file.h"
@@ -25,7 +26,7 @@ constexpr const char* kHelp =
 
 Usage:
   vistrel-cli report    [--reference FILE]
-  vistrel-cli calibrate [--reference FILE] --size WxH [--distortion]
+  vistrel-cli calibrate [--reference FILE] --size WxH [--distortion] [--quality]
   vistrel-cli measure   [--reference FILE] --size WxH [--distortion]
                         [--append-geom FILE] OBSERVATIONS
 
@@ -33,7 +34,12 @@ Commands:
   report     Reads the control points and prints the results report with the current
              (all-zero) camera parameters.
   calibrate  Reads the control points, calibrates the stereo pair and prints the report,
-             one line per report line.
+             one line per report line. With --quality it then prints the calibration's
+             quality: one line per control point, largest residual first
+             ("point K left EX EY LEN right EX EY LEN ok|flagged", pixels; flagged when a
+             residual exceeds 3 sigma0), "rms R", "sigma0 S", "fitted N", then one line per
+             fitted parameter ("parameter NAME VALUE STDERR", or "not available" in place of
+             STDERR when the joint fit failed).
   measure    Calibrates once, then measures every line "xg yg xd yd" of OBSERVATIONS
              ("-" for standard input) and prints "Object point n° k       x : X ..." for each.
              Blank lines and lines starting with "#" are skipped.
@@ -43,6 +49,7 @@ Options:
   --size WxH          display size of the left photograph (its own size at 100 % zoom)
   --distortion        also fit the five lens-distortion coefficients
   --append-geom FILE  append every measured point to this geometry file
+  --quality           (calibrate) print residuals and standard errors after the report
   --help              show this text
 
 Numbers are printed with "." as decimal separator. Exit status: 0 success, 1 usage error,
@@ -55,6 +62,7 @@ struct Options {
   std::string reference = kReferenceFileName;
   std::optional<std::pair<int, int>> size;
   bool distortion = false;
+  bool quality = false;
   std::string append_geom;
   std::string observations;
   bool help = false;
@@ -91,6 +99,8 @@ Options ParseArgs(const std::vector<std::string>& args) {
       o.size = ParseSize(value());
     } else if (a == "--distortion") {
       o.distortion = true;
+    } else if (a == "--quality") {
+      o.quality = true;
     } else if (a == "--append-geom") {
       o.append_geom = value();
     } else if (a.size() > 1 && a[0] == '-' && a != "-") {
@@ -114,6 +124,7 @@ Options ParseArgs(const std::vector<std::string>& args) {
   if (o.command != "measure" && !o.append_geom.empty()) {
     throw UsageError("--append-geom belongs to measure");
   }
+  if (o.quality && o.command != "calibrate") throw UsageError("--quality belongs to calibrate");
   if (o.command == "report" && (o.size || o.distortion)) {
     throw UsageError("report takes only --reference");
   }
@@ -222,9 +233,9 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
 
   int status = kExitOk;
   int counter = 0;
+  CalibrationOutcome outcome;
   try {
-    const CalibrationOutcome outcome =
-        Calibrate(table, o.size->first, o.size->second, o.distortion, camera, counter);
+    outcome = Calibrate(table, o.size->first, o.size->second, o.distortion, camera, counter);
     if (outcome.joint_fit_failed) {
       err << kJointFitFailedMessage << " (" << outcome.failure_reason << ")\n";
       status = kExitComputation;
@@ -236,6 +247,16 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
 
   if (o.command == "calibrate") {
     PrintReport(out, table, camera);
+    if (o.quality) {
+      try {
+        for (const std::string& line : QualityLines(ComputeQuality(table, camera, outcome), '.')) {
+          out << line << '\n';
+        }
+      } catch (const Exception& e) {
+        err << e.what() << '\n';
+        return kExitComputation;
+      }
+    }
     return status;
   }
   return Measure(o, table, camera, in, out, err, status);

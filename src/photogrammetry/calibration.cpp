@@ -1,6 +1,7 @@
 #include "photogrammetry/calibration.h"
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "numeric/fit.h"
@@ -145,22 +146,47 @@ CalibrationOutcome Calibrate(const PointTable& table, int W, int H, bool distort
   model.right_Ty = start[1].Cy;
   model.right_Tz = start[1].Cz;
 
+  CalibrationOutcome outcome;
   std::vector<long double*> params;
-  if (distortion) params = {&model.a1, &model.a2, &model.a3, &model.p1, &model.p2};
-  for (long double* p :
-       {&model.u0, &model.v0, &model.f, &model.left_Tx, &model.left_Ty, &model.left_Tz,
-        &model.left_Alpha, &model.left_Beta, &model.left_Gamma, &model.right_Tx, &model.right_Ty,
-        &model.right_Tz, &model.right_Alpha, &model.right_Beta, &model.right_Gamma}) {
-    params.push_back(p);
+  if (distortion) {
+    params = {&model.a1, &model.a2, &model.a3, &model.p1, &model.p2};
+    outcome.fitted_names = {"a1", "a2", "a3", "p1", "p2"};
+  }
+  const std::pair<long double*, const char*> always[] = {
+      {&model.u0, "u0"},
+      {&model.v0, "v0"},
+      {&model.f, "f"},
+      {&model.left_Tx, "left Tx"},
+      {&model.left_Ty, "left Ty"},
+      {&model.left_Tz, "left Tz"},
+      {&model.left_Alpha, "left Alpha"},
+      {&model.left_Beta, "left Beta"},
+      {&model.left_Gamma, "left Gamma"},
+      {&model.right_Tx, "right Tx"},
+      {&model.right_Ty, "right Ty"},
+      {&model.right_Tz, "right Tz"},
+      {&model.right_Alpha, "right Alpha"},
+      {&model.right_Beta, "right Beta"},
+      {&model.right_Gamma, "right Gamma"}};
+  for (const auto& [field, name] : always) {
+    params.push_back(field);
+    outcome.fitted_names.push_back(name);
   }
 
-  CalibrationOutcome outcome;
   try {
     IFit fit = CreateFit(params, model.Bound());
     fit->Fit();
+    for (std::size_t k = 1; k <= params.size(); ++k) {
+      try {
+        outcome.parameter_errors.push_back(fit->ParameterError(static_cast<std::int32_t>(k)));
+      } catch (const EMathError&) {
+        outcome.parameter_errors.push_back(std::numeric_limits<long double>::quiet_NaN());
+      }
+    }
   } catch (const std::exception& e) {
     outcome.joint_fit_failed = true;
     outcome.failure_reason = e.what();
+    outcome.parameter_errors.clear();
   }
   FpuClear();  // the copy below rounds whatever the minimiser left, faults included
 

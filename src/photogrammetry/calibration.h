@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "photogrammetry/camera_model.h"
 #include "photogrammetry/point_table.h"
@@ -13,6 +14,12 @@ inline constexpr const char* kJointFitFailedMessage =
 struct CalibrationOutcome {
   bool joint_fit_failed = false;  // the joint fit raised; camera holds its last trial values
   std::string failure_reason;     // the message of that exception, for diagnostics
+  // Names of the fitted parameters in fit order ("a1", ..., "u0", "v0", "f", "left Tx", ...).
+  std::vector<std::string> fitted_names;
+  // ParameterError(k) of the joint fit for each fitted parameter (square root of the diagonal
+  // of the inverse of half the curvature); empty when the fit failed. An entry is NaN where the
+  // covariance's diagonal is negative.
+  std::vector<long double> parameter_errors;
 };
 
 // The calibration command: per-photograph DLT fit and decomposition for start values, then the

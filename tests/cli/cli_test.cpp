@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -100,6 +101,25 @@ TEST_F(CliTest, CalibrateTheExample) {
   const std::string prefix = "Focal (f) :            ";
   ASSERT_EQ(lines[40].rfind(prefix, 0), 0u);
   EXPECT_NEAR(std::fabs(std::stod(lines[40].substr(prefix.size()))), 2200.0, 60.0);
+}
+
+TEST_F(CliTest, QualityFollowsTheUnchangedReport) {
+  const std::vector<std::string> args = {"calibrate", "--reference", kExamples + "/reference.txt",
+                                         "--size", "1600x1200"};
+  const CliRun plain = RunWith(args);
+  std::vector<std::string> with_quality = args;
+  with_quality.push_back("--quality");
+  const CliRun rated = RunWith(with_quality);
+  ASSERT_EQ(rated.status, kExitOk) << rated.err;
+  const auto plain_lines = Lines(plain.out);
+  const auto lines = Lines(rated.out);
+  ASSERT_EQ(lines.size(), 72u + 1u + 9u + 3u + 15u);
+  EXPECT_TRUE(std::equal(plain_lines.begin(), plain_lines.end(), lines.begin()));
+  EXPECT_EQ(lines[72], "CALIBRATION QUALITY");
+  EXPECT_EQ(lines[73].rfind("point ", 0), 0u);
+  EXPECT_EQ(lines[84].rfind("fitted 15", 0), 0u);
+  EXPECT_EQ(lines[87].rfind("parameter f ", 0), 0u);
+  EXPECT_EQ(RunWith({"report", "--quality"}).status, kExitUsage);
 }
 
 TEST_F(CliTest, CoplanarControlPointsFailTheComputation) {

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "photogrammetry/calibration.h"
+#include "photogrammetry/camera_model.h"
+#include "photogrammetry/point_table.h"
+
+namespace vistrel {
+
+// Image residual of one control point on one photograph, in pixels, as the joint fit sees it.
+struct PointResidual {
+  long double ex = 0, ey = 0;
+  long double length = 0;  // sqrt(ex^2 + ey^2)
+};
+
+struct ControlPointQuality {
+  int point = 0;  // 1 to 9
+  PointResidual left, right;
+  long double largest = 0;  // the larger of the two lengths
+  bool flagged = false;     // a residual length above 3 sigma0 in either photograph
+};
+
+struct ParameterQuality {
+  std::string name;
+  long double value = 0;
+  std::optional<long double> standard_error;  // empty: not available
+};
+
+// How good a calibration is: per-point residuals, their RMS, the standard error of unit weight
+// sigma0 = sqrt(sum of squares / (36 - fitted parameters)) and each fitted parameter's standard
+// error sigma0 x ParameterError(k).
+struct CalibrationQuality {
+  std::vector<ControlPointQuality> points;  // control points 1 to 9, in point order
+  long double sum_of_squares = 0;
+  long double rms = 0;     // sqrt(sum of squares / 36), pixels
+  long double sigma0 = 0;  // pixels
+  int fitted_parameters = 0;
+  std::vector<ParameterQuality> parameters;
+
+  // Points ordered by largest residual first (ties keep point order).
+  std::vector<ControlPointQuality> ByLargestResidual() const;
+};
+
+// Computes the quality figures of a calibration from the point table, the calibrated camera and
+// the calibration's outcome. Throws EMathError if a control point lies on a camera's principal
+// plane.
+CalibrationQuality ComputeQuality(const PointTable& table, const TCameraParameters& camera,
+                                  const CalibrationOutcome& outcome);
+
+// Plain text for scripts: a header line, one line per point ("point k left ex ey len right ex ey
+// len flag"), the summary, then one line per parameter ("parameter NAME VALUE ERROR" or
+// "... not available"; names such as "left.Tx").
+std::vector<std::string> QualityLines(const CalibrationQuality& quality, char decimal_separator);
+
+}  // namespace vistrel
