@@ -7,8 +7,12 @@
 //
 // Usage: make_demo_photos OUTPUT_DIR   (writes left.jpg and right.jpg)
 
+// clang-format off
 // jpeglib.h needs size_t and FILE declared first.
+#include <cstddef>
+#include <cstdio>
 #include <jpeglib.h>
+// clang-format on
 
 #include <algorithm>
 #include <array>
@@ -188,8 +192,8 @@ std::optional<Color> ControlTarget(double du, double dv) {
   const Color white{0.96, 0.96, 0.94}, black{0.05, 0.05, 0.05};
   if (r > 3.0) return black;
   if (r > 2.2 && r < 2.6) return black;
-  if ((std::abs(du) < 0.12 || std::abs(dv) < 0.12) && r < 2.2) return black;
   if (r < 0.35) return Color{0.85, 0.1, 0.1};
+  if ((std::abs(du) < 0.12 || std::abs(dv) < 0.12) && r < 2.2) return black;
   return white;
 }
 

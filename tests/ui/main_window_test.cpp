@@ -1,0 +1,503 @@
+#include "ui/main/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <cmath>
+#include <fstream>
+
+#include "numeric/text_format.h"
+#include "project/settings.h"
+#include "ui/help/help_window.h"
+#include "ui/main/color_swatch.h"
+#include "ui/main/image_pane.h"
+#include "ui/main/messages.h"
+#include "window_test_support.h"
+
+namespace vistrel {
+namespace {
+
+using testing::Messages;
+
+// A window on the built-in photographs with its program directory and working directory in a
+// scratch folder, shown at its designed size.
+class Window : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Messages().clear();
+    form_ = std::make_unique<TForm1>(dir_.program_directory());
+    form_->resize(1005, 739);
+    form_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+  }
+  void TearDown() override {
+    if (form_) form_->hide();  // not close(): that would write the settings
+  }
+
+  template <class T>
+  T* Child(const char* name) {
+    T* child = form_->findChild<T*>(name);
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+  }
+  QWidget* Box(bool left) { return Child<QWidget>(left ? "PaintBox1" : "PaintBox2"); }
+  QLineEdit* Edit(const char* name) { return Child<QLineEdit>(name); }
+  void Click(const char* button) { QTest::mouseClick(Child<QPushButton>(button), Qt::LeftButton); }
+
+  testing::ScratchDirectory dir_;
+  std::unique_ptr<TForm1> form_;
+};
+
+TEST_F(Window, StartState) {
+  EXPECT_EQ(form_->windowTitle(), "VISTREL");
+  auto* combo = Child<QComboBox>("ComboBox1");
+  ASSERT_EQ(combo->count(), 10);
+  EXPECT_EQ(combo->itemText(0), "Object point");
+  EXPECT_EQ(combo->itemText(9), "Control : 9");
+  EXPECT_EQ(combo->currentIndex(), 1);
+  EXPECT_TRUE(Child<QRadioButton>("RadioButton2")->isChecked());
+  EXPECT_FALSE(Child<QRadioButton>("RadioButton1")->isChecked());
+  EXPECT_FALSE(Child<QCheckBox>("CheckBox1")->isChecked());
+  EXPECT_EQ(Child<TColorSwatch>("color1")->Color(), QColor(0, 128, 0));
+  EXPECT_EQ(form_->Table().color[0], kColorWhite);
+  EXPECT_EQ(form_->Table().color[9], kColorRed);
+  EXPECT_EQ(form_->Scale(), 0.01);
+  EXPECT_EQ(form_->ObjectPointCount(), 0);
+  EXPECT_TRUE(Child<QLabel>("Label4")->text().isEmpty());
+  EXPECT_TRUE(Child<QLabel>("Label11")->text().isEmpty());
+  EXPECT_TRUE(Child<QPlainTextEdit>("Memo1")->toPlainText().isEmpty());
+  for (const char* name : {"ScrollBar1", "ScrollBar2"}) {
+    auto* slider = Child<QScrollBar>(name);
+    EXPECT_EQ(slider->value(), 10);
+    EXPECT_EQ(slider->minimum(), 1);
+    EXPECT_EQ(slider->maximum(), 300);
+  }
+  // The built-in photographs at 100 %.
+  for (TForm1::Pane* pane : {&form_->LeftPane(), &form_->RightPane()}) {
+    EXPECT_EQ(pane->picture.size(), QSize(1600, 1200));
+    EXPECT_EQ(pane->geometry.wd, 1600);
+    EXPECT_EQ(pane->geometry.hd, 1200);
+    EXPECT_EQ(pane->geometry.ox, 0);
+  }
+  struct Caption {
+    const char* name;
+    const char* text;
+    const char* hint;
+  } buttons[] = {
+      {"Button1", "Load image", ""},
+      {"Button3", "Load image", ""},
+      {"Button2", "Center", ""},
+      {"Button12", "Store Point coordinates", ""},
+      {"Button5", "Store Point coordinates", ""},
+      {"Button7", "Save Control Points",
+       "sauvegarde les coordonnées dans le fichier \"reference.txt\""},
+      {"Button6", "Compute Ext./Int. parameters",
+       "calcule les paramètres DLT, indispensable avant de vectoriser"},
+      {"Button10", "Save Measured Point ",
+       "sauvegarde les coordonnées spatiales du point d'observation dans le fichier "
+       "\"geom.txt\""},
+      {"Button11", "3D vizualization",
+       "visualise en 3D  les points stockés dans le fichier \"geom.txt\""},
+  };
+  for (const Caption& b : buttons) {
+    auto* button = Child<QPushButton>(b.name);
+    EXPECT_EQ(button->text(), QString::fromUtf8(b.text)) << b.name;
+    EXPECT_EQ(button->toolTip(), QString::fromUtf8(b.hint)) << b.name;
+  }
+  EXPECT_EQ(Child<QGroupBox>("GroupBox1")->title(), "Left Image");
+  EXPECT_EQ(Child<QGroupBox>("GroupBox4")->title(), "Control points - Right Image");
+  EXPECT_EQ(Child<QLabel>("Label12")->palette().color(QPalette::Window), QColor(64, 128, 128));
+  for (const char* name : {"xg1", "yg1", "xd1", "yd1", "px1", "py1", "pz1"}) {
+    EXPECT_TRUE(Edit(name)->text().isEmpty()) << name;
+  }
+  EXPECT_NE(Child<QToolButton>("BitBtn1"), nullptr);
+  EXPECT_NE(Child<QStatusBar>("StatusBar1"), nullptr);
+}
+
+TEST_F(Window, SelectorRecoloursTheSwatch) {
+  auto* combo = Child<QComboBox>("ComboBox1");
+  auto* swatch = Child<TColorSwatch>("color1");
+  form_->Table().color[4] = 0x00FF8000;  // blue 255, green 128
+  combo->setCurrentIndex(0);
+  EXPECT_EQ(swatch->Color(), QColor(255, 255, 255));
+  combo->setCurrentIndex(4);
+  EXPECT_EQ(swatch->Color(), QColor(0, 128, 255));
+  combo->setCurrentIndex(2);
+  EXPECT_EQ(swatch->Color(), QColor(255, 0, 0));
+}
+
+TEST_F(Window, CaptureAtTwiceThePictureSizeCutsTowardZero) {
+  PaneGeometry& g = form_->LeftPane().geometry;
+  g.wd = 3200;
+  g.hd = 2400;
+  g.ox = 50;
+  g.oy = 20;
+  struct Case {
+    int mx, my;
+    const char* x;
+    const char* y;
+  } cases[] = {{49, 19, "0", "0"}, {48, 18, "-1", "-1"}, {47, 17, "-1", "-1"}, {53, 25, "1", "2"}};
+  for (const Case& c : cases) {
+    QTest::mouseClick(Box(true), Qt::LeftButton, {}, QPoint(c.mx, c.my));
+    EXPECT_EQ(Edit("xg1")->text(), c.x) << c.mx;
+    EXPECT_EQ(Edit("yg1")->text(), c.y) << c.my;
+  }
+  // The right pane writes into its own boxes only.
+  QTest::mouseClick(Box(false), Qt::LeftButton, {}, QPoint(30, 40));
+  EXPECT_EQ(Edit("xd1")->text(), "30");
+  EXPECT_EQ(Edit("yd1")->text(), "40");
+  EXPECT_EQ(Edit("xg1")->text(), "1");
+  // A right click captures nothing.
+  QTest::mouseClick(Box(false), Qt::RightButton, {}, QPoint(60, 70));
+  EXPECT_EQ(Edit("xd1")->text(), "30");
+}
+
+void Wheel(QWidget* target, QPoint at, int delta) {
+  QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(target, &event);
+}
+
+TEST_F(Window, WheelZoomsThePaneUnderThePointer) {
+  PaneGeometry& left = form_->LeftPane().geometry;
+  PaneGeometry& right = form_->RightPane().geometry;
+  Wheel(Box(true), QPoint(100, 80), 120);
+  EXPECT_EQ(left.wd, 1760);
+  EXPECT_EQ(left.hd, 1320);
+  EXPECT_EQ(left.ox, -10);  // 100 - 1760 * (100 / 1600)
+  EXPECT_EQ(left.oy, -8);
+  EXPECT_EQ(right.wd, 1600);
+  EXPECT_EQ(Child<QScrollBar>("ScrollBar1")->value(), 10);  // the wheel leaves the slider
+
+  struct Case {
+    std::int64_t from;
+    int delta;
+    std::int64_t to;
+  } cases[] = {{9, 120, 9}, {10, 120, 11}, {10, -120, 10}, {11, -120, 10}, {100, -3, 90}};
+  for (const Case& c : cases) {
+    right.wd = c.from;
+    Wheel(Box(false), QPoint(5, 5), c.delta);
+    EXPECT_EQ(right.wd, c.to) << c.from << " " << c.delta;
+    EXPECT_EQ(right.hd, c.to * 1200 / 1600);
+  }
+  // Over the memo the wheel scrolls the memo, not a pane.
+  const std::int64_t before = right.wd;
+  Wheel(Child<QWidget>("Memo1"), QPoint(5, 5), 120);
+  EXPECT_EQ(right.wd, before);
+  EXPECT_EQ(left.wd, 1760);
+}
+
+TEST_F(Window, RightDragMovesThePictureOnRelease) {
+  PaneGeometry& g = form_->LeftPane().geometry;
+  QWidget* box = Box(true);
+  QTest::mousePress(box, Qt::RightButton, {}, QPoint(100, 100));
+  QTest::mouseMove(box, QPoint(120, 95));
+  EXPECT_EQ(g.ox, 0);  // nothing follows the pointer
+  QTest::mouseRelease(box, Qt::RightButton, {}, QPoint(130, 90));
+  EXPECT_EQ(g.ox, 30);
+  EXPECT_EQ(g.oy, -10);
+  // Middle press remembers the position; its release moves nothing.
+  QTest::mousePress(box, Qt::MiddleButton, {}, QPoint(10, 10));
+  QTest::mouseRelease(box, Qt::MiddleButton, {}, QPoint(50, 50));
+  EXPECT_EQ(g.ox, 30);
+  // The next right release measures from the middle press.
+  QTest::mouseRelease(box, Qt::RightButton, {}, QPoint(15, 12));
+  EXPECT_EQ(g.ox, 35);
+  EXPECT_EQ(g.oy, -8);
+  // Centre and slider restore position and size independently.
+  Click("Button2");
+  EXPECT_EQ(g.ox, (box->width() - 1600) / 2);
+  Child<QScrollBar>("ScrollBar1")->setValue(11);
+  EXPECT_EQ(g.wd, 176);
+  EXPECT_EQ(g.hd, 132);
+  EXPECT_EQ(g.ox, (box->width() - 1600) / 2);
+}
+
+TEST_F(Window, StoreCommandsKeepTheEarlierValueOnBadText) {
+  PointTable& t = form_->Table();
+  Child<QComboBox>("ComboBox1")->setCurrentIndex(3);
+  Edit("xg1")->setText("12");
+  Edit("yg1")->setText("-34");
+  Click("Button12");
+  EXPECT_EQ(t.xg[3], 12);
+  EXPECT_EQ(t.yg[3], -34);
+  struct Case {
+    const char* x;
+    const char* y;
+    const char* message;
+    std::int32_t xg, yg;
+  } cases[] = {
+      {"abc", "5", "'abc' n'est pas une valeur entière correcte.", 12, -34},
+      {"7", "", "'' n'est pas une valeur entière correcte.", 7, -34},  // x is stored first
+      {"2147483648", "1", "'2147483648' n'est pas une valeur entière correcte.", 7, -34},
+      {"$10", "0x20", nullptr, 16, 32},
+  };
+  for (const Case& c : cases) {
+    Messages().clear();
+    Edit("xg1")->setText(c.x);
+    Edit("yg1")->setText(c.y);
+    Click("Button12");  // through the application's error box
+    if (c.message) {
+      ASSERT_EQ(Messages().size(), 1u) << c.x;
+      EXPECT_EQ(Messages()[0].first, MessageKind::kError);
+      EXPECT_EQ(Messages()[0].second, QString::fromUtf8(c.message));
+    } else {
+      EXPECT_TRUE(Messages().empty());
+    }
+    EXPECT_EQ(t.xg[3], c.xg) << c.x;
+    EXPECT_EQ(t.yg[3], c.yg) << c.x;
+  }
+  // The right store fills the right columns of the observation point.
+  Child<QComboBox>("ComboBox1")->setCurrentIndex(0);
+  Edit("xd1")->setText("5");
+  Edit("yd1")->setText("6");
+  Click("Button13");
+  EXPECT_EQ(t.xd[0], 5);
+  EXPECT_EQ(t.yd[0], 6);
+}
+
+TEST_F(Window, SpaceCoordinatesUseTheLocaleSeparator) {
+  PointTable& t = form_->Table();
+  Child<QComboBox>("ComboBox1")->setCurrentIndex(2);
+  QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+  Edit("px1")->setText("1,5");
+  Edit("py1")->setText("-2");
+  Edit("pz1")->setText("3E2");
+  Click("Button5");
+  EXPECT_EQ(t.px[2], 1.5);
+  EXPECT_EQ(t.py[2], -2);
+  EXPECT_EQ(t.pz[2], 300);
+  Messages().clear();
+  Edit("px1")->setText("4,25");
+  Edit("py1")->setText("1.5");  // the full stop is not the separator here
+  Click("Button5");
+  QLocale::setDefault(QLocale::c());
+  EXPECT_EQ(t.px[2], 4.25);  // X was stored before Y failed
+  EXPECT_EQ(t.py[2], -2);
+  EXPECT_EQ(t.pz[2], 300);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].second, "'1.5' n'est pas une valeur en virgule flottante correcte.");
+}
+
+// Pixels of the grabbed pane.
+QColor At(const QImage& image, int x, int y) { return image.pixelColor(x, y); }
+
+TEST_F(Window, CrossAndMarkersArePaintedAtTheMappedPlaces) {
+  PointTable& t = form_->Table();
+  t.xg[3] = 800;
+  t.yg[3] = 600;
+  t.color[3] = 0x00FF0000;  // blue
+  Child<QScrollBar>("ScrollBar1")->setValue(10);
+  Child<QScrollBar>("ScrollBar1")->setValue(20);  // 320 x 240
+  Edit("xg1")->setText("400");
+  Edit("yg1")->setText("300");
+  Child<QRadioButton>("RadioButton1")->setChecked(true);
+  Child<QComboBox>("ComboBox1")->setCurrentIndex(3);
+  QImage shot = Box(true)->grab().toImage();
+  const QColor blue(0, 0, 255), red(255, 0, 0), white(255, 255, 255);
+  // Marker of point 3 at (160, 120): a plus of half-length 10.
+  for (int k : {-10, -6, -1, 1, 6, 10}) {
+    EXPECT_EQ(At(shot, 160 + k, 120), blue) << k;
+    EXPECT_EQ(At(shot, 160, 120 + k), blue) << k;
+  }
+  EXPECT_NE(At(shot, 160 + 12, 120), blue);
+  EXPECT_NE(At(shot, 163, 123), blue);  // no circle around a marker
+  // Capture cross at (80, 60) with its circle of radius 5.
+  for (int k : {-10, -3, 3, 10}) {
+    EXPECT_EQ(At(shot, 80 + k, 60), red) << k;
+    EXPECT_EQ(At(shot, 80, 60 + k), red) << k;
+  }
+  // The circle: red pixels off the arms, all within radius 5 (plus a pixel of outline).
+  int circle = 0;
+  for (int y = 60 - 8; y <= 60 + 8; ++y) {
+    for (int x = 80 - 8; x <= 80 + 8; ++x) {
+      if (x == 80 || y == 60 || At(shot, x, y) != red) continue;
+      ++circle;
+      EXPECT_LE(std::hypot(x - 80, y - 60), 6.5) << x << "," << y;
+    }
+  }
+  EXPECT_GE(circle, 16);
+  // "Selected" draws no other marker: the unset points at (0, 0) are absent.
+  EXPECT_NE(At(shot, 6, 0), red);
+  EXPECT_NE(At(shot, 6, 0), white);
+
+  // "All": control points 1..9, then the observation point on top, at the picture's corner.
+  Child<QRadioButton>("RadioButton2")->setChecked(true);
+  shot = Box(true)->grab().toImage();
+  EXPECT_EQ(At(shot, 6, 0), white);
+  EXPECT_EQ(At(shot, 0, 6), white);
+  EXPECT_EQ(At(shot, 160 + 4, 120), blue);
+
+  // Texts that are not whole numbers leave the cross out and still paint the rest.
+  Edit("xg1")->setText("4x");
+  shot = Box(true)->grab().toImage();
+  EXPECT_NE(At(shot, 80 + 3, 60), red);
+  EXPECT_EQ(At(shot, 160 + 4, 120), blue);
+  // A display 1 pixel wide and 0 high: nothing divides by zero.
+  form_->LeftPane().geometry.wd = 1;
+  form_->LeftPane().geometry.hd = 0;
+  Edit("xg1")->setText("2147483647");
+  Edit("yg1")->setText("-2147483648");
+  shot = Box(true)->grab().toImage();
+  EXPECT_FALSE(shot.isNull());
+  QTest::mouseClick(Box(true), Qt::LeftButton, {}, QPoint(10, 10));
+  EXPECT_EQ(Edit("xg1")->text(), "2147483647");  // nothing captured
+}
+
+TEST_F(Window, FailedLoadKeepsPictureAndLabel) {
+  QImage sample(40, 30, QImage::Format_RGB32);
+  sample.fill(Qt::cyan);
+  const QString good = QString::fromStdString((dir_.path() / "small.bmp").string());
+  ASSERT_TRUE(sample.save(good, "BMP"));
+  form_->LoadPanePicture(form_->LeftPane(), good);
+  EXPECT_EQ(Child<QLabel>("Label4")->text(), good);
+  EXPECT_EQ(form_->LeftPane().picture.size(), QSize(40, 30));
+  // The display rectangle keeps its size until the next zoom change.
+  EXPECT_EQ(form_->LeftPane().geometry.wd, 1600);
+  std::ofstream(dir_.path() / "bad.jpg") << "garbage";
+  const QString bad = QString::fromStdString((dir_.path() / "bad.jpg").string());
+  EXPECT_THROW(form_->LoadPanePicture(form_->LeftPane(), bad), std::exception);
+  EXPECT_EQ(Child<QLabel>("Label4")->text(), good);
+  EXPECT_EQ(form_->LeftPane().picture.size(), QSize(40, 30));
+  Child<QScrollBar>("ScrollBar1")->setValue(50);
+  EXPECT_EQ(form_->LeftPane().geometry.wd, 20);
+}
+
+TEST_F(Window, ErrorsOfCommandsEndInTheErrorBox) {
+  // No reference.txt in the working directory; measuring before any calibration.
+  Click("Button8");
+  Edit("px1")->setText("keep");
+  Click("Button9");
+  ASSERT_EQ(Messages().size(), 2u);
+  EXPECT_EQ(Messages()[0].first, MessageKind::kError);
+  EXPECT_EQ(Messages()[0].second, "Fichier introuvable.");
+  EXPECT_EQ(Messages()[1].second, "Invert: Singular matrix.");
+  EXPECT_EQ(Edit("px1")->text(), "keep");
+  EXPECT_EQ(form_->ObjectPointCount(), 1);  // the failed measurement used up a number
+  EXPECT_TRUE(Child<QPlainTextEdit>("Memo1")->toPlainText().isEmpty());
+  EXPECT_TRUE(form_->isVisible());
+}
+
+TEST(ErrorBox, PeriodIsAddedAfterCharactersThatSortAfterIt) {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"Fichier introuvable", "Fichier introuvable."},
+      {"Erreur JPEG #53", "Erreur JPEG #53."},
+      {"Extension de fichier image inconnue (.tif)", "Extension de fichier image inconnue (.tif)"},
+      {"Done.", "Done."},
+      {"a-", "a-"},
+      {"Accès refusé", "Accès refusé."},
+      {"", ""}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(ErrorBoxText(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
+  }
+}
+
+TEST(Settings, WindowReadsAtStartAndWritesAtClose) {
+  testing::ScratchDirectory dir;
+  QImage sample(40, 30, QImage::Format_RGB32);
+  sample.fill(Qt::cyan);
+  const std::string photo = (dir.path() / "photo.bmp").string();
+  ASSERT_TRUE(sample.save(QString::fromStdString(photo), "BMP"));
+  const std::string ini = dir.program_directory() + "config.ini";
+  std::ofstream(ini) << "[Images]\nleft=" << photo << "\nRIGHT=/no/such/file.jpg\n[COLORS]\n"
+                     << "OBS=clBlue\nREF2=$0080FF00\n[CAD]\nSCALE=2\nOTHER=1\n";
+  {
+    TForm1 form(dir.program_directory());
+    EXPECT_EQ(form.Table().color[0], 0x00FF0000u);
+    EXPECT_EQ(form.Table().color[2], 0x0080FF00u);
+    EXPECT_EQ(form.Table().color[1], kColorRed);
+    EXPECT_EQ(form.Scale(), 2);
+    EXPECT_EQ(form.Ball(), 0.01);
+    EXPECT_EQ(form.findChild<QLabel*>("Label4")->text().toStdString(), photo);
+    EXPECT_TRUE(form.findChild<QLabel*>("Label11")->text().isEmpty());  // missing: skipped
+    EXPECT_EQ(form.LeftPane().geometry.wd, 40);
+    EXPECT_EQ(form.LeftPane().geometry.hd, 30);
+    EXPECT_EQ(form.RightPane().picture.size(), QSize(1600, 1200));  // built-in kept
+    form.Table().color[9] = 0x00123456;
+    form.show();
+    form.close();
+  }
+  const Settings back = ReadSettingsFile(ini, '.');
+  EXPECT_EQ(back.left_image, photo);
+  EXPECT_EQ(back.right_image, "");
+  EXPECT_EQ(back.colors[0], 0x00FF0000u);
+  EXPECT_EQ(back.colors[9], 0x00123456u);
+  EXPECT_EQ(back.scale, 2);
+  EXPECT_EQ(IniFile::Load(ini).ReadString("CAD", "other", ""), "1");
+}
+
+TEST(Settings, RefusedWriteIsShownAndTheWindowStillCloses) {
+  testing::ScratchDirectory dir;
+  Messages().clear();
+  const std::string ini = dir.program_directory() + "config.ini";
+  std::filesystem::create_directory(ini);  // cannot be replaced by a file
+  TForm1 form(dir.program_directory());
+  form.show();
+  EXPECT_TRUE(form.close());
+  EXPECT_FALSE(form.isVisible());
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].first, MessageKind::kError);
+  EXPECT_EQ(Messages()[0].second, QString::fromStdString("Impossible d'écrire dans " + ini + "."));
+}
+
+TEST(Settings, BadColourTextIsReportedOnceTheWindowIsUp) {
+  testing::ScratchDirectory dir;
+  Messages().clear();
+  std::ofstream(dir.program_directory() + "config.ini") << "[COLORS]\nREF4=mauve\n";
+  TForm1 form(dir.program_directory());
+  EXPECT_EQ(form.Table().color[4], kColorRed);
+  EXPECT_TRUE(Messages().empty());
+  QCoreApplication::processEvents();
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].second, "'mauve' n'est pas une valeur entière correcte.");
+}
+
+TEST(Help, ButtonOpensTheDocumentBesideTheExecutableAtItsContents) {
+  testing::ScratchDirectory dir;
+  TForm1 form(dir.program_directory());
+  QString asked;
+  form.on_show_help = [&asked](const QString& file) { asked = file; };
+  QTest::mouseClick(form.findChild<QToolButton*>("BitBtn1"), Qt::LeftButton);
+  EXPECT_EQ(asked.toStdString(), dir.program_directory() + "Vistrel.html");
+  // Whatever the working directory, the help lives beside the program.
+  TForm1 from_executable;
+  EXPECT_EQ(from_executable.HelpFilePath(),
+            QCoreApplication::applicationDirPath() + "/Vistrel.html");
+
+  THelpViewer viewer;
+  viewer.ShowContents(VISTREL_HELP_DOCUMENT);
+  EXPECT_TRUE(viewer.isVisible());
+  EXPECT_EQ(viewer.Browser()->source().fragment(), "contents");
+  EXPECT_TRUE(viewer.Browser()->toPlainText().contains("Sommaire"));
+  viewer.ShowContents(QString::fromStdString(dir.program_directory() + "absent.html"));
+  EXPECT_TRUE(viewer.Browser()->toPlainText().contains("Fichier d'aide introuvable"));
+  viewer.close();
+
+  TForm3 form3;
+  EXPECT_FALSE(form3.isVisible());
+  EXPECT_EQ(form3.windowTitle(), "Aide");
+  const QString text = form3.Memo1->toPlainText();
+  EXPECT_TRUE(text.startsWith("Logiciel de vectorisation"));
+  EXPECT_TRUE(text.contains("Manipulation des images :\n-------------------------\n"));
+  EXPECT_TRUE(text.contains("Traitement des données et calcul"));
+}
+
+}  // namespace
+}  // namespace vistrel

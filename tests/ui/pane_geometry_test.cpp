@@ -67,6 +67,19 @@ TEST(PaneGeometry, CaptureCutsTowardZero) {
   }
 }
 
+TEST(PaneGeometry, AtFullSizeEveryPixelCapturesItself) {
+  // Exact arithmetic: in floating point 1600 * (894 / 1600) may fall just short of 894.
+  PaneGeometry g = Picture(1600, 1200);
+  for (std::int64_t m = -5; m < 1605; ++m) {
+    std::int64_t x, y, sx, sy;
+    ASSERT_TRUE(g.ToImage(m, m, x, y));
+    ASSERT_EQ(x, m);
+    ASSERT_EQ(y, m);
+    ASSERT_TRUE(g.ToPane(m, m, sx, sy));
+    ASSERT_EQ(sx, m);
+  }
+}
+
 TEST(PaneGeometry, ZeroSizesNeverDivide) {
   PaneGeometry g = Picture(150, 90);
   g.SetZoomPercent(1);  // 1 x 0

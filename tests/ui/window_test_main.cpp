@@ -1,0 +1,56 @@
+// Window tests run on the offscreen platform unless a display platform is asked for.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QLocale>
+#include <cstdlib>
+
+#include "ui/main/application.h"
+#include "window_test_support.h"
+
+namespace vistrel::testing {
+
+std::vector<std::pair<MessageKind, QString>>& Messages() {
+  static std::vector<std::pair<MessageKind, QString>> messages;
+  return messages;
+}
+
+ScratchDirectory::ScratchDirectory() : previous_(std::filesystem::current_path()) {
+  static int counter = 0;
+  path_ = std::filesystem::temp_directory_path() /
+          ("vistrel_ui_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
+  std::filesystem::remove_all(path_);
+  std::filesystem::create_directories(path_);
+  std::filesystem::current_path(path_);
+}
+
+ScratchDirectory::~ScratchDirectory() {
+  std::filesystem::current_path(previous_);
+  std::filesystem::remove_all(path_);
+}
+
+std::filesystem::path SourceDir() {
+  const char* dir = std::getenv("VISTREL_SOURCE_DIR");
+  return dir ? dir : VISTREL_SOURCE_DIR_FALLBACK;
+}
+
+}  // namespace vistrel::testing
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+    const std::string dir = "/tmp/vistrel_ui_runtime_" + std::to_string(::getuid());
+    std::filesystem::create_directories(dir);
+    std::filesystem::permissions(dir, std::filesystem::perms::owner_all);
+    qputenv("XDG_RUNTIME_DIR", dir.c_str());
+  }
+  ::testing::InitGoogleTest(&argc, argv);
+  vistrel::TApplication app(argc, argv);
+  QLocale::setDefault(QLocale::c());
+  vistrel::SetMessageRecorder([](vistrel::MessageKind kind, const QString& text) {
+    vistrel::testing::Messages().emplace_back(kind, text);
+    return true;
+  });
+  return RUN_ALL_TESTS();
+}

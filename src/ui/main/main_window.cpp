@@ -40,6 +40,14 @@
 #include "ui/main/picture_loader.h"
 #include "ui/main/qt_utils.h"
 
+// The demo photographs are compiled into this static library; their registration has to be
+// pulled in by name or the linker drops it.
+static void InitBuiltInPhotographs() {
+#ifdef VISTREL_HAVE_BUILTIN_PHOTOS
+  Q_INIT_RESOURCE(builtin);
+#endif
+}
+
 namespace vistrel {
 namespace {
 
@@ -98,6 +106,7 @@ QIcon HelpIcon() {
 // The picture a pane shows before any file is loaded: the demo photograph built into the program,
 // or nothing (a zero-sized picture) when it was built without one.
 QImage BuiltInPicture(bool left) {
+  InitBuiltInPhotographs();
   QFile file(left ? ":/vistrel/builtin/left.jpg" : ":/vistrel/builtin/right.jpg");
   if (!file.open(QIODevice::ReadOnly)) return {};
   const QByteArray bytes = file.readAll();
@@ -264,7 +273,7 @@ QWidget* TForm1::CreateSelectedPoint() {
   BitBtn1->setFixedSize(33, 33);
   layout->addWidget(BitBtn1, 0, Qt::AlignHCenter);
   layout->addStretch(1);
-  column->setFixedWidth(110);
+  column->setFixedWidth(132);
   return column;
 }
 
@@ -344,7 +353,7 @@ void TForm1::CreateStatusBar() {
   auto* bar = new QStatusBar(this);
   bar->setObjectName("StatusBar1");
   bar->setSizeGripEnabled(false);
-  auto* author = new QLabel("VISTREL : photogrammétrie stéréo", bar);
+  auto* author = new QLabel("Équipe VISTREL", bar);
   author->setObjectName("StatusBar1Panel0");
   author->setFixedWidth(150);
   auto* contact = new QLabel("Aide : bouton « ? » entre les deux images", bar);
@@ -367,6 +376,8 @@ void TForm1::ConnectHandlers() {
   left_.box->on_mouse_up = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseUp(b, x, y); };
   right_.box->on_mouse_up = [this](Qt::MouseButton b, int x, int y) { PaintBox2MouseUp(b, x, y); };
   left_.box->on_paint = [this](QPainter& p) { Paint(left_, p); };
+  left_.box->installEventFilter(this);
+  right_.box->installEventFilter(this);
   right_.box->on_paint = [this](QPainter& p) { Paint(right_, p); };
   connect(left_.slider, &QScrollBar::valueChanged, this, &TForm1::ScrollBar1Change);
   connect(right_.slider, &QScrollBar::valueChanged, this, &TForm1::ScrollBar2Change);
@@ -510,13 +521,31 @@ void TForm1::ScrollBar2Change() {
   right_.box->update();
 }
 
-void TForm1::wheelEvent(QWheelEvent* event) {
+void TForm1::WheelAt(QWidget* receiver, QWheelEvent* event) {
+  event->accept();
   const QPoint delta = event->angleDelta();
   // A touchpad's begin and end events carry no movement; they are not steps.
   if (delta.isNull() && event->phase() != Qt::NoScrollPhase) return;
-  const QPoint client = centralWidget()->mapFrom(this, event->position().toPoint());
+  const QPoint client = receiver->mapTo(centralWidget(), event->position().toPoint());
   FormMouseWheel(client, delta.y() != 0 ? delta.y() : delta.x());
+}
+
+void TForm1::wheelEvent(QWheelEvent* event) {
+  // Arrives here from the frames' margins, in window coordinates.
+  const QPoint client = centralWidget()->mapFrom(this, event->position().toPoint());
+  QWheelEvent moved(client, event->globalPosition(), event->pixelDelta(), event->angleDelta(),
+                    event->buttons(), event->modifiers(), event->phase(), event->inverted());
+  WheelAt(centralWidget(), &moved);
   event->accept();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  // The drawing areas hand their wheel events to the window, sent or spontaneous alike.
+  if (event->type() == QEvent::Wheel && (watched == left_.box || watched == right_.box)) {
+    WheelAt(static_cast<QWidget*>(watched), static_cast<QWheelEvent*>(event));
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::FormMouseWheel(const QPoint& p, int delta) {

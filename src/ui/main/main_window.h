@@ -110,6 +110,7 @@ class TForm1 : public QMainWindow {
 
  protected:
   void wheelEvent(QWheelEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -131,6 +132,8 @@ class TForm1 : public QMainWindow {
   void ConnectHandlers();
 
   void LoadImageCommand(Pane& pane);
+  // A wheel event at a position of `receiver`: FormMouseWheel in client coordinates.
+  void WheelAt(QWidget* receiver, QWheelEvent* event);
   void MouseDown(Pane& pane, Qt::MouseButton button, int x, int y);
   void MouseUp(Pane& pane, Qt::MouseButton button, int x, int y);
   void Paint(Pane& pane, QPainter& painter);

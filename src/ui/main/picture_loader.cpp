@@ -1,7 +1,11 @@
 #include "ui/main/picture_loader.h"
 
+// clang-format off
 // jpeglib.h needs size_t and FILE declared first.
+#include <cstddef>
+#include <cstdio>
 #include <jpeglib.h>
+// clang-format on
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -154,6 +158,22 @@ QImage DecodeJpeg(const std::uint8_t* data, std::size_t size) {
 }
 
 QImage DecodeBitmap(const std::vector<std::uint8_t>& bytes) {
+  // The declared size, checked before the decoder takes memory for it.
+  constexpr std::size_t kInfoAt = 14;
+  if (bytes.size() >= kInfoAt + 12) {
+    const auto u32 = [&bytes](std::size_t i) {
+      return static_cast<std::uint32_t>(bytes[i] | (bytes[i + 1] << 8) | (bytes[i + 2] << 16) |
+                                        (static_cast<std::uint32_t>(bytes[i + 3]) << 24));
+    };
+    const std::uint32_t header = u32(kInfoAt);
+    if (header >= 40 && bytes.size() >= kInfoAt + 12) {
+      const std::int64_t width = static_cast<std::int32_t>(u32(kInfoAt + 4));
+      const std::int64_t height = static_cast<std::int32_t>(u32(kInfoAt + 8));
+      if (width > 0 && height != 0 && !Acceptable(width, height < 0 ? -height : height)) {
+        TooLarge(width, height < 0 ? -height : height);
+      }
+    }
+  }
   QImage image = ReadWithQt(bytes, "bmp");
   if (image.isNull()) throw EPictureError("Image bitmap incorrecte");
   return image;
