@@ -7,6 +7,8 @@
 #include <jpeglib.h>
 // clang-format on
 
+#include <sys/mman.h>
+
 #include <QBuffer>
 #include <QFileInfo>
 #include <QImageReader>
@@ -15,6 +17,7 @@
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "project/file_error.h"
@@ -58,11 +61,28 @@ struct JpegTarget {
 
 enum : int { kJpegOk = 0, kJpegTooLarge = -1, kJpegNoMemory = -2 };
 
+void FreePixels(void* pixels) { std::free(pixels); }
+
+// Pixel memory for a large picture: aligned to 2 MB and marked for huge pages, so that the first
+// write of a 24-MP picture takes some fifty page faults instead of twenty-five thousand (those
+// faults cost more than half the decoding time otherwise).
+QImage AllocateRgb32(int width, int height) {
+  constexpr std::size_t kHugePage = std::size_t{2} << 20;
+  const std::size_t line = static_cast<std::size_t>(width) * 4;
+  const std::size_t size =
+      (line * static_cast<std::size_t>(height) + kHugePage - 1) / kHugePage * kHugePage;
+  void* pixels = nullptr;
+  if (posix_memalign(&pixels, kHugePage, size) != 0) return {};
+  madvise(pixels, size, MADV_HUGEPAGE);  // advice only: without huge pages it still works
+  return QImage(static_cast<uchar*>(pixels), width, height, static_cast<qsizetype>(line),
+                QImage::Format_RGB32, FreePixels, pixels);
+}
+
 bool AllocateJpegTarget(JpegTarget* target, JDIMENSION width, JDIMENSION height) {
   target->declared_width = static_cast<int>(width);
   target->declared_height = static_cast<int>(height);
   if (!Acceptable(width, height)) return false;
-  target->image = QImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
+  target->image = AllocateRgb32(static_cast<int>(width), static_cast<int>(height));
   return !target->image.isNull();
 }
 
@@ -134,12 +154,16 @@ std::vector<std::uint8_t> ReadFileBytes(const QString& path) {
   const std::string name = path.toStdString();
   std::FILE* f = std::fopen(name.c_str(), "rb");
   if (!f) throw EInOutError::FromErrno(errno, name);
+  // One read of the whole file: a photograph is read once and decoded from memory.
   std::vector<std::uint8_t> bytes;
-  std::uint8_t chunk[1 << 16];
-  std::size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0)
-    bytes.insert(bytes.end(), chunk, chunk + got);
-  const bool failed = std::ferror(f) != 0;
+  bool failed = std::fseek(f, 0, SEEK_END) != 0;
+  const long size = failed ? -1 : std::ftell(f);
+  failed = failed || size < 0 || std::fseek(f, 0, SEEK_SET) != 0;
+  if (!failed) {
+    bytes.resize(static_cast<std::size_t>(size));
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+    failed = std::ferror(f) != 0;
+  }
   const int error = errno;
   std::fclose(f);
   if (failed) throw EInOutError::FromErrno(error, name);
