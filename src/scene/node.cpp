@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace vistrel::scene {
 
@@ -21,18 +22,42 @@ void ShadowMatrix(const float plane[4], const float light[4], float out[16]) {
 
 }  // namespace
 
+void DrawContext::SetLighting(bool on) {
+  if (lit == int(on)) return;
+  on ? glEnable(GL_LIGHTING) : glDisable(GL_LIGHTING);
+  lit = on;
+}
+
+void DrawContext::SetTexturing(bool on) {
+  if (textured == int(on)) return;
+  on ? glEnable(GL_TEXTURE_2D) : glDisable(GL_TEXTURE_2D);
+  textured = on;
+}
+
 void Material::Apply(DrawContext& ctx) const {
-  glMaterialfv(GL_FRONT, GL_AMBIENT, ambient.data());
-  glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse.data());
-  glMaterialfv(GL_FRONT, GL_SPECULAR, specular.data());
-  glMaterialfv(GL_FRONT, GL_EMISSION, emission.data());
-  glMaterialf(GL_FRONT, GL_SHININESS, shininess);
+  ctx.SetLighting(ctx.lighting);
+  const bool same = ctx.has_material && ctx.m_ambient == ambient && ctx.m_diffuse == diffuse &&
+                    ctx.m_specular == specular && ctx.m_emission == emission &&
+                    ctx.m_shininess == shininess;
+  if (!same) {
+    glMaterialfv(GL_FRONT, GL_AMBIENT, ambient.data());
+    glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse.data());
+    glMaterialfv(GL_FRONT, GL_SPECULAR, specular.data());
+    glMaterialfv(GL_FRONT, GL_EMISSION, emission.data());
+    glMaterialf(GL_FRONT, GL_SHININESS, shininess);
+    ctx.has_material = true;
+    ctx.m_ambient = ambient;
+    ctx.m_diffuse = diffuse;
+    ctx.m_specular = specular;
+    ctx.m_emission = emission;
+    ctx.m_shininess = shininess;
+  }
   if (texture_enabled && texture && ctx.gl) {
-    glEnable(GL_TEXTURE_2D);
+    ctx.SetTexturing(true);
     ctx.gl->BindTexture(*texture);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
   } else {
-    glDisable(GL_TEXTURE_2D);
+    ctx.SetTexturing(false);
   }
 }
 
@@ -77,14 +102,21 @@ void Node::SetAbsolutePosition(Vec3 p) {
 
 void Node::Render(DrawContext& ctx) {
   if (!visible || this == ctx.excluded) return;
+  const Mat4 local = LocalMatrix();
+  const Mat4 parent_model = ctx.model;
+  ctx.model = local * parent_model;
   glPushMatrix();
-  glMultMatrixf(LocalMatrix().data());
+  glMultMatrixf(local.data());
   // Axes are decoration: they cast no shadow and are not picked, so they never hide a ball.
-  if (show_axes && ctx.pass == Pass::kNormal) DrawAxes(ctx);
+  if (show_axes && ctx.pass == Pass::kNormal) {
+    DrawAxes(ctx);
+    ctx.Forget();
+  }
   if (ctx.pass == Pass::kPick) ctx.gl->LoadPickName(this);
   DrawSelf(ctx);
   for (const auto& child : children_) child->Render(ctx);
   glPopMatrix();
+  ctx.model = parent_model;
 }
 
 void Node::DrawAxes(const DrawContext& ctx) const {
@@ -115,10 +147,24 @@ void Node::DrawAxes(const DrawContext& ctx) const {
 }
 
 void SphereNode::DrawSelf(DrawContext& ctx) {
+  if (ctx.pass == Pass::kShadow &&
+      ctx.ShadowHidden(ctx.model.Row(3), radius * Length(ctx.model.Row(0)))) {
+    return;
+  }
   if (ctx.pass == Pass::kNormal) material.Apply(ctx);
+  int draw_slices = slices, draw_stacks = stacks;
+  if (ctx.pixels_per_unit > 0) {
+    // A ball a few pixels wide looks the same with fewer facets: keep facet edges near 3 pixels
+    // on screen, up to the full tessellation.
+    const float distance = std::max(Length(ctx.model.Row(3) - ctx.eye), 1e-6f);
+    const float radius_px = radius * Length(ctx.model.Row(0)) * ctx.pixels_per_unit / distance;
+    const int wanted = int(std::ceil(2 * 3.14159265f * radius_px / 3));
+    draw_slices = std::clamp(wanted, std::min(6, slices), slices);
+    draw_stacks = std::clamp(wanted, std::min(4, stacks), stacks);
+  }
   glPushMatrix();
   glScalef(radius, radius, radius);
-  ctx.gl->CallSphere(slices, stacks);
+  ctx.gl->CallSphere(draw_slices, draw_stacks);
   glPopMatrix();
 }
 
@@ -148,9 +194,14 @@ void CubeNode::DrawSelf(DrawContext& ctx) {
 
 void PolylineNode::DrawSelf(DrawContext& ctx) {
   if (vertices.empty()) return;
+  if (ctx.pass == Pass::kShadow && ctx.skip_hidden_shadows &&
+      std::all_of(vertices.begin(), vertices.end(),
+                  [&ctx](Vec3 v) { return ctx.ShadowHidden(TransformPoint(v, ctx.model), 0); })) {
+    return;
+  }
   if (ctx.pass == Pass::kNormal) {
-    glDisable(GL_LIGHTING);
-    glDisable(GL_TEXTURE_2D);
+    ctx.SetLighting(false);
+    ctx.SetTexturing(false);
     glColor4fv(line_color.data());
   }
   glLineWidth(width);
@@ -163,7 +214,6 @@ void PolylineNode::DrawSelf(DrawContext& ctx) {
     for (const Vec3& v : vertices) glVertex3f(v.x, v.y, v.z);
     glEnd();
   }
-  if (ctx.pass == Pass::kNormal && ctx.lighting) glEnable(GL_LIGHTING);
 }
 
 void LightNode::Setup(int index) const {
@@ -251,14 +301,22 @@ void ShadowPlaneNode::DrawSelf(DrawContext& ctx) {
     DrawContext shadow_ctx = ctx;
     shadow_ctx.pass = Pass::kShadow;
     shadow_ctx.excluded = this;
+    shadow_ctx.model = caster->parent() ? caster->parent()->AbsoluteMatrix() : Mat4{};
+    shadow_ctx.Forget();
+    shadow_ctx.skip_hidden_shadows = Length(l - ctx.eye) < 1e-5f;
+    std::copy_n(plane, 4, shadow_ctx.shadow_plane);
     caster->Render(shadow_ctx);
     glPopMatrix();
   }
   glPopAttrib();
+  ctx.Forget();
 }
 
 void ScreenTextNode::DrawSelf(DrawContext& ctx) {
-  if (ctx.pass == Pass::kNormal && ctx.gl) ctx.gl->DrawScreenText(*this);
+  if (ctx.pass == Pass::kNormal && ctx.gl) {
+    ctx.gl->DrawScreenText(*this);
+    ctx.Forget();
+  }
 }
 
 }  // namespace vistrel::scene

@@ -49,6 +49,35 @@ struct DrawContext {
   Mat4 view;                       // scene to eye coordinates, as loaded for the root
   const Node* excluded = nullptr;  // not drawn in this pass (the shadow plane in its own shadow)
   bool lighting = true;            // the viewer's lighting switch, restored after unlit drawing
+  Mat4 model;                      // absolute matrix of the node being drawn
+  Vec3 eye;                        // camera position, scene coordinates
+  // Pixels spanned by one scene unit at distance 1 from the eye; 0 keeps full tessellation.
+  float pixels_per_unit = 0;
+  // Shadow pass with the light at the eye: a shadow then lies exactly behind whatever casts it,
+  // unseen, for every caster wholly on the lit side of this plane (scene coordinates a, b, c, d).
+  bool skip_hidden_shadows = false;
+  float shadow_plane[4] = {0, 0, 0, 0};
+  // True when that rule lets a caster at scene point p, radius r, skip its shadow.
+  bool ShadowHidden(Vec3 p, float r) const {
+    return skip_hidden_shadows &&
+           shadow_plane[0] * p.x + shadow_plane[1] * p.y + shadow_plane[2] * p.z + shadow_plane[3] >
+               r;
+  }
+
+  // GL state as last set by the nodes, so that thousands of alike nodes do not repeat the same
+  // state changes. Anything that restores state behind its back (glPopAttrib) calls Forget().
+  int lit = -1;       // lighting enabled: 1, disabled: 0, unknown: -1
+  int textured = -1;  // 2D texturing, likewise
+  bool has_material = false;
+  Color m_ambient, m_diffuse, m_specular, m_emission;
+  float m_shininess = 0;
+
+  void Forget() {
+    lit = textured = -1;
+    has_material = false;
+  }
+  void SetLighting(bool on);
+  void SetTexturing(bool on);
 };
 
 struct Material {

@@ -70,6 +70,10 @@ void SceneViewer::ReleaseGl() {
   if (!HasValidContext()) return;
   makeCurrent();
   for (const auto& [image, id] : textures_) glDeleteTextures(1, &id);
+  for (auto& [key, mesh] : spheres_) {
+    if (mesh.list != 0) glDeleteLists(mesh.list, 1);
+    mesh.list = 0;
+  }
   textures_.clear();
   doneCurrent();
 }
@@ -141,6 +145,10 @@ void SceneViewer::paintGL() {
   glDisable(GL_STENCIL_TEST);
   glDisable(GL_TEXTURE_2D);
 
+  SetupLevelOfDetail(ctx, viewport_width_, viewport_height_);
+  ctx.lit = settings_.lighting;
+  ctx.textured = 0;
+
   if (before_render) before_render();
   root_->Render(ctx);
 }
@@ -178,8 +186,11 @@ Node* SceneViewer::Pick(int x, int y) {
     } else {
       glDisable(GL_CULL_FACE);
     }
+    SetupLevelOfDetail(ctx, w, h);
     pick_names_.clear();
+    picking_ = true;
     root_->Render(ctx);
+    picking_ = false;
     const GLint hits = glRenderMode(GL_RENDER);
     if (hits < 0) {  // overflow: the buffer was too small for every hit
       capacity *= 2;
@@ -206,6 +217,13 @@ Node* SceneViewer::Pick(int x, int y) {
   return result;
 }
 
+void SceneViewer::SetupLevelOfDetail(DrawContext& ctx, int width_px, int height_px) const {
+  if (camera_ == nullptr) return;
+  const Frustum f = CameraFrustum(*camera_, width_px, height_px, ScreenPpi());
+  ctx.eye = camera_->AbsolutePosition();
+  ctx.pixels_per_unit = float(f.near * std::max(width_px, height_px));
+}
+
 void SceneViewer::LoadPickName(Node* node) {
   pick_names_.push_back(node);
   glLoadName(GLuint(pick_names_.size()));
@@ -213,17 +231,31 @@ void SceneViewer::LoadPickName(Node* node) {
 
 void SceneViewer::CallSphere(int slices, int stacks) {
   auto it = spheres_.find({slices, stacks});
-  if (it == spheres_.end())
+  if (it == spheres_.end()) {
     it = spheres_.emplace(std::pair{slices, stacks}, UnitSphere(slices, stacks)).first;
-  const SphereMesh& mesh = it->second;
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_NORMAL_ARRAY);
-  glVertexPointer(3, GL_FLOAT, 0, mesh.vertices.data());
-  glNormalPointer(GL_FLOAT, 0, mesh.vertices.data());  // unit sphere: normal = position
-  glDrawElements(GL_TRIANGLES, GLsizei(mesh.indices.size()), GL_UNSIGNED_SHORT,
-                 mesh.indices.data());
-  glDisableClientState(GL_NORMAL_ARRAY);
-  glDisableClientState(GL_VERTEX_ARRAY);
+  }
+  SphereMesh& mesh = it->second;
+  auto draw_arrays = [&mesh] {
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, mesh.vertices.data());
+    glNormalPointer(GL_FLOAT, 0, mesh.vertices.data());  // unit sphere: normal = position
+    glDrawElements(GL_TRIANGLES, GLsizei(mesh.indices.size()), GL_UNSIGNED_SHORT,
+                   mesh.indices.data());
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+  };
+  if (picking_) {
+    draw_arrays();
+    return;
+  }
+  if (mesh.list == 0) {
+    mesh.list = glGenLists(1);
+    glNewList(mesh.list, GL_COMPILE);
+    draw_arrays();
+    glEndList();
+  }
+  glCallList(mesh.list);
 }
 
 void SceneViewer::BindTexture(const TextureImage& image) {

@@ -24,11 +24,13 @@ struct ViewerSettings {
 
 class SceneViewer : public QOpenGLWidget, private GlResources {
  public:
-  // A unit sphere as vertex arrays, drawn for every ball: vertex arrays work in selection mode
-  // too, where Mesa 22's software renderer crashes on display lists.
+  // A unit sphere shared by every ball of its tessellation: compiled into a display list for
+  // drawing, drawn from the arrays when picking (Mesa 22's software renderer crashes on display
+  // lists in selection mode).
   struct SphereMesh {
     std::vector<float> vertices;          // x, y, z per vertex; also the normals
     std::vector<unsigned short> indices;  // triangles
+    unsigned list = 0;                    // display list, 0 until compiled
   };
 
   // The surface format the viewer asks for.
@@ -73,6 +75,8 @@ class SceneViewer : public QOpenGLWidget, private GlResources {
   // Loads projection (after any pick matrix already there) and the view, returns the view.
   Mat4 SetupCamera(int width_px, int height_px, bool keep_projection);
   void ReleaseGl();
+  // Eye position and screen scale that let small balls be drawn with fewer facets.
+  void SetupLevelOfDetail(DrawContext& ctx, int width_px, int height_px) const;
 
   std::unique_ptr<Node> root_;
   CameraNode* camera_ = nullptr;
@@ -89,6 +93,7 @@ class SceneViewer : public QOpenGLWidget, private GlResources {
   };
   std::map<const ScreenTextNode*, TextImage> text_images_;
   std::vector<Node*> pick_names_;  // selection name i + 1 -> node
+  bool picking_ = false;
   int viewport_height_ = 0;
   int viewport_width_ = 0;
 };
