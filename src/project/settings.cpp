@@ -148,9 +148,10 @@ bool ParseColorNumber(std::string_view text, TColor& value) {
 
 double ReadReal(const IniFile& ini, const char* key, double default_value, char separator) {
   const std::string text = ini.ReadString(kCad, key, "");
-  long double value = 0;
-  if (text.empty() || !TryStrToFloat(text, value, separator)) return default_value;
-  return static_cast<double>(value);
+  // Straight to a double: a text beyond its range gives the default, not infinity.
+  double value = 0;
+  if (text.empty() || !TryStrToDouble(text, value, separator)) return default_value;
+  return value;
 }
 
 }  // namespace
