@@ -7,8 +7,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -124,6 +126,16 @@ TEST(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
     EXPECT_NEAR(z, b.Z, 0.6);
   }
   EXPECT_EQ(records, 2);
+
+  // For a look at the result: VISTREL_SCREENSHOT=/tmp/workflow.png
+  if (const char* shot = std::getenv("VISTREL_SCREENSHOT")) {
+    for (TForm1::Pane* pane : {&form.LeftPane(), &form.RightPane()}) {
+      pane->slider->setValue(26);
+      QTest::mouseClick(form.findChild<QPushButton*>(pane->left ? "Button2" : "Button4"),
+                        Qt::LeftButton);
+    }
+    form.grab().save(shot);
+  }
   form.hide();
 }
 

@@ -668,6 +668,7 @@ void TForm1::Button9Click() {
   px1->setText(ToQt(FormatGeneral(point.X, separator)));
   py1->setText(ToQt(FormatGeneral(point.Y, separator)));
   pz1->setText(ToQt(FormatGeneral(point.Z, separator)));
+  for (QLineEdit* edit : {px1, py1, pz1}) edit->setCursorPosition(0);  // show the leading digits
   Memo1->appendPlainText(ToQt(MeasurementLine(point, separator)));
 }
 
