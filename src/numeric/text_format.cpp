@@ -16,6 +16,8 @@ constexpr int kSignificantDigits = 15;
 // Fixed notation covers decimal exponents -4 (0.0001) to 14 (below 1E15).
 constexpr int kFixedMinExponent = -4;
 constexpr int kFixedMaxExponent = 14;
+// FormatGeneral's text of the largest double, rounded up past it by the 15-digit cut.
+constexpr long double kLargestDoubleText = 1.79769313486232e308L;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -91,7 +93,7 @@ std::string FormatGeneral(long double value, char decimal_separator) {
   // "%.14Le" rounds to 15 significant digits exactly, in one step. Only its digits and exponent
   // are used: the decimal point it prints follows the C locale.
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.14Le", value);
+  std::snprintf(buffer, sizeof buffer, "%.*Le", kSignificantDigits - 1, value);
 
   std::string digits;
   int exponent = 0;
@@ -193,9 +195,15 @@ bool TryStrToDouble(std::string_view text, double& value, char decimal_separator
   if (!NormaliseReal(text, decimal_separator, normalised)) return false;
   PreserveFpFlags keep_flags;
   char* parsed_end = nullptr;
-  const double result = strtod_l(normalised.c_str(), &parsed_end, CLocale());
+  double result = strtod_l(normalised.c_str(), &parsed_end, CLocale());
   if (parsed_end != normalised.c_str() + normalised.size()) return false;
-  if (std::isinf(result)) return false;
+  if (std::isinf(result)) {
+    // The largest double written with 15 digits, 1.79769313486232E308, lies just above it; so
+    // does every text up to that one, which must read back as the largest double, not fail.
+    const long double extended = strtold_l(normalised.c_str(), nullptr, CLocale());
+    if (!(std::fabs(extended) <= kLargestDoubleText)) return false;
+    result = std::copysign(std::numeric_limits<double>::max(), result);
+  }
   value = result;
   return true;
 }

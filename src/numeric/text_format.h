@@ -34,7 +34,8 @@ bool TryStrToFloat(std::string_view text, long double& value, char decimal_separ
 
 // The same text rules, rounded once, straight to the nearest double (going through long double
 // would round twice and can miss it by one unit in the last place). False for a text
-// TryStrToFloat rejects and for a value beyond the range of a double.
+// TryStrToFloat rejects and for a value beyond the range of a double, except that texts up to
+// 1.79769313486232E308 (the largest double in general format) read as the largest double.
 bool TryStrToDouble(std::string_view text, double& value, char decimal_separator = '.');
 
 }  // namespace vistrel
