@@ -183,7 +183,12 @@ void AppendToFile(const std::string& path, std::string_view contents) {
   if (path.empty()) throw EInOutError(EInOutError::kInvalidFileName);
   const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) throw EInOutError::FromErrno(errno, path);
+  // A write cut short by a full disk leaves part of the record behind, which would glue the next
+  // record onto it and make the file unreadable: cut the file back to where it ended.
+  struct stat info;
+  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
   const int error = WriteAll(fd, contents);
+  if (error != 0 && regular) (void)::ftruncate(fd, info.st_size);
   const int close_error = ::close(fd) == 0 ? 0 : errno;
   if (error != 0) throw EInOutError::FromErrno(error, path);
   if (close_error != 0) throw EInOutError::FromErrno(close_error, path);

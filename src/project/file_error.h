@@ -46,7 +46,8 @@ class EInOutError : public Exception {
 void WriteFileAtomically(const std::string& path, std::string_view contents);
 
 // Adds `contents` at the end of the file at `path`, creating a missing file (also when
-// `contents` is empty). A plain append: what the file held stays in place. Throws EInOutError.
+// `contents` is empty). A plain append: what the file held stays in place, and a failed write
+// (a full disk) takes back the part it managed to add. Throws EInOutError.
 void AppendToFile(const std::string& path, std::string_view contents);
 
 }  // namespace vistrel
