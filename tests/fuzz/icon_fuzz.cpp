@@ -1,0 +1,19 @@
+// The icon decoder on arbitrary bytes.
+
+#include <vector>
+
+#include "picture_checks.h"
+
+namespace vistrel::fuzz {
+
+int IconDecoder(const std::uint8_t* data, std::size_t size) {
+  try {
+    CheckPicture(DecodeIcon(std::vector<std::uint8_t>(data, data + size)));
+  } catch (const EPictureError&) {
+  }
+  return 0;
+}
+
+}  // namespace vistrel::fuzz
+
+VISTREL_FUZZ_MAIN(vistrel::fuzz::IconDecoder)

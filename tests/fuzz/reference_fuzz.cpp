@@ -1,0 +1,54 @@
+// The control-point reader on arbitrary bytes: it either loads or says "Saisie numérique
+// incorrecte"; what it loads saves and loads back to the same table.
+
+#include <cmath>
+
+#include "fuzz_entry.h"
+#include "project/file_error.h"
+#include "project/reference_file.h"
+
+namespace vistrel::fuzz {
+namespace {
+
+// Saved reals carry 15 significant digits; subnormals less.
+bool SameToFifteenDigits(double a, double b) {
+  return std::fabs(a - b) <= std::fabs(a) * 1e-14 + 1e-322;
+}
+
+}  // namespace
+
+int ControlPointReader(const std::uint8_t* data, std::size_t size) {
+  static const std::string input = ScratchFile("reference-in.txt");
+  static const std::string output = ScratchFile("reference-out.txt");
+  WriteScratch(input, data, size);
+
+  PointTable table;
+  try {
+    LoadControlPoints(input, table);
+  } catch (const EInOutError& e) {
+    Require(e.code == EInOutError::kInvalidNumericInput,
+            std::string("unexpected error reading control points: ") + e.what());
+    return 0;
+  }
+  SaveControlPoints(output, table);
+  PointTable again;
+  try {
+    LoadControlPoints(output, again);
+  } catch (const EInOutError& e) {
+    Require(false, std::string("saved control points do not load: ") + e.what());
+  }
+  for (int i = 1; i <= PointTable::kControlCount; ++i) {
+    Require(again.xg[i] == table.xg[i] && again.yg[i] == table.yg[i] &&
+                again.xd[i] == table.xd[i] && again.yd[i] == table.yd[i],
+            "image coordinates change in a save and load");
+    Require(SameToFifteenDigits(table.px[i], again.px[i]) &&
+                SameToFifteenDigits(table.py[i], again.py[i]) &&
+                SameToFifteenDigits(table.pz[i], again.pz[i]),
+            "space coordinates change in a save and load");
+  }
+  return 0;
+}
+
+}  // namespace vistrel::fuzz
+
+VISTREL_FUZZ_MAIN(vistrel::fuzz::ControlPointReader)
