@@ -1,0 +1,319 @@
+// Every write of a project file under injected faults: the target replaced by a directory, a
+// missing directory, a read-only filesystem, a full filesystem (file-size limit, a small tmpfs
+// filled up, /dev/full) and no file descriptor left. Each write must fail with the message of
+// its cause and leave the previous file byte for byte as it was, with no temporary file beside
+// it; a failed append must leave the earlier records readable and appendable.
+//
+// chmod does not stop root, so the read-only and full-filesystem cases use mounts when running
+// as root (skipped where mounting is not allowed) and resource limits, which bind root too.
+
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "project/file_error.h"
+#include "project/geom_file.h"
+#include "project/reference_file.h"
+#include "project/settings.h"
+#include "test_files.h"
+
+namespace vistrel {
+namespace {
+
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+// ---- The writes ---------------------------------------------------------------------------
+
+PointTable SampleTable() {
+  PointTable table;
+  for (int i = 1; i <= PointTable::kControlCount; ++i) {
+    table.xg[i] = 100 * i;
+    table.yg[i] = -7 * i;
+    table.xd[i] = 90 * i;
+    table.yd[i] = 3 * i;
+    table.px[i] = 0.125 * i;
+    table.py[i] = 1.5e20 * i;
+    table.pz[i] = -5e-5 * i;
+  }
+  return table;
+}
+
+// An old geometry file of point records that ends 10 bytes before a 4 KiB page boundary, so
+// that on a full tmpfs an appended record fits in part and a partial write happens.
+std::string OldGeometry() {
+  const std::string record = "p  1   2   3   \r\n";
+  std::string text = "l 0  0  0  1  1  1  \r\n";
+  while (text.size() + 2 * record.size() <= 4086) text += record;
+  const std::size_t blanks = 4086 - text.size() - record.size();
+  text += "p  4   5   6" + std::string(3 + blanks, ' ') + "\r\n";
+  return text;
+}
+
+struct Writer {
+  const char* name;
+  std::string old_contents;
+  bool appends;
+  std::function<void(const std::string& path)> write;
+  // The message the user sees for a failure whose own text is `cause`.
+  std::function<std::string(const std::string& path, const std::string& cause)> message;
+};
+
+std::string CauseOnly(const std::string&, const std::string& cause) { return cause; }
+
+std::vector<Writer> Writers() {
+  PointTable old_table = SampleTable();
+  old_table.px[1] = 42;
+  std::string old_reference;
+  {
+    TempDir dir;
+    SaveControlPoints(dir.File("r.txt"), old_table);
+    old_reference = ReadBytes(dir.File("r.txt"));
+  }
+  Settings settings;
+  settings.left_image = "/photos/a long name/left.jpg";
+  settings.colors.fill(0x0080FF00);
+  const std::string old_config =
+      "; kept\r\n[IMAGES]\r\nLEFT=old.jpg\r\n[CAD]\r\nSCALE=2\r\nBALL=0.5\r\n";
+  const std::vector<RewritePoint> points(40, RewritePoint{1.25L, -2.5L, 3.75e-9L, true});
+  const std::vector<RewriteLine> lines(10, RewriteLine{1, 2, 3, 4, 5, 6, true});
+
+  return {
+      {"reference.txt save", old_reference, false,
+       [](const std::string& path) { SaveControlPoints(path, SampleTable()); }, CauseOnly},
+      {"geom.txt append", OldGeometry(), true,
+       [](const std::string& path) {
+         AppendMeasuredPoint(path, "123.456789012345", "-2", "0.25", '.');
+       },
+       CauseOnly},
+      {"geom.txt rewrite", OldGeometry(), false,
+       [points, lines](const std::string& path) { RewriteGeometry(path, points, lines); },
+       CauseOnly},
+      {"config.ini write", old_config, false,
+       [settings](const std::string& path) {
+         IniFile ini = IniFile::FromText("[IMAGES]\r\nLEFT=old.jpg\r\n");
+         WriteSettings(ini, settings, '.');
+         ini.Save(path);
+       },
+       [](const std::string& path, const std::string&) {
+         return "Impossible d'écrire dans " + path;
+       }},
+  };
+}
+
+// The message of the write's failure, or "" when it did not fail.
+std::string FailureOf(const Writer& writer, const std::string& path) {
+  try {
+    writer.write(path);
+  } catch (const Exception& e) {
+    return e.what();
+  }
+  return "";
+}
+
+std::vector<std::string> Listing(const std::string& directory) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(directory)) {
+    names.push_back(entry.path().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// After a failed append the file must still read, and take the next record at its end.
+void ExpectAppendable(const std::string& path, const std::string& old_contents) {
+  const std::size_t old_points = ReadGeometry(path).points.size();
+  AppendMeasuredPoint(path, "7", "8", "9", '.');
+  EXPECT_EQ(ReadBytes(path), old_contents + "p  7   8   9   \r\n");
+  const GeomData data = ReadGeometry(path);
+  ASSERT_EQ(data.points.size(), old_points + 1);
+  EXPECT_EQ(data.points.back().z, 9.0);
+}
+
+// ---- Mounts (root only) ---------------------------------------------------------------------
+
+// A tmpfs of 64 KiB mounted on a fresh directory for the scope, or nothing where mounting is not
+// allowed (not root, or no CAP_SYS_ADMIN in a container).
+class SmallFilesystem {
+ public:
+  explicit SmallFilesystem(const std::string& directory) : directory_(directory) {
+    std::filesystem::create_directory(directory_);
+    mounted_ = ::geteuid() == 0 &&
+               ::mount("tmpfs", directory_.c_str(), "tmpfs", 0, "size=64k,mode=0755") == 0;
+  }
+  ~SmallFilesystem() {
+    if (mounted_) ::umount2(directory_.c_str(), MNT_DETACH);
+  }
+  SmallFilesystem(const SmallFilesystem&) = delete;
+  SmallFilesystem& operator=(const SmallFilesystem&) = delete;
+
+  bool mounted() const { return mounted_; }
+  bool MakeReadOnly() {
+    return ::mount(nullptr, directory_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, "size=64k") == 0;
+  }
+  // Takes every free block with a filler file.
+  void FillUp() {
+    std::FILE* f = std::fopen((directory_ + "/filler").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::setvbuf(f, nullptr, _IONBF, 0);
+    const std::string block(512, 'f');
+    while (std::fwrite(block.data(), 1, block.size(), f) == block.size()) {
+    }
+    std::fclose(f);
+  }
+
+ private:
+  std::string directory_;
+  bool mounted_ = false;
+};
+
+// ---- The faults -----------------------------------------------------------------------------
+
+TEST(FaultInjection, TargetIsADirectory) {
+  for (const Writer& writer : Writers()) {
+    SCOPED_TRACE(writer.name);
+    TempDir dir;
+    const std::string path = dir.File("target");
+    std::filesystem::create_directory(path);
+    WriteBytes(path + "/inside.txt", writer.old_contents);
+    const auto before = Listing(dir.path());
+    EXPECT_EQ(FailureOf(writer, path), writer.message(path, "Accès au fichier refusé"));
+    EXPECT_EQ(Listing(dir.path()), before);
+    EXPECT_EQ(ReadBytes(path + "/inside.txt"), writer.old_contents);
+  }
+}
+
+TEST(FaultInjection, MissingDirectoryCreatesNothing) {
+  for (const Writer& writer : Writers()) {
+    SCOPED_TRACE(writer.name);
+    TempDir dir;
+    const std::string path = dir.File("absent/target");
+    EXPECT_EQ(FailureOf(writer, path), writer.message(path, "Nom de fichier incorrect"));
+    EXPECT_TRUE(dir.Names().empty());
+  }
+}
+
+TEST(FaultInjection, FileSizeLimitIsAFullDisk) {
+  for (const Writer& writer : Writers()) {
+    SCOPED_TRACE(writer.name);
+    TempDir dir;
+    const std::string path = dir.File("target");
+    WriteBytes(path, writer.old_contents);
+    {
+      // An append may write a few bytes before the limit; a replacement none of its copy.
+      testing::FileSizeLimit limit(writer.appends ? writer.old_contents.size() + 5 : 64);
+      EXPECT_EQ(FailureOf(writer, path), writer.message(path, "Disque plein"));
+    }
+    EXPECT_EQ(ReadBytes(path), writer.old_contents);
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"target"}) << "temporary file left behind";
+    if (writer.appends) ExpectAppendable(path, writer.old_contents);
+  }
+}
+
+TEST(FaultInjection, FullFilesystem) {
+  for (const Writer& writer : Writers()) {
+    SCOPED_TRACE(writer.name);
+    TempDir dir;
+    SmallFilesystem fs(dir.File("mnt"));
+    if (!fs.mounted()) GTEST_SKIP() << "mounting a tmpfs needs root with CAP_SYS_ADMIN";
+    const std::string path = dir.File("mnt/target");
+    WriteBytes(path, writer.old_contents);
+    fs.FillUp();
+    const auto before = Listing(dir.File("mnt"));
+    EXPECT_EQ(FailureOf(writer, path), writer.message(path, "Disque plein"));
+    EXPECT_EQ(ReadBytes(path), writer.old_contents);
+    EXPECT_EQ(Listing(dir.File("mnt")), before) << "temporary file left behind";
+    if (writer.appends) {
+      std::filesystem::remove(dir.File("mnt/filler"));
+      ExpectAppendable(path, writer.old_contents);
+    }
+  }
+}
+
+TEST(FaultInjection, ReadOnlyDirectory) {
+  for (const Writer& writer : Writers()) {
+    SCOPED_TRACE(writer.name);
+    TempDir dir;
+    SmallFilesystem fs(dir.File("mnt"));
+    const std::string path = dir.File("mnt/target");
+    WriteBytes(path, writer.old_contents);
+    const auto before = Listing(dir.File("mnt"));
+    if (fs.mounted()) {
+      ASSERT_TRUE(fs.MakeReadOnly());
+    } else if (::geteuid() == 0) {
+      GTEST_SKIP() << "root ignores directory rights and may not mount here";
+    } else {
+      ASSERT_EQ(::chmod(dir.File("mnt").c_str(), 0555), 0);
+      // The file itself read-only too, since an append needs only the file's rights.
+      ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    }
+    EXPECT_EQ(FailureOf(writer, path), writer.message(path, "Accès au fichier refusé"));
+    EXPECT_EQ(ReadBytes(path), writer.old_contents);
+    EXPECT_EQ(Listing(dir.File("mnt")), before) << "temporary file left behind";
+    if (!fs.mounted()) ::chmod(dir.File("mnt").c_str(), 0755);
+  }
+}
+
+// Devices are written in place, never replaced.
+TEST(FaultInjection, DevFull) {
+  struct stat info;
+  if (::stat("/dev/full", &info) != 0 || !S_ISCHR(info.st_mode)) GTEST_SKIP() << "no /dev/full";
+  for (const Writer& writer : Writers()) {
+    SCOPED_TRACE(writer.name);
+    EXPECT_EQ(FailureOf(writer, "/dev/full"), writer.message("/dev/full", "Disque plein"));
+    ASSERT_EQ(::stat("/dev/full", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode)) << "the device node was replaced";
+  }
+}
+
+TEST(FaultInjection, NoFileDescriptorLeft) {
+  for (const Writer& writer : Writers()) {
+    SCOPED_TRACE(writer.name);
+    TempDir dir;
+    const std::string path = dir.File("target");
+    WriteBytes(path, writer.old_contents);
+    // The limit at the lowest free descriptor, so that the next open fails.
+    const int lowest_free = ::dup(0);
+    ASSERT_GE(lowest_free, 0);
+    ::close(lowest_free);
+    rlimit saved;
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit limit = saved;
+    limit.rlim_cur = static_cast<rlim_t>(lowest_free);
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+    const std::string failure = FailureOf(writer, path);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ(failure, writer.message(path, "Trop de fichiers ouverts"));
+    EXPECT_EQ(ReadBytes(path), writer.old_contents);
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"target"});
+  }
+}
+
+// The same writes without a fault succeed, so the failures above come from the faults.
+TEST(FaultInjection, WritesSucceedWithoutFault) {
+  for (const Writer& writer : Writers()) {
+    SCOPED_TRACE(writer.name);
+    TempDir dir;
+    const std::string path = dir.File("target");
+    WriteBytes(path, writer.old_contents);
+    EXPECT_EQ(FailureOf(writer, path), "");
+    const std::string now = ReadBytes(path);
+    EXPECT_NE(now, writer.old_contents);
+    if (writer.appends) EXPECT_EQ(now.substr(0, writer.old_contents.size()), writer.old_contents);
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"target"});
+  }
+}
+
+}  // namespace
+}  // namespace vistrel
