@@ -1,17 +1,22 @@
-// The VISTREL program: the main window, then the help windows, then the event loop.
+// The VISTREL program: the main window, then the 3D window and the help windows, hidden, then
+// the event loop.
 
 #include "ui/help/help_window.h"
 #include "ui/main/application.h"
 #include "ui/main/main_window.h"
+#include "ui/view3d/tform2.h"
 
 int main(int argc, char** argv) {
   vistrel::TApplication app(argc, argv);
   app.LoadFrenchTranslations();
 
   vistrel::TForm1 form1;
+  // The 3D window reads the two scale values that the main window took from the settings.
+  vistrel::view3d::TForm2 form2(form1.Scale(), form1.Ball(), "geom.txt", &form1);
   vistrel::TForm3 form3;  // the instructions window exists hidden
   vistrel::THelpViewer help;
   form1.on_show_help = [&help](const QString& file) { help.ShowContents(file); };
+  form1.on_show_3d = [&form2] { form2.exec(); };
 
   form1.showMaximized();
   return app.exec();
