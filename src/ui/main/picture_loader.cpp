@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdio>
 #include <jpeglib.h>
+// After jpeglib.h: the decoder's message numbers.
+#include <jerror.h>
 // clang-format on
 
 #include <sys/mman.h>
@@ -61,6 +63,12 @@ struct JpegTarget {
 
 enum : int { kJpegOk = 0, kJpegTooLarge = -1, kJpegNoMemory = -2 };
 
+// A Huffman-coded scan spends at least one bit on every 8 x 8 block, so a complete file holds at
+// most 512 pixels per byte. A header declaring eight times that is refused before the picture
+// memory is taken: a few hundred bytes must not cost hundreds of megabytes. (Arithmetic coding
+// has no such floor and is not checked.)
+constexpr std::uint64_t kJpegMaxPixelsPerByte = 8 * 512;
+
 void FreePixels(void* pixels) { std::free(pixels); }
 
 // Pixel memory for a large picture: aligned to 2 MB and marked for huge pages, so that the first
@@ -107,6 +115,12 @@ int DecodeJpegInto(const std::uint8_t* data, std::size_t size, JpegTarget* targe
   // Four bytes per pixel in the order of QImage::Format_RGB32 on a little-endian machine, so rows
   // are decoded straight into the picture.
   cinfo.out_color_space = JCS_EXT_BGRX;
+  if (Acceptable(cinfo.image_width, cinfo.image_height) && !cinfo.arith_code &&
+      std::uint64_t{cinfo.image_width} * cinfo.image_height >
+          std::uint64_t{size} * kJpegMaxPixelsPerByte) {
+    jpeg_destroy_decompress(&cinfo);
+    return JERR_INPUT_EOF;
+  }
   if (!AllocateJpegTarget(target, cinfo.image_width, cinfo.image_height)) {
     const bool too_large = !Acceptable(cinfo.image_width, cinfo.image_height);
     jpeg_destroy_decompress(&cinfo);
