@@ -8,10 +8,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "fuzz_entry.h"
+#ifdef VISTREL_FUZZ_PICTURES
+#include "ui/main/metafile.h"
+#include "ui/main/picture_loader.h"
+#endif
 
 namespace vistrel::fuzz {
 namespace {
@@ -22,6 +27,7 @@ struct Target {
   const char* name;
   Entry entry;
 };
+void PrintTo(const Target& target, std::ostream* out) { *out << target.name; }
 
 const Target kTargets[] = {
     {"reference_fuzz", ControlPointReader},
@@ -83,6 +89,65 @@ INSTANTIATE_TEST_SUITE_P(FuzzTargets, Replay, ::testing::ValuesIn(kTargets), [](
   std::string name = info.param.name;
   return name.substr(0, name.size() - 5);  // without "_fuzz"
 });
+
+#ifdef VISTREL_FUZZ_PICTURES
+// Hostile pictures among the seeds: each gives its clear error, quickly, without taking the
+// memory its header asks for (the whole test runs under the sanitizers' allocator too).
+TEST(HostilePictures, RefusedWithTheirMessage) {
+  const struct {
+    const char* target;
+    const char* seed;
+    const char* message;
+  } cases[] = {
+      {"jpeg_fuzz", "huge_declared", "Image trop grande (65000 x 65000 pixels)"},
+      // 4000 x 3000 pixels declared in 308 bytes.
+      {"jpeg_fuzz", "large_declared_truncated", "Erreur JPEG #"},
+      {"jpeg_fuzz", "zero_height", "Erreur JPEG #"},
+      {"bitmap_fuzz", "huge_size", "Image trop grande (65535 x 65535 pixels)"},
+      {"bitmap_fuzz", "zero_size", "Image bitmap incorrecte"},
+      {"icon_fuzz", "offset_outside", "Icône incorrecte"},
+      {"metafile_fuzz", "emf_offset_outside", "Métafichier incorrect"},
+      {"metafile_fuzz", "emf_size_outside", "Métafichier incorrect"},
+      {"metafile_fuzz", "wmf_size_outside", "Métafichier incorrect"},
+      {"metafile_fuzz", "wmf_palette_outside", "Métafichier incorrect"},
+      {"metafile_fuzz", "emf_no_bitmap", "Ce métafichier ne contient aucune image bitmap"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.target) + "/" + c.seed);
+    const std::string text = ReadAll(FuzzDirectory() / "corpus" / c.target / c.seed);
+    ASSERT_FALSE(text.empty());
+    const std::vector<std::uint8_t> bytes(text.begin(), text.end());
+    const std::string target = c.target;
+    std::string message;
+    try {
+      if (target == "jpeg_fuzz") DecodeJpeg(bytes.data(), bytes.size());
+      if (target == "bitmap_fuzz") DecodeBitmap(bytes);
+      if (target == "icon_fuzz") DecodeIcon(bytes);
+      if (target == "metafile_fuzz") {
+        DecodeBitmap(c.seed[0] == 'w' ? BitmapFromWmf(bytes) : BitmapFromEmf(bytes));
+      }
+    } catch (const Exception& e) {
+      message = e.what();
+    }
+    EXPECT_EQ(message.substr(0, std::string(c.message).size()), c.message) << message;
+  }
+}
+
+// A huge bitmap inside a metafile passes the metafile reader (which copies only what the file
+// holds) and is refused by the bitmap decoder before its pixels are allocated.
+TEST(HostilePictures, HugeBitmapInAMetafile) {
+  const std::string text = ReadAll(FuzzDirectory() / "corpus/metafile_fuzz/wmf_huge_bitmap");
+  const std::vector<std::uint8_t> bytes(text.begin(), text.end());
+  const std::vector<std::uint8_t> bmp = BitmapFromWmf(bytes);
+  EXPECT_LE(bmp.size(), bytes.size() + 14);
+  try {
+    DecodeBitmap(bmp);
+    ADD_FAILURE() << "no error";
+  } catch (const EPictureError& e) {
+    EXPECT_STREQ(e.what(), "Image trop grande (60000 x 60000 pixels)");
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace vistrel::fuzz
