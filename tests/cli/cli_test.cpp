@@ -122,6 +122,21 @@ TEST_F(CliTest, QualityFollowsTheUnchangedReport) {
   EXPECT_EQ(RunWith({"report", "--quality"}).status, kExitUsage);
 }
 
+TEST_F(CliTest, JointFitFailureStillPrintsTheReport) {
+  // Clicks that match no camera (space coordinates of the demo frame).
+  Write("wrong.txt",
+        "1429 1516 531 335 -45 -30 40\n1314 102 66 592 45 -30 40\n172 1577 952 159 45 30 40\n"
+        "848 974 670 849 -45 30 40\n536 773 996 1321 -25 -10 10\n701 1208 1178 624 20 -15 0\n"
+        "829 383 926 249 30 20 15\n1033 1159 1585 1463 -20 25 5\n1312 757 661 1086 0 0 25\n");
+  const CliRun r = RunWith(
+      {"calibrate", "--reference", Path("wrong.txt"), "--size", "1600x1200", "--distortion"});
+  EXPECT_EQ(r.status, kExitComputation);
+  EXPECT_NE(r.err.find("Optimisation failed. Possible reason : wrong control points"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(Lines(r.out).size(), 72u);
+}
+
 TEST_F(CliTest, CoplanarControlPointsFailTheComputation) {
   std::string text;
   for (int i = 0; i < 9; ++i) {

@@ -160,6 +160,40 @@ TEST(Calibrate, CoplanarControlPointsAreSingularAndChangeNothing) {
   EXPECT_EQ(counter, 0);  // reset before the failing stage
 }
 
+// Clicks that match no camera: the DLT stage still gives start values, but the 20-parameter
+// joint fit meets a singular curvature.
+PointTable MismatchedClicks() {
+  const int pixels[9][4] = {{1429, 1516, 531, 335}, {1314, 102, 66, 592},  {172, 1577, 952, 159},
+                            {848, 974, 670, 849},   {536, 773, 996, 1321}, {701, 1208, 1178, 624},
+                            {829, 383, 926, 249},   {1033, 1159, 1585, 1463}, {1312, 757, 661, 1086}};
+  PointTable t;
+  t.Reset();
+  for (int i = 1; i <= 9; ++i) {
+    const demo::Target& g = demo::kControlTargets[i - 1];
+    t.px[i] = g.X;
+    t.py[i] = g.Y;
+    t.pz[i] = g.Z;
+    t.xg[i] = pixels[i - 1][0];
+    t.yg[i] = pixels[i - 1][1];
+    t.xd[i] = pixels[i - 1][2];
+    t.yd[i] = pixels[i - 1][3];
+  }
+  return t;
+}
+
+TEST(Calibrate, JointFitFailureIsCaughtAndKeepsTheLastValues) {
+  TCameraParameters camera;
+  int counter = 3;
+  const CalibrationOutcome outcome = Calibrate(MismatchedClicks(), 1600, 1200, true, camera, counter);
+  EXPECT_TRUE(outcome.joint_fit_failed);
+  EXPECT_EQ(outcome.failure_reason, "Invert: Singular matrix");
+  EXPECT_TRUE(outcome.parameter_errors.empty());
+  EXPECT_EQ(counter, 0);
+  // The values the minimiser wrote last are stored, not the zeros of before.
+  EXPECT_NE(camera.internal.f, 0.0);
+  EXPECT_NE(camera.left.Tz, 0.0);
+}
+
 TEST(Calibrate, EmptyTableFails) {
   PointTable table;
   table.Reset();
