@@ -15,23 +15,7 @@ namespace {
 
 using namespace vistrel;
 
-PointTable DemoTable() {
-  PointTable table;
-  table.Reset();
-  for (int i = 1; i <= 9; ++i) {
-    const demo::Target& t = demo::kControlTargets[i - 1];
-    const ImagePoint l = ProjectToImage(demo::kLens, demo::kLeftCamera, t.X, t.Y, t.Z);
-    const ImagePoint r = ProjectToImage(demo::kLens, demo::kRightCamera, t.X, t.Y, t.Z);
-    table.xg[i] = static_cast<std::int32_t>(std::lround(static_cast<double>(l.x)));
-    table.yg[i] = static_cast<std::int32_t>(std::lround(static_cast<double>(l.y)));
-    table.xd[i] = static_cast<std::int32_t>(std::lround(static_cast<double>(r.x)));
-    table.yd[i] = static_cast<std::int32_t>(std::lround(static_cast<double>(r.y)));
-    table.px[i] = t.X;
-    table.py[i] = t.Y;
-    table.pz[i] = t.Z;
-  }
-  return table;
-}
+PointTable DemoTable() { return demo::ClickedControlPoints(); }
 
 // Time per TDemoModel1 evaluation inside a 20-parameter fit started near the solution, where
 // the minimiser's own bookkeeping is included, as in a real calibration.
@@ -107,10 +91,10 @@ void BM_Measure(benchmark::State& state) {
   const demo::Target& t = demo::kExtraTargets[1];
   const ImagePoint l = ProjectToImage(demo::kLens, demo::kLeftCamera, t.X, t.Y, t.Z);
   const ImagePoint r = ProjectToImage(demo::kLens, demo::kRightCamera, t.X, t.Y, t.Z);
-  table.xg[0] = static_cast<std::int32_t>(std::lround(static_cast<double>(l.x)));
-  table.yg[0] = static_cast<std::int32_t>(std::lround(static_cast<double>(l.y)));
-  table.xd[0] = static_cast<std::int32_t>(std::lround(static_cast<double>(r.x)));
-  table.yd[0] = static_cast<std::int32_t>(std::lround(static_cast<double>(r.y)));
+  table.xg[0] = demo::ClickedPixel(l.x);
+  table.yg[0] = demo::ClickedPixel(l.y);
+  table.xd[0] = demo::ClickedPixel(r.x);
+  table.yd[0] = demo::ClickedPixel(r.y);
   for (auto _ : state) benchmark::DoNotOptimize(MeasureObjectPoint(table, camera, counter));
 }
 BENCHMARK(BM_Measure)->Unit(benchmark::kMicrosecond);

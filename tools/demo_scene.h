@@ -7,8 +7,11 @@
 // position of every target is known.
 
 #include <array>
+#include <cmath>
+#include <cstdint>
 
 #include "photogrammetry/camera_model.h"
+#include "photogrammetry/point_table.h"
 
 namespace vistrel::demo {
 
@@ -50,5 +53,30 @@ inline constexpr vistrel::ExternalParameters kLeftCamera = {
 
 inline constexpr vistrel::ExternalParameters kRightCamera = {
     /*Alpha=*/-1.5, /*Beta=*/8.0, /*Gamma=*/-1.0, /*Tx=*/45.0, /*Ty=*/0.0, /*Tz=*/-225.0};
+
+// A click's whole pixel for a true image position.
+inline std::int32_t ClickedPixel(long double v) {
+  return static_cast<std::int32_t>(std::lround(static_cast<double>(v)));
+}
+
+// The control points as a user clicks them on the demo photographs: the true projections, lens
+// distortion included, rounded to whole pixels, with the targets' space coordinates.
+inline PointTable ClickedControlPoints(const InternalParameters& lens = kLens) {
+  PointTable table;
+  table.Reset();
+  for (int i = 1; i <= 9; ++i) {
+    const Target& t = kControlTargets[i - 1];
+    const ImagePoint l = ProjectToImage(lens, kLeftCamera, t.X, t.Y, t.Z);
+    const ImagePoint r = ProjectToImage(lens, kRightCamera, t.X, t.Y, t.Z);
+    table.xg[i] = ClickedPixel(l.x);
+    table.yg[i] = ClickedPixel(l.y);
+    table.xd[i] = ClickedPixel(r.x);
+    table.yd[i] = ClickedPixel(r.y);
+    table.px[i] = t.X;
+    table.py[i] = t.Y;
+    table.pz[i] = t.Z;
+  }
+  return table;
+}
 
 }  // namespace vistrel::demo

@@ -16,13 +16,8 @@
 #include "project/reference_file.h"
 #include "tools/demo_scene.h"
 
-namespace {
-
 using namespace vistrel;
-
-std::int32_t Pixel(long double v) { return static_cast<std::int32_t>(std::lround(static_cast<double>(v))); }
-
-}  // namespace
+using demo::ClickedPixel;
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -31,21 +26,7 @@ int main(int argc, char** argv) {
   }
   const std::string dir = std::string(argv[1]) + "/";
   try {
-    PointTable table;
-    table.Reset();
-    for (int i = 1; i <= 9; ++i) {
-      const demo::Target& t = demo::kControlTargets[i - 1];
-      const ImagePoint l = ProjectToImage(demo::kLens, demo::kLeftCamera, t.X, t.Y, t.Z);
-      const ImagePoint r = ProjectToImage(demo::kLens, demo::kRightCamera, t.X, t.Y, t.Z);
-      table.xg[i] = Pixel(l.x);
-      table.yg[i] = Pixel(l.y);
-      table.xd[i] = Pixel(r.x);
-      table.yd[i] = Pixel(r.y);
-      table.px[i] = t.X;
-      table.py[i] = t.Y;
-      table.pz[i] = t.Z;
-    }
-    SaveControlPoints(dir + "reference.txt", table);
+    SaveControlPoints(dir + "reference.txt", demo::ClickedControlPoints());
 
     std::ofstream obs(dir + "observations.txt", std::ios::binary);
     std::ofstream truth(dir + "observations-truth.txt", std::ios::binary);
@@ -56,7 +37,8 @@ int main(int argc, char** argv) {
     for (const demo::Target& t : demo::kExtraTargets) {
       const ImagePoint l = ProjectToImage(demo::kLens, demo::kLeftCamera, t.X, t.Y, t.Z);
       const ImagePoint r = ProjectToImage(demo::kLens, demo::kRightCamera, t.X, t.Y, t.Z);
-      obs << Pixel(l.x) << ' ' << Pixel(l.y) << ' ' << Pixel(r.x) << ' ' << Pixel(r.y) << '\n';
+      obs << ClickedPixel(l.x) << ' ' << ClickedPixel(l.y) << ' ' << ClickedPixel(r.x) << ' '
+        << ClickedPixel(r.y) << '\n';
       truth << FormatGeneral(t.X) << ' ' << FormatGeneral(t.Y) << ' ' << FormatGeneral(t.Z)
             << '\n';
     }
