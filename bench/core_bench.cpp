@@ -39,10 +39,10 @@ void BM_JointObjectiveInFit(benchmark::State& state) {
     m.right_Alpha = -1;
     m.right_Beta = 7.5L;
     m.right_Gamma = -0.5L;
-    std::vector<long double*> p = {&m.u0, &m.v0, &m.f, &m.left_Tx, &m.left_Ty,
-                                   &m.left_Tz, &m.left_Alpha, &m.left_Beta, &m.left_Gamma,
-                                   &m.right_Tx, &m.right_Ty, &m.right_Tz, &m.right_Alpha,
-                                   &m.right_Beta, &m.right_Gamma};
+    std::vector<long double*> p = {&m.u0,          &m.v0,         &m.f,          &m.left_Tx,
+                                   &m.left_Ty,     &m.left_Tz,    &m.left_Alpha, &m.left_Beta,
+                                   &m.left_Gamma,  &m.right_Tx,   &m.right_Ty,   &m.right_Tz,
+                                   &m.right_Alpha, &m.right_Beta, &m.right_Gamma};
     TFitFunction counted = [&m, &evaluations] {
       ++evaluations;
       return m.Evaluate();
@@ -76,8 +76,8 @@ void BM_Calibrate(benchmark::State& state) {
   for (auto _ : state) {
     TCameraParameters camera;
     int counter = 0;
-    benchmark::DoNotOptimize(Calibrate(table, demo::kImageWidth, demo::kImageHeight, distortion,
-                                       camera, counter));
+    benchmark::DoNotOptimize(
+        Calibrate(table, demo::kImageWidth, demo::kImageHeight, distortion, camera, counter));
   }
   state.SetLabel(distortion ? "20 parameters" : "15 parameters");
 }

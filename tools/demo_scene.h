@@ -46,7 +46,7 @@ inline constexpr std::array<Target, 4> kExtraTargets = {{
 
 inline constexpr vistrel::InternalParameters kLens = {
     /*f=*/2200.0, /*u0=*/806.0, /*v0=*/596.0, /*a1=*/1.0e-8, /*a2=*/0.0, /*a3=*/0.0,
-    /*p1=*/0.0, /*p2=*/0.0};
+    /*p1=*/0.0,   /*p2=*/0.0};
 
 inline constexpr vistrel::ExternalParameters kLeftCamera = {
     /*Alpha=*/2.0, /*Beta=*/-9.0, /*Gamma=*/1.5, /*Tx=*/-40.0, /*Ty=*/5.0, /*Tz=*/-230.0};

@@ -38,9 +38,8 @@ int main(int argc, char** argv) {
       const ImagePoint l = ProjectToImage(demo::kLens, demo::kLeftCamera, t.X, t.Y, t.Z);
       const ImagePoint r = ProjectToImage(demo::kLens, demo::kRightCamera, t.X, t.Y, t.Z);
       obs << ClickedPixel(l.x) << ' ' << ClickedPixel(l.y) << ' ' << ClickedPixel(r.x) << ' '
-        << ClickedPixel(r.y) << '\n';
-      truth << FormatGeneral(t.X) << ' ' << FormatGeneral(t.Y) << ' ' << FormatGeneral(t.Z)
-            << '\n';
+          << ClickedPixel(r.y) << '\n';
+      truth << FormatGeneral(t.X) << ' ' << FormatGeneral(t.Y) << ' ' << FormatGeneral(t.Z) << '\n';
     }
     if (!obs || !truth) throw Exception("cannot write the observation files");
 

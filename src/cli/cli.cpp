@@ -115,7 +115,8 @@ Options ParseArgs(const std::vector<std::string>& args) {
   }
   if (o.help) return o;
   if (o.command != "report" && o.command != "calibrate" && o.command != "measure") {
-    throw UsageError(o.command.empty() ? "no command given" : "unknown command '" + o.command + "'");
+    throw UsageError(o.command.empty() ? "no command given"
+                                       : "unknown command '" + o.command + "'");
   }
   if (o.command != "report" && !o.size) throw UsageError(o.command + " needs --size WxH");
   if (o.command == "measure" && o.observations.empty()) {
@@ -150,15 +151,14 @@ void ParseObservation(const std::string& line, PointTable& table) {
   table.yd[0] = StrToInt(w[3]);
 }
 
-int Measure(const Options& o, PointTable& table, const TCameraParameters& camera,
-            std::istream& in, std::ostream& out, std::ostream& err, int status) {
+int Measure(const Options& o, PointTable& table, const TCameraParameters& camera, std::istream& in,
+            std::ostream& out, std::ostream& err, int status) {
   std::ifstream file;
   std::istream* source = &in;
   if (o.observations != "-") {
     file.open(o.observations, std::ios::binary);
     if (!file) {
-      err << o.observations << ": " << EInOutError::FromErrno(errno, o.observations).what()
-          << '\n';
+      err << o.observations << ": " << EInOutError::FromErrno(errno, o.observations).what() << '\n';
       return kExitInput;
     }
     source = &file;

@@ -8,7 +8,8 @@ namespace vistrel {
 
 void TFitParameter::UpdateStep(long double f0) {
   long double h = std::fabs(Value() / kStepDivisor);
-  if (h < kSmallestStep) h = f0 > kFallbackObjective ? f0 * kFallbackStepFactor : kFallbackStepFactor;
+  if (h < kSmallestStep)
+    h = f0 > kFallbackObjective ? f0 * kFallbackStepFactor : kFallbackStepFactor;
   FStep = h;
 }
 

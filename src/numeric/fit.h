@@ -18,17 +18,17 @@ namespace vistrel {
 using TFitFunction = std::function<long double()>;
 
 // Constants of the damped Newton iteration, all extended reals.
-inline constexpr long double kInitialDamping = 0.001L;     // lambda at the start of a direction
-inline constexpr long double kDampingFactor = 10.0L;       // lambda *= or /= per trial
-inline constexpr long double kDampingCap = 1e18L;          // a direction ends once lambda >= cap
-inline constexpr long double kExhaustedDamping = 1e17L;    // lambda > this: reverse the step once
-inline constexpr long double kInnerTolerance = 1e-4L;      // trials of one iteration stop below it
-inline constexpr long double kOuterTolerance = 1e-6L;      // iterations stop below it
-inline constexpr long double kStepDivisor = 100000.0L;     // h = |value / divisor|
-inline constexpr long double kSmallestStep = 1e-16L;       // below it the fallback step is used
-inline constexpr long double kFallbackStepFactor = 1e-10L; // fallback h = F0 * factor or factor
-inline constexpr long double kFallbackObjective = 1.0L;    // F0 above it scales the fallback
-inline constexpr long double kCovarianceScale = 0.5L;      // covariance = inverse of 0.5 * H
+inline constexpr long double kInitialDamping = 0.001L;      // lambda at the start of a direction
+inline constexpr long double kDampingFactor = 10.0L;        // lambda *= or /= per trial
+inline constexpr long double kDampingCap = 1e18L;           // a direction ends once lambda >= cap
+inline constexpr long double kExhaustedDamping = 1e17L;     // lambda > this: reverse the step once
+inline constexpr long double kInnerTolerance = 1e-4L;       // trials of one iteration stop below it
+inline constexpr long double kOuterTolerance = 1e-6L;       // iterations stop below it
+inline constexpr long double kStepDivisor = 100000.0L;      // h = |value / divisor|
+inline constexpr long double kSmallestStep = 1e-16L;        // below it the fallback step is used
+inline constexpr long double kFallbackStepFactor = 1e-10L;  // fallback h = F0 * factor or factor
+inline constexpr long double kFallbackObjective = 1.0L;     // F0 above it scales the fallback
+inline constexpr long double kCovarianceScale = 0.5L;       // covariance = inverse of 0.5 * H
 
 // One trial of an iteration, reported to an optional observer (tests and diagnostics).
 struct TFitTrial {

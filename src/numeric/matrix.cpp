@@ -38,8 +38,10 @@ long double SingularThreshold() {
 std::size_t TMatrix::Index(std::int32_t r, std::int32_t c) const {
   const auto ur = static_cast<std::uint32_t>(r);
   const auto uc = static_cast<std::uint32_t>(c);
-  if (ur > static_cast<std::uint32_t>(rows_)) throw EFloatMatrix(FormatMessage("Row %d out of bounds", r));
-  if (uc > static_cast<std::uint32_t>(cols_)) throw EFloatMatrix(FormatMessage("Column %d out of bounds", c));
+  if (ur > static_cast<std::uint32_t>(rows_))
+    throw EFloatMatrix(FormatMessage("Row %d out of bounds", r));
+  if (uc > static_cast<std::uint32_t>(cols_))
+    throw EFloatMatrix(FormatMessage("Column %d out of bounds", c));
   if (ur == 0) throw EFloatMatrix(FormatMessage("Row %d out of bounds", r));
   if (uc == 0) throw EFloatMatrix(FormatMessage("Column %d out of bounds", c));
   return static_cast<std::size_t>(ur - 1) * cols_ + (uc - 1);
@@ -48,7 +50,8 @@ std::size_t TMatrix::Index(std::int32_t r, std::int32_t c) const {
 void TMatrix::SetRowCount(std::int32_t n) {
   if (n == rows_) return;
   const auto u = static_cast<std::uint32_t>(n);
-  if (u < 1 || u > kFloatBounds) throw EFloatMatrix(FormatMessage("Cannot create matrix with %d rows", n));
+  if (u < 1 || u > kFloatBounds)
+    throw EFloatMatrix(FormatMessage("Cannot create matrix with %d rows", n));
   std::vector<long double> block(static_cast<std::size_t>(u) * cols_, 0.0L);
   std::copy_n(data_.begin(), std::min(block.size(), data_.size()), block.begin());
   data_.swap(block);
@@ -58,7 +61,8 @@ void TMatrix::SetRowCount(std::int32_t n) {
 void TMatrix::SetColCount(std::int32_t n) {
   if (n == cols_) return;
   const auto u = static_cast<std::uint32_t>(n);
-  if (u < 1 || u > kFloatBounds) throw EFloatMatrix(FormatMessage("Cannot create matrix with %d columns", n));
+  if (u < 1 || u > kFloatBounds)
+    throw EFloatMatrix(FormatMessage("Cannot create matrix with %d columns", n));
   std::vector<long double> block(static_cast<std::size_t>(rows_) * u, 0.0L);
   const std::int32_t keep = std::min(cols_, n);
   for (std::int32_t r = 0; r < rows_; ++r) {
@@ -178,7 +182,8 @@ long double TMatrix::Det() const {
 IFloatMatrix CreateMatrix(std::int64_t rows, std::int64_t cols) {
   CheckSide(rows, "RowCount < 1 not allowed", "RowCount > TFloatMatrixBounds not allowed");
   CheckSide(cols, "ColCount < 1 not allowed", "ColCount > TFloatMatrixBounds not allowed");
-  return std::make_shared<TMatrix>(static_cast<std::int32_t>(rows), static_cast<std::int32_t>(cols));
+  return std::make_shared<TMatrix>(static_cast<std::int32_t>(rows),
+                                   static_cast<std::int32_t>(cols));
 }
 
 IFloatMatrix CloneMatrix(const IFloatMatrix& m) {

@@ -22,11 +22,16 @@ long double RadToDeg(long double radians) { return radians * 180.0L / kPi; }
 
 double AngleCandidate(double t, int n) {
   switch (n) {
-    case 1: return -t;
-    case 2: return 180.0 - t;
-    case 3: return 180.0 + t;
-    case 4: return t - 180.0;
-    default: return t;
+    case 1:
+      return -t;
+    case 2:
+      return 180.0 - t;
+    case 3:
+      return 180.0 + t;
+    case 4:
+      return t - 180.0;
+    default:
+      return t;
   }
 }
 
@@ -152,22 +157,21 @@ CalibrationOutcome Calibrate(const PointTable& table, int W, int H, bool distort
     params = {&model.a1, &model.a2, &model.a3, &model.p1, &model.p2};
     outcome.fitted_names = {"a1", "a2", "a3", "p1", "p2"};
   }
-  const std::pair<long double*, const char*> always[] = {
-      {&model.u0, "u0"},
-      {&model.v0, "v0"},
-      {&model.f, "f"},
-      {&model.left_Tx, "left Tx"},
-      {&model.left_Ty, "left Ty"},
-      {&model.left_Tz, "left Tz"},
-      {&model.left_Alpha, "left Alpha"},
-      {&model.left_Beta, "left Beta"},
-      {&model.left_Gamma, "left Gamma"},
-      {&model.right_Tx, "right Tx"},
-      {&model.right_Ty, "right Ty"},
-      {&model.right_Tz, "right Tz"},
-      {&model.right_Alpha, "right Alpha"},
-      {&model.right_Beta, "right Beta"},
-      {&model.right_Gamma, "right Gamma"}};
+  const std::pair<long double*, const char*> always[] = {{&model.u0, "u0"},
+                                                         {&model.v0, "v0"},
+                                                         {&model.f, "f"},
+                                                         {&model.left_Tx, "left Tx"},
+                                                         {&model.left_Ty, "left Ty"},
+                                                         {&model.left_Tz, "left Tz"},
+                                                         {&model.left_Alpha, "left Alpha"},
+                                                         {&model.left_Beta, "left Beta"},
+                                                         {&model.left_Gamma, "left Gamma"},
+                                                         {&model.right_Tx, "right Tx"},
+                                                         {&model.right_Ty, "right Ty"},
+                                                         {&model.right_Tz, "right Tz"},
+                                                         {&model.right_Alpha, "right Alpha"},
+                                                         {&model.right_Beta, "right Beta"},
+                                                         {&model.right_Gamma, "right Gamma"}};
   for (const auto& [field, name] : always) {
     params.push_back(field);
     outcome.fitted_names.push_back(name);

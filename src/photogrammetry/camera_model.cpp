@@ -60,8 +60,8 @@ Residual ImageResidual(long double x, long double y, long double X, long double 
                   y - abs_f * yc / zc - d.dy_rad - d.dy_tan - v0};
 }
 
-ImagePoint ProjectToImage(const InternalParameters& in, const ExternalParameters& ex,
-                          long double X, long double Y, long double Z) {
+ImagePoint ProjectToImage(const InternalParameters& in, const ExternalParameters& ex, long double X,
+                          long double Y, long double Z) {
   FpuClear();
   const Rotation R = RotationMatrix(ex.Alpha, ex.Beta, ex.Gamma);
   const long double dX = X - ex.Tx, dY = Y - ex.Ty, dZ = Z - ex.Tz;

@@ -62,7 +62,7 @@ inline constexpr long double kPi = 3.14159265358979323846264338327950288L;
 struct ImagePoint {
   long double x, y;
 };
-ImagePoint ProjectToImage(const InternalParameters& in, const ExternalParameters& ex,
-                          long double X, long double Y, long double Z);
+ImagePoint ProjectToImage(const InternalParameters& in, const ExternalParameters& ex, long double X,
+                          long double Y, long double Z);
 
 }  // namespace vistrel

@@ -72,10 +72,10 @@ MeasuredPoint MeasureObjectPoint(const PointTable& table, const TCameraParameter
 }
 
 std::string MeasurementLine(const MeasuredPoint& point, char decimal_separator) {
-  return "Object point n° " + std::to_string(point.number) + "       x : " +
-         FormatGeneral(point.X, decimal_separator) + "       y : " +
-         FormatGeneral(point.Y, decimal_separator) + "       z : " +
-         FormatGeneral(point.Z, decimal_separator);
+  return "Object point n° " + std::to_string(point.number) +
+         "       x : " + FormatGeneral(point.X, decimal_separator) +
+         "       y : " + FormatGeneral(point.Y, decimal_separator) +
+         "       z : " + FormatGeneral(point.Z, decimal_separator);
 }
 
 }  // namespace vistrel

@@ -111,8 +111,8 @@ void TDemoModel1::AddCamera(CameraCache& c, const long double (&angles)[3], long
   }
   const double u0d = static_cast<double>(u0);
   const double v0d = static_cast<double>(v0);
-  if (!c.distortion_valid || u0d != c.u0 || v0d != c.v0 || a1 != c.a1 || a2 != c.a2 ||
-      a3 != c.a3 || p1 != c.p1 || p2 != c.p2) {
+  if (!c.distortion_valid || u0d != c.u0 || v0d != c.v0 || a1 != c.a1 || a2 != c.a2 || a3 != c.a3 ||
+      p1 != c.p1 || p2 != c.p2) {
     for (int i = 0; i < 9; ++i) c.d[i] = DistortionAt(x[i], y[i], u0d, v0d, a1, a2, a3, p1, p2);
     c.u0 = u0d;
     c.v0 = v0d;
@@ -143,18 +143,16 @@ long double TDemoModel1::Evaluate() {
   return sum;
 }
 
-long double TDemoModel1::PlainCamera(const long double (&angles)[3], long double Tx,
-                                     long double Ty, long double Tz,
-                                     const std::array<std::int32_t, 9>& x,
+long double TDemoModel1::PlainCamera(const long double (&angles)[3], long double Tx, long double Ty,
+                                     long double Tz, const std::array<std::int32_t, 9>& x,
                                      const std::array<std::int32_t, 9>& y, long double sum) const {
-  const Rotation R = RotationMatrix(static_cast<double>(angles[0]),
-                                    static_cast<double>(angles[1]),
+  const Rotation R = RotationMatrix(static_cast<double>(angles[0]), static_cast<double>(angles[1]),
                                     static_cast<double>(angles[2]));
   const long double abs_f = std::fabs(f);
   for (int i = 0; i < 9; ++i) {
-    const Residual r = ImageResidual(x[i], y[i], X_[i], Y_[i], Z_[i], R, Tx, Ty, Tz, abs_f,
-                                     static_cast<double>(u0), static_cast<double>(v0), a1, a2, a3,
-                                     p1, p2);
+    const Residual r =
+        ImageResidual(x[i], y[i], X_[i], Y_[i], Z_[i], R, Tx, Ty, Tz, abs_f,
+                      static_cast<double>(u0), static_cast<double>(v0), a1, a2, a3, p1, p2);
     sum += r.ex * r.ex;
     sum += r.ey * r.ey;
   }

@@ -24,7 +24,9 @@ class TDemoModel3 {
 
   long double Objective();
   long double Evaluate() const;
-  TFitFunction Bound() { return [this] { return Evaluate(); }; }
+  TFitFunction Bound() {
+    return [this] { return Evaluate(); };
+  }
 
  private:
   std::array<long double, 9> X_{}, Y_{}, Z_{}, x_{}, y_{};
@@ -38,8 +40,7 @@ class TDemoModel1 {
   explicit TDemoModel1(const PointTable& table);
 
   long double f = 0, u0 = 0, v0 = 0, a1 = 0, a2 = 0, a3 = 0, p1 = 0, p2 = 0;
-  long double left_Tx = 0, left_Ty = 0, left_Tz = 0, left_Alpha = 0, left_Beta = 0,
-              left_Gamma = 0;
+  long double left_Tx = 0, left_Ty = 0, left_Tz = 0, left_Alpha = 0, left_Beta = 0, left_Gamma = 0;
   long double right_Tx = 0, right_Ty = 0, right_Tz = 0, right_Alpha = 0, right_Beta = 0,
               right_Gamma = 0;
 
@@ -48,7 +49,9 @@ class TDemoModel1 {
   // evaluation; the sum is bit-identical to EvaluatePlain().
   long double Evaluate();
   long double EvaluatePlain() const;
-  TFitFunction Bound() { return [this] { return Evaluate(); }; }
+  TFitFunction Bound() {
+    return [this] { return Evaluate(); };
+  }
 
  private:
   // Partial results of one photograph, each valid while the parameters it depends on keep their
@@ -94,7 +97,9 @@ class TDemoModel2 {
 
   long double Objective();
   long double Evaluate() const;
-  TFitFunction Bound() { return [this] { return Evaluate(); }; }
+  TFitFunction Bound() {
+    return [this] { return Evaluate(); };
+  }
 
  private:
   long double xg_, yg_, xd_, yd_;

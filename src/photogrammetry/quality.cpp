@@ -12,10 +12,10 @@ namespace {
 
 PointResidual ResidualOf(long double x, long double y, const PointTable& t, int i,
                          const InternalParameters& in, const ExternalParameters& ex) {
-  const Residual r = ImageResidual(x, y, t.px[i], t.py[i], t.pz[i],
-                                   RotationMatrix(ex.Alpha, ex.Beta, ex.Gamma), ex.Tx, ex.Ty,
-                                   ex.Tz, std::fabs(static_cast<long double>(in.f)), in.u0, in.v0,
-                                   in.a1, in.a2, in.a3, in.p1, in.p2);
+  const Residual r =
+      ImageResidual(x, y, t.px[i], t.py[i], t.pz[i], RotationMatrix(ex.Alpha, ex.Beta, ex.Gamma),
+                    ex.Tx, ex.Ty, ex.Tz, std::fabs(static_cast<long double>(in.f)), in.u0, in.v0,
+                    in.a1, in.a2, in.a3, in.p1, in.p2);
   return PointResidual{r.ex, r.ey, std::sqrt(r.ex * r.ex + r.ey * r.ey)};
 }
 
@@ -100,9 +100,8 @@ std::vector<std::string> QualityLines(const CalibrationQuality& q, char sep) {
   lines.push_back("CALIBRATION QUALITY");
   for (const ControlPointQuality& p : q.ByLargestResidual()) {
     lines.push_back("point " + std::to_string(p.point) + " left " + num(p.left.ex) + " " +
-                    num(p.left.ey) + " " + num(p.left.length) + " right " + num(p.right.ex) +
-                    " " + num(p.right.ey) + " " + num(p.right.length) +
-                    (p.flagged ? " flagged" : " ok"));
+                    num(p.left.ey) + " " + num(p.left.length) + " right " + num(p.right.ex) + " " +
+                    num(p.right.ey) + " " + num(p.right.length) + (p.flagged ? " flagged" : " ok"));
   }
   lines.push_back("rms " + num(q.rms));
   lines.push_back("sigma0 " + num(q.sigma0));

@@ -19,9 +19,9 @@ std::vector<std::string> ReportLines(const PointTable& t, const TCameraParameter
     lines.push_back("left Image Coordinates" + std::string(33, ' ') + "Right Image coordinates" +
                     std::string(35, ' ') + "Space Coordinates");
     lines.push_back("x : " + whole(t.xg[i]) + blanks6 + "y : " + whole(t.yg[i]) +
-                    std::string(49, ' ') + "x : " + whole(t.xd[i]) + blanks6 + "y : " +
-                    whole(t.yd[i]) + std::string(39, ' ') + "x : " + num(t.px[i]) + blanks6 +
-                    "y : " + num(t.py[i]) + blanks6 + "z : " + num(t.pz[i]));
+                    std::string(49, ' ') + "x : " + whole(t.xd[i]) + blanks6 +
+                    "y : " + whole(t.yd[i]) + std::string(39, ' ') + "x : " + num(t.px[i]) +
+                    blanks6 + "y : " + num(t.py[i]) + blanks6 + "z : " + num(t.pz[i]));
     lines.push_back("");
   }
   const InternalParameters& in = camera.internal;

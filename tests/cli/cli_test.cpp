@@ -40,7 +40,8 @@ class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
-           ("vistrel_cli_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("vistrel_cli_" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
@@ -94,7 +95,7 @@ TEST_F(CliTest, FileErrors) {
 
 TEST_F(CliTest, CalibrateTheExample) {
   const CliRun r = RunWith({"calibrate", "--reference", kExamples + "/reference.txt", "--size",
-                         "1600x1200", "--distortion"});
+                            "1600x1200", "--distortion"});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 72u);
@@ -155,8 +156,8 @@ TEST_F(CliTest, MeasureTheExampleAndAppend) {
   std::stringstream obs;
   obs << obs_file.rdbuf() << "\n   \n1 2 three 4\n";
   const CliRun r = RunWith({"measure", "--reference", kExamples + "/reference.txt", "--size",
-                         "1600x1200", "--distortion", "--append-geom", Path("geom.txt"), "-"},
-                        obs.str());
+                            "1600x1200", "--distortion", "--append-geom", Path("geom.txt"), "-"},
+                           obs.str());
   // The malformed last line is reported and makes the run an input failure.
   EXPECT_EQ(r.status, kExitInput);
   EXPECT_NE(r.err.find("'three' n'est pas une valeur entière correcte"), std::string::npos)

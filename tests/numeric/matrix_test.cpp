@@ -97,7 +97,8 @@ TEST(Matrix, ResizeKeepsSurvivorsAndZeroFills) {
   EXPECT_EQ(m->GetElement(2, 2), 4.0L);
   EXPECT_EQ(m->GetElement(2, 3), 0.0L);
   EXPECT_EQ(m->GetElement(3, 3), 0.0L);
-  EXPECT_EQ(MessageOf<EFloatMatrix>([&] { m->SetRowCount(0); }), "Cannot create matrix with 0 rows");
+  EXPECT_EQ(MessageOf<EFloatMatrix>([&] { m->SetRowCount(0); }),
+            "Cannot create matrix with 0 rows");
   EXPECT_EQ(MessageOf<EFloatMatrix>([&] { m->SetColCount(-3); }),
             "Cannot create matrix with -3 columns");
 }

@@ -80,9 +80,9 @@ TEST(DltFit, PixelsOfAnExactProjectionGiveItsCoefficients) {
   EXPECT_NEAR(s.F, 2200.0, 60.0);
   EXPECT_NEAR(s.Cx, demo::kLeftCamera.Tx, 8.0);
   EXPECT_NEAR(s.Cz, demo::kLeftCamera.Tz, 8.0);
-  EXPECT_LT(RotationDistance(ExternalParameters{s.Alpha, s.Beta, s.Gamma, 0, 0, 0},
-                             demo::kLeftCamera),
-            0.03);
+  EXPECT_LT(
+      RotationDistance(ExternalParameters{s.Alpha, s.Beta, s.Gamma, 0, 0, 0}, demo::kLeftCamera),
+      0.03);
 }
 
 void ExpectCameraNear(const ExternalParameters& got, const ExternalParameters& want, double dt,
@@ -163,9 +163,10 @@ TEST(Calibrate, CoplanarControlPointsAreSingularAndChangeNothing) {
 // Clicks that match no camera: the DLT stage still gives start values, but the 20-parameter
 // joint fit meets a singular curvature.
 PointTable MismatchedClicks() {
-  const int pixels[9][4] = {{1429, 1516, 531, 335}, {1314, 102, 66, 592},  {172, 1577, 952, 159},
-                            {848, 974, 670, 849},   {536, 773, 996, 1321}, {701, 1208, 1178, 624},
-                            {829, 383, 926, 249},   {1033, 1159, 1585, 1463}, {1312, 757, 661, 1086}};
+  const int pixels[9][4] = {
+      {1429, 1516, 531, 335}, {1314, 102, 66, 592},     {172, 1577, 952, 159},
+      {848, 974, 670, 849},   {536, 773, 996, 1321},    {701, 1208, 1178, 624},
+      {829, 383, 926, 249},   {1033, 1159, 1585, 1463}, {1312, 757, 661, 1086}};
   PointTable t;
   t.Reset();
   for (int i = 1; i <= 9; ++i) {
@@ -184,7 +185,8 @@ PointTable MismatchedClicks() {
 TEST(Calibrate, JointFitFailureIsCaughtAndKeepsTheLastValues) {
   TCameraParameters camera;
   int counter = 3;
-  const CalibrationOutcome outcome = Calibrate(MismatchedClicks(), 1600, 1200, true, camera, counter);
+  const CalibrationOutcome outcome =
+      Calibrate(MismatchedClicks(), 1600, 1200, true, camera, counter);
   EXPECT_TRUE(outcome.joint_fit_failed);
   EXPECT_EQ(outcome.failure_reason, "Invert: Singular matrix");
   EXPECT_TRUE(outcome.parameter_errors.empty());
@@ -221,13 +223,13 @@ TEST(TDemoModel1, CachedEvaluationIsBitIdenticalToPlain) {
   m.right_Alpha = -1.4L;
   m.right_Beta = 8.1L;
   m.right_Gamma = -1.1L;
-  long double* fields[] = {&m.f,         &m.u0,         &m.v0,        &m.a1,        &m.a2,
-                           &m.a3,        &m.p1,         &m.p2,        &m.left_Tx,   &m.left_Ty,
-                           &m.left_Tz,   &m.left_Alpha, &m.left_Beta, &m.left_Gamma, &m.right_Tx,
-                           &m.right_Ty,  &m.right_Tz,   &m.right_Alpha, &m.right_Beta,
-                           &m.right_Gamma};
-  const long double scale[] = {5, 2, 2, 1e-9L, 1e-15L, 1e-21L, 1e-7L, 1e-7L, 1, 1, 1,
-                               0.1L, 0.1L, 0.1L, 1, 1, 1, 0.1L, 0.1L, 0.1L};
+  long double* fields[] = {&m.f,         &m.u0,          &m.v0,         &m.a1,
+                           &m.a2,        &m.a3,          &m.p1,         &m.p2,
+                           &m.left_Tx,   &m.left_Ty,     &m.left_Tz,    &m.left_Alpha,
+                           &m.left_Beta, &m.left_Gamma,  &m.right_Tx,   &m.right_Ty,
+                           &m.right_Tz,  &m.right_Alpha, &m.right_Beta, &m.right_Gamma};
+  const long double scale[] = {5, 2,    2,    1e-9L, 1e-15L, 1e-21L, 1e-7L, 1e-7L, 1,    1,
+                               1, 0.1L, 0.1L, 0.1L,  1,      1,      1,     0.1L,  0.1L, 0.1L};
   // A random walk like a minimiser's: mostly one parameter moved and put back, sometimes two or
   // a whole trial step.
   std::mt19937 rng(12345);

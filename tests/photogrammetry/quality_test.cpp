@@ -29,10 +29,14 @@ PointTable NoisyTable(double sigma, unsigned seed) {
     const demo::Target& t = demo::kControlTargets[i - 1];
     const ImagePoint l = ProjectToImage(lens, pair.truth.left, t.X, t.Y, t.Z);
     const ImagePoint r = ProjectToImage(lens, pair.truth.right, t.X, t.Y, t.Z);
-    pair.table.xg[i] = static_cast<std::int32_t>(std::lround(static_cast<double>(l.x) + noise(rng)));
-    pair.table.yg[i] = static_cast<std::int32_t>(std::lround(static_cast<double>(l.y) + noise(rng)));
-    pair.table.xd[i] = static_cast<std::int32_t>(std::lround(static_cast<double>(r.x) + noise(rng)));
-    pair.table.yd[i] = static_cast<std::int32_t>(std::lround(static_cast<double>(r.y) + noise(rng)));
+    pair.table.xg[i] =
+        static_cast<std::int32_t>(std::lround(static_cast<double>(l.x) + noise(rng)));
+    pair.table.yg[i] =
+        static_cast<std::int32_t>(std::lround(static_cast<double>(l.y) + noise(rng)));
+    pair.table.xd[i] =
+        static_cast<std::int32_t>(std::lround(static_cast<double>(r.x) + noise(rng)));
+    pair.table.yd[i] =
+        static_cast<std::int32_t>(std::lround(static_cast<double>(r.y) + noise(rng)));
   }
   return pair.table;
 }
@@ -51,7 +55,8 @@ TEST(CalibrationQuality, Sigma0FollowsTheClickNoise) {
     // Averaged over a few pairs: one pair has only 21 degrees of freedom.
     double mean = 0;
     const int pairs = 4;
-    for (int seed = 1; seed <= pairs; ++seed) mean += CalibrateAndRate(NoisyTable(sigma, seed)).sigma0;
+    for (int seed = 1; seed <= pairs; ++seed)
+      mean += CalibrateAndRate(NoisyTable(sigma, seed)).sigma0;
     mean /= pairs;
     const double with_rounding = std::sqrt(sigma * sigma + 1.0 / 12.0);
     EXPECT_NEAR(mean, with_rounding, 0.3 * with_rounding) << "sigma " << sigma;

@@ -24,8 +24,8 @@ TEST(Report, SeventyTwoLinesWithEveryBlank) {
   EXPECT_EQ(lines[0], "CONTROL POINTS");
   EXPECT_EQ(lines[1], "Control point n° 1");
   EXPECT_EQ(lines[2].size(), 130u);
-  EXPECT_EQ(lines[2], "left Image Coordinates" + std::string(33, ' ') +
-                          "Right Image coordinates" + std::string(35, ' ') + "Space Coordinates");
+  EXPECT_EQ(lines[2], "left Image Coordinates" + std::string(33, ' ') + "Right Image coordinates" +
+                          std::string(35, ' ') + "Space Coordinates");
   EXPECT_EQ(lines[3], "x : 120      y : 45" + std::string(49, ' ') + "x : 300      y : 47" +
                           std::string(39, ' ') + "x : 0      y : 1,5      z : -2");
   EXPECT_EQ(lines[4], "");
