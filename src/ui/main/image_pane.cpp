@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 
 namespace vistrel {
 namespace {
@@ -32,6 +33,30 @@ void DrawPicture(QPainter& painter, const PaneGeometry& g, const QImage& picture
   const QRectF source((x0 - r.x) * sx, (y0 - r.y) * sy, (x1 - x0) * sx, (y1 - y0) * sy);
   const QRectF target(x0, y0, x1 - x0, y1 - y0);
   painter.drawImage(target, picture, source);
+}
+
+// Only the direction and length of a residual matter; a stroke longer than this is cut, which keeps
+// absurd residuals of a failed fit inside the painter's coordinate range.
+constexpr long double kResidualMaxStroke = 1 << 16;
+
+void DrawResidual(QPainter& painter, std::int64_t sx, std::int64_t sy, const PaneResidual& r) {
+  long double dx = -r.ex * kResidualMagnification, dy = -r.ey * kResidualMagnification;
+  if (!std::isfinite(dx) || !std::isfinite(dy)) return;
+  const long double length = std::hypot(dx, dy);
+  if (length > kResidualMaxStroke) {
+    dx *= kResidualMaxStroke / length;
+    dy *= kResidualMaxStroke / length;
+  }
+  const QPointF start(static_cast<double>(Clamp(sx)), static_cast<double>(Clamp(sy)));
+  const QPointF end = start + QPointF(static_cast<double>(dx), static_cast<double>(dy));
+  painter.drawLine(start, end);
+  if (length < kResidualHeadFrom) return;
+  // Two barbs at +-25 degrees from the reversed direction.
+  const double back = std::atan2(static_cast<double>(-dy), static_cast<double>(-dx));
+  for (const double turn : {-0.436, 0.436}) {
+    painter.drawLine(end, end + QPointF(kResidualHead * std::cos(back + turn),
+                                        kResidualHead * std::sin(back + turn)));
+  }
 }
 
 }  // namespace
@@ -64,7 +89,7 @@ void TPaintBox::paintEvent(QPaintEvent*) {
 void PaintPane(QPainter& painter, const PaneGeometry& g, const QImage& picture,
                const QColor& background,
                std::optional<std::pair<std::int64_t, std::int64_t>> capture,
-               const std::vector<PaneMarker>& markers) {
+               const std::vector<PaneMarker>& markers, const std::vector<PaneResidual>& residuals) {
   painter.fillRect(QRect(0, 0, Clamp(g.view_width), Clamp(g.view_height)), background);
   DrawPicture(painter, g, picture);
   painter.setRenderHint(QPainter::Antialiasing, false);
@@ -80,6 +105,10 @@ void PaintPane(QPainter& painter, const PaneGeometry& g, const QImage& picture,
     if (!g.ToPane(marker.x, marker.y, sx, sy)) continue;
     painter.setPen(QPen(marker.color, 1));
     DrawPlus(painter, sx, sy);
+  }
+  painter.setPen(QPen(kResidualColor, kResidualPenWidth, Qt::SolidLine, Qt::RoundCap));
+  for (const PaneResidual& residual : residuals) {
+    if (g.ToPane(residual.x, residual.y, sx, sy)) DrawResidual(painter, sx, sy, residual);
   }
 }
 

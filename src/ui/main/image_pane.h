@@ -41,16 +41,32 @@ struct PaneMarker {
   QColor color;
 };
 
+// A control point's image residual (observed minus model, picture pixels) at its marker. It is
+// drawn from the marker toward where the calibrated model puts the point, magnified so that one
+// picture pixel of residual is kResidualMagnification screen pixels whatever the zoom: a
+// mis-clicked point shows a long stroke aimed at where it should have been clicked.
+struct PaneResidual {
+  std::int64_t x, y;  // the marker's picture coordinates
+  long double ex, ey;
+};
+inline constexpr int kResidualMagnification = 20;
+inline constexpr int kResidualPenWidth = 2;
+inline const QColor kResidualColor(255, 230, 0);
+// Strokes at least this long (screen pixels) get an arrowhead of kResidualHead at the model's end.
+inline constexpr int kResidualHeadFrom = 12;
+inline constexpr int kResidualHead = 6;
+
 // Half-length of the arms of the capture cross and of the markers, and radius of the circle.
 inline constexpr int kCrossArm = 10;
 inline constexpr int kCrossCircleRadius = 5;
 
 // Paints one pane: background, the visible part of the picture scaled into the display rectangle
 // (only the source pixels that land in the drawing area are read), then the capture cross when
-// `capture` is set, then the markers in order.
+// `capture` is set, then the markers in order, then the residual strokes over them.
 void PaintPane(QPainter& painter, const PaneGeometry& geometry, const QImage& picture,
                const QColor& background,
                std::optional<std::pair<std::int64_t, std::int64_t>> capture,
-               const std::vector<PaneMarker>& markers);
+               const std::vector<PaneMarker>& markers,
+               const std::vector<PaneResidual>& residuals = {});
 
 }  // namespace vistrel

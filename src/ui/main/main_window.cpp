@@ -39,6 +39,7 @@
 #include "ui/main/messages.h"
 #include "ui/main/picture_loader.h"
 #include "ui/main/qt_utils.h"
+#include "ui/main/quality_window.h"
 
 // The demo photographs are compiled into this static library; their registration has to be
 // pulled in by name or the linker drops it.
@@ -264,6 +265,12 @@ QWidget* TForm1::CreateSelectedPoint() {
   RadioButton2->setChecked(true);
   display_layout->addWidget(RadioButton1);
   display_layout->addWidget(RadioButton2);
+  CheckBox2 = new QCheckBox("Residuals", display);
+  CheckBox2->setObjectName("CheckBox2");
+  CheckBox2->setToolTip(
+      "dessine le résidu de chaque point de contrôle, agrandi 20 fois : le trait part du repère "
+      "(point cliqué) et va vers la position calculée par la calibration");
+  display_layout->addWidget(CheckBox2);
   group->addWidget(display);
   layout->addWidget(GroupBox6);
   BitBtn1 = new QToolButton(column);
@@ -333,6 +340,8 @@ QWidget* TForm1::CreateCommandColumn() {
   CheckBox1->setObjectName("CheckBox1");
   Button6 = MakeButton("Button6", "Compute Ext./Int. parameters", column,
                        "calcule les paramètres DLT, indispensable avant de vectoriser");
+  Button14 = MakeButton("Button14", "Calibration quality", column,
+                        "affiche les résidus et la précision de la calibration");
   Button9 = MakeButton("Button9", "Measure Object Point", column,
                        "détermine les coordonnées spatiales d'un point d'observation");
   Button10 = MakeButton(
@@ -340,8 +349,8 @@ QWidget* TForm1::CreateCommandColumn() {
       "sauvegarde les coordonnées spatiales du point d'observation dans le fichier \"geom.txt\"");
   Button11 = MakeButton("Button11", "3D vizualization", column,
                         "visualise en 3D  les points stockés dans le fichier \"geom.txt\"");
-  for (QWidget* w : std::initializer_list<QWidget*>{Button7, Button8, CheckBox1, Button6, Button9,
-                                                    Button10, Button11}) {
+  for (QWidget* w : std::initializer_list<QWidget*>{Button7, Button8, CheckBox1, Button6, Button14,
+                                                    Button9, Button10, Button11}) {
     layout->addWidget(w);
   }
   layout->addStretch(1);
@@ -392,6 +401,8 @@ void TForm1::ConnectHandlers() {
   connect(Button9, &QPushButton::clicked, this, &TForm1::Button9Click);
   connect(Button10, &QPushButton::clicked, this, &TForm1::Button10Click);
   connect(Button11, &QPushButton::clicked, this, &TForm1::Button11Click);
+  connect(Button14, &QPushButton::clicked, this, &TForm1::Button14Click);
+  connect(CheckBox2, &QCheckBox::clicked, this, &TForm1::CheckBox2Click);
   connect(BitBtn1, &QToolButton::clicked, this, &TForm1::BitBtn1Click);
 }
 
@@ -606,8 +617,26 @@ void TForm1::Paint(Pane& pane, QPainter& painter) {
     for (int i = 1; i <= PointTable::kControlCount; ++i) markers.push_back(marker(i));
     markers.push_back(marker(PointTable::kObservation));
   }
-  PaintPane(painter, pane.geometry, pane.picture, palette().color(QPalette::Dark), capture,
-            markers);
+  PaintPane(painter, pane.geometry, pane.picture, palette().color(QPalette::Dark), capture, markers,
+            ResidualStrokes(pane));
+}
+
+std::vector<PaneResidual> TForm1::ResidualStrokes(const Pane& pane) const {
+  std::vector<PaneResidual> strokes;
+  if (!quality_ || !CheckBox2->isChecked()) return strokes;
+  const auto& x = pane.left ? table_.xg : table_.xd;
+  const auto& y = pane.left ? table_.yg : table_.yd;
+  const auto& x_then = pane.left ? quality_table_.xg : quality_table_.xd;
+  const auto& y_then = pane.left ? quality_table_.yg : quality_table_.yd;
+  for (const ControlPointQuality& p : quality_->points) {
+    const int i = p.point;
+    if (RadioButton1->isChecked() && i != SelectedIndex()) continue;
+    // A point stored anew since the calibration has no residual yet.
+    if (x[i] != x_then[i] || y[i] != y_then[i]) continue;
+    const PointResidual& r = pane.left ? p.left : p.right;
+    strokes.push_back(PaneResidual{x[i], y[i], r.ex, r.ey});
+  }
+  return strokes;
 }
 
 // ---- point table
@@ -655,9 +684,11 @@ void TForm1::Button6Click() {
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
   } wait;
+  KeepQuality(nullptr);  // what remains if the first stage throws
   const CalibrationOutcome outcome =
       Calibrate(table_, ClampToInt(left_.geometry.wd), ClampToInt(left_.geometry.hd),
                 CheckBox1->isChecked(), camera_, object_point_count_);
+  KeepQuality(&outcome);
   if (outcome.joint_fit_failed) ShowMessageBox(kJointFitFailedMessage);
   write_memo();
 }
@@ -679,6 +710,50 @@ void TForm1::Button10Click() {
 
 void TForm1::Button11Click() {
   if (on_show_3d) on_show_3d();
+}
+
+void TForm1::Button14Click() {
+  if (!quality_window_) {
+    quality_window_ = new TQualityWindow(this);
+    ShowQuality();
+  }
+  quality_window_->show();
+  quality_window_->raise();
+  quality_window_->activateWindow();
+}
+
+void TForm1::CheckBox2Click() {
+  left_.box->update();
+  right_.box->update();
+}
+
+void TForm1::KeepQuality(const CalibrationOutcome* outcome) {
+  quality_.reset();
+  quality_problem_ = "No calibration quality: the last calibration stopped before its joint fit.";
+  if (outcome) {
+    try {
+      quality_ = ComputeQuality(table_, camera_, *outcome);
+      quality_fit_failed_ = outcome->joint_fit_failed;
+      quality_table_ = table_;
+    } catch (const Exception& e) {
+      // The calibration itself stands; only its figures are missing.
+      quality_problem_ = "No calibration quality: the residuals could not be computed (" +
+                         QString::fromUtf8(e.what()) + ").";
+    }
+  }
+  ShowQuality();
+}
+
+void TForm1::ShowQuality() {
+  if (quality_window_) {
+    if (quality_) {
+      quality_window_->ShowQuality(*quality_, quality_fit_failed_, LocaleDecimalSeparator());
+    } else {
+      quality_window_->ShowNothing(quality_problem_.isEmpty() ? QString(kNoCalibrationText)
+                                                              : quality_problem_);
+    }
+  }
+  if (CheckBox2->isChecked()) CheckBox2Click();
 }
 
 void TForm1::BitBtn1Click() {

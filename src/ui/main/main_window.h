@@ -8,10 +8,13 @@
 #include <QMainWindow>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "photogrammetry/calibration.h"
 #include "photogrammetry/camera_model.h"
 #include "photogrammetry/point_table.h"
+#include "photogrammetry/quality.h"
 #include "ui/main/pane_geometry.h"
 
 class QCheckBox;
@@ -32,6 +35,8 @@ namespace vistrel {
 
 class TPaintBox;
 class TColorSwatch;
+class TQualityWindow;
+struct PaneResidual;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -67,6 +72,11 @@ class TForm1 : public QMainWindow {
   PointTable& Table() { return table_; }
   const TCameraParameters& CameraParameters() const { return camera_; }
   int ObjectPointCount() const { return object_point_count_; }
+  // The quality figures of the last calibration; empty before any, after one that stopped before
+  // its joint fit, or when its residuals could not be computed.
+  const std::optional<CalibrationQuality>& Quality() const { return quality_; }
+  // The "Calibration quality" window, once "Calibration quality" opened it.
+  TQualityWindow* QualityWindow() const { return quality_window_; }
   double Scale() const { return scale_; }
   double Ball() const { return ball_; }
   const std::string& ProgramDirectory() const { return program_directory_; }
@@ -98,13 +108,15 @@ class TForm1 : public QMainWindow {
   void Button5Click();   // store space coordinates
   void ComboBox1Change();
   void color1DblClick();
-  void Button7Click();   // save control points
-  void Button8Click();   // load control points
-  void Button6Click();   // calibrate
-  void Button9Click();   // measure the observation point
-  void Button10Click();  // append the measured point to the geometry file
-  void Button11Click();  // 3D view
-  void BitBtn1Click();   // help
+  void Button7Click();    // save control points
+  void Button8Click();    // load control points
+  void Button6Click();    // calibrate
+  void Button9Click();    // measure the observation point
+  void Button10Click();   // append the measured point to the geometry file
+  void Button11Click();   // 3D view
+  void Button14Click();   // calibration quality window
+  void CheckBox2Click();  // residual strokes on or off
+  void BitBtn1Click();    // help
   void write_memo();
   void FormClose();
 
@@ -139,11 +151,23 @@ class TForm1 : public QMainWindow {
   void Paint(Pane& pane, QPainter& painter);
   void SyncViewSize(Pane& pane);
   int SelectedIndex() const;
+  // Keeps the quality figures of the calibration that just ended (none for `outcome` null: the
+  // calibration stopped before its joint fit) and shows them wherever they are shown.
+  void KeepQuality(const CalibrationOutcome* outcome);
+  void ShowQuality();
+  // The residual strokes to draw in `pane` for the markers drawn there: none unless "Residuals"
+  // is ticked, and none for a point moved since the calibration.
+  std::vector<PaneResidual> ResidualStrokes(const Pane& pane) const;
   void ReadSettings();
   void WriteSettings();
 
   PointTable table_;
   TCameraParameters camera_;
+  std::optional<CalibrationQuality> quality_;
+  bool quality_fit_failed_ = false;
+  PointTable quality_table_;  // the point table the figures were computed from
+  QString quality_problem_;   // why there are no figures, once a calibration ran
+  TQualityWindow* quality_window_ = nullptr;
   int object_point_count_ = 0;
   double scale_ = 0.01;
   double ball_ = 0.01;
@@ -165,6 +189,7 @@ class TForm1 : public QMainWindow {
   QLineEdit* pz1 = nullptr;
   QPlainTextEdit* Memo1 = nullptr;
   QCheckBox* CheckBox1 = nullptr;
+  QCheckBox* CheckBox2 = nullptr;  // "Residuals"
   QPushButton* Button5 = nullptr;
   QPushButton* Button6 = nullptr;
   QPushButton* Button7 = nullptr;
@@ -174,6 +199,7 @@ class TForm1 : public QMainWindow {
   QPushButton* Button11 = nullptr;
   QPushButton* Button12 = nullptr;
   QPushButton* Button13 = nullptr;
+  QPushButton* Button14 = nullptr;  // "Calibration quality"
 };
 
 }  // namespace vistrel

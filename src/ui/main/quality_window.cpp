@@ -1,0 +1,137 @@
+#include "ui/main/quality_window.h"
+
+#include <QFont>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "numeric/text_format.h"
+#include "ui/main/qt_utils.h"
+
+namespace vistrel {
+namespace {
+
+// `value` rounded to `digits` significant digits, so that the general format shows no more.
+long double RoundSignificant(long double value, int digits) {
+  if (value == 0 || !std::isfinite(value)) return value;
+  const int exponent = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+  const long double scale = std::pow(10.0L, digits - 1 - exponent);
+  return std::round(value * scale) / scale;
+}
+
+// Pixels to a thousandth: finer than any click, coarse enough to read at a glance.
+long double RoundPixels(long double value) {
+  if (!std::isfinite(value) || std::fabs(value) > 1e15L) return value;
+  return std::round(value * 1000) / 1000;
+}
+
+QTableWidgetItem* NumberItem(long double shown, long double full, char separator) {
+  auto* item = new QTableWidgetItem(ToQt(FormatGeneral(shown, separator)));
+  item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  item->setToolTip(ToQt(FormatGeneral(full, separator)));
+  return item;
+}
+
+QTableWidget* MakeTable(const char* name, const QStringList& headers, QWidget* parent) {
+  auto* table = new QTableWidget(0, static_cast<int>(headers.size()), parent);
+  table->setObjectName(name);
+  table->setHorizontalHeaderLabels(headers);
+  table->verticalHeader()->hide();
+  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  return table;
+}
+
+}  // namespace
+
+TQualityWindow::TQualityWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setObjectName("QualityWindow");
+  setWindowTitle(kQualityCaption);
+  auto* layout = new QVBoxLayout(this);
+  summary_ = new QLabel(this);
+  summary_->setObjectName("QualitySummary");
+  summary_->setWordWrap(true);
+  summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(summary_);
+  points_ = MakeTable(
+      "QualityPoints",
+      {"Point", "Left ex", "Left ey", "Left |e|", "Right ex", "Right ey", "Right |e|"}, this);
+  points_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  layout->addWidget(points_, 3);
+  parameters_ = MakeTable("QualityParameters", {"Parameter", "Value", "Standard error"}, this);
+  layout->addWidget(parameters_, 4);
+  resize(620, 640);
+  ShowNothing(kNoCalibrationText);
+}
+
+void TQualityWindow::ShowNothing(const QString& why) {
+  summary_->setText(why);
+  points_->setRowCount(0);
+  parameters_->setRowCount(0);
+}
+
+void TQualityWindow::ShowQuality(const CalibrationQuality& quality, bool joint_fit_failed,
+                                 char separator) {
+  const auto pixels = [separator](long double v) {
+    return ToQt(FormatGeneral(RoundPixels(v), separator));
+  };
+  const std::vector<ControlPointQuality> sorted = quality.ByLargestResidual();
+  int flagged = 0;
+  for (const ControlPointQuality& p : sorted) flagged += p.flagged ? 1 : 0;
+  QString text = QString("RMS residual %1 px, sigma0 %2 px, %3 fitted parameters.")
+                     .arg(pixels(quality.rms), pixels(quality.sigma0))
+                     .arg(quality.fitted_parameters);
+  text += "\nResiduals are observed minus model, in pixels, largest first. ";
+  text += flagged == 0
+              ? QString("No point lies above 3 sigma0 (%1 px).").arg(pixels(3 * quality.sigma0))
+              : QString("Highlighted: above 3 sigma0 (%1 px) in either photograph.")
+                    .arg(pixels(3 * quality.sigma0));
+  if (joint_fit_failed) {
+    text +=
+        "\nThe joint fit failed: the values are its last trial and the standard errors are "
+        "not available.";
+  }
+  summary_->setText(text);
+
+  points_->setRowCount(static_cast<int>(sorted.size()));
+  for (int row = 0; row < static_cast<int>(sorted.size()); ++row) {
+    const ControlPointQuality& p = sorted[static_cast<std::size_t>(row)];
+    auto* name = new QTableWidgetItem(QString::number(p.point));
+    name->setTextAlignment(Qt::AlignCenter);
+    points_->setItem(row, 0, name);
+    const long double values[] = {p.left.ex,  p.left.ey,  p.left.length,
+                                  p.right.ex, p.right.ey, p.right.length};
+    for (int column = 0; column < 6; ++column) {
+      const long double v = values[column];
+      points_->setItem(row, column + 1, NumberItem(RoundPixels(v), v, separator));
+    }
+    if (!p.flagged) continue;
+    for (int column = 0; column < points_->columnCount(); ++column) {
+      QTableWidgetItem* item = points_->item(row, column);
+      item->setBackground(kFlaggedBackground);
+      QFont font = item->font();
+      font.setBold(true);
+      item->setFont(font);
+    }
+  }
+
+  parameters_->setRowCount(static_cast<int>(quality.parameters.size()));
+  for (int row = 0; row < static_cast<int>(quality.parameters.size()); ++row) {
+    const ParameterQuality& p = quality.parameters[static_cast<std::size_t>(row)];
+    parameters_->setItem(row, 0, new QTableWidgetItem(ToQt(p.name)));
+    parameters_->setItem(row, 1, NumberItem(RoundSignificant(p.value, 9), p.value, separator));
+    if (p.standard_error) {
+      parameters_->setItem(
+          row, 2, NumberItem(RoundSignificant(*p.standard_error, 3), *p.standard_error, separator));
+    } else {
+      auto* item = new QTableWidgetItem(kNotAvailableText);
+      item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      parameters_->setItem(row, 2, item);
+    }
+  }
+}
+
+}  // namespace vistrel
