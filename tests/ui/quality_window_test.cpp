@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 
@@ -273,6 +274,53 @@ TEST_F(Quality, NoStrokesBeforeACalibrationNorForAPointMovedSince) {
   EXPECT_TRUE(StrokeNear(after, sx, sy));
 }
 
+TEST_F(Quality, CalibrationStoppedEarlyLeavesNoFigures) {
+  Calibrate();
+  TQualityWindow* window = OpenQualityWindow();
+  ASSERT_NE(window, nullptr);
+  ASSERT_EQ(window->points()->rowCount(), 9);
+  // All control points on one spot: the first stage cannot start.
+  PointTable& table = form_->Table();
+  for (int i = 1; i <= 9; ++i) {
+    table.xg[i] = table.xd[i] = 100;
+    table.yg[i] = table.yd[i] = 100;
+    table.px[i] = table.py[i] = table.pz[i] = 0;
+  }
+  Click("Button6");
+  ASSERT_FALSE(Messages().empty());
+  EXPECT_EQ(Messages()[0].first, MessageKind::kError);
+  EXPECT_FALSE(form_->Quality().has_value());
+  EXPECT_EQ(window->points()->rowCount(), 0);
+  EXPECT_TRUE(window->summary()->text().contains("stopped before its joint fit"))
+      << window->summary()->text().toStdString();
+}
+
+// For a look at the window and the strokes: VISTREL_QUALITY_SCREENSHOT=/tmp/vistrel_quality
+// writes _window.png, _pane.png and _main.png for the demo, and _misclick_*.png with point 5's
+// left x moved by 15 pixels.
+TEST_F(Quality, ScreenshotsOnRequest) {
+  const char* prefix = std::getenv("VISTREL_QUALITY_SCREENSHOT");
+  if (!prefix) GTEST_SKIP() << "VISTREL_QUALITY_SCREENSHOT not set";
+  const QString base = QString::fromUtf8(prefix);
+  auto* residuals = form_->findChild<QCheckBox*>("CheckBox2");
+  for (const int shift : {0, 15}) {
+    Calibrate(5, shift);
+    const QString name = base + (shift ? "_misclick_" : "_");
+    TQualityWindow* window = OpenQualityWindow();
+    ASSERT_NE(window, nullptr);
+    QTest::qWait(100);
+    EXPECT_TRUE(window->grab().save(name + "window.png"));
+    if (!residuals->isChecked()) QTest::mouseClick(residuals, Qt::LeftButton);
+    for (TForm1::Pane* pane : {&form_->LeftPane(), &form_->RightPane()}) {
+      pane->slider->setValue(26);
+      QTest::mouseClick(form_->findChild<QPushButton*>(pane->left ? "Button2" : "Button4"),
+                        Qt::LeftButton);
+    }
+    EXPECT_TRUE(form_->LeftPane().box->grab().save(name + "pane.png"));
+    EXPECT_TRUE(form_->grab().save(name + "main.png"));
+  }
+}
+
 // The window on its own: figures of a failed joint fit and the rounding of the cells.
 TEST(QualityWindow, FailedFitShowsNoStandardErrors) {
   CalibrationQuality q;
@@ -296,7 +344,8 @@ TEST(QualityWindow, FailedFitShowsNoStandardErrors) {
   EXPECT_EQ(points->item(0, 0)->text(), "9");
   EXPECT_EQ(points->item(0, 1)->text(), "1,111");  // 1.1111103 to a thousandth
   EXPECT_EQ(points->item(0, 1)->toolTip(), "1,1111103");
-  EXPECT_EQ(points->item(0, 4)->text(), "0");
+  EXPECT_EQ(points->item(0, 2)->text(), "-0,500");  // three decimals in every cell
+  EXPECT_EQ(points->item(0, 4)->text(), "0,000");
   EXPECT_TRUE(Highlighted(points, 0));
   EXPECT_FALSE(Highlighted(points, 1));
   EXPECT_EQ(points->item(8, 0)->text(), "1");
@@ -305,11 +354,13 @@ TEST(QualityWindow, FailedFitShowsNoStandardErrors) {
   EXPECT_EQ(parameters->item(0, 0)->text(), "f");
   EXPECT_EQ(parameters->item(0, 1)->text(), "1234,56789");
   EXPECT_EQ(parameters->item(1, 1)->text(), "-12,5");
+  EXPECT_EQ(parameters->item(0, 3)->text(), "pixels");
+  EXPECT_EQ(parameters->item(1, 3)->text(), "object units");
   for (int row = 0; row < 2; ++row) {
     EXPECT_EQ(parameters->item(row, 2)->text(), kNotAvailableText);
   }
   EXPECT_TRUE(window.summary()->text().contains("not available"));
-  EXPECT_TRUE(window.summary()->text().contains("sigma0 0,75 px"));
+  EXPECT_TRUE(window.summary()->text().contains("sigma0 0,750 px"));
 
   window.ShowNothing(kNoCalibrationText);
   EXPECT_EQ(points->rowCount(), 0);

@@ -106,9 +106,13 @@ void PaintPane(QPainter& painter, const PaneGeometry& g, const QImage& picture,
     painter.setPen(QPen(marker.color, 1));
     DrawPlus(painter, sx, sy);
   }
-  painter.setPen(QPen(kResidualColor, kResidualPenWidth, Qt::SolidLine, Qt::RoundCap));
-  for (const PaneResidual& residual : residuals) {
-    if (g.ToPane(residual.x, residual.y, sx, sy)) DrawResidual(painter, sx, sy, residual);
+  // All the edges first, so that no edge covers another point's stroke.
+  for (const QPen& pen : {QPen(kResidualEdgeColor, kResidualEdgeWidth, Qt::SolidLine, Qt::RoundCap),
+                          QPen(kResidualColor, kResidualPenWidth, Qt::SolidLine, Qt::RoundCap)}) {
+    painter.setPen(pen);
+    for (const PaneResidual& residual : residuals) {
+      if (g.ToPane(residual.x, residual.y, sx, sy)) DrawResidual(painter, sx, sy, residual);
+    }
   }
 }
 

@@ -52,6 +52,9 @@ struct PaneResidual {
 inline constexpr int kResidualMagnification = 20;
 inline constexpr int kResidualPenWidth = 2;
 inline const QColor kResidualColor(255, 230, 0);
+// A dark edge on either side of the stroke keeps it visible on light and yellow parts of a photo.
+inline const QColor kResidualEdgeColor(40, 40, 40);
+inline constexpr int kResidualEdgeWidth = 4;
 // Strokes at least this long (screen pixels) get an arrowhead of kResidualHead at the model's end.
 inline constexpr int kResidualHeadFrom = 12;
 inline constexpr int kResidualHead = 6;

@@ -21,14 +21,28 @@ long double RoundSignificant(long double value, int digits) {
   return std::round(value * scale) / scale;
 }
 
-// Pixels to a thousandth: finer than any click, coarse enough to read at a glance.
-long double RoundPixels(long double value) {
-  if (!std::isfinite(value) || std::fabs(value) > 1e15L) return value;
-  return std::round(value * 1000) / 1000;
+// Pixels to a thousandth, always three decimals so that the columns line up: finer than any
+// click, coarse enough to read at a glance. Absurd values (a failed fit) keep the general format.
+QString Pixels(long double value, char separator) {
+  if (!std::isfinite(value) || std::fabs(value) >= 1e9L) {
+    return ToQt(FormatGeneral(value, separator));
+  }
+  QString text = QString::number(static_cast<double>(value), 'f', 3);
+  if (text == "-0.000") text = "0.000";
+  return text.replace('.', QChar(separator));
 }
 
-QTableWidgetItem* NumberItem(long double shown, long double full, char separator) {
-  auto* item = new QTableWidgetItem(ToQt(FormatGeneral(shown, separator)));
+// What a fitted parameter is measured in, by its name ("f", "left Tx", "right Alpha", ...).
+QString Unit(const std::string& name) {
+  const std::string field = name.substr(name.find(' ') + 1);
+  if (field == "f" || field == "u0" || field == "v0") return "pixels";
+  if (field == "Alpha" || field == "Beta" || field == "Gamma") return "degrees";
+  if (field == "Tx" || field == "Ty" || field == "Tz") return "object units";
+  return {};
+}
+
+QTableWidgetItem* NumberItem(const QString& shown, long double full, char separator) {
+  auto* item = new QTableWidgetItem(shown);
   item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
   item->setToolTip(ToQt(FormatGeneral(full, separator)));
   return item;
@@ -40,7 +54,9 @@ QTableWidget* MakeTable(const char* name, const QStringList& headers, QWidget* p
   table->setHorizontalHeaderLabels(headers);
   table->verticalHeader()->hide();
   table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table->setSelectionMode(QAbstractItemView::NoSelection);
+  table->setFocusPolicy(Qt::NoFocus);
+  table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
   table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
   return table;
 }
@@ -60,10 +76,16 @@ TQualityWindow::TQualityWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
       "QualityPoints",
       {"Point", "Left ex", "Left ey", "Left |e|", "Right ex", "Right ey", "Right |e|"}, this);
   points_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-  layout->addWidget(points_, 3);
-  parameters_ = MakeTable("QualityParameters", {"Parameter", "Value", "Standard error"}, this);
-  layout->addWidget(parameters_, 4);
-  resize(620, 640);
+  // All nine points in view at once.
+  points_->setFixedHeight(points_->horizontalHeader()->sizeHint().height() +
+                          9 * points_->verticalHeader()->defaultSectionSize() +
+                          2 * points_->frameWidth() + 2);
+  points_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  layout->addWidget(points_);
+  parameters_ =
+      MakeTable("QualityParameters", {"Parameter", "Value", "Standard error", "Unit"}, this);
+  layout->addWidget(parameters_, 1);
+  resize(660, 720);
   ShowNothing(kNoCalibrationText);
 }
 
@@ -75,9 +97,7 @@ void TQualityWindow::ShowNothing(const QString& why) {
 
 void TQualityWindow::ShowQuality(const CalibrationQuality& quality, bool joint_fit_failed,
                                  char separator) {
-  const auto pixels = [separator](long double v) {
-    return ToQt(FormatGeneral(RoundPixels(v), separator));
-  };
+  const auto pixels = [separator](long double v) { return Pixels(v, separator); };
   const std::vector<ControlPointQuality> sorted = quality.ByLargestResidual();
   int flagged = 0;
   for (const ControlPointQuality& p : sorted) flagged += p.flagged ? 1 : 0;
@@ -106,7 +126,7 @@ void TQualityWindow::ShowQuality(const CalibrationQuality& quality, bool joint_f
                                   p.right.ex, p.right.ey, p.right.length};
     for (int column = 0; column < 6; ++column) {
       const long double v = values[column];
-      points_->setItem(row, column + 1, NumberItem(RoundPixels(v), v, separator));
+      points_->setItem(row, column + 1, NumberItem(Pixels(v, separator), v, separator));
     }
     if (!p.flagged) continue;
     for (int column = 0; column < points_->columnCount(); ++column) {
@@ -122,10 +142,14 @@ void TQualityWindow::ShowQuality(const CalibrationQuality& quality, bool joint_f
   for (int row = 0; row < static_cast<int>(quality.parameters.size()); ++row) {
     const ParameterQuality& p = quality.parameters[static_cast<std::size_t>(row)];
     parameters_->setItem(row, 0, new QTableWidgetItem(ToQt(p.name)));
-    parameters_->setItem(row, 1, NumberItem(RoundSignificant(p.value, 9), p.value, separator));
+    const auto significant = [separator](long double v, int digits) {
+      return ToQt(FormatGeneral(RoundSignificant(v, digits), separator));
+    };
+    parameters_->setItem(row, 1, NumberItem(significant(p.value, 9), p.value, separator));
+    parameters_->setItem(row, 3, new QTableWidgetItem(Unit(p.name)));
     if (p.standard_error) {
       parameters_->setItem(
-          row, 2, NumberItem(RoundSignificant(*p.standard_error, 3), *p.standard_error, separator));
+          row, 2, NumberItem(significant(*p.standard_error, 3), *p.standard_error, separator));
     } else {
       auto* item = new QTableWidgetItem(kNotAvailableText);
       item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);

@@ -31,8 +31,8 @@ class TQualityWindow : public QWidget {
   explicit TQualityWindow(QWidget* parent = nullptr);
 
   // Shows the figures of a calibration, numbers with the given decimal separator. Residuals are
-  // rounded to a thousandth of a pixel, parameter values to 9 and standard errors to 3
-  // significant digits; each cell's tooltip holds the full 15-digit value.
+  // shown to a thousandth of a pixel, parameter values to 9 and standard errors to 3 significant
+  // digits; each number's tooltip holds the full 15-digit value.
   void ShowQuality(const CalibrationQuality& quality, bool joint_fit_failed,
                    char decimal_separator);
   // Shows no figures, only `why` (kNoCalibrationText before any calibration).
@@ -41,7 +41,7 @@ class TQualityWindow : public QWidget {
   QLabel* summary() const { return summary_; }
   // Nine rows, largest residual first: point, left ex, ey, |e|, right ex, ey, |e|.
   QTableWidget* points() const { return points_; }
-  // One row per fitted parameter: name, value, standard error.
+  // One row per fitted parameter: name, value, standard error, unit.
   QTableWidget* parameters() const { return parameters_; }
 
  private:
