@@ -328,7 +328,9 @@ TEST(FaultInjection, WritesSucceedWithoutFault) {
     EXPECT_EQ(FailureOf(writer, path), "");
     const std::string now = ReadBytes(path);
     EXPECT_NE(now, writer.old_contents);
-    if (writer.appends) EXPECT_EQ(now.substr(0, writer.old_contents.size()), writer.old_contents);
+    if (writer.appends) {
+      EXPECT_EQ(now.substr(0, writer.old_contents.size()), writer.old_contents);
+    }
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"target"});
   }
 }
