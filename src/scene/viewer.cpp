@@ -64,7 +64,12 @@ SceneViewer::SceneViewer(QWidget* parent)
   root_->name = "root";
 }
 
-SceneViewer::~SceneViewer() { ReleaseGl(); }
+SceneViewer::~SceneViewer() {
+  // The base class destroys the context after this destructor; its aboutToBeDestroyed must not
+  // reach members that are gone by then.
+  if (context() != nullptr) disconnect(context(), nullptr, this, nullptr);
+  ReleaseGl();
+}
 
 void SceneViewer::ReleaseGl() {
   if (!HasValidContext()) return;
