@@ -34,6 +34,6 @@ run_ctest build
 if [ "${VISTREL_SANITIZE:-0}" = "1" ]; then
   cmake --preset sanitize > /dev/null
   cmake --build --preset sanitize -j "$jobs"
-  ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" \
+  LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_ctest build-sanitize
 fi
