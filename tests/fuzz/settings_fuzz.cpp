@@ -25,9 +25,12 @@ void CheckColorText(std::string_view text) {
   Require(ColorFromString(ColorToString(color)) == color, "colour text does not read back");
 }
 
+// Scale values are written with 15 significant digits, so a value typed with more digits comes
+// back rounded to 15: equal means equal in that form.
 bool SameSettings(const Settings& a, const Settings& b) {
   return a.left_image == b.left_image && a.right_image == b.right_image && a.colors == b.colors &&
-         a.scale == b.scale && a.ball == b.ball;
+         FormatGeneral(a.scale) == FormatGeneral(b.scale) &&
+         FormatGeneral(a.ball) == FormatGeneral(b.ball);
 }
 
 }  // namespace
