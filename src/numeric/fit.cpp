@@ -1,6 +1,7 @@
 #include "numeric/fit.h"
 
 #include <cmath>
+#include <limits>
 
 #include "numeric/fpu.h"
 
@@ -139,18 +140,34 @@ void TFit::Allocate() {
 }
 
 void TFit::Fit() {
-  FFitted = false;
-  iterations_ = 0;
-  FpuClear();
-  Allocate();
-  FCurrent = CloneVector(FStart);
+  paused_ = false;
+  FitFor(std::numeric_limits<std::int64_t>::max());
+}
+
+bool TFit::FitFor(std::int64_t max_iterations) {
+  if (!paused_) {
+    FFitted = false;
+    iterations_ = 0;
+    FpuClear();
+    Allocate();
+    FCurrent = CloneVector(FStart);
+  }
+  paused_ = false;
   const auto n = static_cast<std::int32_t>(FParameters.size());
   long double old_value = 0.0L;
   long double new_value = 0.0L;
+  std::int64_t done = 0;
   do {
+    if (done == max_iterations) {
+      // Nothing but the variables carries over from one iteration to the next, so the next
+      // call goes on exactly as this one would have.
+      paused_ = true;
+      return false;
+    }
     for (std::int32_t i = 1; i <= n; ++i) FCurrent->SetElement(i, FParameters[i - 1].Value());
     Iterate(old_value, new_value);
     ++iterations_;
+    ++done;
   } while (!RelativeChangeBelow(old_value, new_value, kOuterTolerance));
 
   ComputeCurvature();  // with the steps of the last iteration
@@ -159,6 +176,7 @@ void TFit::Fit() {
   FCovariance->Invert();
   FpuCheck();
   FFitted = true;
+  return true;
 }
 
 long double TFit::ParameterError(std::int32_t index) const {

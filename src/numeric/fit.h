@@ -64,6 +64,11 @@ class TFit {
   // arithmetic, and EFloatMatrix "RowCount < 1 not allowed" for zero parameters. After a failure
   // the variables hold whatever was written last and Fitted() is false.
   void Fit();
+  // Fit in instalments: runs at most `max_iterations` iterations and returns true once the
+  // minimisation has ended as Fit ends it, false when it stopped early with the variables at the
+  // end of its last iteration. The next call goes on from there with the result an
+  // uninterrupted Fit would have had; Fit() always starts afresh.
+  bool FitFor(std::int64_t max_iterations);
 
   // sqrt(Covariance(index, index)), index 1-based; throws Exception "No fit has been performed
   // or fit failed." unless the last Fit succeeded.
@@ -100,7 +105,8 @@ class TFit {
   IFloatVector FCurrent;     // base point of the current iteration
   IFloatMatrix FCovariance;  // inverse of 0.5 * H at the final point
   bool FFitted = false;
-  std::int64_t iterations_ = 0;
+  std::int64_t iterations_ = 0;  // of the current Fit, over all its instalments
+  bool paused_ = false;          // a FitFor stopped early; the next FitFor goes on
 };
 
 using IFit = std::shared_ptr<TFit>;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,24 +12,57 @@ namespace vistrel {
 inline constexpr const char* kJointFitFailedMessage =
     "Optimisation failed. Possible reason : wrong control points";
 
+// One start of the joint fit and how it ended.
+struct StartRecord {
+  // "dlt" (Euler triples chosen by their consistency with the DLT coefficients), "reprojection"
+  // (chosen by how well the control points reproject), and with distortion "dlt-staged" and
+  // "reprojection-staged" (the 15-parameter solution of that start refined with distortion).
+  std::string name;
+  // Index of an earlier start with the same cameras (equal values, rotations equal to rounding)
+  // whose fit this start shares instead of repeating it; -1 when this start ran its own fit.
+  int same_as = -1;
+  bool failed = false;
+  // Stopped before its end because its objective stayed far above a finished start's while
+  // barely falling: it cannot win. Objective and iterations are those reached when it stopped.
+  bool abandoned = false;
+  std::string failure_reason;   // the exception's message when failed
+  long double objective = 0;    // sum of the 36 squared residuals at the end of the fit
+  std::int64_t iterations = 0;  // minimiser iterations, both stages of a staged start
+};
+
 struct CalibrationOutcome {
-  bool joint_fit_failed = false;  // the joint fit raised; camera holds its last trial values
-  std::string failure_reason;     // the message of that exception, for diagnostics
+  bool joint_fit_failed = false;  // every start raised; camera holds the first start's last trial
+  std::string failure_reason;     // the message of the first start's exception, for diagnostics
   // Names of the fitted parameters in fit order ("a1", ..., "u0", "v0", "f", "left Tx", ...).
   std::vector<std::string> fitted_names;
-  // ParameterError(k) of the joint fit for each fitted parameter (square root of the diagonal
+  // ParameterError(k) of the winning fit for each fitted parameter (square root of the diagonal
   // of the inverse of half the curvature); empty when the fit failed. An entry is NaN where the
   // covariance's diagonal is negative.
   std::vector<long double> parameter_errors;
+  std::vector<StartRecord> starts;  // every start tried, in a fixed order
+  int winner = 0;                   // index into starts of the result kept
+};
+
+struct CalibrationOptions {
+  // Threads for the independent starts: 0 for one per core, 1 to run all on the calling thread.
+  // The result is the same for every value.
+  int threads = 0;
+  // Only the "dlt" start, for comparisons with the classic method.
+  bool single_start = false;
 };
 
 // The calibration command: per-photograph DLT fit and decomposition for start values, then the
-// joint fit of both photographs (15 parameters, or 20 with `distortion`). W and H are the left
-// pane's current display size. Resets object_point_count to 0 first. A failure of the first
-// stage (singular DLT, floating-point fault) throws and leaves `camera` unchanged; a failure of
-// the joint fit is caught and reported in the outcome, and `camera` then receives the values the
-// minimiser wrote last.
+// joint fit of both photographs (15 parameters, or 20 with `distortion`) from several starts;
+// the start whose fit ends with the lowest objective wins, the "dlt" start on ties (within 1E-9
+// relative), so that where it finds the best minimum the result is exactly its own. W and H are
+// the left photograph's own pixel size: the DLT is centred on (W / 2, H / 2) and the principal
+// point starts there. Resets object_point_count to 0 first. A failure of the first stage
+// (singular DLT, floating-point fault) throws and leaves `camera` unchanged, unless another start
+// still gets through (a fault in the "dlt" start's arcsines alone does not stop the others);
+// when every start's joint fit raises, the outcome says so and `camera` receives the values the
+// "dlt" start's minimiser wrote last.
 CalibrationOutcome Calibrate(const PointTable& table, int W, int H, bool distortion,
-                             TCameraParameters& camera, int& object_point_count);
+                             TCameraParameters& camera, int& object_point_count,
+                             const CalibrationOptions& options = {});
 
 }  // namespace vistrel

@@ -1,0 +1,3 @@
+add_executable(calibration_blunder ${CMAKE_CURRENT_LIST_DIR}/calibration_blunder.cpp)
+target_link_libraries(calibration_blunder PRIVATE vistrel_stereo_generator)
+vistrel_target_defaults(calibration_blunder)

@@ -1,0 +1,163 @@
+// How often does a calibration land on the wrong cameras? Calibrates random synthetic stereo
+// pairs (tools/stereo_generator.h) and compares the held-out measuring error with the error the
+// true cameras give on the same rounded clicks (the floor). A blunder is a held-out RMS more
+// than twice the floor's, or a calibration that fails.
+//
+//   calibration_blunder [--pairs N] [--first-seed S] [--single-start] [--threads T] [--verbose]
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "photogrammetry/calibration.h"
+#include "tools/stereo_generator.h"
+
+namespace {
+
+using vistrel::synthetic::StereoCase;
+
+struct Run {
+  double ratio = 0;  // held-out RMS / floor
+  double ms = 0;
+  bool failed = false;
+  std::string starts;  // which start won, and every start's objective and iterations
+};
+
+struct Summary {
+  std::vector<double> ratios, times;
+  int blunders = 0;
+  std::vector<std::string> worst;
+
+  void Add(const Run& r, const StereoCase& c) {
+    ratios.push_back(r.ratio);
+    times.push_back(r.ms);
+    if (r.failed || !(r.ratio <= 2.0)) {
+      ++blunders;
+      char line[64];
+      std::snprintf(line, sizeof line, " ratio %.3g%s", r.ratio, r.failed ? " (failed)" : "");
+      worst.push_back(c.Describe() + line);
+    }
+  }
+};
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  const std::size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+void Print(const char* title, const Summary& s) {
+  if (s.ratios.empty()) return;
+  std::printf(
+      "%-44s pairs %4zu  blunders %3d  median ratio %.3f  time median %7.1f ms  worst %7.1f ms\n",
+      title, s.ratios.size(), s.blunders, Median(s.ratios), Median(s.times),
+      *std::max_element(s.times.begin(), s.times.end()));
+  for (const std::string& w : s.worst) std::printf("    blunder: %s\n", w.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int pairs = 200;
+  std::uint64_t first = 1;
+  bool verbose = false;
+  vistrel::CalibrationOptions options;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--pairs") && i + 1 < argc) {
+      pairs = std::atoi(argv[++i]);
+    } else if (!std::strcmp(argv[i], "--first-seed") && i + 1 < argc) {
+      first = std::strtoull(argv[++i], nullptr, 10);
+    } else if (!std::strcmp(argv[i], "--single-start")) {
+      options.single_start = true;
+    } else if (!std::strcmp(argv[i], "--threads") && i + 1 < argc) {
+      options.threads = std::atoi(argv[++i]);
+    } else if (!std::strcmp(argv[i], "--dump") && i + 1 < argc) {
+      // The pair of one seed as test data: W, H, truth, then per point xg yg xd yd X Y Z.
+      const StereoCase c =
+          vistrel::synthetic::MakeStereoCase(std::strtoull(argv[++i], nullptr, 10));
+      const vistrel::TCameraParameters& t = c.truth;
+      std::printf("// %s\n%d %d\n", c.Describe().c_str(), c.W, c.H);
+      std::printf("%.17g %.17g %.17g %.17g\n", t.internal.f, t.internal.u0, t.internal.v0,
+                  t.internal.a1);
+      for (const vistrel::ExternalParameters* e : {&t.left, &t.right})
+        std::printf("%.17g %.17g %.17g %.17g %.17g %.17g\n", e->Alpha, e->Beta, e->Gamma, e->Tx,
+                    e->Ty, e->Tz);
+      for (int k = 1; k <= 9; ++k)
+        std::printf("{%d, %d, %d, %d, %.17g, %.17g, %.17g},\n", c.table.xg[k], c.table.yg[k],
+                    c.table.xd[k], c.table.yd[k], c.table.px[k], c.table.py[k], c.table.pz[k]);
+      for (std::size_t k = 0; k < 5; ++k)
+        std::printf("check {%d, %d, %d, %d, %.17g, %.17g, %.17g},\n", c.clicks[k][0],
+                    c.clicks[k][1], c.clicks[k][2], c.clicks[k][3], c.checks[k][0], c.checks[k][1],
+                    c.checks[k][2]);
+      return 0;
+    } else if (!std::strcmp(argv[i], "--verbose")) {
+      verbose = true;
+    } else {
+      std::fprintf(stderr,
+                   "usage: %s [--pairs N] [--first-seed S] [--single-start] "
+                   "[--threads T] [--verbose]\n",
+                   argv[0]);
+      return 1;
+    }
+  }
+
+  Summary plain_undistorted, plain_distorted, full_all, full_distorted;
+  std::vector<double> distorted_gain;  // 20-parameter RMS / 15-parameter RMS on distorted pairs
+  for (int n = 0; n < pairs; ++n) {
+    const StereoCase c = vistrel::synthetic::MakeStereoCase(first + n);
+    const double floor = vistrel::synthetic::HeldOutRms(c, c.truth);
+    Run runs[2];
+    for (int distortion = 0; distortion < 2; ++distortion) {
+      vistrel::TCameraParameters camera;
+      int counter = 0;
+      Run& r = runs[distortion];
+      const auto t0 = std::chrono::steady_clock::now();
+      try {
+        const vistrel::CalibrationOutcome outcome =
+            vistrel::Calibrate(c.table, c.W, c.H, distortion == 1, camera, counter, options);
+        r.failed = outcome.joint_fit_failed;
+        for (std::size_t k = 0; k < outcome.starts.size(); ++k) {
+          const vistrel::StartRecord& s = outcome.starts[k];
+          char text[160];
+          std::snprintf(text, sizeof text, " %s%s=%.6Lg/%lld%s",
+                        static_cast<int>(k) == outcome.winner ? "*" : "", s.name.c_str(),
+                        s.objective, static_cast<long long>(s.iterations),
+                        s.failed         ? "(failed)"
+                        : s.same_as >= 0 ? "(same)"
+                                         : "");
+          r.starts += text;
+        }
+      } catch (const std::exception&) {
+        r.failed = true;
+      }
+      r.ms =
+          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+      r.ratio = r.failed ? 1e300 : vistrel::synthetic::HeldOutRms(c, camera) / floor;
+    }
+    const bool distorted = c.corner_distortion > 0;
+    (distorted ? plain_distorted : plain_undistorted).Add(runs[0], c);
+    full_all.Add(runs[1], c);
+    if (distorted) {
+      full_distorted.Add(runs[1], c);
+      distorted_gain.push_back(runs[1].ratio / runs[0].ratio);
+    }
+    if (verbose)
+      std::printf("%s  floor %.3f mm\n  15: ratio %.3f %.1f ms%s\n  20: ratio %.3f %.1f ms%s\n",
+                  c.Describe().c_str(), floor, runs[0].ratio, runs[0].ms, runs[0].starts.c_str(),
+                  runs[1].ratio, runs[1].ms, runs[1].starts.c_str());
+  }
+  std::printf("%s, %d pairs from seed %llu\n", options.single_start ? "single start" : "all starts",
+              pairs, static_cast<unsigned long long>(first));
+  Print("15 parameters, pairs without distortion", plain_undistorted);
+  Print("15 parameters, distorted pairs (model error)", plain_distorted);
+  Print("20 parameters, all pairs", full_all);
+  Print("20 parameters, distorted pairs", full_distorted);
+  std::printf("distorted pairs: median of 20-parameter RMS / 15-parameter RMS %.3f\n",
+              Median(distorted_gain));
+  return 0;
+}
