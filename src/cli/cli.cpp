@@ -26,8 +26,9 @@ constexpr const char* kHelp =
 
 Usage:
   vistrel-cli report    [--reference FILE]
-  vistrel-cli calibrate [--reference FILE] --size WxH [--distortion] [--quality]
-  vistrel-cli measure   [--reference FILE] --size WxH [--distortion]
+  vistrel-cli calibrate [--reference FILE] --size WxH [--distortion] [--single-start]
+                        [--quality]
+  vistrel-cli measure   [--reference FILE] --size WxH [--distortion] [--single-start]
                         [--append-geom FILE] OBSERVATIONS
 
 Commands:
@@ -39,7 +40,9 @@ Commands:
              ("point K left EX EY LEN right EX EY LEN ok|flagged", pixels; flagged when a
              residual exceeds 3 sigma0), "rms R", "sigma0 S", "fitted N", then one line per
              fitted parameter ("parameter NAME VALUE STDERR", or "not available" in place of
-             STDERR when the joint fit failed).
+             STDERR when the joint fit failed), one line per start of the joint fit
+             ("start NAME objective F iterations N", then "failed", "abandoned" or
+             "same-as OTHER" when so) and "winner NAME" ("winner none" when all failed).
   measure    Calibrates once, then measures every line "xg yg xd yd" of OBSERVATIONS
              ("-" for standard input) and prints "Object point n° k       x : X ..." for each.
              Blank lines and lines starting with "#" are skipped.
@@ -48,6 +51,8 @@ Options:
   --reference FILE    control-point file (default: reference.txt in the current directory)
   --size WxH          display size of the left photograph (its own size at 100 % zoom)
   --distortion        also fit the five lens-distortion coefficients
+  --single-start      start the joint fit only from the Euler angles most consistent with the
+                      DLT (the classic method), to compare with results of earlier versions
   --append-geom FILE  append every measured point to this geometry file
   --quality           (calibrate) print residuals and standard errors after the report
   --help              show this text
@@ -62,6 +67,7 @@ struct Options {
   std::string reference = kReferenceFileName;
   std::optional<std::pair<int, int>> size;
   bool distortion = false;
+  bool single_start = false;
   bool quality = false;
   std::string append_geom;
   std::string observations;
@@ -99,6 +105,8 @@ Options ParseArgs(const std::vector<std::string>& args) {
       o.size = ParseSize(value());
     } else if (a == "--distortion") {
       o.distortion = true;
+    } else if (a == "--single-start") {
+      o.single_start = true;
     } else if (a == "--quality") {
       o.quality = true;
     } else if (a == "--append-geom") {
@@ -126,7 +134,7 @@ Options ParseArgs(const std::vector<std::string>& args) {
     throw UsageError("--append-geom belongs to measure");
   }
   if (o.quality && o.command != "calibrate") throw UsageError("--quality belongs to calibrate");
-  if (o.command == "report" && (o.size || o.distortion)) {
+  if (o.command == "report" && (o.size || o.distortion || o.single_start)) {
     throw UsageError("report takes only --reference");
   }
   return o;
@@ -235,7 +243,10 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   int counter = 0;
   CalibrationOutcome outcome;
   try {
-    outcome = Calibrate(table, o.size->first, o.size->second, o.distortion, camera, counter);
+    CalibrationOptions options;
+    options.single_start = o.single_start;
+    outcome =
+        Calibrate(table, o.size->first, o.size->second, o.distortion, camera, counter, options);
     if (outcome.joint_fit_failed) {
       err << kJointFitFailedMessage << " (" << outcome.failure_reason << ")\n";
       status = kExitComputation;

@@ -89,8 +89,8 @@ void TFit::ComputeCurvature() {
 }
 
 void TFit::Iterate(long double& old_value, long double& new_value) {
+  // The variables hold FCurrent already: the caller has just copied them there.
   const auto n = static_cast<std::int32_t>(FParameters.size());
-  for (std::int32_t i = 1; i <= n; ++i) FParameters[i - 1].SetValue(FCurrent->GetElement(i));
   old_value = Evaluate();
   UpdateSteps(old_value);
   ComputeGradient();
@@ -135,8 +135,7 @@ void TFit::Allocate() {
   FCovariance = CreateMatrix(n, n);
   FGradient = CreateFloatVector(n);
   FDelta = CreateFloatVector(n);
-  FStart = CreateFloatVector(n);
-  for (std::int32_t i = 1; i <= n; ++i) FStart->SetElement(i, FParameters[i - 1].Value());
+  FCurrent = CreateFloatVector(n);
 }
 
 void TFit::Fit() {
@@ -150,7 +149,6 @@ bool TFit::FitFor(std::int64_t max_iterations) {
     iterations_ = 0;
     FpuClear();
     Allocate();
-    FCurrent = CloneVector(FStart);
   }
   paused_ = false;
   const auto n = static_cast<std::int32_t>(FParameters.size());

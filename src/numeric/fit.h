@@ -18,8 +18,11 @@ namespace vistrel {
 using TFitFunction = std::function<long double()>;
 
 // Constants of the damped Newton iteration, all extended reals.
-inline constexpr long double kInitialDamping = 0.001L;      // lambda at the start of a direction
-inline constexpr long double kDampingFactor = 10.0L;        // lambda *= or /= per trial
+inline constexpr long double kInitialDamping = 0.001L;  // lambda at the start of a direction
+inline constexpr long double kDampingFactor = 10.0L;    // lambda *= or /= per trial
+// A direction tries 22 values of lambda only because 0.001 x 10^21, multiplied up in extended
+// precision, rounds to just below 1E18: the 22nd value still passes the cap test below and the
+// 23rd does not. An exact product would stop one value earlier.
 inline constexpr long double kDampingCap = 1e18L;           // a direction ends once lambda >= cap
 inline constexpr long double kExhaustedDamping = 1e17L;     // lambda > this: reverse the step once
 inline constexpr long double kInnerTolerance = 1e-4L;       // trials of one iteration stop below it
@@ -101,7 +104,6 @@ class TFit {
   IFloatMatrix FWork;        // damped copy of H, inverted in place
   IFloatVector FGradient;    // g, first derivatives
   IFloatVector FDelta;       // step of one trial: FWork * FGradient
-  IFloatVector FStart;       // parameter values at the start of Fit
   IFloatVector FCurrent;     // base point of the current iteration
   IFloatMatrix FCovariance;  // inverse of 0.5 * H at the final point
   bool FFitted = false;

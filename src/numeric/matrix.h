@@ -54,10 +54,6 @@ class TMatrix {
   // Determinant by expansion along the first row.
   long double Det() const;
 
-  // Raw row-major storage, for the hot loops of the minimiser that have already checked sizes.
-  long double* RawData() { return data_.data(); }
-  const long double* RawData() const { return data_.data(); }
-
  private:
   std::size_t Index(std::int32_t r, std::int32_t c) const;
 

@@ -82,6 +82,9 @@ CalibrationQuality ComputeQuality(const PointTable& table, const TCameraParamete
     }
     q.parameters.push_back(pq);
   }
+  q.starts = outcome.starts;
+  q.winner = outcome.winner;
+  q.joint_fit_failed = outcome.joint_fit_failed;
   return q;
 }
 
@@ -112,6 +115,19 @@ std::vector<std::string> QualityLines(const CalibrationQuality& q, char sep) {
     lines.push_back("parameter " + name + " " + num(p.value) + " " +
                     (p.standard_error ? num(*p.standard_error) : std::string("not available")));
   }
+  for (const StartRecord& s : q.starts) {
+    std::string line = "start " + s.name + " objective " +
+                       (s.failed ? std::string("none") : num(s.objective)) + " iterations " +
+                       std::to_string(s.iterations);
+    if (s.failed) line += " failed";
+    if (s.abandoned) line += " abandoned";
+    if (s.same_as >= 0) line += " same-as " + q.starts[static_cast<std::size_t>(s.same_as)].name;
+    lines.push_back(line);
+  }
+  if (!q.starts.empty())
+    lines.push_back("winner " + (q.joint_fit_failed
+                                     ? std::string("none")
+                                     : q.starts[static_cast<std::size_t>(q.winner)].name));
   return lines;
 }
 

@@ -39,6 +39,9 @@ struct CalibrationQuality {
   long double sigma0 = 0;  // pixels
   int fitted_parameters = 0;
   std::vector<ParameterQuality> parameters;
+  std::vector<StartRecord> starts;  // every start of the joint fit, in their fixed order
+  int winner = 0;                   // index into starts of the result kept
+  bool joint_fit_failed = false;    // every start raised
 
   // Points ordered by largest residual first (ties keep point order).
   std::vector<ControlPointQuality> ByLargestResidual() const;
@@ -52,7 +55,10 @@ CalibrationQuality ComputeQuality(const PointTable& table, const TCameraParamete
 
 // Plain text for scripts: a header line, one line per point ("point k left ex ey len right ex ey
 // len flag"), the summary, then one line per parameter ("parameter NAME VALUE ERROR" or
-// "... not available"; names such as "left.Tx").
+// "... not available"; names such as "left.Tx"), one line per start of the joint fit
+// ("start NAME objective F iterations N", F "none" for a start that raised, followed by
+// "failed", "abandoned" or "same-as OTHER" when so) and "winner NAME" ("winner none" when every
+// start failed).
 std::vector<std::string> QualityLines(const CalibrationQuality& quality, char decimal_separator);
 
 }  // namespace vistrel

@@ -114,28 +114,35 @@ TEST_F(CliTest, QualityFollowsTheUnchangedReport) {
   ASSERT_EQ(rated.status, kExitOk) << rated.err;
   const auto plain_lines = Lines(plain.out);
   const auto lines = Lines(rated.out);
-  ASSERT_EQ(lines.size(), 72u + 1u + 9u + 3u + 15u);
+  ASSERT_EQ(lines.size(), 72u + 1u + 9u + 3u + 15u + 2u + 1u);
   EXPECT_TRUE(std::equal(plain_lines.begin(), plain_lines.end(), lines.begin()));
   EXPECT_EQ(lines[72], "CALIBRATION QUALITY");
   EXPECT_EQ(lines[73].rfind("point ", 0), 0u);
   EXPECT_EQ(lines[84].rfind("fitted 15", 0), 0u);
   EXPECT_EQ(lines[87].rfind("parameter f ", 0), 0u);
+  EXPECT_EQ(lines[100].rfind("start dlt objective ", 0), 0u);
+  EXPECT_EQ(lines[101].rfind("start reprojection objective ", 0), 0u);
+  EXPECT_EQ(lines[102], "winner dlt");
   EXPECT_EQ(RunWith({"report", "--quality"}).status, kExitUsage);
 }
 
 TEST_F(CliTest, JointFitFailureStillPrintsTheReport) {
-  // Clicks that match no camera (space coordinates of the demo frame).
+  // Clicks that match no camera (space coordinates of the demo frame): the classic start alone
+  // meets a singular curvature, while another start gets through.
   Write("wrong.txt",
         "1429 1516 531 335 -45 -30 40\n1314 102 66 592 45 -30 40\n172 1577 952 159 45 30 40\n"
         "848 974 670 849 -45 30 40\n536 773 996 1321 -25 -10 10\n701 1208 1178 624 20 -15 0\n"
         "829 383 926 249 30 20 15\n1033 1159 1585 1463 -20 25 5\n1312 757 661 1086 0 0 25\n");
-  const CliRun r = RunWith(
-      {"calibrate", "--reference", Path("wrong.txt"), "--size", "1600x1200", "--distortion"});
+  const CliRun r = RunWith({"calibrate", "--reference", Path("wrong.txt"), "--size", "1600x1200",
+                            "--distortion", "--single-start"});
   EXPECT_EQ(r.status, kExitComputation);
   EXPECT_NE(r.err.find("Optimisation failed. Possible reason : wrong control points"),
             std::string::npos)
       << r.err;
   EXPECT_EQ(Lines(r.out).size(), 72u);
+  const CliRun rescued = RunWith(
+      {"calibrate", "--reference", Path("wrong.txt"), "--size", "1600x1200", "--distortion"});
+  EXPECT_EQ(rescued.status, kExitOk) << rescued.err;
 }
 
 TEST_F(CliTest, CoplanarControlPointsFailTheComputation) {

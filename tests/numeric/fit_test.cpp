@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -196,6 +197,97 @@ TEST(Fit, DerivativesLeaveVariablesBitIdentical) {
   fit->SecondDerivative(1, 1);
   EXPECT_EQ(std::memcmp(&x, &x0, 10), 0);
   EXPECT_EQ(std::memcmp(&y, &y0, 10), 0);
+}
+
+// A non-quadratic objective whose parameters differ by five orders of magnitude, so their
+// steps do too: central differences then depend on which step moves which parameter.
+struct Valley {
+  long double x = 1000.0L, y = 0.002L;
+  long double operator()() const {
+    const long double u = (x - 1000.0L) / 50.0L, v = (y - 0.002L) / 0.0005L;
+    return std::cosh(u) + std::cosh(v) + 0.1L * std::sin(u) * std::sin(v) + std::exp(u / 3);
+  }
+};
+
+TEST(Fit, DerivativesAreTheCentralDifferencesWithTheFirstParametersStep) {
+  Valley p;
+  IFit fit = CreateFit({&p.x, &p.y}, [&p] { return p(); });
+  fit->Fit();  // sets the steps
+  const long double h[2] = {fit->Step(0), fit->Step(1)};
+  ASSERT_GT(h[0] / h[1], 1e4L);
+  p.x = 1030.0L;
+  p.y = 0.0027L;
+  long double* v[2] = {&p.x, &p.y};
+  auto at = [&](int k, long double d, auto f) {  // f evaluated with parameter k moved by d
+    const long double keep = *v[k];
+    *v[k] = keep + d;
+    const long double r = f();
+    *v[k] = keep;
+    return r;
+  };
+  auto value = [&p] { return p(); };
+  auto derivative = [&](int i) {
+    const long double f0 = p(), fp = at(i, h[i], value), fm = at(i, -h[i], value);
+    return ((fp - f0) / h[i] + (f0 - fm) / h[i]) / 2;
+  };
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_NEAR(static_cast<double>(fit->Derivative(i)), static_cast<double>(derivative(i)),
+                1e-9 * std::fabs(static_cast<double>(derivative(i))));
+    for (int j = 0; j < 2; ++j) {
+      // Parameter j moves by the step of parameter i.
+      auto di = [&] { return derivative(i); };
+      const long double d0 = di(), dp = at(j, h[i], di), dm = at(j, -h[i], di);
+      const long double want = ((dp - d0) / h[i] + (d0 - dm) / h[i]) / 2;
+      EXPECT_NEAR(static_cast<double>(fit->SecondDerivative(i, j)), static_cast<double>(want),
+                  1e-9 * std::fabs(static_cast<double>(want)) + 1e-12)
+          << i << ", " << j;
+    }
+  }
+}
+
+TEST(Fit, FinalCurvatureUsesTheLastIterationsSteps) {
+  Valley p;
+  p.x = 1130.0L;
+  p.y = 0.0041L;
+  std::vector<std::array<long double, 2>> calls;
+  std::vector<bool> trial;
+  IFit fit = CreateFit({&p.x, &p.y}, [&] {
+    calls.push_back({p.x, p.y});
+    trial.push_back(false);
+    return p();
+  });
+  fit->on_trial = [&](const TFitTrial&) { trial.back() = true; };
+  fit->Fit();
+  ASSERT_GE(fit->Iterations(), 2);
+  // An iteration starts with the evaluation right after the previous iteration's last trial;
+  // so does the final curvature, which comes last.
+  std::vector<std::size_t> starts = {0};
+  for (std::size_t k = 1; k < calls.size(); ++k)
+    if (trial[k - 1] && !trial[k]) starts.push_back(k);
+  ASSERT_EQ(starts.size(), static_cast<std::size_t>(fit->Iterations()) + 1);
+  const std::array<long double, 2>& base = calls[starts[starts.size() - 2]];
+  const std::array<long double, 2> final_values = {p.x, p.y};
+  ASSERT_NE(base, final_values);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(fit->Step(i), std::fabs(base[i] / kStepDivisor)) << i;
+}
+
+TEST(Fit, InstalmentsGiveTheUninterruptedResult) {
+  Valley whole, parts;
+  whole.x = parts.x = 1130.0L;
+  whole.y = parts.y = 0.0041L;
+  IFit a = CreateFit({&whole.x, &whole.y}, [&] { return whole(); });
+  IFit b = CreateFit({&parts.x, &parts.y}, [&] { return parts(); });
+  a->Fit();
+  int calls = 0;
+  while (!b->FitFor(1)) {
+    ASSERT_FALSE(b->Fitted());
+    ++calls;
+  }
+  EXPECT_EQ(calls + 1, a->Iterations());
+  EXPECT_EQ(b->Iterations(), a->Iterations());
+  EXPECT_EQ(std::memcmp(&whole.x, &parts.x, 10), 0);
+  EXPECT_EQ(std::memcmp(&whole.y, &parts.y, 10), 0);
+  for (int i = 1; i <= 2; ++i) EXPECT_EQ(a->ParameterError(i), b->ParameterError(i));
 }
 
 TEST(Fit, SecondFitStartsFromCurrentValues) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "numeric/matrix.h"
@@ -28,6 +29,60 @@ TEST(Measure, BeforeCalibrationIsSingularButUsesANumber) {
     EXPECT_STREQ(e.what(), "Invert: Singular matrix");
   }
   EXPECT_EQ(counter, 1);
+}
+
+// The linear first estimate on its own. The left click fixes a viewing ray (the distortion of
+// the observed pixel has a closed form); on it lies the point that the right click's column
+// plane cuts out, with the right row a few pixels off the point's projection. Intersecting the
+// two left planes with the right column plane must give that point, with the distortion of both
+// clicks removed; the right row plane would give another.
+TEST(LinearIntersection, TwoLeftPlanesAndTheRightColumnPlane) {
+  TCameraParameters camera;
+  camera.internal = {2200.0, 806.0, 596.0, 4e-8, 0, 0, 1e-6, -2e-6};
+  camera.left = demo::kLeftCamera;
+  camera.right = demo::kRightCamera;
+  const InternalParameters& in = camera.internal;
+  PointTable table;
+  table.Reset();
+  table.xg[0] = 1350;  // far from the principal point: about 11 px of distortion
+  table.yg[0] = 1010;
+  const Distortion d =
+      DistortionAt(table.xg[0], table.yg[0], in.u0, in.v0, in.a1, in.a2, in.a3, in.p1, in.p2);
+  const long double xbar = table.xg[0] - in.u0 - d.dx_rad - d.dx_tan;
+  const long double ybar = table.yg[0] - in.v0 - d.dy_rad - d.dy_tan;
+  const Rotation R = RotationMatrix(camera.left.Alpha, camera.left.Beta, camera.left.Gamma);
+  auto on_ray = [&](long double depth) {  // space point at left camera depth `depth`
+    const long double c[3] = {xbar / in.f * depth, ybar / in.f * depth, depth};
+    return std::array<long double, 3>{camera.left.Tx + R[0] * c[0] + R[3] * c[1] + R[6] * c[2],
+                                      camera.left.Ty + R[1] * c[0] + R[4] * c[1] + R[7] * c[2],
+                                      camera.left.Tz + R[2] * c[0] + R[5] * c[1] + R[8] * c[2]};
+  };
+  const auto guess = on_ray(250);
+  const ImagePoint seen = ProjectToImage(in, camera.right, guess[0], guess[1], guess[2]);
+  table.xd[0] = static_cast<std::int32_t>(std::lround(static_cast<double>(seen.x)));
+  table.yd[0] = static_cast<std::int32_t>(std::lround(static_cast<double>(seen.y))) + 4;
+  const Rotation Rr = RotationMatrix(camera.right.Alpha, camera.right.Beta, camera.right.Gamma);
+  auto column_residual = [&](long double depth) {
+    const auto P = on_ray(depth);
+    return ImageResidual(table.xd[0], table.yd[0], P[0], P[1], P[2], Rr, camera.right.Tx,
+                         camera.right.Ty, camera.right.Tz, in.f, in.u0, in.v0, in.a1, in.a2, in.a3,
+                         in.p1, in.p2)
+        .ex;
+  };
+  long double lo = 200, hi = 300;  // bisection for the depth where the column residual vanishes
+  ASSERT_LT(column_residual(lo) * column_residual(hi), 0);
+  const bool rising = column_residual(hi) > column_residual(lo);
+  for (int k = 0; k < 200; ++k) {
+    const long double mid = (lo + hi) / 2;
+    ((column_residual(mid) < 0) == rising ? lo : hi) = mid;
+  }
+  const auto P = on_ray((lo + hi) / 2);
+
+  double X, Y, Z;
+  LinearIntersection(table, camera, X, Y, Z);
+  EXPECT_NEAR(X, static_cast<double>(P[0]), 1e-6);
+  EXPECT_NEAR(Y, static_cast<double>(P[1]), 1e-6);
+  EXPECT_NEAR(Z, static_cast<double>(P[2]), 1e-6);
 }
 
 class CalibratedPair : public ::testing::TestWithParam<bool> {

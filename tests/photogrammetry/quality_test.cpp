@@ -107,7 +107,9 @@ TEST(CalibrationQuality, FailedFitHasNoStandardErrors) {
   const CalibrationQuality q = ComputeQuality(table, camera, outcome);
   for (const ParameterQuality& p : q.parameters) EXPECT_FALSE(p.standard_error) << p.name;
   const auto lines = QualityLines(q, '.');
-  EXPECT_EQ(lines.back().substr(lines.back().size() - 13), "not available");
+  const std::string& last_parameter = lines[lines.size() - 1 - outcome.starts.size() - 1];
+  EXPECT_EQ(last_parameter.substr(last_parameter.size() - 13), "not available");
+  EXPECT_EQ(lines.back(), "winner none");
 }
 
 TEST(CalibrationQuality, TextLinesForScripts) {
@@ -121,7 +123,7 @@ TEST(CalibrationQuality, TextLinesForScripts) {
   EXPECT_EQ(ReportLines(table, camera, '.'), before);
   EXPECT_EQ(q.fitted_parameters, 20);
   const auto lines = QualityLines(q, '.');
-  ASSERT_EQ(lines.size(), 1u + 9u + 3u + 20u);
+  ASSERT_EQ(lines.size(), 1u + 9u + 3u + 20u + outcome.starts.size() + 1u);
   for (int i = 1; i <= 9; ++i) {
     std::istringstream words(lines[i]);
     std::string w;
@@ -131,6 +133,21 @@ TEST(CalibrationQuality, TextLinesForScripts) {
   }
   EXPECT_EQ(lines[13].rfind("parameter a1 ", 0), 0u);
   EXPECT_EQ(lines[21].rfind("parameter left.Tx ", 0), 0u);
+  // Then every start in its fixed order, and the one kept.
+  ASSERT_EQ(outcome.starts.size(), 4u);
+  const char* names[] = {"dlt", "reprojection", "dlt-staged", "reprojection-staged"};
+  for (std::size_t k = 0; k < 4; ++k) {
+    std::istringstream words(lines[33 + k]);
+    std::string start, name, objective, iterations;
+    long double value = 0;
+    long long count = -1;
+    words >> start >> name >> objective >> value >> iterations >> count;
+    EXPECT_EQ(start + " " + name + " " + objective,
+              std::string("start ") + names[k] + " objective");
+    EXPECT_EQ(iterations, "iterations");
+    EXPECT_EQ(count, outcome.starts[k].iterations);
+  }
+  EXPECT_EQ(lines.back(), "winner " + outcome.starts[outcome.winner].name);
 }
 
 }  // namespace

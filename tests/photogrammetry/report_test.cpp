@@ -55,5 +55,36 @@ TEST(Report, SeventyTwoLinesWithEveryBlank) {
   EXPECT_EQ(lines[71], "Tz :           -225");
 }
 
+// Every one of the twenty parameters distinct and non-zero, so that a field printed in another's
+// place, or the left camera's block repeated for the right, shows.
+TEST(Report, EachParameterOnItsOwnLine) {
+  PointTable t;
+  t.Reset();
+  TCameraParameters c;
+  c.internal = {1.5, 2.5, 3.5, 4.5, 5.5, 6.5, 7.5, 8.5};
+  c.left = {11.5, 12.5, 13.5, 14.5, 15.5, 16.5};
+  c.right = {21.5, 22.5, 23.5, 24.5, 25.5, 26.5};
+  const std::vector<std::string> lines = ReportLines(t, c, '.');
+  const struct {
+    int line;
+    const char* label;
+    const char* value;
+  } rows[] = {{40, "Focal (f) :", "1.5"}, {41, "(u0) :", "2.5"},   {42, "(v0) :", "3.5"},
+              {44, "a1 :", "4.5"},        {45, "a2 :", "5.5"},     {46, "a3 :", "6.5"},
+              {48, "p1 :", "7.5"},        {49, "p2 :", "8.5"},     {55, "Alpha :", "11.5"},
+              {56, "Beta :", "12.5"},     {57, "Gamma :", "13.5"}, {59, "Tx :", "14.5"},
+              {60, "Ty :", "15.5"},       {61, "Tz :", "16.5"},    {65, "Alpha :", "21.5"},
+              {66, "Beta :", "22.5"},     {67, "Gamma :", "23.5"}, {69, "Tx :", "24.5"},
+              {70, "Ty :", "25.5"},       {71, "Tz :", "26.5"}};
+  ASSERT_EQ(lines.size(), 72u);
+  for (const auto& row : rows) {
+    const std::string& line = lines[row.line];
+    EXPECT_NE(line.find(row.label), std::string::npos) << row.line << ": " << line;
+    const std::string tail = std::string(" ") + row.value;
+    ASSERT_GE(line.size(), tail.size());
+    EXPECT_EQ(line.substr(line.size() - tail.size()), tail) << row.line << ": " << line;
+  }
+}
+
 }  // namespace
 }  // namespace vistrel

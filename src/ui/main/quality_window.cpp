@@ -114,6 +114,21 @@ void TQualityWindow::ShowQuality(const CalibrationQuality& quality, bool joint_f
         "\nThe joint fit failed: the values are its last trial and the standard errors are "
         "not available.";
   }
+  // Which start of the joint fit gave these cameras, and how every start ended.
+  for (std::size_t k = 0; k < quality.starts.size(); ++k) {
+    const StartRecord& s = quality.starts[k];
+    text += QString("\nStart %1: ").arg(QString::fromStdString(s.name));
+    text += s.failed ? QString("failed (%1)").arg(QString::fromStdString(s.failure_reason))
+                     : QString("objective %1 px\u00B2")
+                           .arg(QString::fromStdString(FormatGeneral(s.objective, separator)));
+    text += QString(", %1 iterations").arg(s.iterations);
+    if (s.abandoned) text += ", stopped far above the best";
+    if (s.same_as >= 0)
+      text += QString(", same cameras as %1")
+                  .arg(QString::fromStdString(
+                      quality.starts[static_cast<std::size_t>(s.same_as)].name));
+    if (!joint_fit_failed && static_cast<int>(k) == quality.winner) text += " \u2014 kept";
+  }
   summary_->setText(text);
 
   points_->setRowCount(static_cast<int>(sorted.size()));
