@@ -179,19 +179,42 @@ void WriteFileAtomically(const std::string& path, std::string_view contents) {
   }
 }
 
-void AppendToFile(const std::string& path, std::string_view contents) {
+namespace {
+
+void Append(const std::string& path, std::string_view contents, bool on_new_line) {
   if (path.empty()) throw EInOutError(EInOutError::kInvalidFileName);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  constexpr int kFlags = O_APPEND | O_CREAT | O_CLOEXEC;
+  // Read access only to look at the last byte.
+  int fd = on_new_line ? ::open(path.c_str(), O_RDWR | kFlags, 0666) : -1;
+  if (fd < 0) fd = ::open(path.c_str(), O_WRONLY | kFlags, 0666);
   if (fd < 0) throw EInOutError::FromErrno(errno, path);
-  // A write cut short by a full disk leaves part of the record behind, which would glue the next
-  // record onto it and make the file unreadable: cut the file back to where it ended.
   struct stat info;
   const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  const int error = WriteAll(fd, contents);
+  std::string text;
+  char last = '\n';
+  if (on_new_line && regular && info.st_size > 0 && ::pread(fd, &last, 1, info.st_size - 1) == 1 &&
+      last != '\n') {
+    // Glued onto an unterminated last line, the record would not read back.
+    text = "\r\n";
+  }
+  text += contents;
+  // A write cut short by a full disk leaves part of the record behind, which would glue the next
+  // record onto it and make the file unreadable: cut the file back to where it ended.
+  const int error = WriteAll(fd, text);
   if (error != 0 && regular) (void)::ftruncate(fd, info.st_size);
   const int close_error = ::close(fd) == 0 ? 0 : errno;
   if (error != 0) throw EInOutError::FromErrno(error, path);
   if (close_error != 0) throw EInOutError::FromErrno(close_error, path);
+}
+
+}  // namespace
+
+void AppendToFile(const std::string& path, std::string_view contents) {
+  Append(path, contents, /*on_new_line=*/false);
+}
+
+void AppendLineToFile(const std::string& path, std::string_view line) {
+  Append(path, line, /*on_new_line=*/true);
 }
 
 }  // namespace vistrel

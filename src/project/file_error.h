@@ -50,4 +50,9 @@ void WriteFileAtomically(const std::string& path, std::string_view contents);
 // (a full disk) takes back the part it managed to add. Throws EInOutError.
 void AppendToFile(const std::string& path, std::string_view contents);
 
+// The same, but `line` starts a line of its own: when the file is not empty and does not end in a
+// line feed (a last line without its break), CR LF goes first, in the same write. A file we may
+// write but not read is appended to as it stands.
+void AppendLineToFile(const std::string& path, std::string_view line);
+
 }  // namespace vistrel
