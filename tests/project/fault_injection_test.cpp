@@ -7,10 +7,12 @@
 // chmod does not stop root, so the read-only and full-filesystem cases use mounts when running
 // as root (skipped where mounting is not allowed) and resource limits, which bind root too.
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -152,6 +154,146 @@ void ExpectAppendable(const std::string& path, const std::string& old_contents) 
   EXPECT_EQ(data.points.back().z, 9.0);
 }
 
+// ---- Where the target sits --------------------------------------------------------------------
+
+// Another user, for the cases that need one; they run only as root, which can take that user's
+// identity (and must, since root ignores a folder's rights).
+constexpr uid_t kOtherUser = 65534;
+
+// How the target file sits in its folder. All but the first would make a replacement by rename
+// change what the save was not asked to change (links, owner, mode), or cannot be done by
+// rename at all (a folder that takes no new file).
+struct Placement {
+  const char* name;
+  bool in_place;    // the file must stay the same file (same inode)
+  bool as_other;    // the write runs as kOtherUser
+  bool needs_root;  // to set up other owners or to take kOtherUser's identity
+  // Sets up the target (already holding the old contents) in `folder`.
+  std::function<void(const std::string& folder, const std::string& path)> prepare;
+};
+
+std::string OtherName(const std::string& folder) { return folder + "/same file"; }
+
+std::vector<Placement> Placements() {
+  const bool root = ::geteuid() == 0;
+  return {
+      {"alone", false, false, false,
+       [](const std::string&, const std::string& path) { ::chmod(path.c_str(), 0640); }},
+      {"hard link", true, false, false,
+       [](const std::string& folder, const std::string& path) {
+         ASSERT_EQ(::link(path.c_str(), OtherName(folder).c_str()), 0);
+       }},
+      // Root may give the new file the old owner, so the rename stays.
+      {"other owner, saved by root", false, false, true,
+       [](const std::string&, const std::string& path) {
+         ASSERT_EQ(::chown(path.c_str(), kOtherUser, kOtherUser), 0);
+         ASSERT_EQ(::chmod(path.c_str(), 02664), 0);
+       }},
+      // A user may write another's file, but not give a new file that owner.
+      {"other owner, saved by a user", true, true, true,
+       [](const std::string& folder, const std::string& path) {
+         ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+         ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+       }},
+      // A writable file in a folder that takes no new file.
+      {"read-only folder", true, root, false,
+       [root](const std::string& folder, const std::string& path) {
+         if (root) {
+           ASSERT_EQ(::chown(path.c_str(), kOtherUser, kOtherUser), 0);
+         }
+         ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+       }},
+  };
+}
+
+// Runs `write` as the placement says: here, or in a child process as kOtherUser. With
+// `no_descriptor_left` no descriptor may be opened meanwhile. Returns the failure's message or ""
+// for none.
+std::string RunWrite(const Placement& placement, const std::function<void()>& write,
+                     bool no_descriptor_left = false) {
+  const auto run = [&] {
+    rlimit saved;
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    if (no_descriptor_left) {
+      // The limit at the lowest free descriptor, so that the next open fails.
+      const int lowest_free = ::dup(0);
+      ::close(lowest_free);
+      rlimit limit = saved;
+      limit.rlim_cur = static_cast<rlim_t>(lowest_free);
+      ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+    // The exception is looked at only once descriptors are back: the sanitizers' type checks
+    // need one to probe memory.
+    std::exception_ptr failure;
+    try {
+      write();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    return MessageOf(failure);
+  };
+  if (!placement.as_other) return run();
+
+  int channel[2];
+  if (::pipe(channel) != 0) return "no pipe";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(channel[0]);
+    std::string message = "could not become the other user";
+    if (::setgroups(0, nullptr) == 0 && ::setgid(kOtherUser) == 0 && ::setuid(kOtherUser) == 0) {
+      message = run();
+    }
+    (void)!::write(channel[1], message.data(), message.size());
+    ::_exit(0);
+  }
+  ::close(channel[1]);
+  std::string message;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;) message.append(buffer, n);
+  ::close(channel[0]);
+  ::waitpid(child, nullptr, 0);
+  return message;
+}
+
+// What a placement must not change, whether the write failed or not.
+struct FileIdentity {
+  struct stat info {};
+  std::vector<std::string> names;
+};
+
+FileIdentity IdentityOf(const std::string& folder, const std::string& path) {
+  FileIdentity identity;
+  ::stat(path.c_str(), &identity.info);
+  identity.names = Listing(folder);
+  return identity;
+}
+
+void ExpectSameIdentity(const Placement& placement, const FileIdentity& before,
+                        const std::string& folder, const std::string& path) {
+  const FileIdentity after = IdentityOf(folder, path);
+  EXPECT_EQ(after.names, before.names) << "file left behind or removed";
+  EXPECT_EQ(after.info.st_uid, before.info.st_uid) << "owner changed";
+  EXPECT_EQ(after.info.st_gid, before.info.st_gid) << "group changed";
+  EXPECT_EQ(after.info.st_mode, before.info.st_mode) << "mode changed";
+  EXPECT_EQ(after.info.st_nlink, before.info.st_nlink) << "link broken";
+  if (placement.in_place) {
+    EXPECT_EQ(after.info.st_ino, before.info.st_ino) << "file replaced";
+  }
+  if (before.info.st_nlink > 1) {
+    EXPECT_EQ(ReadBytes(OtherName(folder)), ReadBytes(path)) << "the other name differs";
+  }
+}
+
+// What the write gives on a plain file holding the old contents.
+std::string ExpectedAfter(const Writer& writer) {
+  TempDir scratch;
+  const std::string path = scratch.File("target");
+  WriteBytes(path, writer.old_contents);
+  writer.write(path);
+  return ReadBytes(path);
+}
+
 // ---- Mounts (root only) ---------------------------------------------------------------------
 
 // A tmpfs of 64 KiB mounted on a fresh directory for the scope, or nothing where mounting is not
@@ -215,39 +357,62 @@ TEST(FaultInjection, MissingDirectoryCreatesNothing) {
   }
 }
 
+// For every placement: the file written in place too must come out whole or not at all.
 TEST(FaultInjection, FileSizeLimitIsAFullDisk) {
-  for (const Writer& writer : Writers()) {
-    SCOPED_TRACE(writer.name);
-    TempDir dir;
-    const std::string path = dir.File("target");
-    WriteBytes(path, writer.old_contents);
-    {
-      // An append may write a few bytes before the limit; a replacement none of its copy.
-      testing::FileSizeLimit limit(writer.appends ? writer.old_contents.size() + 5 : 64);
-      EXPECT_EQ(FailureOf(writer, path), writer.message(path, "Disque plein"));
+  for (const Placement& placement : Placements()) {
+    if (placement.needs_root && ::geteuid() != 0) continue;
+    for (const Writer& writer : Writers()) {
+      SCOPED_TRACE(std::string(writer.name) + ", " + placement.name);
+      TempDir dir;
+      const std::string path = dir.File("target");
+      WriteBytes(path, writer.old_contents);
+      ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+      placement.prepare(dir.path(), path);
+      const FileIdentity before = IdentityOf(dir.path(), path);
+      {
+        // An append may write a few bytes before the limit; a replacement none of its copy, and
+        // a write in place only part of what it changes.
+        testing::FileSizeLimit limit(writer.appends ? writer.old_contents.size() + 5 : 64);
+        EXPECT_EQ(RunWrite(placement, [&] { writer.write(path); }),
+                  writer.message(path, "Disque plein"));
+      }
+      EXPECT_EQ(ReadBytes(path), writer.old_contents);
+      ExpectSameIdentity(placement, before, dir.path(), path);
+      ::chmod(dir.path().c_str(), 0755);
+      if (writer.appends) ExpectAppendable(path, writer.old_contents);
     }
-    EXPECT_EQ(ReadBytes(path), writer.old_contents);
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{"target"}) << "temporary file left behind";
-    if (writer.appends) ExpectAppendable(path, writer.old_contents);
   }
 }
 
+// For every placement. A file written in place may still succeed on a full filesystem, where
+// its new contents fit in the space it holds; either way it is never left half written.
 TEST(FaultInjection, FullFilesystem) {
-  for (const Writer& writer : Writers()) {
-    SCOPED_TRACE(writer.name);
-    TempDir dir;
-    SmallFilesystem fs(dir.File("mnt"));
-    if (!fs.mounted()) GTEST_SKIP() << "mounting a tmpfs needs root with CAP_SYS_ADMIN";
-    const std::string path = dir.File("mnt/target");
-    WriteBytes(path, writer.old_contents);
-    fs.FillUp();
-    const auto before = Listing(dir.File("mnt"));
-    EXPECT_EQ(FailureOf(writer, path), writer.message(path, "Disque plein"));
-    EXPECT_EQ(ReadBytes(path), writer.old_contents);
-    EXPECT_EQ(Listing(dir.File("mnt")), before) << "temporary file left behind";
-    if (writer.appends) {
-      std::filesystem::remove(dir.File("mnt/filler"));
-      ExpectAppendable(path, writer.old_contents);
+  for (const Placement& placement : Placements()) {
+    for (const Writer& writer : Writers()) {
+      SCOPED_TRACE(std::string(writer.name) + ", " + placement.name);
+      TempDir dir;
+      SmallFilesystem fs(dir.File("mnt"));
+      if (!fs.mounted()) GTEST_SKIP() << "mounting a tmpfs needs root with CAP_SYS_ADMIN";
+      const std::string folder = dir.File("mnt");
+      const std::string path = folder + "/target";
+      WriteBytes(path, writer.old_contents);
+      ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+      placement.prepare(folder, path);
+      fs.FillUp();
+      const FileIdentity before = IdentityOf(folder, path);
+      const std::string failure = RunWrite(placement, [&] { writer.write(path); });
+      if (failure.empty() && placement.in_place && !writer.appends) {
+        EXPECT_EQ(ReadBytes(path), ExpectedAfter(writer));
+      } else {
+        EXPECT_EQ(failure, writer.message(path, "Disque plein"));
+        EXPECT_EQ(ReadBytes(path), writer.old_contents);
+      }
+      ExpectSameIdentity(placement, before, folder, path);
+      ::chmod(folder.c_str(), 0755);
+      if (writer.appends) {
+        std::filesystem::remove(dir.File("mnt/filler"));
+        ExpectAppendable(path, writer.old_contents);
+      }
     }
   }
 }
@@ -289,49 +454,49 @@ TEST(FaultInjection, DevFull) {
 }
 
 TEST(FaultInjection, NoFileDescriptorLeft) {
-  for (const Writer& writer : Writers()) {
-    SCOPED_TRACE(writer.name);
-    TempDir dir;
-    const std::string path = dir.File("target");
-    WriteBytes(path, writer.old_contents);
-    // The limit at the lowest free descriptor, so that the next open fails.
-    const int lowest_free = ::dup(0);
-    ASSERT_GE(lowest_free, 0);
-    ::close(lowest_free);
-    rlimit saved;
-    ::getrlimit(RLIMIT_NOFILE, &saved);
-    rlimit limit = saved;
-    limit.rlim_cur = static_cast<rlim_t>(lowest_free);
-    ::setrlimit(RLIMIT_NOFILE, &limit);
-    // The exception is looked at only once descriptors are back: the sanitizers' type checks
-    // need one to probe memory.
-    std::exception_ptr failure;
-    try {
-      writer.write(path);
-    } catch (...) {
-      failure = std::current_exception();
+  for (const Placement& placement : Placements()) {
+    if (placement.needs_root && ::geteuid() != 0) continue;
+    for (const Writer& writer : Writers()) {
+      SCOPED_TRACE(std::string(writer.name) + ", " + placement.name);
+      TempDir dir;
+      const std::string path = dir.File("target");
+      WriteBytes(path, writer.old_contents);
+      ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+      placement.prepare(dir.path(), path);
+      const FileIdentity before = IdentityOf(dir.path(), path);
+      EXPECT_EQ(RunWrite(
+                    placement, [&] { writer.write(path); }, /*no_descriptor_left=*/true),
+                writer.message(path, "Trop de fichiers ouverts"));
+      EXPECT_EQ(ReadBytes(path), writer.old_contents);
+      ExpectSameIdentity(placement, before, dir.path(), path);
+      ::chmod(dir.path().c_str(), 0755);
     }
-    ::setrlimit(RLIMIT_NOFILE, &saved);
-    EXPECT_EQ(MessageOf(failure), writer.message(path, "Trop de fichiers ouverts"));
-    EXPECT_EQ(ReadBytes(path), writer.old_contents);
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{"target"});
   }
 }
 
-// The same writes without a fault succeed, so the failures above come from the faults.
+// The same writes without a fault succeed, so the failures above come from the faults; in every
+// placement they give what they give on a plain file, and change nothing else.
 TEST(FaultInjection, WritesSucceedWithoutFault) {
-  for (const Writer& writer : Writers()) {
-    SCOPED_TRACE(writer.name);
-    TempDir dir;
-    const std::string path = dir.File("target");
-    WriteBytes(path, writer.old_contents);
-    EXPECT_EQ(FailureOf(writer, path), "");
-    const std::string now = ReadBytes(path);
-    EXPECT_NE(now, writer.old_contents);
-    if (writer.appends) {
-      EXPECT_EQ(now.substr(0, writer.old_contents.size()), writer.old_contents);
+  for (const Placement& placement : Placements()) {
+    if (placement.needs_root && ::geteuid() != 0) continue;
+    for (const Writer& writer : Writers()) {
+      SCOPED_TRACE(std::string(writer.name) + ", " + placement.name);
+      TempDir dir;
+      const std::string path = dir.File("target");
+      WriteBytes(path, writer.old_contents);
+      ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+      placement.prepare(dir.path(), path);
+      const FileIdentity before = IdentityOf(dir.path(), path);
+      EXPECT_EQ(RunWrite(placement, [&] { writer.write(path); }), "");
+      const std::string now = ReadBytes(path);
+      EXPECT_NE(now, writer.old_contents);
+      EXPECT_EQ(now, ExpectedAfter(writer));
+      if (writer.appends) {
+        EXPECT_EQ(now.substr(0, writer.old_contents.size()), writer.old_contents);
+      }
+      ExpectSameIdentity(placement, before, dir.path(), path);
+      ::chmod(dir.path().c_str(), 0755);
     }
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{"target"});
   }
 }
 
