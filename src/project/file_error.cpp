@@ -215,7 +215,7 @@ EInOutError EInOutError::FromErrno(int error_number, std::string_view path) {
   return EInOutError(CodeForErrno(error_number));
 }
 
-void WriteFileAtomically(const std::string& path, std::string_view contents) {
+void ReplaceFile(const std::string& path, std::string_view contents) {
   if (path.empty()) throw EInOutError(EInOutError::kInvalidFileName);
 
   // Replace what a symbolic link points at, not the link itself.

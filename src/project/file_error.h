@@ -49,7 +49,7 @@ class EInOutError : public Exception {
 // device or pipe is written in place, since it cannot be replaced. Throws EInOutError by cause
 // ("Accès au fichier refusé" when the target is a directory or a file we may not write, or a
 // new file's folder is not writable; "Disque plein", ...).
-void WriteFileAtomically(const std::string& path, std::string_view contents);
+void ReplaceFile(const std::string& path, std::string_view contents);
 
 // Adds `contents` at the end of the file at `path`, creating a missing file (also when
 // `contents` is empty). A plain append: what the file held stays in place, and a failed write

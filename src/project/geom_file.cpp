@@ -105,7 +105,7 @@ void RewriteGeometry(const std::string& path, const std::vector<RewritePoint>& p
     }
     text += "\r\n";
   }
-  WriteFileAtomically(path, text);
+  ReplaceFile(path, text);
 }
 
 void AppendMeasuredPoint(const std::string& path, const std::string& x, const std::string& y,

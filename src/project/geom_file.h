@@ -43,8 +43,8 @@ struct RewriteLine {
 // (infinite, NaN, beyond the range of a double) throws EConvertError "'INF' n'est pas une valeur
 // en virgule flottante correcte" before the file is touched. A long double holds every double
 // exactly, and a double read from a number of up to 15 significant digits is written back as
-// that number. Replaced as WriteFileAtomically does (in place where a rename would change the
-// file's owner, mode or links), so a failure leaves the old file as it was; throws EInOutError.
+// that number. Saved with ReplaceFile (in place where a rename would change the file's owner,
+// mode or links), so a failure leaves the old file as it was; throws EInOutError.
 void RewriteGeometry(const std::string& path, const std::vector<RewritePoint>& points,
                      const std::vector<RewriteLine>& lines);
 

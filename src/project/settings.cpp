@@ -257,7 +257,7 @@ std::string IniFile::Text() const {
 
 void IniFile::Save(const std::string& path) const {
   try {
-    WriteFileAtomically(path, Text());
+    ReplaceFile(path, Text());
   } catch (const EInOutError&) {
     throw ESettingsWriteError("Impossible d'écrire dans " + path);
   }

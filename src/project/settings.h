@@ -39,8 +39,9 @@ class IniFile {
 
   std::string Text() const;
 
-  // Writes the text beside `path` and renames it over `path`, so that a failure never leaves a
-  // truncated file. Throws ESettingsWriteError "Impossible d'écrire dans <path>".
+  // Replaces the file with the text (ReplaceFile: its owner, mode and links kept), so that a
+  // failure never leaves a truncated file. Throws ESettingsWriteError "Impossible d'écrire dans
+  // <path>".
   void Save(const std::string& path) const;
 
  private:
@@ -117,7 +118,7 @@ std::string ImageToRemember(std::string_view shown, std::string_view read_at_sta
 
 // Writes the fourteen keys in the order LEFT, RIGHT, OBS, REF1..REF9, SCALE, BALL.
 void WriteSettings(IniFile& ini, const Settings& settings, char decimal_separator);
-// Loads the file as it stands, writes the keys into it and saves it atomically. Throws
+// Loads the file as it stands, writes the keys into it and saves it with IniFile::Save. Throws
 // ESettingsWriteError.
 void WriteSettingsFile(const std::string& path, const Settings& settings, char decimal_separator);
 
