@@ -111,12 +111,14 @@ void OverwriteFile(const std::string& path, std::string_view contents) {
   };
 
   std::string old;
+  off_t old_size = 0;
   if (readable) {
     if (const int error = ReadAll(fd, old); error != 0) fail(error);
+    old_size = static_cast<off_t>(old.size());
   } else {
     struct stat info;
     if (::fstat(fd, &info) != 0) fail(errno);
-    old.resize(static_cast<std::size_t>(info.st_size));  // size only, for the reservation
+    old_size = info.st_size;
   }
   std::size_t first = 0;
   if (readable) {
@@ -126,12 +128,13 @@ void OverwriteFile(const std::string& path, std::string_view contents) {
       return;
     }
   }
-  const off_t old_size = static_cast<off_t>(old.size());
   const off_t new_size = static_cast<off_t>(contents.size());
   if (new_size > old_size &&
       ::fallocate(fd, FALLOC_FL_KEEP_SIZE, old_size, new_size - old_size) != 0 &&
       (errno == ENOSPC || errno == EDQUOT || errno == EFBIG)) {
-    fail(errno);
+    const int error = errno;
+    (void)::ftruncate(fd, old_size);  // gives back what was reserved before the space ran out
+    fail(error);
   }
 
   int error = 0;
@@ -140,7 +143,7 @@ void OverwriteFile(const std::string& path, std::string_view contents) {
   if (error == 0 && ::fsync(fd) != 0 && errno != EINVAL) error = errno;
   if (error != 0) {
     if (readable) {
-      const std::size_t overwritten = std::min(written, old.size() - std::min(first, old.size()));
+      const std::size_t overwritten = std::min(written, old.size() - first);
       int ignored = 0;
       WriteAt(fd, std::string_view(old).substr(first, overwritten), static_cast<off_t>(first),
               ignored);
