@@ -257,34 +257,57 @@ std::string RunWrite(const Placement& placement, const std::function<void()>& wr
   return message;
 }
 
-// What a placement must not change, whether the write failed or not.
-struct FileIdentity {
-  struct stat info {};
-  std::vector<std::string> names;
+// A file holding a writer's old contents as `folder`/target, placed as `placement` says. Write
+// notes what the placement must not change, which ExpectSameIdentity then checks whether the
+// write failed or not.
+class PlacedTarget {
+ public:
+  PlacedTarget(const Placement& placement, const Writer& writer, const std::string& folder)
+      : placement_(placement), writer_(writer), folder_(folder), path_(folder + "/target") {
+    WriteBytes(path_, writer.old_contents);
+    ::chmod(folder.c_str(), 0755);  // kOtherUser must reach the file
+    placement.prepare(folder, path_);
+  }
+  ~PlacedTarget() { ::chmod(folder_.c_str(), 0755); }
+  PlacedTarget(const PlacedTarget&) = delete;
+  PlacedTarget& operator=(const PlacedTarget&) = delete;
+
+  // The failure's message, or "".
+  std::string Write(bool no_descriptor_left = false) {
+    ::stat(path_.c_str(), &before_);
+    names_before_ = Listing(folder_);
+    return RunWrite(
+        placement_, [this] { writer_.write(path_); }, no_descriptor_left);
+  }
+
+  void ExpectSameIdentity() const {
+    struct stat after {};
+    ::stat(path_.c_str(), &after);
+    EXPECT_EQ(Listing(folder_), names_before_) << "file left behind or removed";
+    EXPECT_EQ(after.st_uid, before_.st_uid) << "owner changed";
+    EXPECT_EQ(after.st_gid, before_.st_gid) << "group changed";
+    EXPECT_EQ(after.st_mode, before_.st_mode) << "mode changed";
+    EXPECT_EQ(after.st_nlink, before_.st_nlink) << "link broken";
+    if (placement_.in_place) {
+      EXPECT_EQ(after.st_ino, before_.st_ino) << "file replaced";
+    }
+    if (before_.st_nlink > 1) {
+      EXPECT_EQ(ReadBytes(OtherName(folder_)), ReadBytes(path_)) << "the other name differs";
+    }
+  }
+
+  // The space the file held before the write.
+  std::size_t SpaceHeld() const { return static_cast<std::size_t>(before_.st_blocks) * 512; }
+  const std::string& path() const { return path_; }
+
+ private:
+  const Placement& placement_;
+  const Writer& writer_;
+  std::string folder_;
+  std::string path_;
+  struct stat before_ {};
+  std::vector<std::string> names_before_;
 };
-
-FileIdentity IdentityOf(const std::string& folder, const std::string& path) {
-  FileIdentity identity;
-  ::stat(path.c_str(), &identity.info);
-  identity.names = Listing(folder);
-  return identity;
-}
-
-void ExpectSameIdentity(const Placement& placement, const FileIdentity& before,
-                        const std::string& folder, const std::string& path) {
-  const FileIdentity after = IdentityOf(folder, path);
-  EXPECT_EQ(after.names, before.names) << "file left behind or removed";
-  EXPECT_EQ(after.info.st_uid, before.info.st_uid) << "owner changed";
-  EXPECT_EQ(after.info.st_gid, before.info.st_gid) << "group changed";
-  EXPECT_EQ(after.info.st_mode, before.info.st_mode) << "mode changed";
-  EXPECT_EQ(after.info.st_nlink, before.info.st_nlink) << "link broken";
-  if (placement.in_place) {
-    EXPECT_EQ(after.info.st_ino, before.info.st_ino) << "file replaced";
-  }
-  if (before.info.st_nlink > 1) {
-    EXPECT_EQ(ReadBytes(OtherName(folder)), ReadBytes(path)) << "the other name differs";
-  }
-}
 
 // What the write gives on a plain file holding the old contents.
 std::string ExpectedAfter(const Writer& writer) {
@@ -365,22 +388,16 @@ TEST(FaultInjection, FileSizeLimitIsAFullDisk) {
     for (const Writer& writer : Writers()) {
       SCOPED_TRACE(std::string(writer.name) + ", " + placement.name);
       TempDir dir;
-      const std::string path = dir.File("target");
-      WriteBytes(path, writer.old_contents);
-      ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
-      placement.prepare(dir.path(), path);
-      const FileIdentity before = IdentityOf(dir.path(), path);
+      PlacedTarget target(placement, writer, dir.path());
       {
         // An append may write a few bytes before the limit; a replacement none of its copy, and
         // a write in place only part of what it changes.
         testing::FileSizeLimit limit(writer.appends ? writer.old_contents.size() + 5 : 64);
-        EXPECT_EQ(RunWrite(placement, [&] { writer.write(path); }),
-                  writer.message(path, "Disque plein"));
+        EXPECT_EQ(target.Write(), writer.message(target.path(), "Disque plein"));
       }
-      EXPECT_EQ(ReadBytes(path), writer.old_contents);
-      ExpectSameIdentity(placement, before, dir.path(), path);
-      ::chmod(dir.path().c_str(), 0755);
-      if (writer.appends) ExpectAppendable(path, writer.old_contents);
+      EXPECT_EQ(ReadBytes(target.path()), writer.old_contents);
+      target.ExpectSameIdentity();
+      if (writer.appends) ExpectAppendable(target.path(), writer.old_contents);
     }
   }
 }
@@ -394,28 +411,22 @@ TEST(FaultInjection, FullFilesystem) {
       TempDir dir;
       SmallFilesystem fs(dir.File("mnt"));
       if (!fs.mounted()) GTEST_SKIP() << "mounting a tmpfs needs root with CAP_SYS_ADMIN";
-      const std::string folder = dir.File("mnt");
-      const std::string path = folder + "/target";
-      WriteBytes(path, writer.old_contents);
-      ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
-      placement.prepare(folder, path);
+      ::chmod(dir.path().c_str(), 0755);
+      PlacedTarget target(placement, writer, dir.File("mnt"));
       fs.FillUp();
-      const FileIdentity before = IdentityOf(folder, path);
-      const std::string failure = RunWrite(placement, [&] { writer.write(path); });
+      const std::string failure = target.Write();
       const std::string expected = ExpectedAfter(writer);
-      const auto space_held = static_cast<std::size_t>(before.info.st_blocks) * 512;
-      if (placement.in_place && !writer.appends && expected.size() <= space_held) {
+      if (placement.in_place && !writer.appends && expected.size() <= target.SpaceHeld()) {
         EXPECT_EQ(failure, "");
-        EXPECT_EQ(ReadBytes(path), expected);
+        EXPECT_EQ(ReadBytes(target.path()), expected);
       } else {
-        EXPECT_EQ(failure, writer.message(path, "Disque plein"));
-        EXPECT_EQ(ReadBytes(path), writer.old_contents);
+        EXPECT_EQ(failure, writer.message(target.path(), "Disque plein"));
+        EXPECT_EQ(ReadBytes(target.path()), writer.old_contents);
       }
-      ExpectSameIdentity(placement, before, folder, path);
-      ::chmod(folder.c_str(), 0755);
+      target.ExpectSameIdentity();
       if (writer.appends) {
         std::filesystem::remove(dir.File("mnt/filler"));
-        ExpectAppendable(path, writer.old_contents);
+        ExpectAppendable(target.path(), writer.old_contents);
       }
     }
   }
@@ -463,17 +474,11 @@ TEST(FaultInjection, NoFileDescriptorLeft) {
     for (const Writer& writer : Writers()) {
       SCOPED_TRACE(std::string(writer.name) + ", " + placement.name);
       TempDir dir;
-      const std::string path = dir.File("target");
-      WriteBytes(path, writer.old_contents);
-      ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
-      placement.prepare(dir.path(), path);
-      const FileIdentity before = IdentityOf(dir.path(), path);
-      EXPECT_EQ(RunWrite(
-                    placement, [&] { writer.write(path); }, /*no_descriptor_left=*/true),
-                writer.message(path, "Trop de fichiers ouverts"));
-      EXPECT_EQ(ReadBytes(path), writer.old_contents);
-      ExpectSameIdentity(placement, before, dir.path(), path);
-      ::chmod(dir.path().c_str(), 0755);
+      PlacedTarget target(placement, writer, dir.path());
+      EXPECT_EQ(target.Write(/*no_descriptor_left=*/true),
+                writer.message(target.path(), "Trop de fichiers ouverts"));
+      EXPECT_EQ(ReadBytes(target.path()), writer.old_contents);
+      target.ExpectSameIdentity();
     }
   }
 }
@@ -486,20 +491,15 @@ TEST(FaultInjection, WritesSucceedWithoutFault) {
     for (const Writer& writer : Writers()) {
       SCOPED_TRACE(std::string(writer.name) + ", " + placement.name);
       TempDir dir;
-      const std::string path = dir.File("target");
-      WriteBytes(path, writer.old_contents);
-      ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
-      placement.prepare(dir.path(), path);
-      const FileIdentity before = IdentityOf(dir.path(), path);
-      EXPECT_EQ(RunWrite(placement, [&] { writer.write(path); }), "");
-      const std::string now = ReadBytes(path);
+      PlacedTarget target(placement, writer, dir.path());
+      EXPECT_EQ(target.Write(), "");
+      const std::string now = ReadBytes(target.path());
       EXPECT_NE(now, writer.old_contents);
       EXPECT_EQ(now, ExpectedAfter(writer));
       if (writer.appends) {
         EXPECT_EQ(now.substr(0, writer.old_contents.size()), writer.old_contents);
       }
-      ExpectSameIdentity(placement, before, dir.path(), path);
-      ::chmod(dir.path().c_str(), 0755);
+      target.ExpectSameIdentity();
     }
   }
 }
