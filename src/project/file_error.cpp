@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +20,11 @@ std::string ParentDirectory(std::string_view path) {
   if (slash == std::string_view::npos) return ".";
   if (slash == 0) return "/";
   return std::string(path.substr(0, slash));
+}
+
+// An access control list is part of a file's rights that a new file would not get.
+bool HasAccessControlList(const std::string& path) {
+  return ::getxattr(path.c_str(), "system.posix_acl_access", nullptr, 0) > 0;
 }
 
 bool IsDirectory(const std::string& path) {
@@ -240,9 +246,11 @@ void ReplaceFile(const std::string& path, std::string_view contents) {
   if (exists && ::access(target.c_str(), W_OK) != 0) throw EInOutError::FromErrno(errno, target);
 
   // A new file replacing a file with other names would leave those names on the old contents,
-  // and a folder we may not write takes no new file: the old file is then rewritten in place.
+  // one replacing a file with an access control list would drop it, and a folder we may not
+  // write takes no new file: the old file is then rewritten in place.
   const std::string directory = ParentDirectory(target);
-  if (exists && (info.st_nlink != 1 || ::access(directory.c_str(), W_OK) != 0)) {
+  if (exists && (info.st_nlink != 1 || HasAccessControlList(target) ||
+                 ::access(directory.c_str(), W_OK) != 0)) {
     OverwriteFile(target, contents);
     return;
   }

@@ -41,7 +41,8 @@ class EInOutError : public Exception {
 // Normally the text is written to a new file beside the target, flushed to disk and renamed over
 // the target, so a failure at any step leaves the old file exactly as it was (the partial copy is
 // removed). Where a rename would change what the save was not asked to change, the file is
-// rewritten in place instead: it has other hard links, its folder takes no new file (a folder
+// rewritten in place instead: it has other hard links or an access control list, its folder
+// takes no new file (a folder
 // we may not write, holding a file we may), or the new file could not be given the old one's
 // owner, group and mode. The in-place write touches only the bytes that change, reserves the
 // space it needs first, and puts the old bytes back when a write fails, so a failure leaves the

@@ -13,10 +13,12 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -175,6 +177,30 @@ struct Placement {
 
 std::string OtherName(const std::string& folder) { return folder + "/same file"; }
 
+// An access control list in the kernel's format: the owner may read and write, kOtherUser read,
+// the group read (also the mask), others nothing.
+constexpr const char* kAclName = "system.posix_acl_access";
+const std::string kAcl = [] {
+  const struct {
+    std::uint16_t tag, perm;
+    std::uint32_t id;
+  } entries[] = {
+      {0x01, 6, ~0u}, {0x02, 4, kOtherUser}, {0x04, 4, ~0u}, {0x10, 4, ~0u}, {0x20, 0, ~0u}};
+  std::string bytes = {2, 0, 0, 0};  // version 2, little-endian as every entry
+  for (const auto& e : entries) {
+    for (int i = 0; i < 2; ++i) bytes += static_cast<char>(e.tag >> (8 * i));
+    for (int i = 0; i < 2; ++i) bytes += static_cast<char>(e.perm >> (8 * i));
+    for (int i = 0; i < 4; ++i) bytes += static_cast<char>(e.id >> (8 * i));
+  }
+  return bytes;
+}();
+
+std::string AclOf(const std::string& path) {
+  char buffer[256];
+  const ssize_t size = ::getxattr(path.c_str(), kAclName, buffer, sizeof buffer);
+  return size > 0 ? std::string(buffer, static_cast<std::size_t>(size)) : "";
+}
+
 std::vector<Placement> Placements() {
   const bool root = ::geteuid() == 0;
   return {
@@ -183,6 +209,11 @@ std::vector<Placement> Placements() {
       {"hard link", true, false, false,
        [](const std::string& folder, const std::string& path) {
          ASSERT_EQ(::link(path.c_str(), OtherName(folder).c_str()), 0);
+       }},
+      // Where the filesystem keeps no access control lists, the same as "alone".
+      {"access control list", false, false, false,
+       [](const std::string&, const std::string& path) {
+         (void)::setxattr(path.c_str(), kAclName, kAcl.data(), kAcl.size(), 0);
        }},
       // Root may give the new file the old owner, so the rename stays.
       {"other owner, saved by root", false, false, true,
@@ -276,6 +307,7 @@ class PlacedTarget {
   std::string Write(bool no_descriptor_left = false) {
     ::stat(path_.c_str(), &before_);
     names_before_ = Listing(folder_);
+    acl_before_ = AclOf(path_);
     return RunWrite(
         placement_, [this] { writer_.write(path_); }, no_descriptor_left);
   }
@@ -288,7 +320,8 @@ class PlacedTarget {
     EXPECT_EQ(after.st_gid, before_.st_gid) << "group changed";
     EXPECT_EQ(after.st_mode, before_.st_mode) << "mode changed";
     EXPECT_EQ(after.st_nlink, before_.st_nlink) << "link broken";
-    if (placement_.in_place) {
+    EXPECT_EQ(AclOf(path_), acl_before_) << "access control list changed";
+    if (InPlace()) {
       EXPECT_EQ(after.st_ino, before_.st_ino) << "file replaced";
     }
     if (before_.st_nlink > 1) {
@@ -296,6 +329,9 @@ class PlacedTarget {
     }
   }
 
+  // Whether the write must keep the file (an access control list is kept only where the
+  // filesystem has them).
+  bool InPlace() const { return placement_.in_place || !acl_before_.empty(); }
   // The space the file held before the write.
   std::size_t SpaceHeld() const { return static_cast<std::size_t>(before_.st_blocks) * 512; }
   const std::string& path() const { return path_; }
@@ -307,6 +343,7 @@ class PlacedTarget {
   std::string path_;
   struct stat before_ {};
   std::vector<std::string> names_before_;
+  std::string acl_before_;
 };
 
 // What the write gives on a plain file holding the old contents.
@@ -416,7 +453,7 @@ TEST(FaultInjection, FullFilesystem) {
       fs.FillUp();
       const std::string failure = target.Write();
       const std::string expected = ExpectedAfter(writer);
-      if (placement.in_place && !writer.appends && expected.size() <= target.SpaceHeld()) {
+      if (target.InPlace() && !writer.appends && expected.size() <= target.SpaceHeld()) {
         EXPECT_EQ(failure, "");
         EXPECT_EQ(ReadBytes(target.path()), expected);
       } else {
