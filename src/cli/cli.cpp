@@ -1,7 +1,10 @@
 #include "cli/cli.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
-#include <fstream>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -159,14 +162,38 @@ void ParseObservation(const std::string& line, PointTable& table) {
   table.yd[0] = StrToInt(w[3]);
 }
 
+// The whole observations file. A stream would take a directory, or a file whose reading fails,
+// for an empty file; here both are errors. Throws EInOutError.
+std::string ReadObservationsFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw EInOutError::FromErrno(errno, path);
+  std::string text;
+  struct stat info;
+  int error = ::fstat(fd, &info) != 0 ? errno : (S_ISDIR(info.st_mode) ? EISDIR : 0);
+  char buffer[65536];
+  while (error == 0) {
+    const ssize_t count = ::read(fd, buffer, sizeof buffer);
+    if (count == 0) break;
+    if (count < 0) {
+      if (errno != EINTR) error = errno;
+      continue;
+    }
+    text.append(buffer, static_cast<std::size_t>(count));
+  }
+  ::close(fd);
+  if (error != 0) throw EInOutError::FromErrno(error, path);
+  return text;
+}
+
 int Measure(const Options& o, PointTable& table, const TCameraParameters& camera, std::istream& in,
             std::ostream& out, std::ostream& err, int status) {
-  std::ifstream file;
+  std::istringstream file;
   std::istream* source = &in;
   if (o.observations != "-") {
-    file.open(o.observations, std::ios::binary);
-    if (!file) {
-      err << o.observations << ": " << EInOutError::FromErrno(errno, o.observations).what() << '\n';
+    try {
+      file.str(ReadObservationsFile(o.observations));
+    } catch (const EInOutError& e) {
+      err << o.observations << ": " << e.what() << '\n';
       return kExitInput;
     }
     source = &file;
@@ -201,6 +228,10 @@ int Measure(const Options& o, PointTable& table, const TCameraParameters& camera
       err << "Object point n° " << counter << ": " << e.what() << '\n';
       status = kExitComputation;
     }
+  }
+  if (source->bad()) {
+    err << o.observations << ": " << EInOutError::MessageFor(EInOutError::kDeviceError) << '\n';
+    return kExitInput;
   }
   return input_errors > 0 ? kExitInput : status;
 }

@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -18,6 +20,11 @@ std::string ParentDirectory(std::string_view path) {
   if (slash == std::string_view::npos) return ".";
   if (slash == 0) return "/";
   return std::string(path.substr(0, slash));
+}
+
+// An access control list is part of a file's rights that a new file would not get.
+bool HasAccessControlList(const std::string& path) {
+  return ::getxattr(path.c_str(), "system.posix_acl_access", nullptr, 0) > 0;
 }
 
 bool IsDirectory(const std::string& path) {
@@ -56,6 +63,104 @@ std::string TemporaryName(const std::string& directory) {
   static std::atomic<unsigned> counter{0};
   return directory + "/.vistrel-" + std::to_string(::getpid()) + "-" +
          std::to_string(counter.fetch_add(1)) + ".tmp";
+}
+
+// Writes `bytes` at `offset`, retrying partial writes; returns how many were written and sets
+// `error` to the errno of a failure.
+std::size_t WriteAt(int fd, std::string_view bytes, off_t offset, int& error) {
+  std::size_t done = 0;
+  error = 0;
+  while (done < bytes.size()) {
+    const ssize_t written =
+        ::pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      error = errno;
+      break;
+    }
+    done += static_cast<std::size_t>(written);
+  }
+  return done;
+}
+
+// The whole file open as `fd`, from its start; returns 0 or the errno of the failure.
+int ReadAll(int fd, std::string& text) {
+  text.clear();
+  char buffer[65536];
+  for (;;) {
+    const ssize_t count = ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(text.size()));
+    if (count == 0) return 0;
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    text.append(buffer, static_cast<std::size_t>(count));
+  }
+}
+
+// Rewrites an existing regular file in place, for when a replacement by rename would change its
+// owner, mode or links, or its folder takes no new file. Only the bytes from the first that
+// differs on are written, into space reserved beforehand, so a full disk fails before anything
+// changes; a write that fails all the same puts the old bytes back, and the file is as it was.
+// Only a file we may write but not read cannot be put back: it keeps what was written, cut there.
+void OverwriteFile(const std::string& path, std::string_view contents) {
+  bool readable = true;
+  int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0 && errno == EACCES) {
+    readable = false;
+    fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  }
+  if (fd < 0) throw EInOutError::FromErrno(errno, path);
+  const auto fail = [&](int error_number) {
+    ::close(fd);
+    throw EInOutError::FromErrno(error_number, path);
+  };
+
+  std::string old;
+  off_t old_size = 0;
+  if (readable) {
+    if (const int error = ReadAll(fd, old); error != 0) fail(error);
+    old_size = static_cast<off_t>(old.size());
+  } else {
+    struct stat info;
+    if (::fstat(fd, &info) != 0) fail(errno);
+    old_size = info.st_size;
+  }
+  std::size_t first = 0;
+  if (readable) {
+    while (first < old.size() && first < contents.size() && old[first] == contents[first]) ++first;
+    if (first == old.size() && first == contents.size()) {
+      ::close(fd);
+      return;
+    }
+  }
+  const off_t new_size = static_cast<off_t>(contents.size());
+  if (new_size > old_size &&
+      ::fallocate(fd, FALLOC_FL_KEEP_SIZE, old_size, new_size - old_size) != 0 &&
+      (errno == ENOSPC || errno == EDQUOT || errno == EFBIG)) {
+    const int error = errno;
+    (void)::ftruncate(fd, old_size);  // gives back what was reserved before the space ran out
+    fail(error);
+  }
+
+  int error = 0;
+  const std::size_t written = WriteAt(fd, contents.substr(first), static_cast<off_t>(first), error);
+  if (error == 0 && new_size < old_size && ::ftruncate(fd, new_size) != 0) error = errno;
+  if (error == 0 && ::fsync(fd) != 0 && errno != EINVAL) error = errno;
+  if (error != 0) {
+    if (readable) {
+      const std::size_t overwritten = std::min(written, old.size() - first);
+      int ignored = 0;
+      WriteAt(fd, std::string_view(old).substr(first, overwritten), static_cast<off_t>(first),
+              ignored);
+      (void)::ftruncate(fd, old_size);
+      (void)::fsync(fd);
+    } else {
+      (void)::ftruncate(fd, static_cast<off_t>(first + written));
+    }
+    fail(error);
+  }
+  if (::close(fd) != 0) throw EInOutError::FromErrno(errno, path);
 }
 
 }  // namespace
@@ -119,7 +224,7 @@ EInOutError EInOutError::FromErrno(int error_number, std::string_view path) {
   return EInOutError(CodeForErrno(error_number));
 }
 
-void WriteFileAtomically(const std::string& path, std::string_view contents) {
+void ReplaceFile(const std::string& path, std::string_view contents) {
   if (path.empty()) throw EInOutError(EInOutError::kInvalidFileName);
 
   // Replace what a symbolic link points at, not the link itself.
@@ -140,15 +245,26 @@ void WriteFileAtomically(const std::string& path, std::string_view contents) {
   // A rename would happily replace a read-only file; saving onto one must be refused instead.
   if (exists && ::access(target.c_str(), W_OK) != 0) throw EInOutError::FromErrno(errno, target);
 
+  // A new file replacing a file with other names would leave those names on the old contents,
+  // one replacing a file with an access control list would drop it, and a folder we may not
+  // write takes no new file: the old file is then rewritten in place.
   const std::string directory = ParentDirectory(target);
+  if (exists && (info.st_nlink != 1 || HasAccessControlList(target) ||
+                 ::access(directory.c_str(), W_OK) != 0)) {
+    OverwriteFile(target, contents);
+    return;
+  }
   std::string temporary;
   int fd = -1;
   for (int attempt = 0; fd < 0; ++attempt) {
     temporary = TemporaryName(directory);
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && (errno != EEXIST || attempt >= 100)) {
-      throw EInOutError::FromErrno(errno, target);
+    if (fd >= 0 || (errno == EEXIST && attempt < 100)) continue;
+    if (exists && (errno == EACCES || errno == EPERM)) {
+      OverwriteFile(target, contents);
+      return;
     }
+    throw EInOutError::FromErrno(errno, target);
   }
 
   const auto fail = [&](int error_number) {
@@ -156,8 +272,26 @@ void WriteFileAtomically(const std::string& path, std::string_view contents) {
     ::unlink(temporary.c_str());
     throw EInOutError::FromErrno(error_number, target);
   };
-  // The new file keeps the permissions of the one it replaces (best effort).
-  if (exists) (void)::fchmod(fd, info.st_mode & 07777);
+  // The new file must have the old one's owner, group and mode, or the save would change them
+  // (root saving another user's file; a group we are not in). Owner first: a change of owner
+  // clears the set-user-ID bit that the mode then restores. What cannot be kept is written in
+  // place instead.
+  if (exists) {
+    struct stat made;
+    if (::fstat(fd, &made) != 0) fail(errno);
+    const bool owner_kept = (made.st_uid == info.st_uid && made.st_gid == info.st_gid) ||
+                            ::fchown(fd, info.st_uid, info.st_gid) == 0;
+    const bool mode_kept = owner_kept && ::fchmod(fd, info.st_mode & 07777) == 0 &&
+                           ::fstat(fd, &made) == 0 && made.st_uid == info.st_uid &&
+                           made.st_gid == info.st_gid &&
+                           (made.st_mode & 07777) == (info.st_mode & 07777);
+    if (!mode_kept) {
+      ::close(fd);
+      ::unlink(temporary.c_str());
+      OverwriteFile(target, contents);
+      return;
+    }
+  }
   if (const int error = WriteAll(fd, contents); error != 0) fail(error);
   // Flushed before the rename, so that a crash never leaves a renamed but empty file.
   if (::fsync(fd) != 0 && errno != EINVAL) fail(errno);
@@ -179,19 +313,42 @@ void WriteFileAtomically(const std::string& path, std::string_view contents) {
   }
 }
 
-void AppendToFile(const std::string& path, std::string_view contents) {
+namespace {
+
+void Append(const std::string& path, std::string_view contents, bool on_new_line) {
   if (path.empty()) throw EInOutError(EInOutError::kInvalidFileName);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  constexpr int kFlags = O_APPEND | O_CREAT | O_CLOEXEC;
+  // Read access only to look at the last byte.
+  int fd = on_new_line ? ::open(path.c_str(), O_RDWR | kFlags, 0666) : -1;
+  if (fd < 0) fd = ::open(path.c_str(), O_WRONLY | kFlags, 0666);
   if (fd < 0) throw EInOutError::FromErrno(errno, path);
-  // A write cut short by a full disk leaves part of the record behind, which would glue the next
-  // record onto it and make the file unreadable: cut the file back to where it ended.
   struct stat info;
   const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  const int error = WriteAll(fd, contents);
+  std::string text;
+  char last = '\n';
+  if (on_new_line && regular && info.st_size > 0 && ::pread(fd, &last, 1, info.st_size - 1) == 1 &&
+      last != '\n') {
+    // Glued onto an unterminated last line, the record would not read back.
+    text = "\r\n";
+  }
+  text += contents;
+  // A write cut short by a full disk leaves part of the record behind, which would glue the next
+  // record onto it and make the file unreadable: cut the file back to where it ended.
+  const int error = WriteAll(fd, text);
   if (error != 0 && regular) (void)::ftruncate(fd, info.st_size);
   const int close_error = ::close(fd) == 0 ? 0 : errno;
   if (error != 0) throw EInOutError::FromErrno(error, path);
   if (close_error != 0) throw EInOutError::FromErrno(close_error, path);
+}
+
+}  // namespace
+
+void AppendToFile(const std::string& path, std::string_view contents) {
+  Append(path, contents, /*on_new_line=*/false);
+}
+
+void AppendLineToFile(const std::string& path, std::string_view line) {
+  Append(path, line, /*on_new_line=*/true);
 }
 
 }  // namespace vistrel

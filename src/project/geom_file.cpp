@@ -1,5 +1,9 @@
 #include "project/geom_file.h"
 
+#include <cmath>
+#include <limits>
+#include <string_view>
+
 #include "numeric/text_format.h"
 #include "project/file_error.h"
 #include "project/token_reader.h"
@@ -8,9 +12,37 @@ namespace vistrel {
 
 namespace {
 
+std::string NotARealMessage(std::string_view text) {
+  return "'" + std::string(text) + "' n'est pas une valeur en virgule flottante correcte";
+}
+
+// A number the reader would refuse (beyond the range of a double: INF, 1E400) is never written,
+// since one such number makes the whole file unreadable.
 void AppendNumber(std::string& text, long double value) {
-  text += FormatGeneral(value, '.');
+  const std::string number = FormatGeneral(value, '.');
+  if (!std::isfinite(value) || std::fabs(value) > std::numeric_limits<double>::max()) {
+    double read_back = 0;
+    if (!TryStrToDouble(number, read_back, '.')) throw EConvertError(NotARealMessage(number));
+  }
+  text += number;
   text += "  ";
+}
+
+// The typed text as the file will hold it ('.' as separator). Refused with the conversion error
+// unless the reader takes it back as one number: within the range of a double (the typing check
+// allows extended range) and no longer than the reader's longest number.
+std::string AppendedNumber(const std::string& text, char decimal_separator) {
+  StrToFloat(text, decimal_separator);
+  std::string field;
+  for (const char c : text) field += c == decimal_separator ? '.' : c;
+  const auto first = field.find_first_not_of(" \t");
+  const auto last = field.find_last_not_of(" \t");
+  const std::string_view token = std::string_view(field).substr(first, last - first + 1);
+  double value = 0;
+  if (token.size() > TokenReader::kMaxRealLength || !TryStrToDouble(token, value, '.')) {
+    throw EConvertError(NotARealMessage(text));
+  }
+  return field;
 }
 
 bool IsLineEnd(int c) { return c == '\r' || c == '\n' || c == TokenReader::kEnd; }
@@ -73,7 +105,7 @@ void RewriteGeometry(const std::string& path, const std::vector<RewritePoint>& p
     }
     text += "\r\n";
   }
-  WriteFileAtomically(path, text);
+  ReplaceFile(path, text);
 }
 
 void AppendMeasuredPoint(const std::string& path, const std::string& x, const std::string& y,
@@ -84,13 +116,11 @@ void AppendMeasuredPoint(const std::string& path, const std::string& x, const st
   }
   std::string record = "p  ";
   for (const std::string* text : {&x, &y, &z}) {
-    StrToFloat(*text, decimal_separator);
-    // The file always uses a full stop, whatever separator the user types with.
-    for (const char c : *text) record += c == decimal_separator ? '.' : c;
+    record += AppendedNumber(*text, decimal_separator);
     record += "   ";
   }
   record += "\r\n";
-  AppendToFile(path, record);
+  AppendLineToFile(path, record);
 }
 
 }  // namespace vistrel

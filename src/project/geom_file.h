@@ -39,16 +39,22 @@ struct RewriteLine {
 };
 
 // Replaces the file with the visible points, then the visible lines ("p " / "l " layouts, two
-// blanks after each number, CRLF, FormatGeneral with '.'). Written beside and renamed, so a
-// failure leaves the old file exactly as it was; throws EInOutError.
+// blanks after each number, CRLF, FormatGeneral with '.'). A value the reader would refuse
+// (infinite, NaN, beyond the range of a double) throws EConvertError "'INF' n'est pas une valeur
+// en virgule flottante correcte" before the file is touched. A long double holds every double
+// exactly, and a double read from a number of up to 15 significant digits is written back as
+// that number. Saved with ReplaceFile (in place where a rename would change the file's owner,
+// mode or links), so a failure leaves the old file as it was; throws EInOutError.
 void RewriteGeometry(const std::string& path, const std::vector<RewritePoint>& points,
                      const std::vector<RewriteLine>& lines);
 
 // Appends "p  X   Y   Z   \r\n" (the three texts as typed, but the decimal separator replaced
-// by '.'), creating a missing file. If any text is empty: creates a missing file but appends
-// nothing. Before appending it checks all three texts with StrToFloat(text, decimal_separator)
-// and throws that EConvertError (touching no file) when one fails. Plain append, never a
-// rewrite; file errors throw EInOutError.
+// by '.'), creating a missing file; after a last line without its line break, CR LF goes first.
+// If any text is empty: creates a missing file but appends nothing. Before appending it checks
+// that each text converts (StrToFloat(text, decimal_separator)) and that ReadGeometry takes it
+// back (within the range of a double, at most TokenReader::kMaxRealLength characters), and
+// throws EConvertError "'%s' n'est pas une valeur en virgule flottante correcte" (touching no
+// file) when one fails. Plain append, never a rewrite; file errors throw EInOutError.
 void AppendMeasuredPoint(const std::string& path, const std::string& x, const std::string& y,
                          const std::string& z, char decimal_separator);
 

@@ -23,7 +23,7 @@ void SaveControlPoints(const std::string& path, const PointTable& table) {
     }
     text += "\r\n";
   }
-  WriteFileAtomically(path, text);
+  ReplaceFile(path, text);
 }
 
 void LoadControlPoints(const std::string& path, PointTable& table) {

@@ -11,8 +11,9 @@ namespace vistrel {
 // every number followed by three blanks, each line ended by CR LF.
 inline constexpr const char* kReferenceFileName = "reference.txt";
 
-// Writes the nine control points of `table`. The file is replaced as a whole, so a failure
-// ("Accès au fichier refusé", "Disque plein", ...: EInOutError) leaves the old file intact.
+// Writes the nine control points of `table` with ReplaceFile (owner, mode and links kept), so a
+// failure ("Accès au fichier refusé", "Disque plein", ...: EInOutError) leaves the old file
+// intact.
 void SaveControlPoints(const std::string& path, const PointTable& table);
 
 // Reads the nine control points into `table`, each value stored as soon as it is read: four whole

@@ -146,12 +146,27 @@ bool ParseColorNumber(std::string_view text, TColor& value) {
   return true;
 }
 
-double ReadReal(const IniFile& ini, const char* key, double default_value, char separator) {
+// The 3D view multiplies coordinates by SCALE in double and draws in single precision, and BALL
+// becomes a single-precision radius: both must be positive normal singles. The bounds are the
+// smallest and largest normal single as written with 15 digits, so a value that passes still
+// passes after being written and read back.
+constexpr double kSmallestScaleValue = 1.17549435082229E-38;
+constexpr double kLargestScaleValue = 3.40282346638529E38;
+
+bool UsableScaleValue(double value) {
+  return value >= kSmallestScaleValue && value <= kLargestScaleValue;
+}
+
+// An absent, unconvertible or unusable text gives the default, silently. `zero_allowed`: the
+// 3D view has its own answer for SCALE 0 (it shows the points but saves nothing).
+double ReadReal(const IniFile& ini, const char* key, double default_value, char separator,
+                bool zero_allowed) {
   const std::string text = ini.ReadString(kCad, key, "");
   // Straight to a double: a text beyond its range gives the default, not infinity.
   double value = 0;
   if (text.empty() || !TryStrToDouble(text, value, separator)) return default_value;
-  return value;
+  if (zero_allowed && value == 0) return 0;
+  return UsableScaleValue(value) ? value : default_value;
 }
 
 }  // namespace
@@ -242,7 +257,7 @@ std::string IniFile::Text() const {
 
 void IniFile::Save(const std::string& path) const {
   try {
-    WriteFileAtomically(path, Text());
+    ReplaceFile(path, Text());
   } catch (const EInOutError&) {
     throw ESettingsWriteError("Impossible d'écrire dans " + path);
   }
@@ -294,13 +309,17 @@ Settings ReadSettings(const IniFile& ini, char decimal_separator) {
   }
   s.left_image = ini.ReadString(kImages, "LEFT", "");
   s.right_image = ini.ReadString(kImages, "RIGHT", "");
-  s.scale = ReadReal(ini, "SCALE", kDefaultScale, decimal_separator);
-  s.ball = ReadReal(ini, "BALL", kDefaultBall, decimal_separator);
+  s.scale = ReadReal(ini, "SCALE", kDefaultScale, decimal_separator, /*zero_allowed=*/true);
+  s.ball = ReadReal(ini, "BALL", kDefaultBall, decimal_separator, /*zero_allowed=*/false);
   return s;
 }
 
 Settings ReadSettingsFile(const std::string& path, char decimal_separator) {
   return ReadSettings(IniFile::Load(path), decimal_separator);
+}
+
+std::string ImageToRemember(std::string_view shown, std::string_view read_at_start) {
+  return std::string(shown.empty() ? read_at_start : shown);
 }
 
 void WriteSettings(IniFile& ini, const Settings& s, char decimal_separator) {

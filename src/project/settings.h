@@ -39,8 +39,9 @@ class IniFile {
 
   std::string Text() const;
 
-  // Writes the text beside `path` and renames it over `path`, so that a failure never leaves a
-  // truncated file. Throws ESettingsWriteError "Impossible d'écrire dans <path>".
+  // Replaces the file with the text (ReplaceFile: its owner, mode and links kept), so that a
+  // failure never leaves a truncated file. Throws ESettingsWriteError "Impossible d'écrire dans
+  // <path>".
   void Save(const std::string& path) const;
 
  private:
@@ -88,8 +89,10 @@ struct Settings {
   std::string left_image;           // full name of the left photograph, empty when none
   std::string right_image;          // likewise for the right one
   std::array<TColor, 10> colors{};  // 0 the observation point, 1..9 the control points
-  double scale = kDefaultScale;     // file units to 3D scene units
-  double ball = kDefaultBall;       // ball radius in scene units
+  // Both are positive normal singles when read (1.17549435082229E-38 to 3.40282346638529E38),
+  // except that SCALE may be 0: anything else reads as the default.
+  double scale = kDefaultScale;  // file units to 3D scene units
+  double ball = kDefaultBall;    // ball radius in scene units
   // Colour texts that did not convert; those colours keep their defaults.
   std::vector<std::string> problems;
 };
@@ -100,13 +103,22 @@ inline constexpr const char* kSettingsFileName = "config.ini";
 std::string ProgramDirectory(std::string_view executable_path);
 
 // Reads every key with its default; never throws. `decimal_separator` is the user locale's, used
-// for SCALE and BALL (a text that does not convert gives the default silently).
+// for SCALE and BALL (a text that does not convert, or a value the 3D view cannot use: negative,
+// beyond single range, BALL 0, gives the default silently). LEFT and RIGHT are kept as read,
+// whether or not the files exist.
 Settings ReadSettings(const IniFile& ini, char decimal_separator);
 Settings ReadSettingsFile(const std::string& path, char decimal_separator);
 
+// The photograph name to write back for one pane at close. `shown` is the full name of the
+// photograph the pane shows, empty while it shows its built-in picture; `read_at_start` is the
+// name read from the settings (Settings::left_image or right_image). A photograph missing at
+// start (a drive not mounted, a folder renamed for a while) leaves the pane empty but is not
+// forgotten; once the user loads another, that one is remembered.
+std::string ImageToRemember(std::string_view shown, std::string_view read_at_start);
+
 // Writes the fourteen keys in the order LEFT, RIGHT, OBS, REF1..REF9, SCALE, BALL.
 void WriteSettings(IniFile& ini, const Settings& settings, char decimal_separator);
-// Loads the file as it stands, writes the keys into it and saves it atomically. Throws
+// Loads the file as it stands, writes the keys into it and saves it with IniFile::Save. Throws
 // ESettingsWriteError.
 void WriteSettingsFile(const std::string& path, const Settings& settings, char decimal_separator);
 

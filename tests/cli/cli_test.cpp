@@ -91,6 +91,46 @@ TEST_F(CliTest, FileErrors) {
   r = RunWith({"calibrate", "--reference", Path("bad.txt"), "--size", "1600x1200"});
   EXPECT_EQ(r.status, kExitInput);
   EXPECT_NE(r.err.find("Saisie numérique incorrecte"), std::string::npos) << r.err;
+
+  // Observations that cannot be read are an input error, never an empty run.
+  const struct {
+    std::string observations;
+    std::string message;
+  } unreadable[] = {
+      {dir_.string(), "Accès au fichier refusé"},
+      {Path("absent.txt"), "Fichier introuvable"},
+      {Path("absent/obs.txt"), "Nom de fichier incorrect"},
+      // Opens, but reading its first page fails (nothing is mapped at address 0).
+      {"/proc/self/mem", "Erreur E/S 1117"},
+  };
+  for (const auto& c : unreadable) {
+    r = RunWith({"measure", "--reference", kExamples + "/reference.txt", "--size", "1600x1200",
+                 c.observations});
+    EXPECT_EQ(r.status, kExitInput) << c.observations;
+    EXPECT_EQ(r.err, c.observations + ": " + c.message + "\n");
+    EXPECT_EQ(r.out, "") << c.observations;
+  }
+}
+
+// Standard input whose reading fails part way: what was read is measured, then the failure
+// makes the run an input error.
+TEST_F(CliTest, FailingStandardInputIsAnInputError) {
+  struct FailingInput : std::stringbuf {
+    using std::stringbuf::stringbuf;
+    int_type underflow() override {
+      const int_type c = std::stringbuf::underflow();
+      if (c == traits_type::eof()) throw std::ios_base::failure("read error");
+      return c;
+    }
+  } buffer("1 2 3 4\n");
+  std::istream in(&buffer);
+  std::ostringstream out, err;
+  const int status =
+      RunCli({"measure", "--reference", kExamples + "/reference.txt", "--size", "1600x1200", "-"},
+             in, out, err);
+  EXPECT_EQ(status, kExitInput);
+  EXPECT_EQ(Lines(out.str()).size(), 1u);
+  EXPECT_EQ(err.str(), "-: Erreur E/S 1117\n");
 }
 
 TEST_F(CliTest, CalibrateTheExample) {

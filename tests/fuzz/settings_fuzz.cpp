@@ -1,8 +1,7 @@
 // The settings reader on arbitrary bytes, with both decimal separators: reading never throws and
-// gives finite scale values; writing what was read and reading again gives the same settings;
-// the file text is stable from its first rewrite on; colour texts convert back and forth.
+// gives scale values the 3D view can use; writing what was read and reading again gives the same
+// settings; the file text is stable from its first rewrite on; colour texts convert back and forth.
 
-#include <cmath>
 #include <string_view>
 
 #include "fuzz_entry.h"
@@ -40,7 +39,12 @@ int SettingsReader(const std::uint8_t* data, std::size_t size) {
   const IniFile ini = IniFile::FromText(text);
   for (const char separator : {'.', ','}) {
     const Settings read = ReadSettings(ini, separator);
-    Require(std::isfinite(read.scale) && std::isfinite(read.ball), "scale value not finite");
+    // The 3D view scales and draws in single precision: positive normal singles, or SCALE 0.
+    const auto usable = [](double v) {
+      return v >= 1.17549435082229E-38 && v <= 3.40282346638529E38;
+    };
+    Require((read.scale == 0 || usable(read.scale)) && usable(read.ball),
+            "scale value the 3D view cannot use");
 
     IniFile written = ini;
     WriteSettings(written, read, separator);

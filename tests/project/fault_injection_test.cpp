@@ -7,14 +7,18 @@
 // chmod does not stop root, so the read-only and full-filesystem cases use mounts when running
 // as root (skipped where mounting is not allowed) and resource limits, which bind root too.
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -87,7 +91,8 @@ std::vector<Writer> Writers() {
   settings.colors.fill(0x0080FF00);
   const std::string old_config =
       "; kept\r\n[IMAGES]\r\nLEFT=old.jpg\r\n[CAD]\r\nSCALE=2\r\nBALL=0.5\r\n";
-  const std::vector<RewritePoint> points(40, RewritePoint{1.25L, -2.5L, 3.75e-9L, true});
+  // More than a 4 KiB page, so that on a full filesystem even a write in place needs space.
+  const std::vector<RewritePoint> points(200, RewritePoint{1.25L, -2.5L, 3.75e-9L, true});
   const std::vector<RewriteLine> lines(10, RewriteLine{1, 2, 3, 4, 5, 6, true});
 
   return {
@@ -150,6 +155,204 @@ void ExpectAppendable(const std::string& path, const std::string& old_contents) 
   const GeomData data = ReadGeometry(path);
   ASSERT_EQ(data.points.size(), old_points + 1);
   EXPECT_EQ(data.points.back().z, 9.0);
+}
+
+// ---- Where the target sits --------------------------------------------------------------------
+
+// Another user, for the cases that need one; they run only as root, which can take that user's
+// identity (and must, since root ignores a folder's rights).
+constexpr uid_t kOtherUser = 65534;
+
+// How the target file sits in its folder. All but the first would make a replacement by rename
+// change what the save was not asked to change (links, owner, mode), or cannot be done by
+// rename at all (a folder that takes no new file).
+struct Placement {
+  const char* name;
+  bool in_place;    // the file must stay the same file (same inode)
+  bool as_other;    // the write runs as kOtherUser
+  bool needs_root;  // to set up other owners or to take kOtherUser's identity
+  // Sets up the target (already holding the old contents) in `folder`.
+  std::function<void(const std::string& folder, const std::string& path)> prepare;
+};
+
+std::string OtherName(const std::string& folder) { return folder + "/same file"; }
+
+// An access control list in the kernel's format: the owner may read and write, kOtherUser read,
+// the group read (also the mask), others nothing.
+constexpr const char* kAclName = "system.posix_acl_access";
+const std::string kAcl = [] {
+  const struct {
+    std::uint16_t tag, perm;
+    std::uint32_t id;
+  } entries[] = {
+      {0x01, 6, ~0u}, {0x02, 4, kOtherUser}, {0x04, 4, ~0u}, {0x10, 4, ~0u}, {0x20, 0, ~0u}};
+  std::string bytes = {2, 0, 0, 0};  // version 2, little-endian as every entry
+  for (const auto& e : entries) {
+    for (int i = 0; i < 2; ++i) bytes += static_cast<char>(e.tag >> (8 * i));
+    for (int i = 0; i < 2; ++i) bytes += static_cast<char>(e.perm >> (8 * i));
+    for (int i = 0; i < 4; ++i) bytes += static_cast<char>(e.id >> (8 * i));
+  }
+  return bytes;
+}();
+
+std::string AclOf(const std::string& path) {
+  char buffer[256];
+  const ssize_t size = ::getxattr(path.c_str(), kAclName, buffer, sizeof buffer);
+  return size > 0 ? std::string(buffer, static_cast<std::size_t>(size)) : "";
+}
+
+std::vector<Placement> Placements() {
+  const bool root = ::geteuid() == 0;
+  return {
+      {"alone", false, false, false,
+       [](const std::string&, const std::string& path) { ::chmod(path.c_str(), 0640); }},
+      {"hard link", true, false, false,
+       [](const std::string& folder, const std::string& path) {
+         ASSERT_EQ(::link(path.c_str(), OtherName(folder).c_str()), 0);
+       }},
+      // Where the filesystem keeps no access control lists, the same as "alone".
+      {"access control list", false, false, false,
+       [](const std::string&, const std::string& path) {
+         (void)::setxattr(path.c_str(), kAclName, kAcl.data(), kAcl.size(), 0);
+       }},
+      // Root may give the new file the old owner, so the rename stays.
+      {"other owner, saved by root", false, false, true,
+       [](const std::string&, const std::string& path) {
+         ASSERT_EQ(::chown(path.c_str(), kOtherUser, kOtherUser), 0);
+         ASSERT_EQ(::chmod(path.c_str(), 02664), 0);
+       }},
+      // A user may write another's file, but not give a new file that owner.
+      {"other owner, saved by a user", true, true, true,
+       [](const std::string& folder, const std::string& path) {
+         ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+         ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+       }},
+      // A writable file in a folder that takes no new file.
+      {"read-only folder", true, root, false,
+       [root](const std::string& folder, const std::string& path) {
+         if (root) {
+           ASSERT_EQ(::chown(path.c_str(), kOtherUser, kOtherUser), 0);
+         }
+         ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+       }},
+  };
+}
+
+// Runs `write` as the placement says: here, or in a child process as kOtherUser. With
+// `no_descriptor_left` no descriptor may be opened meanwhile. Returns the failure's message or ""
+// for none.
+std::string RunWrite(const Placement& placement, const std::function<void()>& write,
+                     bool no_descriptor_left = false) {
+  const auto run = [&] {
+    rlimit saved;
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    if (no_descriptor_left) {
+      // The limit at the lowest free descriptor, so that the next open fails.
+      const int lowest_free = ::dup(0);
+      ::close(lowest_free);
+      rlimit limit = saved;
+      limit.rlim_cur = static_cast<rlim_t>(lowest_free);
+      ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+    // The exception is looked at only once descriptors are back: the sanitizers' type checks
+    // need one to probe memory.
+    std::exception_ptr failure;
+    try {
+      write();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    return MessageOf(failure);
+  };
+  if (!placement.as_other) return run();
+
+  int channel[2];
+  if (::pipe(channel) != 0) return "no pipe";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(channel[0]);
+    std::string message = "could not become the other user";
+    if (::setgroups(0, nullptr) == 0 && ::setgid(kOtherUser) == 0 && ::setuid(kOtherUser) == 0) {
+      message = run();
+    }
+    (void)!::write(channel[1], message.data(), message.size());
+    ::_exit(0);
+  }
+  ::close(channel[1]);
+  std::string message;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;) message.append(buffer, n);
+  ::close(channel[0]);
+  ::waitpid(child, nullptr, 0);
+  return message;
+}
+
+// A file holding a writer's old contents as `folder`/target, placed as `placement` says. Write
+// notes what the placement must not change, which ExpectSameIdentity then checks whether the
+// write failed or not.
+class PlacedTarget {
+ public:
+  PlacedTarget(const Placement& placement, const Writer& writer, const std::string& folder)
+      : placement_(placement), writer_(writer), folder_(folder), path_(folder + "/target") {
+    WriteBytes(path_, writer.old_contents);
+    ::chmod(folder.c_str(), 0755);  // kOtherUser must reach the file
+    placement.prepare(folder, path_);
+  }
+  ~PlacedTarget() { ::chmod(folder_.c_str(), 0755); }
+  PlacedTarget(const PlacedTarget&) = delete;
+  PlacedTarget& operator=(const PlacedTarget&) = delete;
+
+  // The failure's message, or "".
+  std::string Write(bool no_descriptor_left = false) {
+    ::stat(path_.c_str(), &before_);
+    names_before_ = Listing(folder_);
+    acl_before_ = AclOf(path_);
+    return RunWrite(
+        placement_, [this] { writer_.write(path_); }, no_descriptor_left);
+  }
+
+  void ExpectSameIdentity() const {
+    struct stat after {};
+    ::stat(path_.c_str(), &after);
+    EXPECT_EQ(Listing(folder_), names_before_) << "file left behind or removed";
+    EXPECT_EQ(after.st_uid, before_.st_uid) << "owner changed";
+    EXPECT_EQ(after.st_gid, before_.st_gid) << "group changed";
+    EXPECT_EQ(after.st_mode, before_.st_mode) << "mode changed";
+    EXPECT_EQ(after.st_nlink, before_.st_nlink) << "link broken";
+    EXPECT_EQ(AclOf(path_), acl_before_) << "access control list changed";
+    if (InPlace()) {
+      EXPECT_EQ(after.st_ino, before_.st_ino) << "file replaced";
+    }
+    if (before_.st_nlink > 1) {
+      EXPECT_EQ(ReadBytes(OtherName(folder_)), ReadBytes(path_)) << "the other name differs";
+    }
+  }
+
+  // Whether the write must keep the file (an access control list is kept only where the
+  // filesystem has them).
+  bool InPlace() const { return placement_.in_place || !acl_before_.empty(); }
+  // The space the file held before the write.
+  std::size_t SpaceHeld() const { return static_cast<std::size_t>(before_.st_blocks) * 512; }
+  const std::string& path() const { return path_; }
+
+ private:
+  const Placement& placement_;
+  const Writer& writer_;
+  std::string folder_;
+  std::string path_;
+  struct stat before_ {};
+  std::vector<std::string> names_before_;
+  std::string acl_before_;
+};
+
+// What the write gives on a plain file holding the old contents.
+std::string ExpectedAfter(const Writer& writer) {
+  TempDir scratch;
+  const std::string path = scratch.File("target");
+  WriteBytes(path, writer.old_contents);
+  writer.write(path);
+  return ReadBytes(path);
 }
 
 // ---- Mounts (root only) ---------------------------------------------------------------------
@@ -215,39 +418,53 @@ TEST(FaultInjection, MissingDirectoryCreatesNothing) {
   }
 }
 
+// For every placement: the file written in place too must come out whole or not at all.
 TEST(FaultInjection, FileSizeLimitIsAFullDisk) {
-  for (const Writer& writer : Writers()) {
-    SCOPED_TRACE(writer.name);
-    TempDir dir;
-    const std::string path = dir.File("target");
-    WriteBytes(path, writer.old_contents);
-    {
-      // An append may write a few bytes before the limit; a replacement none of its copy.
-      testing::FileSizeLimit limit(writer.appends ? writer.old_contents.size() + 5 : 64);
-      EXPECT_EQ(FailureOf(writer, path), writer.message(path, "Disque plein"));
+  for (const Placement& placement : Placements()) {
+    if (placement.needs_root && ::geteuid() != 0) continue;
+    for (const Writer& writer : Writers()) {
+      SCOPED_TRACE(std::string(writer.name) + ", " + placement.name);
+      TempDir dir;
+      PlacedTarget target(placement, writer, dir.path());
+      {
+        // An append may write a few bytes before the limit; a replacement none of its copy, and
+        // a write in place only part of what it changes.
+        testing::FileSizeLimit limit(writer.appends ? writer.old_contents.size() + 5 : 64);
+        EXPECT_EQ(target.Write(), writer.message(target.path(), "Disque plein"));
+      }
+      EXPECT_EQ(ReadBytes(target.path()), writer.old_contents);
+      target.ExpectSameIdentity();
+      if (writer.appends) ExpectAppendable(target.path(), writer.old_contents);
     }
-    EXPECT_EQ(ReadBytes(path), writer.old_contents);
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{"target"}) << "temporary file left behind";
-    if (writer.appends) ExpectAppendable(path, writer.old_contents);
   }
 }
 
+// For every placement. A file written in place still succeeds on a full filesystem where its new
+// contents fit in the space it holds; otherwise it fails whole, never half written.
 TEST(FaultInjection, FullFilesystem) {
-  for (const Writer& writer : Writers()) {
-    SCOPED_TRACE(writer.name);
-    TempDir dir;
-    SmallFilesystem fs(dir.File("mnt"));
-    if (!fs.mounted()) GTEST_SKIP() << "mounting a tmpfs needs root with CAP_SYS_ADMIN";
-    const std::string path = dir.File("mnt/target");
-    WriteBytes(path, writer.old_contents);
-    fs.FillUp();
-    const auto before = Listing(dir.File("mnt"));
-    EXPECT_EQ(FailureOf(writer, path), writer.message(path, "Disque plein"));
-    EXPECT_EQ(ReadBytes(path), writer.old_contents);
-    EXPECT_EQ(Listing(dir.File("mnt")), before) << "temporary file left behind";
-    if (writer.appends) {
-      std::filesystem::remove(dir.File("mnt/filler"));
-      ExpectAppendable(path, writer.old_contents);
+  for (const Placement& placement : Placements()) {
+    for (const Writer& writer : Writers()) {
+      SCOPED_TRACE(std::string(writer.name) + ", " + placement.name);
+      TempDir dir;
+      SmallFilesystem fs(dir.File("mnt"));
+      if (!fs.mounted()) GTEST_SKIP() << "mounting a tmpfs needs root with CAP_SYS_ADMIN";
+      ::chmod(dir.path().c_str(), 0755);
+      PlacedTarget target(placement, writer, dir.File("mnt"));
+      fs.FillUp();
+      const std::string failure = target.Write();
+      const std::string expected = ExpectedAfter(writer);
+      if (target.InPlace() && !writer.appends && expected.size() <= target.SpaceHeld()) {
+        EXPECT_EQ(failure, "");
+        EXPECT_EQ(ReadBytes(target.path()), expected);
+      } else {
+        EXPECT_EQ(failure, writer.message(target.path(), "Disque plein"));
+        EXPECT_EQ(ReadBytes(target.path()), writer.old_contents);
+      }
+      target.ExpectSameIdentity();
+      if (writer.appends) {
+        std::filesystem::remove(dir.File("mnt/filler"));
+        ExpectAppendable(target.path(), writer.old_contents);
+      }
     }
   }
 }
@@ -289,49 +506,38 @@ TEST(FaultInjection, DevFull) {
 }
 
 TEST(FaultInjection, NoFileDescriptorLeft) {
-  for (const Writer& writer : Writers()) {
-    SCOPED_TRACE(writer.name);
-    TempDir dir;
-    const std::string path = dir.File("target");
-    WriteBytes(path, writer.old_contents);
-    // The limit at the lowest free descriptor, so that the next open fails.
-    const int lowest_free = ::dup(0);
-    ASSERT_GE(lowest_free, 0);
-    ::close(lowest_free);
-    rlimit saved;
-    ::getrlimit(RLIMIT_NOFILE, &saved);
-    rlimit limit = saved;
-    limit.rlim_cur = static_cast<rlim_t>(lowest_free);
-    ::setrlimit(RLIMIT_NOFILE, &limit);
-    // The exception is looked at only once descriptors are back: the sanitizers' type checks
-    // need one to probe memory.
-    std::exception_ptr failure;
-    try {
-      writer.write(path);
-    } catch (...) {
-      failure = std::current_exception();
+  for (const Placement& placement : Placements()) {
+    if (placement.needs_root && ::geteuid() != 0) continue;
+    for (const Writer& writer : Writers()) {
+      SCOPED_TRACE(std::string(writer.name) + ", " + placement.name);
+      TempDir dir;
+      PlacedTarget target(placement, writer, dir.path());
+      EXPECT_EQ(target.Write(/*no_descriptor_left=*/true),
+                writer.message(target.path(), "Trop de fichiers ouverts"));
+      EXPECT_EQ(ReadBytes(target.path()), writer.old_contents);
+      target.ExpectSameIdentity();
     }
-    ::setrlimit(RLIMIT_NOFILE, &saved);
-    EXPECT_EQ(MessageOf(failure), writer.message(path, "Trop de fichiers ouverts"));
-    EXPECT_EQ(ReadBytes(path), writer.old_contents);
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{"target"});
   }
 }
 
-// The same writes without a fault succeed, so the failures above come from the faults.
+// The same writes without a fault succeed, so the failures above come from the faults; in every
+// placement they give what they give on a plain file, and change nothing else.
 TEST(FaultInjection, WritesSucceedWithoutFault) {
-  for (const Writer& writer : Writers()) {
-    SCOPED_TRACE(writer.name);
-    TempDir dir;
-    const std::string path = dir.File("target");
-    WriteBytes(path, writer.old_contents);
-    EXPECT_EQ(FailureOf(writer, path), "");
-    const std::string now = ReadBytes(path);
-    EXPECT_NE(now, writer.old_contents);
-    if (writer.appends) {
-      EXPECT_EQ(now.substr(0, writer.old_contents.size()), writer.old_contents);
+  for (const Placement& placement : Placements()) {
+    if (placement.needs_root && ::geteuid() != 0) continue;
+    for (const Writer& writer : Writers()) {
+      SCOPED_TRACE(std::string(writer.name) + ", " + placement.name);
+      TempDir dir;
+      PlacedTarget target(placement, writer, dir.path());
+      EXPECT_EQ(target.Write(), "");
+      const std::string now = ReadBytes(target.path());
+      EXPECT_NE(now, writer.old_contents);
+      EXPECT_EQ(now, ExpectedAfter(writer));
+      if (writer.appends) {
+        EXPECT_EQ(now.substr(0, writer.old_contents.size()), writer.old_contents);
+      }
+      target.ExpectSameIdentity();
     }
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{"target"});
   }
 }
 

@@ -59,19 +59,19 @@ TEST(EInOutError, MissingFileOrMissingDirectory) {
   EXPECT_EQ(EInOutError::FromErrno(ENOENT, dir.File("absent/file.txt")).code, 3);
 }
 
-TEST(WriteFileAtomically, CreatesAndReplacesByteForByte) {
+TEST(ReplaceFile, CreatesAndReplacesByteForByte) {
   TempDir dir;
   const std::string path = dir.File("out.txt");
-  WriteFileAtomically(path, std::string("first\r\n\0binary\xff", 15));
+  ReplaceFile(path, std::string("first\r\n\0binary\xff", 15));
   EXPECT_EQ(ReadBytes(path), std::string("first\r\n\0binary\xff", 15));
-  WriteFileAtomically(path, "2nd");  // shorter than before: no old tail may remain
+  ReplaceFile(path, "2nd");  // shorter than before: no old tail may remain
   EXPECT_EQ(ReadBytes(path), "2nd");
-  WriteFileAtomically(path, "");
+  ReplaceFile(path, "");
   EXPECT_EQ(ReadBytes(path), "");
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"out.txt"}) << "temporary file left behind";
 }
 
-TEST(WriteFileAtomically, KeepsPermissionsAndSymbolicLinks) {
+TEST(ReplaceFile, KeepsPermissionsAndSymbolicLinks) {
   TempDir dir;
   const std::string real = dir.File("real.txt");
   const std::string link = dir.File("link.txt");
@@ -79,7 +79,7 @@ TEST(WriteFileAtomically, KeepsPermissionsAndSymbolicLinks) {
   ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
   std::filesystem::create_symlink("real.txt", link);
 
-  WriteFileAtomically(link, "new");
+  ReplaceFile(link, "new");
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(ReadBytes(real), "new");
   struct stat info;
@@ -88,7 +88,7 @@ TEST(WriteFileAtomically, KeepsPermissionsAndSymbolicLinks) {
 }
 
 // Each failure leaves what was there before exactly as it was and no temporary file beside it.
-TEST(WriteFileAtomically, FailuresLeaveTheOldStateIntact) {
+TEST(ReplaceFile, FailuresLeaveTheOldStateIntact) {
   TempDir dir;
   const std::string old_file = dir.File("old.txt");
   WriteBytes(old_file, "old contents\r\n");
@@ -106,7 +106,7 @@ TEST(WriteFileAtomically, FailuresLeaveTheOldStateIntact) {
   };
   for (const auto& c : cases) {
     try {
-      WriteFileAtomically(c.path, "new contents");
+      ReplaceFile(c.path, "new contents");
       ADD_FAILURE() << c.name << ": no exception";
     } catch (const EInOutError& error) {
       EXPECT_EQ(error.code, c.code) << c.name;
@@ -118,14 +118,14 @@ TEST(WriteFileAtomically, FailuresLeaveTheOldStateIntact) {
   EXPECT_EQ(dir.Names().size(), 2u);
 }
 
-TEST(WriteFileAtomically, ReadOnlyFileIsNotReplaced) {
+TEST(ReplaceFile, ReadOnlyFileIsNotReplaced) {
   if (::geteuid() == 0) GTEST_SKIP() << "root may write any file";
   TempDir dir;
   const std::string path = dir.File("old.txt");
   WriteBytes(path, "old");
   ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
   try {
-    WriteFileAtomically(path, "new");
+    ReplaceFile(path, "new");
     ADD_FAILURE() << "no exception";
   } catch (const EInOutError& error) {
     EXPECT_STREQ(error.what(), "Accès au fichier refusé");
@@ -133,14 +133,14 @@ TEST(WriteFileAtomically, ReadOnlyFileIsNotReplaced) {
   EXPECT_EQ(ReadBytes(path), "old");
 }
 
-TEST(WriteFileAtomically, FullDiskKeepsTheOldFile) {
+TEST(ReplaceFile, FullDiskKeepsTheOldFile) {
   TempDir dir;
   const std::string path = dir.File("old.txt");
   WriteBytes(path, "old contents\r\n");
   {
     testing::FileSizeLimit limit(64);
     try {
-      WriteFileAtomically(path, std::string(1000, 'x'));
+      ReplaceFile(path, std::string(1000, 'x'));
       ADD_FAILURE() << "no exception";
     } catch (const EInOutError& error) {
       EXPECT_EQ(error.code, EInOutError::kDiskFull);
@@ -151,11 +151,11 @@ TEST(WriteFileAtomically, FullDiskKeepsTheOldFile) {
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"old.txt"});
 }
 
-TEST(WriteFileAtomically, DeviceIsWrittenInPlaceNotReplaced) {
+TEST(ReplaceFile, DeviceIsWrittenInPlaceNotReplaced) {
   struct stat info;
   if (::stat("/dev/full", &info) != 0 || !S_ISCHR(info.st_mode)) GTEST_SKIP() << "no /dev/full";
   try {
-    WriteFileAtomically("/dev/full", "data");
+    ReplaceFile("/dev/full", "data");
     ADD_FAILURE() << "no exception";
   } catch (const EInOutError& error) {
     EXPECT_STREQ(error.what(), "Disque plein");
@@ -164,7 +164,7 @@ TEST(WriteFileAtomically, DeviceIsWrittenInPlaceNotReplaced) {
   EXPECT_TRUE(S_ISCHR(info.st_mode)) << "the device node was replaced";
 }
 
-TEST(WriteFileAtomically, TooManyOpenFiles) {
+TEST(ReplaceFile, TooManyOpenFiles) {
   TempDir dir;
   // Lower the descriptor limit to the lowest free descriptor, so the next open must fail.
   const int lowest_free = ::dup(0);
@@ -177,7 +177,7 @@ TEST(WriteFileAtomically, TooManyOpenFiles) {
   ::setrlimit(RLIMIT_NOFILE, &limit);
   int code = 0;
   try {
-    WriteFileAtomically(dir.File("out.txt"), "x");
+    ReplaceFile(dir.File("out.txt"), "x");
   } catch (const EInOutError& error) {
     code = error.code;
   }

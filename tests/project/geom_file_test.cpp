@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <sstream>
@@ -46,12 +47,13 @@ TEST(AppendMeasuredPoint, ExactLayoutAndPlainAppend) {
   AppendMeasuredPoint(path, "1.5", "-2", "0.25", '.');
   EXPECT_EQ(ReadBytes(path), "p  1.5   -2   0.25   \r\n");
 
-  // Whatever the file holds stays, byte for byte, even a last line without its line end.
+  // Whatever the file holds stays, byte for byte; a last line without its line end gets one, so
+  // the record starts a line of its own.
   WriteBytes(path, "l 1  2  3  4  5  6  \r\nP 7 8 9");
   AppendMeasuredPoint(path, "1,5", "-2", "2,5E-3", ',');
   AppendMeasuredPoint(path, "1E20", "0", "-0,0001", ',');
   EXPECT_EQ(ReadBytes(path),
-            "l 1  2  3  4  5  6  \r\nP 7 8 9"
+            "l 1  2  3  4  5  6  \r\nP 7 8 9\r\n"
             "p  1.5   -2   2.5E-3   \r\n"
             "p  1E20   0   -0.0001   \r\n");
 }
@@ -68,6 +70,7 @@ TEST(AppendMeasuredPoint, EmptyTextCreatesTheFileButAppendsNothing) {
 }
 
 TEST(AppendMeasuredPoint, InvalidTextAppendsNothing) {
+  const std::string kTooLong = "0." + std::string(62, '0') + "1";  // 65 characters
   TempDir dir;
   const std::string path = dir.File("geom.txt");
   const struct {
@@ -75,19 +78,25 @@ TEST(AppendMeasuredPoint, InvalidTextAppendsNothing) {
     const char* y;
     const char* z;
     char separator;
-    const char* message;
+    std::string message;
   } cases[] = {
       {"1", "abc", "3", '.', "'abc' n'est pas une valeur en virgule flottante correcte"},
       {"1.5", "2", "3", ',', "'1.5' n'est pas une valeur en virgule flottante correcte"},
       {"1", "2", "1,5", '.', "'1,5' n'est pas une valeur en virgule flottante correcte"},
       {"1", "2", "3 4", '.', "'3 4' n'est pas une valeur en virgule flottante correcte"},
+      // Converts in extended range, but the reader takes doubles only.
+      {"1e400", "2", "3", '.', "'1e400' n'est pas une valeur en virgule flottante correcte"},
+      {"1", "-1,2E309", "3", ',', "'-1,2E309' n'est pas une valeur en virgule flottante correcte"},
+      // Longer than any number the reader takes.
+      {"1", "2", kTooLong.c_str(), '.',
+       "'" + kTooLong + "' n'est pas une valeur en virgule flottante correcte"},
   };
   for (const auto& c : cases) {
     try {
       AppendMeasuredPoint(path, c.x, c.y, c.z, c.separator);
       ADD_FAILURE() << c.message << ": no exception";
     } catch (const EConvertError& error) {
-      EXPECT_STREQ(error.what(), c.message);
+      EXPECT_EQ(error.what(), c.message);
     }
     EXPECT_FALSE(std::filesystem::exists(path)) << c.message;
   }
@@ -152,6 +161,30 @@ TEST(RewriteGeometry, FailureLeavesTheOldFile) {
   }
   EXPECT_EQ(ReadBytes(path), old);
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"geom.txt"});
+  // A number the reader would refuse is never written: the file stays as it was.
+  const long double kHuge = 1e400L;
+  const struct {
+    std::vector<RewritePoint> points;
+    std::vector<RewriteLine> lines;
+    const char* text;
+  } unreadable[] = {
+      {{{1, 2, 3, true}, {1, INFINITY, 3, true}}, {}, "INF"},
+      {{}, {{1, 2, 3, 4, 5, -kHuge, true}}, "-1E400"},
+      {{{NAN, 2, 3, true}}, {}, "NAN"},
+  };
+  for (const auto& c : unreadable) {
+    try {
+      RewriteGeometry(path, c.points, c.lines);
+      ADD_FAILURE() << c.text << ": no exception";
+    } catch (const EConvertError& error) {
+      EXPECT_EQ(error.what(),
+                "'" + std::string(c.text) + "' n'est pas une valeur en virgule flottante correcte");
+    }
+    EXPECT_EQ(ReadBytes(path), old) << c.text;
+  }
+  // Hidden, it is not written, so it is no obstacle.
+  RewriteGeometry(path, {{INFINITY, 0, 0, false}, {1, 2, 3, true}}, {});
+  EXPECT_EQ(ReadBytes(path), "p 1  2  3  \r\n");
   EXPECT_THROW(RewriteGeometry(dir.File("absent/geom.txt"), points, {}), EInOutError);
   EXPECT_THROW(RewriteGeometry(dir.path(), points, {}), EInOutError);
 }
@@ -284,27 +317,125 @@ TEST(ReadGeometry, LargeFileReadsEveryRecordExactly) {
   }
 }
 
-// Appended points, read and written back unedited, come back in the same order in the rewrite
-// layout; a second pass changes nothing.
+// Appends, then what the 3D view does at its close: read, apply the edits (hide records, add
+// lines between points), rewrite. The rewrite must read back to what it wrote, and a second
+// rewrite without edits must change nothing.
 TEST(GeometryFile, AppendReadRewriteRoundTrip) {
-  TempDir dir;
-  const std::string path = dir.File("geom.txt");
-  AppendMeasuredPoint(path, "12,5", "-3,25", "0,001", ',');
-  AppendMeasuredPoint(path, "1E20", "7", "-8", ',');
-  const auto rewrite = [&] {
-    const GeomData data = ReadGeometry(path);
-    std::vector<RewritePoint> points;
-    for (const GeomPoint& p : data.points) points.push_back({p.x, p.y, p.z, true});
-    std::vector<RewriteLine> lines;
-    for (const GeomLine& l : data.lines)
-      lines.push_back({l.x1, l.y1, l.z1, l.x2, l.y2, l.z2, true});
-    RewriteGeometry(path, points, lines);
+  struct Edits {
+    std::vector<std::size_t> hidden_points, hidden_lines;
+    std::vector<std::pair<std::size_t, std::size_t>> new_lines;  // between points, by index
   };
-  rewrite();
-  const std::string once = ReadBytes(path);
-  EXPECT_EQ(once, "p 12.5  -3.25  0.001  \r\np 1E20  7  -8  \r\n");
-  rewrite();
-  EXPECT_EQ(ReadBytes(path), once);
+  const struct {
+    const char* name;
+    std::string before;  // "" : no file
+    char separator;
+    std::vector<std::array<const char*, 3>> appends;
+    std::string appended;  // the file after the appends
+    Edits edits;
+    std::string rewritten;
+  } cases[] = {
+      {"append layout into a new file, then rewrite layout",
+       "",
+       ',',
+       {{"12,5", "-3,25", "0,001"}, {"1E20", "7", "-8"}},
+       "p  12.5   -3.25   0.001   \r\np  1E20   7   -8   \r\n",
+       {},
+       "p 12.5  -3.25  0.001  \r\np 1E20  7  -8  \r\n"},
+      {"appended after the rewrite layout, lines after points",
+       "p 1  2  3  \r\nl 1  2  3  4  5  6  \r\n",
+       '.',
+       {{"-45", "-30", "40"}},
+       "p 1  2  3  \r\nl 1  2  3  4  5  6  \r\np  -45   -30   40   \r\n",
+       {},
+       "p 1  2  3  \r\np -45  -30  40  \r\nl 1  2  3  4  5  6  \r\n"},
+      {"last line without a line break",
+       "l 1 2 3 4 5 6\r\nP 7 8 9",
+       '.',
+       {{"1", "2", "3"}},
+       "l 1 2 3 4 5 6\r\nP 7 8 9\r\np  1   2   3   \r\n",
+       {},
+       "p 7  8  9  \r\np 1  2  3  \r\nl 1  2  3  4  5  6  \r\n"},
+      {"last line ending in a blank without a break, bare LF before",
+       "p 4 5 6\nl 1 2 3 4 5 6 ",
+       '.',
+       {{"3", "4", "5"}},
+       "p 4 5 6\nl 1 2 3 4 5 6 \r\np  3   4   5   \r\n",
+       {},
+       "p 4  5  6  \r\np 3  4  5  \r\nl 1  2  3  4  5  6  \r\n"},
+      {"huge and tiny values keep every digit",
+       "p 1.79769313486232E308  -1.79769313486232E308  4.94065645841247E-324  \r\n",
+       '.',
+       {{"1e308", "-2.5E-308", "123456789012345"}, {"0.000123456789012345", "1E-5", "-0"}},
+       "p 1.79769313486232E308  -1.79769313486232E308  4.94065645841247E-324  \r\n"
+       "p  1e308   -2.5E-308   123456789012345   \r\np  0.000123456789012345   1E-5   -0   \r\n",
+       {},
+       "p 1.79769313486232E308  -1.79769313486232E308  4.94065645841247E-324  \r\n"
+       "p 1E308  -2.5E-308  123456789012345  \r\np 0.000123456789012345  1E-5  0  \r\n"},
+      {"after edits: deleted records left out, new lines last, unedited values exact",
+       "p 0.1  0.2  0.3  \r\np -44.9999988  30  1E-7  \r\nl 9  9  9  8  8  8  \r\n"
+       "l 0.1  0.2  0.3  5  5  5  \r\n",
+       '.',
+       {{"5", "5", "5"}},
+       "p 0.1  0.2  0.3  \r\np -44.9999988  30  1E-7  \r\nl 9  9  9  8  8  8  \r\n"
+       "l 0.1  0.2  0.3  5  5  5  \r\np  5   5   5   \r\n",
+       {{0}, {0}, {{1, 2}}},
+       "p -44.9999988  30  1E-7  \r\np 5  5  5  \r\nl 0.1  0.2  0.3  5  5  5  \r\n"
+       "l -44.9999988  30  1E-7  5  5  5  \r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string path = dir.File("geom.txt");
+    if (!c.before.empty()) WriteBytes(path, c.before);
+    for (const auto& xyz : c.appends) {
+      AppendMeasuredPoint(path, xyz[0], xyz[1], xyz[2], c.separator);
+    }
+    EXPECT_EQ(ReadBytes(path), c.appended);
+
+    const GeomData read = ReadGeometry(path);
+    std::vector<RewritePoint> points;
+    for (const GeomPoint& p : read.points) points.push_back({p.x, p.y, p.z, true});
+    std::vector<RewriteLine> lines;
+    for (const GeomLine& l : read.lines) {
+      lines.push_back({l.x1, l.y1, l.z1, l.x2, l.y2, l.z2, true});
+    }
+    for (const std::size_t i : c.edits.hidden_points) points.at(i).visible = false;
+    for (const std::size_t i : c.edits.hidden_lines) lines.at(i).visible = false;
+    for (const auto& [a, b] : c.edits.new_lines) {
+      const GeomPoint &p = read.points.at(a), &q = read.points.at(b);
+      lines.push_back({p.x, p.y, p.z, q.x, q.y, q.z, true});
+    }
+    RewriteGeometry(path, points, lines);
+    EXPECT_EQ(ReadBytes(path), c.rewritten);
+
+    // Every value written reads back as the exact double it was written from.
+    const GeomData again = ReadGeometry(path);
+    std::vector<std::array<double, 3>> written_points, read_points;
+    for (const RewritePoint& p : points) {
+      if (p.visible) written_points.push_back({double(p.x), double(p.y), double(p.z)});
+    }
+    std::vector<RewritePoint> same_points;
+    for (const GeomPoint& p : again.points) {
+      read_points.push_back({p.x, p.y, p.z});
+      same_points.push_back({p.x, p.y, p.z, true});
+    }
+    EXPECT_EQ(read_points, written_points);
+    std::vector<std::array<double, 6>> written_lines, read_lines;
+    for (const RewriteLine& l : lines) {
+      if (l.visible) {
+        written_lines.push_back(
+            {double(l.x1), double(l.y1), double(l.z1), double(l.x2), double(l.y2), double(l.z2)});
+      }
+    }
+    std::vector<RewriteLine> same_lines;
+    for (const GeomLine& l : again.lines) {
+      read_lines.push_back({l.x1, l.y1, l.z1, l.x2, l.y2, l.z2});
+      same_lines.push_back({l.x1, l.y1, l.z1, l.x2, l.y2, l.z2, true});
+    }
+    EXPECT_EQ(read_lines, written_lines);
+    RewriteGeometry(path, same_points, same_lines);
+    EXPECT_EQ(ReadBytes(path), c.rewritten) << "a rewrite without edits changed the file";
+  }
 }
 
 }  // namespace

@@ -97,6 +97,59 @@ TEST_F(SettingsFile, NamesIgnoreCaseAndAreWrittenInTheirOwnSpelling) {
             "[mine]\r\nx=1\r\n\r\n[IMAGES]\r\nLEFT=\r\nRIGHT=\r\n");
 }
 
+// SCALE and BALL the 3D view cannot use give the default, as an unconvertible text does; SCALE 0
+// is kept (the view shows the points and saves nothing).
+TEST(Settings, ScaleAndBallOutsidePositiveSingleRangeGiveTheDefault) {
+  const struct {
+    const char* text;
+    char separator;
+    double scale, ball;
+  } cases[] = {
+      {"2", '.', 2, 2},
+      {"1,5", ',', 1.5, 1.5},
+      {"0", '.', 0, kDefaultBall},
+      {"-0", '.', 0, kDefaultBall},
+      {"-1", '.', kDefaultScale, kDefaultBall},
+      {"-1E-5", '.', kDefaultScale, kDefaultBall},
+      {"1e39", '.', kDefaultScale, kDefaultBall},   // infinite as a single
+      {"1e308", '.', kDefaultScale, kDefaultBall},  // finite as a double
+      {"1E-38", '.', kDefaultScale, kDefaultBall},  // below the smallest normal single
+      {"1e-300", '.', kDefaultScale, kDefaultBall},
+      {"1e400", '.', kDefaultScale, kDefaultBall},
+      {"3.40282346638529E38", '.', 3.40282346638529E38, 3.40282346638529E38},
+      {"1,17549435082229E-38", ',', 1.17549435082229E-38, 1.17549435082229E-38},
+  };
+  for (const auto& c : cases) {
+    const IniFile ini =
+        IniFile::FromText(std::string("[CAD]\nSCALE=") + c.text + "\nBALL=" + c.text);
+    const Settings s = ReadSettings(ini, c.separator);
+    EXPECT_EQ(s.scale, c.scale) << c.text;
+    EXPECT_EQ(s.ball, c.ball) << c.text;
+    // What is read is what is written back, and it reads again the same.
+    IniFile written = ini;
+    WriteSettings(written, s, c.separator);
+    const Settings again = ReadSettings(written, c.separator);
+    EXPECT_EQ(again.scale, s.scale) << c.text;
+    EXPECT_EQ(again.ball, s.ball) << c.text;
+  }
+}
+
+// A photograph missing at start is skipped, but its name is written back at close until the
+// user loads another one.
+TEST_F(SettingsFile, MissingPhotographIsRememberedUntilAnotherIsShown) {
+  Write("[IMAGES]\nLEFT=/media/absent/left.jpg\nRIGHT=/media/absent/right.jpg\n");
+  const Settings read = ReadSettingsFile(path_, '.');
+  ASSERT_EQ(read.left_image, "/media/absent/left.jpg");
+  Settings closing = read;
+  closing.left_image = ImageToRemember("", read.left_image);
+  closing.right_image = ImageToRemember("/photos/new right.jpg", read.right_image);
+  WriteSettingsFile(path_, closing, '.');
+  const Settings next = ReadSettingsFile(path_, '.');
+  EXPECT_EQ(next.left_image, "/media/absent/left.jpg");
+  EXPECT_EQ(next.right_image, "/photos/new right.jpg");
+  EXPECT_EQ(ImageToRemember("", ""), "");
+}
+
 TEST_F(SettingsFile, BadColourKeepsItsDefaultAndIsReported) {
   Write("[COLORS]\nREF3=pink\nOBS=$1234567890\n");
   Settings s = ReadSettingsFile(path_, '.');
