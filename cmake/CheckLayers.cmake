@@ -1,0 +1,51 @@
+# Fails when a source file includes a header of a layer it may not use. Run as
+#   cmake -DSOURCE_DIR=<repository> -P cmake/CheckLayers.cmake
+# The layers, inside out: numeric; photogrammetry; project; then cli, ui/main and ui/view3d,
+# which use project and what it uses; ui/view3d also uses scene; scene and ui/help stand alone;
+# app assembles everything. The core layers and the command-line tool include no Qt header.
+cmake_minimum_required(VERSION 3.25)
+
+set(allowed_numeric numeric)
+set(allowed_photogrammetry numeric photogrammetry)
+set(allowed_project numeric photogrammetry project)
+set(allowed_cli numeric photogrammetry project cli)
+set(allowed_scene scene)
+set(allowed_ui_main numeric photogrammetry project ui/main)
+set(allowed_ui_view3d numeric photogrammetry project scene ui/view3d)
+set(allowed_ui_help ui/help)
+set(without_qt numeric photogrammetry project cli)
+
+set(violations "")
+foreach(layer numeric photogrammetry project cli scene ui/main ui/view3d ui/help)
+  string(REPLACE "/" "_" key ${layer})
+  file(GLOB_RECURSE files ${SOURCE_DIR}/src/${layer}/*.h ${SOURCE_DIR}/src/${layer}/*.cpp)
+  foreach(file ${files})
+    file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
+    foreach(line ${includes})
+      if(line MATCHES "#[ \t]*include[ \t]*\"([^\"]+)\"")
+        set(header ${CMAKE_MATCH_1})
+        # A header of a layer is named by its layer folder: "ui/main/x.h", "numeric/x.h".
+        # (CMake evaluates both sides of an OR, so the two patterns are tried one by one.)
+        set(target "")
+        if(header MATCHES "^(ui/[a-z0-9_]+)/")
+          set(target ${CMAKE_MATCH_1})
+        elseif(header MATCHES "^([a-z0-9_]+)/")
+          set(target ${CMAKE_MATCH_1})
+        endif()
+        if(target)
+          if(IS_DIRECTORY ${SOURCE_DIR}/src/${target} AND NOT target IN_LIST allowed_${key})
+            list(APPEND violations "${file}: ${layer} may not include \"${header}\"")
+          endif()
+        endif()
+      elseif(layer IN_LIST without_qt AND line MATCHES "#[ \t]*include[ \t]*<(Q[A-Za-z]+[^>]*)>")
+        list(APPEND violations "${file}: ${layer} may not include the Qt header <${CMAKE_MATCH_1}>")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(violations)
+  list(JOIN violations "\n" text)
+  message(FATAL_ERROR "Includes against the layers:\n${text}")
+endif()
+message(STATUS "Every include follows the layers.")
