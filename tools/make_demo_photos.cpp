@@ -318,8 +318,7 @@ Image Render(const ExternalParameters& camera) {
         for (double ox : kOffsets) {
           const double x = i + ox, y = j + oy;
           // The model's correction of an observed pixel gives the ideal centred coordinates.
-          const Distortion dist =
-              DistortionAt(x, y, lens.u0, lens.v0, lens.a1, lens.a2, lens.a3, lens.p1, lens.p2);
+          const Distortion dist = DistortionAt(x, y, LensOf(lens));
           const double xc = (x - (dist.dx_rad + dist.dx_tan + lens.u0)) / abs_f;
           const double yc = (y - (dist.dy_rad + dist.dy_tan + lens.v0)) / abs_f;
           // R maps space directions into the camera; its transpose maps back.

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "numeric/exception.h"
 #include "numeric/fpu.h"
 
 namespace vistrel {
@@ -33,57 +34,61 @@ Rotation RotationFromSinCos(long double sa, long double ca, long double sb, long
   };
 }
 
-Distortion DistortionAt(long double x, long double y, double u0, double v0, long double a1,
-                        long double a2, long double a3, long double p1, long double p2) {
-  const long double xh = x - u0;
-  const long double yh = y - v0;
+Lens LensOf(const InternalParameters& in) {
+  return Lens{
+      std::fabs(static_cast<long double>(in.f)), in.u0, in.v0, in.a1, in.a2, in.a3, in.p1, in.p2};
+}
+
+Pose PoseOf(const ExternalParameters& ex) {
+  return Pose{RotationMatrix(ex.Alpha, ex.Beta, ex.Gamma), ex.Tx, ex.Ty, ex.Tz};
+}
+
+Distortion DistortionAt(long double x, long double y, const Lens& lens) {
+  const long double xh = x - lens.u0;
+  const long double yh = y - lens.v0;
   const double r2 = static_cast<double>(xh * xh + yh * yh);
-  const long double rho = a1 * r2 + a2 * r2 * r2 + a3 * r2 * r2 * r2;
+  const long double rho = lens.a1 * r2 + lens.a2 * r2 * r2 + lens.a3 * r2 * r2 * r2;
   Distortion d;
   d.dx_rad = static_cast<double>(xh * rho);
   d.dy_rad = static_cast<double>(yh * rho);
-  d.dx_tan = static_cast<double>(p1 * (r2 + 2.0L * xh * xh) + 2.0L * p2 * xh * yh);
-  d.dy_tan = static_cast<double>(p2 * (r2 + 2.0L * yh * yh) + 2.0L * p1 * xh * yh);
+  d.dx_tan = static_cast<double>(lens.p1 * (r2 + 2.0L * xh * xh) + 2.0L * lens.p2 * xh * yh);
+  d.dy_tan = static_cast<double>(lens.p2 * (r2 + 2.0L * yh * yh) + 2.0L * lens.p1 * xh * yh);
   return d;
 }
 
 Residual ImageResidual(long double x, long double y, long double X, long double Y, long double Z,
-                       const Rotation& R, long double Tx, long double Ty, long double Tz,
-                       long double abs_f, double u0, double v0, long double a1, long double a2,
-                       long double a3, long double p1, long double p2) {
-  const long double dX = X - Tx, dY = Y - Ty, dZ = Z - Tz;
-  const long double xc = R[0] * dX + R[1] * dY + R[2] * dZ;
-  const long double yc = R[3] * dX + R[4] * dY + R[5] * dZ;
-  const long double zc = R[6] * dX + R[7] * dY + R[8] * dZ;
-  const Distortion d = DistortionAt(x, y, u0, v0, a1, a2, a3, p1, p2);
-  return Residual{x - abs_f * xc / zc - d.dx_rad - d.dx_tan - u0,
-                  y - abs_f * yc / zc - d.dy_rad - d.dy_tan - v0};
+                       const Pose& pose, const Lens& lens) {
+  const CameraPoint c = ToCamera(pose.R, pose.Tx, pose.Ty, pose.Tz, X, Y, Z);
+  const Distortion d = DistortionAt(x, y, lens);
+  return Residual{x - lens.abs_f * c.xc / c.zc - d.dx_rad - d.dx_tan - lens.u0,
+                  y - lens.abs_f * c.yc / c.zc - d.dy_rad - d.dy_tan - lens.v0};
 }
 
 ImagePoint ProjectToImage(const InternalParameters& in, const ExternalParameters& ex, long double X,
                           long double Y, long double Z) {
   FpuClear();
-  const Rotation R = RotationMatrix(ex.Alpha, ex.Beta, ex.Gamma);
-  const long double dX = X - ex.Tx, dY = Y - ex.Ty, dZ = Z - ex.Tz;
-  const long double xc = R[0] * dX + R[1] * dY + R[2] * dZ;
-  const long double yc = R[3] * dX + R[4] * dY + R[5] * dZ;
-  const long double zc = R[6] * dX + R[7] * dY + R[8] * dZ;
-  const long double abs_f = std::fabs(static_cast<long double>(in.f));
-  const long double px = abs_f * xc / zc + in.u0;
-  const long double py = abs_f * yc / zc + in.v0;
+  const Lens lens = LensOf(in);
+  const Pose pose = PoseOf(ex);
+  const CameraPoint c = ToCamera(pose.R, pose.Tx, pose.Ty, pose.Tz, X, Y, Z);
+  const long double px = lens.abs_f * c.xc / c.zc + in.u0;
+  const long double py = lens.abs_f * c.yc / c.zc + in.v0;
   FpuCheck();
   // The distortion is a function of the observed pixel, so the observed pixel is the fixed point
   // of p = projection + distortion(p); the distortion is small, so this contracts quickly.
   ImagePoint p{px, py};
-  for (int iteration = 0; iteration < 100; ++iteration) {
-    const Distortion d = DistortionAt(p.x, p.y, in.u0, in.v0, in.a1, in.a2, in.a3, in.p1, in.p2);
+  for (int iteration = 0; iteration < kProjectionIterations; ++iteration) {
+    const Distortion d = DistortionAt(p.x, p.y, lens);
     const ImagePoint next{px + d.dx_rad + d.dx_tan, py + d.dy_rad + d.dy_tan};
-    const bool settled = std::fabs(next.x - p.x) < 1e-12L && std::fabs(next.y - p.y) < 1e-12L;
+    const bool settled = std::fabs(next.x - p.x) < kProjectionTolerance &&
+                         std::fabs(next.y - p.y) < kProjectionTolerance;
     p = next;
-    if (settled) break;
+    if (settled) {
+      FpuCheck();
+      return p;
+    }
   }
   FpuCheck();
-  return p;
+  throw Exception("Projection did not settle: the lens distortion is too strong at this point");
 }
 
 }  // namespace vistrel

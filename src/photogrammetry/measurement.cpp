@@ -19,7 +19,7 @@ struct Ray {
 
 Ray Correct(long double x, long double y, const InternalParameters& in,
             const ExternalParameters& ex) {
-  const Distortion d = DistortionAt(x, y, in.u0, in.v0, in.a1, in.a2, in.a3, in.p1, in.p2);
+  const Distortion d = DistortionAt(x, y, LensOf(in));
   return Ray{x - (d.dx_rad + d.dx_tan + in.u0), y - (d.dy_rad + d.dy_tan + in.v0),
              RotationMatrix(ex.Alpha, ex.Beta, ex.Gamma)};
 }

@@ -89,10 +89,10 @@ void TDemoModel1::AddCamera(CameraCache& c, const long double (&angles)[3], long
   if (!c.geometry_valid || Tx != c.Tx || Ty != c.Ty || Tz != c.Tz) {
     const Rotation& R = c.R;
     for (int i = 0; i < 9; ++i) {
-      const long double dX = X_[i] - Tx, dY = Y_[i] - Ty, dZ = Z_[i] - Tz;
-      c.xc[i] = R[0] * dX + R[1] * dY + R[2] * dZ;
-      c.yc[i] = R[3] * dX + R[4] * dY + R[5] * dZ;
-      c.zc[i] = R[6] * dX + R[7] * dY + R[8] * dZ;
+      const CameraPoint p = ToCamera(R, Tx, Ty, Tz, X_[i], Y_[i], Z_[i]);
+      c.xc[i] = p.xc;
+      c.yc[i] = p.yc;
+      c.zc[i] = p.zc;
     }
     c.Tx = Tx;
     c.Ty = Ty;
@@ -113,7 +113,8 @@ void TDemoModel1::AddCamera(CameraCache& c, const long double (&angles)[3], long
   const double v0d = static_cast<double>(v0);
   if (!c.distortion_valid || u0d != c.u0 || v0d != c.v0 || a1 != c.a1 || a2 != c.a2 || a3 != c.a3 ||
       p1 != c.p1 || p2 != c.p2) {
-    for (int i = 0; i < 9; ++i) c.d[i] = DistortionAt(x[i], y[i], u0d, v0d, a1, a2, a3, p1, p2);
+    const Lens lens{abs_f, u0d, v0d, a1, a2, a3, p1, p2};
+    for (int i = 0; i < 9; ++i) c.d[i] = DistortionAt(x[i], y[i], lens);
     c.u0 = u0d;
     c.v0 = v0d;
     c.a1 = a1;
@@ -146,13 +147,13 @@ long double TDemoModel1::Evaluate() {
 long double TDemoModel1::PlainCamera(const long double (&angles)[3], long double Tx, long double Ty,
                                      long double Tz, const std::array<std::int32_t, 9>& x,
                                      const std::array<std::int32_t, 9>& y, long double sum) const {
-  const Rotation R = RotationMatrix(static_cast<double>(angles[0]), static_cast<double>(angles[1]),
-                                    static_cast<double>(angles[2]));
-  const long double abs_f = std::fabs(f);
+  const Pose pose{RotationMatrix(static_cast<double>(angles[0]), static_cast<double>(angles[1]),
+                                 static_cast<double>(angles[2])),
+                  Tx, Ty, Tz};
+  const Lens lens{
+      std::fabs(f), static_cast<double>(u0), static_cast<double>(v0), a1, a2, a3, p1, p2};
   for (int i = 0; i < 9; ++i) {
-    const Residual r =
-        ImageResidual(x[i], y[i], X_[i], Y_[i], Z_[i], R, Tx, Ty, Tz, abs_f,
-                      static_cast<double>(u0), static_cast<double>(v0), a1, a2, a3, p1, p2);
+    const Residual r = ImageResidual(x[i], y[i], X_[i], Y_[i], Z_[i], pose, lens);
     sum += r.ex * r.ex;
     sum += r.ey * r.ey;
   }
@@ -186,14 +187,11 @@ long double TDemoModel2::Objective() {
 }
 
 long double TDemoModel2::Evaluate() const {
-  const InternalParameters& in = camera_.internal;
-  const long double abs_f = std::fabs(static_cast<long double>(in.f));
+  const Lens lens = LensOf(camera_.internal);
   const ExternalParameters& l = camera_.left;
   const ExternalParameters& r = camera_.right;
-  const Residual el = ImageResidual(xg_, yg_, X, Y, Z, left_R_, l.Tx, l.Ty, l.Tz, abs_f, in.u0,
-                                    in.v0, in.a1, in.a2, in.a3, in.p1, in.p2);
-  const Residual er = ImageResidual(xd_, yd_, X, Y, Z, right_R_, r.Tx, r.Ty, r.Tz, abs_f, in.u0,
-                                    in.v0, in.a1, in.a2, in.a3, in.p1, in.p2);
+  const Residual el = ImageResidual(xg_, yg_, X, Y, Z, Pose{left_R_, l.Tx, l.Ty, l.Tz}, lens);
+  const Residual er = ImageResidual(xd_, yd_, X, Y, Z, Pose{right_R_, r.Tx, r.Ty, r.Tz}, lens);
   return el.ex * el.ex + el.ey * el.ey + er.ex * er.ex + er.ey * er.ey;
 }
 

@@ -12,10 +12,7 @@ namespace {
 
 PointResidual ResidualOf(long double x, long double y, const PointTable& t, int i,
                          const InternalParameters& in, const ExternalParameters& ex) {
-  const Residual r =
-      ImageResidual(x, y, t.px[i], t.py[i], t.pz[i], RotationMatrix(ex.Alpha, ex.Beta, ex.Gamma),
-                    ex.Tx, ex.Ty, ex.Tz, std::fabs(static_cast<long double>(in.f)), in.u0, in.v0,
-                    in.a1, in.a2, in.a3, in.p1, in.p2);
+  const Residual r = ImageResidual(x, y, t.px[i], t.py[i], t.pz[i], PoseOf(ex), LensOf(in));
   return PointResidual{r.ex, r.ey, std::sqrt(r.ex * r.ex + r.ey * r.ey)};
 }
 

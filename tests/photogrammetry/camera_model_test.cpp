@@ -17,8 +17,8 @@ TEST(CameraModel, ZeroAnglesGiveIdentityAndPlainPerspective) {
   const Rotation I = {1, 0, 0, 0, 1, 0, 0, 0, 1};
   EXPECT_EQ(R, I);
   // No distortion: ex = x - u0 - |f| Xc / Zc with Xc = X - Tx.
-  const Residual r =
-      ImageResidual(900, 700, 10, -5, 100, R, 2, 3, -100, 1000, 800, 600, 0, 0, 0, 0, 0);
+  const Residual r = ImageResidual(900, 700, 10, -5, 100, Pose{R, 2, 3, -100},
+                                   Lens{1000, 800, 600, 0, 0, 0, 0, 0});
   EXPECT_NEAR(static_cast<double>(r.ex), 900 - 800 - 1000.0 * 8 / 200, 1e-12);
   EXPECT_NEAR(static_cast<double>(r.ey), 700 - 600 - 1000.0 * -8 / 200, 1e-12);
 }
@@ -42,7 +42,7 @@ TEST(CameraModel, RotationIsOrthonormalAndMatchesItsFactors) {
 
 TEST(CameraModel, DistortionTerms) {
   // x^ = 100, y^ = -50, r^2 = 12500.
-  const Distortion d = DistortionAt(900, 550, 800, 600, 1e-8L, 1e-16L, 0, 2e-6L, -1e-6L);
+  const Distortion d = DistortionAt(900, 550, Lens{1, 800, 600, 1e-8L, 1e-16L, 0, 2e-6L, -1e-6L});
   const double r2 = 12500;
   const double rho = 1e-8 * r2 + 1e-16 * r2 * r2;
   EXPECT_NEAR(d.dx_rad, 100 * rho, 1e-15);
@@ -55,9 +55,7 @@ TEST(CameraModel, ProjectionHasZeroResidualWithDistortion) {
   const InternalParameters lens{2000, 790, 610, 3e-9, 1e-16, 0, 1e-7, -2e-7};
   const ExternalParameters cam = demo::kLeftCamera;
   const ImagePoint p = ProjectToImage(lens, cam, 30, -20, 35);
-  const Residual r =
-      ImageResidual(p.x, p.y, 30, -20, 35, RotationMatrix(cam.Alpha, cam.Beta, cam.Gamma), cam.Tx,
-                    cam.Ty, cam.Tz, 2000, 790, 610, lens.a1, lens.a2, lens.a3, lens.p1, lens.p2);
+  const Residual r = ImageResidual(p.x, p.y, 30, -20, 35, PoseOf(cam), LensOf(lens));
   EXPECT_NEAR(static_cast<double>(r.ex), 0.0, 1e-9);
   EXPECT_NEAR(static_cast<double>(r.ey), 0.0, 1e-9);
   EXPECT_THROW(ProjectToImage(lens, cam, cam.Tx, cam.Ty, cam.Tz), EMathError);

@@ -46,8 +46,7 @@ TEST(LinearIntersection, TwoLeftPlanesAndTheRightColumnPlane) {
   table.Reset();
   table.xg[0] = 1350;  // far from the principal point: about 11 px of distortion
   table.yg[0] = 1010;
-  const Distortion d =
-      DistortionAt(table.xg[0], table.yg[0], in.u0, in.v0, in.a1, in.a2, in.a3, in.p1, in.p2);
+  const Distortion d = DistortionAt(table.xg[0], table.yg[0], LensOf(in));
   const long double xbar = table.xg[0] - in.u0 - d.dx_rad - d.dx_tan;
   const long double ybar = table.yg[0] - in.v0 - d.dy_rad - d.dy_tan;
   const Rotation R = RotationMatrix(camera.left.Alpha, camera.left.Beta, camera.left.Gamma);
@@ -61,12 +60,10 @@ TEST(LinearIntersection, TwoLeftPlanesAndTheRightColumnPlane) {
   const ImagePoint seen = ProjectToImage(in, camera.right, guess[0], guess[1], guess[2]);
   table.xd[0] = static_cast<std::int32_t>(std::lround(static_cast<double>(seen.x)));
   table.yd[0] = static_cast<std::int32_t>(std::lround(static_cast<double>(seen.y))) + 4;
-  const Rotation Rr = RotationMatrix(camera.right.Alpha, camera.right.Beta, camera.right.Gamma);
   auto column_residual = [&](long double depth) {
     const auto P = on_ray(depth);
-    return ImageResidual(table.xd[0], table.yd[0], P[0], P[1], P[2], Rr, camera.right.Tx,
-                         camera.right.Ty, camera.right.Tz, in.f, in.u0, in.v0, in.a1, in.a2, in.a3,
-                         in.p1, in.p2)
+    return ImageResidual(table.xd[0], table.yd[0], P[0], P[1], P[2], PoseOf(camera.right),
+                         LensOf(in))
         .ex;
   };
   long double lo = 200, hi = 300;  // bisection for the depth where the column residual vanishes
