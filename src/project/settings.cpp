@@ -109,40 +109,12 @@ const std::array<ColorName, 49> kColorNames = {{
     {"clDefault", kColorDefault},
 }};
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  c = Lower(c);
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // Whole-number text of a colour: decimal within the signed 32-bit range, or up to eight hex
-// digits after "$" or "0x" taken as the raw 32 bits.
+// digits after "$" or "0x" taken as the raw 32 bits ("$FF000000" and "-16777216" are one colour).
 bool ParseColorNumber(std::string_view text, TColor& value) {
-  std::size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  bool hex = false;
-  if (i < text.size() && text[i] == '$') {
-    hex = true;
-    ++i;
-  } else if (i + 1 < text.size() && text[i] == '0' && Lower(text[i + 1]) == 'x') {
-    hex = true;
-    i += 2;
-  }
-  if (i == text.size()) return false;
-  std::uint64_t magnitude = 0;
-  for (; i < text.size(); ++i) {
-    const int digit =
-        hex ? HexDigit(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
-    if (digit < 0) return false;
-    magnitude = magnitude * (hex ? 16 : 10) + static_cast<unsigned>(digit);
-    if (magnitude > 0xFFFFFFFFull) return false;
-  }
-  if (!hex && magnitude > (negative ? 0x80000000ull : 0x7FFFFFFFull)) return false;
-  const auto bits = static_cast<std::uint32_t>(magnitude);
-  value = negative ? static_cast<TColor>(0u - bits) : bits;
+  std::int32_t number = 0;
+  if (!TryStrToInt(text, number)) return false;
+  value = static_cast<TColor>(number);
   return true;
 }
 
