@@ -82,7 +82,7 @@ TEST_F(Window, StartState) {
   EXPECT_TRUE(Child<QPlainTextEdit>("Memo1")->toPlainText().isEmpty());
   for (const char* name : {"ScrollBar1", "ScrollBar2"}) {
     auto* slider = Child<QScrollBar>(name);
-    EXPECT_EQ(slider->value(), 10);
+    EXPECT_EQ(slider->value(), 100);  // where the panes start: the first step is one percent
     EXPECT_EQ(slider->minimum(), 1);
     EXPECT_EQ(slider->maximum(), 300);
   }
@@ -140,27 +140,38 @@ TEST_F(Window, SelectorRecoloursTheSwatch) {
   EXPECT_EQ(swatch->Color(), QColor(255, 0, 0));
 }
 
-TEST_F(Window, CaptureAtTwiceThePictureSizeCutsTowardZero) {
+TEST_F(Window, CaptureAtTwiceThePictureSizeCutsTowardZeroAndStaysOnThePicture) {
   PaneGeometry& g = form_->LeftPane().geometry;
   g.wd = 3200;
   g.hd = 2400;
   g.ox = 50;
   g.oy = 20;
+  // A click off the photograph's pixels captures nothing: the boxes keep what they had.
   struct Case {
     int mx, my;
     const char* x;
     const char* y;
-  } cases[] = {{49, 19, "0", "0"}, {48, 18, "-1", "-1"}, {47, 17, "-1", "-1"}, {53, 25, "1", "2"}};
+  } cases[] = {{53, 25, "1", "2"}, {49, 19, "1", "2"}, {48, 30, "1", "2"},
+               {60, 18, "1", "2"}, {50, 20, "0", "0"}, {51, 21, "0", "0"}};
   for (const Case& c : cases) {
     QTest::mouseClick(Box(true), Qt::LeftButton, {}, QPoint(c.mx, c.my));
     EXPECT_EQ(Edit("xg1")->text(), c.x) << c.mx;
     EXPECT_EQ(Edit("yg1")->text(), c.y) << c.my;
   }
+  // Past the right edge: x would be 1610 on a 1600-pixel photograph.
+  g.wd = 1600;
+  g.hd = 1200;
+  g.ox = -1300;
+  g.oy = 0;
+  QTest::mouseClick(Box(true), Qt::LeftButton, {}, QPoint(310, 10));
+  EXPECT_EQ(Edit("xg1")->text(), "0");
+  QTest::mouseClick(Box(true), Qt::LeftButton, {}, QPoint(299, 10));
+  EXPECT_EQ(Edit("xg1")->text(), "1599");
   // The right pane writes into its own boxes only.
   QTest::mouseClick(Box(false), Qt::LeftButton, {}, QPoint(30, 40));
   EXPECT_EQ(Edit("xd1")->text(), "30");
   EXPECT_EQ(Edit("yd1")->text(), "40");
-  EXPECT_EQ(Edit("xg1")->text(), "1");
+  EXPECT_EQ(Edit("xg1")->text(), "1599");
   // A right click captures nothing.
   QTest::mouseClick(Box(false), Qt::RightButton, {}, QPoint(60, 70));
   EXPECT_EQ(Edit("xd1")->text(), "30");
@@ -181,7 +192,7 @@ TEST_F(Window, WheelZoomsThePaneUnderThePointer) {
   EXPECT_EQ(left.ox, -10);  // 100 - 1760 * (100 / 1600)
   EXPECT_EQ(left.oy, -8);
   EXPECT_EQ(right.wd, 1600);
-  EXPECT_EQ(Child<QScrollBar>("ScrollBar1")->value(), 10);  // the wheel leaves the slider
+  EXPECT_EQ(Child<QScrollBar>("ScrollBar1")->value(), 100);  // the wheel leaves the slider
 
   struct Case {
     std::int64_t from;
@@ -308,7 +319,7 @@ TEST_F(Window, CrossAndMarkersArePaintedAtTheMappedPlaces) {
   Child<QRadioButton>("RadioButton1")->setChecked(true);
   Child<QComboBox>("ComboBox1")->setCurrentIndex(3);
   QImage shot = Box(true)->grab().toImage();
-  const QColor blue(0, 0, 255), red(255, 0, 0), white(255, 255, 255);
+  const QColor blue(0, 0, 255), red(255, 0, 0), white(255, 255, 255), cyan = kCaptureColor;
   // Marker of point 3 at (160, 120): a plus of half-length 10.
   for (int k : {-10, -6, -1, 1, 6, 10}) {
     EXPECT_EQ(At(shot, 160 + k, 120), blue) << k;
@@ -316,16 +327,18 @@ TEST_F(Window, CrossAndMarkersArePaintedAtTheMappedPlaces) {
   }
   EXPECT_NE(At(shot, 160 + 12, 120), blue);
   EXPECT_NE(At(shot, 163, 123), blue);  // no circle around a marker
-  // Capture cross at (80, 60) with its circle of radius 5.
+  // Capture cross at (80, 60) with its circle of radius 5, in a colour no marker has.
+  EXPECT_NE(cyan, red);
+  EXPECT_NE(cyan, white);
   for (int k : {-10, -3, 3, 10}) {
-    EXPECT_EQ(At(shot, 80 + k, 60), red) << k;
-    EXPECT_EQ(At(shot, 80, 60 + k), red) << k;
+    EXPECT_EQ(At(shot, 80 + k, 60), cyan) << k;
+    EXPECT_EQ(At(shot, 80, 60 + k), cyan) << k;
   }
-  // The circle: red pixels off the arms, all within radius 5 (plus a pixel of outline).
+  // The circle: cyan pixels off the arms, all within radius 5 (plus a pixel of outline).
   int circle = 0;
   for (int y = 60 - 8; y <= 60 + 8; ++y) {
     for (int x = 80 - 8; x <= 80 + 8; ++x) {
-      if (x == 80 || y == 60 || At(shot, x, y) != red) continue;
+      if (x == 80 || y == 60 || At(shot, x, y) != cyan) continue;
       ++circle;
       EXPECT_LE(std::hypot(x - 80, y - 60), 6.5) << x << "," << y;
     }
@@ -345,7 +358,7 @@ TEST_F(Window, CrossAndMarkersArePaintedAtTheMappedPlaces) {
   // Texts that are not whole numbers leave the cross out and still paint the rest.
   Edit("xg1")->setText("4x");
   shot = Box(true)->grab().toImage();
-  EXPECT_NE(At(shot, 80 + 3, 60), red);
+  EXPECT_NE(At(shot, 80 + 3, 60), cyan);
   EXPECT_EQ(At(shot, 160 + 4, 120), blue);
   // A display 1 pixel wide and 0 high: nothing divides by zero.
   form_->LeftPane().geometry.wd = 1;
@@ -436,7 +449,7 @@ TEST(Settings, WindowReadsAtStartAndWritesAtClose) {
   }
   const Settings back = ReadSettingsFile(ini, '.');
   EXPECT_EQ(back.left_image, photo);
-  EXPECT_EQ(back.right_image, "");
+  EXPECT_EQ(back.right_image, "/no/such/file.jpg");  // missing at start, yet kept
   EXPECT_EQ(back.colors[0], 0x00FF0000u);
   EXPECT_EQ(back.colors[9], 0x00123456u);
   EXPECT_EQ(back.scale, 2);

@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -19,6 +20,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -35,6 +37,7 @@
 #include "project/reference_file.h"
 #include "project/settings.h"
 #include "ui/main/color_swatch.h"
+#include "ui/main/epipolar.h"
 #include "ui/main/image_pane.h"
 #include "ui/main/messages.h"
 #include "ui/main/picture_loader.h"
@@ -54,7 +57,8 @@ namespace {
 
 constexpr int kZoomMin = 1;
 constexpr int kZoomMax = 300;
-constexpr int kZoomStart = 10;
+// The slider starts where the panes start, at 100 %, so that its first step is one percent.
+constexpr int kZoomStart = 100;
 const QColor kTealLabel(64, 128, 128);
 const QColor kSwatchStart(0, 128, 0);  // clGreen
 constexpr const char* kHelpFileName = "Vistrel.html";
@@ -198,6 +202,7 @@ QWidget* TForm1::CreatePaneFrame(Pane& pane, const char* frame_name, const char*
   pane.box = new TPaintBox(pane.frame);
   pane.box->setObjectName(box_name);
   pane.box->setMinimumSize(200, 150);
+  pane.box->setCursor(Qt::CrossCursor);
   layout->addWidget(pane.box);
   pane.dialog = new QFileDialog(this);
   pane.dialog->setObjectName(pane.left ? "OpenDialog1" : "OpenDialog2");
@@ -222,8 +227,13 @@ QWidget* TForm1::CreatePaneControls(Pane& pane, const char* label_name, const ch
           pane.left ? &TForm1::Button1Click : &TForm1::Button3Click);
   connect(center, &QPushButton::clicked, this,
           pane.left ? &TForm1::Button2Click : &TForm1::Button4Click);
+  pane.fit_button = MakeButton(pane.left ? "Button15" : "Button16", "Fit", holder,
+                               "affiche toute l'image dans le cadre");
+  connect(pane.fit_button, &QPushButton::clicked, this,
+          pane.left ? &TForm1::Button15Click : &TForm1::Button16Click);
   row->addWidget(load);
   row->addWidget(center);
+  row->addWidget(pane.fit_button);
   row->addSpacing(12);
   row->addWidget(MakeLabel(zoom_label_name, "Zoom", holder));
   pane.slider = new QScrollBar(Qt::Horizontal, holder);
@@ -279,8 +289,29 @@ QWidget* TForm1::CreateSelectedPoint() {
   BitBtn1->setIconSize(QSize(25, 25));
   BitBtn1->setFixedSize(33, 33);
   layout->addWidget(BitBtn1, 0, Qt::AlignHCenter);
+  PointStatus = new QTableWidget(10, 4, column);
+  PointStatus->setObjectName("PointStatus");
+  PointStatus->setToolTip(
+      "coordonnées enregistrées (gauche, droite, espace) et résidu de calibration en pixels ; "
+      "cliquer une ligne pour choisir le point");
+  PointStatus->setHorizontalHeaderLabels({"L", "R", "XYZ", "Res."});
+  QStringList rows{"O"};
+  for (int i = 1; i <= PointTable::kControlCount; ++i) rows << QString::number(i);
+  PointStatus->setVerticalHeaderLabels(rows);
+  PointStatus->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  PointStatus->setSelectionBehavior(QAbstractItemView::SelectRows);
+  PointStatus->setSelectionMode(QAbstractItemView::SingleSelection);
+  PointStatus->setFocusPolicy(Qt::NoFocus);
+  PointStatus->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  PointStatus->verticalHeader()->setDefaultSectionSize(17);
+  PointStatus->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  PointStatus->horizontalHeader()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
+  PointStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  PointStatus->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  PointStatus->setFixedHeight(PointStatus->horizontalHeader()->sizeHint().height() + 10 * 17 + 4);
+  layout->addWidget(PointStatus);
   layout->addStretch(1);
-  column->setFixedWidth(132);
+  column->setFixedWidth(150);
   return column;
 }
 
@@ -368,18 +399,25 @@ void TForm1::CreateStatusBar() {
   auto* contact = new QLabel("Aide : bouton « ? » entre les deux images", bar);
   contact->setObjectName("StatusBar1Panel1");
   contact->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  StatusPanel = new QLabel(bar);
+  StatusPanel->setObjectName("StatusBar1Panel2");
   bar->addWidget(author);
+  bar->addWidget(StatusPanel, 2);
   bar->addWidget(contact, 1);
   setStatusBar(bar);
 }
 
 void TForm1::ConnectHandlers() {
-  left_.box->on_mouse_down = [this](Qt::MouseButton b, int x, int y) {
-    PaintBox1MouseDown(b, x, y);
+  left_.box->on_mouse_down = [this](Qt::MouseButton b, int x, int y, Qt::KeyboardModifiers m) {
+    PaintBox1MouseDown(b, x, y, m);
   };
-  right_.box->on_mouse_down = [this](Qt::MouseButton b, int x, int y) {
-    PaintBox2MouseDown(b, x, y);
+  right_.box->on_mouse_down = [this](Qt::MouseButton b, int x, int y, Qt::KeyboardModifiers m) {
+    PaintBox2MouseDown(b, x, y, m);
   };
+  left_.box->on_leave = [this] { MouseLeave(left_); };
+  right_.box->on_leave = [this] { MouseLeave(right_); };
+  connect(PointStatus, &QTableWidget::cellClicked, this,
+          [this](int row, int) { PointStatusClick(row); });
   left_.box->on_mouse_move = [this](int x, int y) { PaintBox1MouseMove(x, y); };
   right_.box->on_mouse_move = [this](int x, int y) { PaintBox2MouseMove(x, y); };
   left_.box->on_mouse_up = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseUp(b, x, y); };
@@ -421,6 +459,8 @@ void TForm1::FormCreate() {
   left_.picture = BuiltInPicture(true);
   right_.picture = BuiltInPicture(false);
   ReadSettings();
+  ShowPointStatus();
+  ShowStatus();
 }
 
 std::string TForm1::SettingsPath() const { return program_directory_ + kSettingsFileName; }
@@ -436,7 +476,11 @@ void TForm1::ReadSettings() {
                                                              {&right_, &settings.right_image}};
   for (const auto& [pane, name] : remembered) {
     const QString path = ToQt(*name);
-    if (path.isEmpty() || !QFileInfo(path).isFile()) continue;
+    if (path.isEmpty()) continue;
+    if (!QFileInfo(path).isFile()) {
+      pane->missing_file = path;
+      continue;
+    }
     try {
       LoadPanePicture(*pane, path);
     } catch (const std::exception& e) {
@@ -458,8 +502,11 @@ void TForm1::ReadSettings() {
 
 void TForm1::WriteSettings() {
   Settings settings;
-  settings.left_image = ToStd(left_.file_label->text());
-  settings.right_image = ToStd(right_.file_label->text());
+  const auto remembered = [](const Pane& pane) {
+    return ToStd(pane.shown_file.isEmpty() ? pane.missing_file : pane.shown_file);
+  };
+  settings.left_image = remembered(left_);
+  settings.right_image = remembered(right_);
   std::copy(table_.color.begin(), table_.color.end(), settings.colors.begin());
   settings.scale = scale_;
   settings.ball = ball_;
@@ -489,8 +536,11 @@ void TForm1::LoadPanePicture(Pane& pane, const QString& path) {
   // The display rectangle keeps its offset and size until the next zoom change.
   pane.geometry.picture_width = pane.picture.width();
   pane.geometry.picture_height = pane.picture.height();
+  pane.shown_file = path;
+  pane.missing_file.clear();
   pane.file_label->setText(path);
   pane.box->update();
+  ShowStatus();
 }
 
 void TForm1::LoadImageCommand(Pane& pane) {
@@ -499,7 +549,8 @@ void TForm1::LoadImageCommand(Pane& pane) {
     pane.last_dialog_file = pane.dialog->selectedFiles().first();
     LoadPanePicture(pane, pane.last_dialog_file);
   }
-  pane.file_label->setText(pane.last_dialog_file);
+  // The file last chosen, unless it failed to load: the label names what the pane shows.
+  pane.file_label->setText(pane.shown_file);
 }
 
 void TForm1::Button1Click() { LoadImageCommand(left_); }
@@ -522,14 +573,30 @@ void TForm1::Button4Click() {
   right_.box->update();
 }
 
+void TForm1::Button15Click() {
+  SyncViewSize(left_);
+  left_.geometry.Fit();
+  left_.box->update();
+  ShowStatus();
+}
+
+void TForm1::Button16Click() {
+  SyncViewSize(right_);
+  right_.geometry.Fit();
+  right_.box->update();
+  ShowStatus();
+}
+
 void TForm1::ScrollBar1Change() {
   left_.geometry.SetZoomPercent(left_.slider->value());
   left_.box->update();
+  ShowStatus();
 }
 
 void TForm1::ScrollBar2Change() {
   right_.geometry.SetZoomPercent(right_.slider->value());
   right_.box->update();
+  ShowStatus();
 }
 
 void TForm1::WheelAt(QWidget* receiver, QWheelEvent* event) {
@@ -570,55 +637,219 @@ void TForm1::FormMouseWheel(const QPoint& p, int delta) {
   const QPoint m = pane->box->mapFrom(centralWidget(), p);
   pane->geometry.WheelZoom(m.x(), m.y(), delta);
   pane->box->update();
+  ShowStatus();
 }
 
-void TForm1::MouseDown(Pane& pane, Qt::MouseButton button, int x, int y) {
+void TForm1::MouseDown(Pane& pane, Qt::MouseButton button, int x, int y,
+                       Qt::KeyboardModifiers modifiers) {
   if (button != Qt::LeftButton) {
     pane.geometry.Press(x, y);
+    if (button == Qt::RightButton) {
+      pane.dragging = true;
+      pane.drag_at = QPoint(x, y);
+    }
     return;
   }
   std::int64_t ix, iy;
-  if (!pane.geometry.ToImage(x, y, ix, iy)) return;  // nothing shown: no pixel to capture
+  // Off the picture there is no pixel to capture (nor when nothing is shown).
+  if (!pane.geometry.ToImageInside(x, y, ix, iy)) return;
+  if (modifiers & Qt::ShiftModifier) {
+    const std::optional<SnapResult> snap = SnapToTarget(PictureGrey(pane.picture), ix, iy);
+    if (!snap) {
+      status_note_ = "No target under the pointer: nothing captured";
+      ShowStatus();
+      return;
+    }
+    ix = snap->x;
+    iy = snap->y;
+  }
   pane.x_edit->setText(QString::number(ix));
   pane.y_edit->setText(QString::number(iy));
   pane.box->repaint();
+  // The other pane's epipolar guide follows this capture.
+  (pane.left ? right_ : left_).box->update();
 }
 
 void TForm1::MouseUp(Pane& pane, Qt::MouseButton button, int x, int y) {
   if (button != Qt::RightButton) return;
+  pane.dragging = false;
   pane.geometry.ReleaseRight(x, y);
   pane.box->update();
 }
 
-void TForm1::PaintBox1MouseDown(Qt::MouseButton b, int x, int y) { MouseDown(left_, b, x, y); }
-void TForm1::PaintBox2MouseDown(Qt::MouseButton b, int x, int y) { MouseDown(right_, b, x, y); }
-void TForm1::PaintBox1MouseMove(int, int) { left_.slider->setFocus(); }
-void TForm1::PaintBox2MouseMove(int, int) { right_.slider->setFocus(); }
+void TForm1::MouseMove(Pane& pane, int x, int y) {
+  // The slider takes the keyboard for its zoom keys, but never from a box being typed into:
+  // the keys would zoom the pane and the text would be lost.
+  const QWidget* focus = QApplication::focusWidget();
+  if (!qobject_cast<const QLineEdit*>(focus) && !qobject_cast<const QPlainTextEdit*>(focus)) {
+    pane.slider->setFocus();
+  }
+  const std::optional<QPoint> before = pane.pointer;
+  pane.pointer = QPoint(x, y);
+  status_note_.clear();
+  if (pane.dragging) {
+    pane.drag_at = QPoint(x, y);
+    pane.box->update();
+  } else {
+    // Only the loupe changes: repaint its old and new places, not the whole picture.
+    const QRect now = LoupeRect(pane.box->width(), x);
+    pane.box->update(now);
+    if (before) {
+      const QRect was = LoupeRect(pane.box->width(), before->x());
+      if (was != now) pane.box->update(was);
+    }
+  }
+  ShowStatus();
+}
+
+void TForm1::MouseLeave(Pane& pane) {
+  if (!pane.pointer) return;
+  pane.box->update(LoupeRect(pane.box->width(), pane.pointer->x()));
+  pane.pointer.reset();
+  ShowStatus();
+}
+
+void TForm1::PaintBox1MouseDown(Qt::MouseButton b, int x, int y, Qt::KeyboardModifiers m) {
+  MouseDown(left_, b, x, y, m);
+}
+void TForm1::PaintBox2MouseDown(Qt::MouseButton b, int x, int y, Qt::KeyboardModifiers m) {
+  MouseDown(right_, b, x, y, m);
+}
+void TForm1::PaintBox1MouseMove(int x, int y) { MouseMove(left_, x, y); }
+void TForm1::PaintBox2MouseMove(int x, int y) { MouseMove(right_, x, y); }
 void TForm1::PaintBox1MouseUp(Qt::MouseButton b, int x, int y) { MouseUp(left_, b, x, y); }
 void TForm1::PaintBox2MouseUp(Qt::MouseButton b, int x, int y) { MouseUp(right_, b, x, y); }
 
+PaneGeometry TForm1::ShownGeometry(const Pane& pane) const {
+  PaneGeometry shown = pane.geometry;
+  if (pane.dragging) {
+    // Where the release would put it; the geometry itself moves only on release.
+    shown.ox += pane.drag_at.x() - shown.press_x;
+    shown.oy += pane.drag_at.y() - shown.press_y;
+  }
+  return shown;
+}
+
+namespace {
+
+// The capture boxes' pixel, when both hold whole numbers.
+std::optional<std::pair<std::int64_t, std::int64_t>> CapturedPixel(const QLineEdit* x_edit,
+                                                                   const QLineEdit* y_edit) {
+  std::int32_t x, y;
+  if (x_edit->text().isEmpty() || y_edit->text().isEmpty() ||
+      !TryStrToInt(ToStd(x_edit->text()), x) || !TryStrToInt(ToStd(y_edit->text()), y)) {
+    return {};
+  }
+  return std::make_pair(std::int64_t{x}, std::int64_t{y});
+}
+
+}  // namespace
+
+std::vector<QPointF> TForm1::Guide(const Pane& pane, const PaneGeometry& shown) const {
+  std::vector<QPointF> guide;
+  const Pane& other = pane.left ? right_ : left_;
+  const auto captured = CapturedPixel(other.x_edit, other.y_edit);
+  if (!captured || shown.picture_width <= 0 || shown.picture_height <= 0) return guide;
+  const std::vector<GuidePoint> curve =
+      EpipolarCurve(camera_, other.left, captured->first, captured->second, table_);
+  // Pixel i covers coordinates i - 0.5 to i + 0.5 and is shown from ox + i Wd / Wp.
+  const double kx = static_cast<double>(shown.wd) / static_cast<double>(shown.picture_width);
+  const double ky = static_cast<double>(shown.hd) / static_cast<double>(shown.picture_height);
+  guide.reserve(curve.size());
+  for (const GuidePoint& p : curve) {
+    const double sx = static_cast<double>(shown.ox) + (static_cast<double>(p.x) + 0.5) * kx;
+    const double sy = static_cast<double>(shown.oy) + (static_cast<double>(p.y) + 0.5) * ky;
+    if (std::abs(sx) < 1e6 && std::abs(sy) < 1e6) guide.emplace_back(sx, sy);
+  }
+  return guide;
+}
+
 void TForm1::Paint(Pane& pane, QPainter& painter) {
   SyncViewSize(pane);
-  std::optional<std::pair<std::int64_t, std::int64_t>> capture;
-  std::int32_t cx, cy;
+  const PaneGeometry shown = ShownGeometry(pane);
+  PaneOverlay overlay;
   // Texts that are not whole numbers leave the cross out; the rest is still painted.
-  if (!pane.x_edit->text().isEmpty() && !pane.y_edit->text().isEmpty() &&
-      TryStrToInt(ToStd(pane.x_edit->text()), cx) && TryStrToInt(ToStd(pane.y_edit->text()), cy)) {
-    capture.emplace(cx, cy);
-  }
+  overlay.capture = CapturedPixel(pane.x_edit, pane.y_edit);
+  const bool all = !RadioButton1->isChecked();
   const auto marker = [&](int i) {
     return PaneMarker{pane.left ? table_.xg[i] : table_.xd[i],
-                      pane.left ? table_.yg[i] : table_.yd[i], ToQColor(table_.color[i])};
+                      pane.left ? table_.yg[i] : table_.yd[i], ToQColor(table_.color[i]),
+                      all ? (i == 0 ? QString("O") : QString::number(i)) : QString()};
   };
-  std::vector<PaneMarker> markers;
-  if (RadioButton1->isChecked()) {
-    markers.push_back(marker(SelectedIndex()));
+  if (!all) {
+    overlay.markers.push_back(marker(SelectedIndex()));
   } else {
-    for (int i = 1; i <= PointTable::kControlCount; ++i) markers.push_back(marker(i));
-    markers.push_back(marker(PointTable::kObservation));
+    for (int i = 1; i <= PointTable::kControlCount; ++i) overlay.markers.push_back(marker(i));
+    overlay.markers.push_back(marker(PointTable::kObservation));
   }
-  PaintPane(painter, pane.geometry, pane.picture, palette().color(QPalette::Dark), capture, markers,
-            ResidualStrokes(pane));
+  overlay.residuals = ResidualStrokes(pane);
+  overlay.guide = Guide(pane, shown);
+  std::int64_t ix, iy;
+  if (pane.pointer && !pane.dragging &&
+      shown.ToImageInside(pane.pointer->x(), pane.pointer->y(), ix, iy)) {
+    overlay.loupe_pixel.emplace(ix, iy);
+    overlay.loupe_rect = LoupeRect(shown.view_width, pane.pointer->x());
+  }
+  PaintPane(painter, shown, pane.picture, palette().color(QPalette::Dark), overlay);
+}
+
+void TForm1::ShowStatus() {
+  if (!StatusPanel) return;
+  const Pane* over = left_.pointer ? &left_ : right_.pointer ? &right_ : nullptr;
+  const Pane& pane = over ? *over : left_;
+  std::optional<std::pair<std::int64_t, std::int64_t>> pixel;
+  std::int64_t ix, iy;
+  if (over && pane.geometry.ToImageInside(pane.pointer->x(), pane.pointer->y(), ix, iy)) {
+    pixel.emplace(ix, iy);
+  }
+  const int index = SelectedIndex();
+  QString text = ToQt(PointerText(over != nullptr, pixel, pane.geometry.ZoomPercent())) + "  |  " +
+                 ToQt(PointStateText(index, stored_[index]));
+  if (!status_note_.isEmpty()) text = status_note_ + "  |  " + text;
+  StatusPanel->setText(text);
+}
+
+void TForm1::ShowPointStatus() {
+  const auto cell = [this](int row, int column, const QString& text, const QColor& background) {
+    QTableWidgetItem* item = PointStatus->item(row, column);
+    if (!item) {
+      item = new QTableWidgetItem;
+      item->setTextAlignment(Qt::AlignCenter);
+      PointStatus->setItem(row, column, item);
+    }
+    item->setText(text);
+    item->setBackground(background.isValid() ? QBrush(background) : QBrush());
+  };
+  const QString yes = QString::fromUtf8("\u2713"), no = QString::fromUtf8("\u2013");
+  for (int i = 0; i <= PointTable::kControlCount; ++i) {
+    const StoredParts& parts = stored_[i];
+    const QColor done = parts.Complete(i) ? QColor(200, 235, 200) : QColor();
+    cell(i, 0, parts.left ? yes : no, done);
+    cell(i, 1, parts.right ? yes : no, done);
+    cell(i, 2, i == 0 ? QString() : parts.space ? yes : no, done);
+    QString residual;
+    QColor flagged;
+    if (quality_ && i > 0) {
+      for (const ControlPointQuality& q : quality_->points) {
+        if (q.point != i) continue;
+        residual = QString::number(static_cast<double>(q.largest), 'f', 2);
+        if (q.flagged) flagged = kFlaggedBackground;
+      }
+    }
+    cell(i, 3, residual, flagged);
+  }
+}
+
+void TForm1::PointStatusClick(int row) {
+  if (row >= 0 && row < ComboBox1->count()) ComboBox1->setCurrentIndex(row);
+}
+
+void TForm1::Stored(bool StoredParts::*part) {
+  stored_[SelectedIndex()].*part = true;
+  ShowPointStatus();
+  ShowStatus();
+  left_.box->update();
+  right_.box->update();
 }
 
 std::vector<PaneResidual> TForm1::ResidualStrokes(const Pane& pane) const {
@@ -646,19 +877,25 @@ int TForm1::SelectedIndex() const { return std::max(0, ComboBox1->currentIndex()
 
 void TForm1::Button12Click() {
   StoreLeftImage(table_, SelectedIndex(), ToStd(left_.x_edit->text()), ToStd(left_.y_edit->text()));
+  Stored(&StoredParts::left);
 }
 
 void TForm1::Button13Click() {
   StoreRightImage(table_, SelectedIndex(), ToStd(right_.x_edit->text()),
                   ToStd(right_.y_edit->text()));
+  Stored(&StoredParts::right);
 }
 
 void TForm1::Button5Click() {
   StoreSpace(table_, SelectedIndex(), ToStd(px1->text()), ToStd(py1->text()), ToStd(pz1->text()),
              LocaleDecimalSeparator());
+  Stored(&StoredParts::space);
 }
 
-void TForm1::ComboBox1Change() { color1->SetColor(ToQColor(table_.color[SelectedIndex()])); }
+void TForm1::ComboBox1Change() {
+  color1->SetColor(ToQColor(table_.color[SelectedIndex()]));
+  ShowStatus();
+}
 
 void TForm1::color1DblClick() {
   const QColor chosen = QColorDialog::getColor(last_dialog_color_, this);
@@ -675,6 +912,11 @@ void TForm1::Button7Click() { SaveControlPoints(kReferenceFileName, table_); }
 
 void TForm1::Button8Click() {
   LoadControlPoints(kReferenceFileName, table_);
+  for (int i = 1; i <= PointTable::kControlCount; ++i) stored_[i] = {true, true, true};
+  ShowPointStatus();
+  ShowStatus();
+  left_.box->update();
+  right_.box->update();
   write_memo();
 }
 
@@ -685,9 +927,11 @@ void TForm1::Button6Click() {
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
   } wait;
   KeepQuality(nullptr);  // what remains if the first stage throws
-  const CalibrationOutcome outcome =
-      Calibrate(table_, ClampToInt(left_.geometry.wd), ClampToInt(left_.geometry.hd),
-                CheckBox1->isChecked(), camera_, object_point_count_);
+  // The left photograph's own size, whatever the zoom: the centring and the start of the
+  // principal point belong to the photograph, not to how large it is shown.
+  const CalibrationOutcome outcome = Calibrate(
+      table_, ClampToInt(left_.geometry.picture_width), ClampToInt(left_.geometry.picture_height),
+      CheckBox1->isChecked(), camera_, object_point_count_);
   KeepQuality(&outcome);
   if (outcome.joint_fit_failed) ShowMessageBox(kJointFitFailedMessage);
   write_memo();
@@ -754,6 +998,10 @@ void TForm1::ShowQuality() {
     }
   }
   if (CheckBox2->isChecked()) CheckBox2Click();
+  ShowPointStatus();
+  // The epipolar guides follow the new cameras.
+  left_.box->update();
+  right_.box->update();
 }
 
 void TForm1::BitBtn1Click() {
