@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,8 +15,10 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolButton>
 #include <cmath>
 #include <fstream>
@@ -388,6 +391,139 @@ TEST_F(Window, FailedLoadKeepsPictureAndLabel) {
   EXPECT_EQ(form_->LeftPane().picture.size(), QSize(40, 30));
   Child<QScrollBar>("ScrollBar1")->setValue(50);
   EXPECT_EQ(form_->LeftPane().geometry.wd, 20);
+
+  // Through the dialog: after a failed load, a cancel leaves the label on the photograph shown,
+  // and that is what the settings keep.
+  QFileDialog* dialog = form_->LeftPane().dialog;
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  const auto answer = [dialog](const QString& file) {
+    QTimer::singleShot(0, dialog, [dialog, file] {
+      if (file.isEmpty()) {
+        dialog->reject();
+      } else {
+        dialog->selectFile(file);
+        static_cast<QDialog*>(dialog)->accept();  // public in QDialog
+      }
+    });
+  };
+  Messages().clear();
+  answer(bad);
+  Click("Button1");
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_TRUE(Messages()[0].second.startsWith("Erreur JPEG #"));
+  EXPECT_EQ(Child<QLabel>("Label4")->text(), good);
+  answer({});
+  Click("Button1");
+  EXPECT_EQ(Child<QLabel>("Label4")->text(), good);
+  form_->FormClose();
+  EXPECT_EQ(ReadSettingsFile(form_->SettingsPath(), '.').left_image, good.toStdString());
+}
+
+// Typing into a box is never taken away: the pointer crossing a pane hands the keyboard to the
+// zoom slider only when no text box has it.
+TEST_F(Window, TypedTextSurvivesThePointerCrossingAPane) {
+  form_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  auto* left_slider = Child<QScrollBar>("ScrollBar1");
+  auto* right_slider = Child<QScrollBar>("ScrollBar2");
+  Child<QPushButton>("Button7")->setFocus();
+  QTest::mouseMove(Box(true), QPoint(100, 80));
+  EXPECT_EQ(QApplication::focusWidget(), left_slider);
+  struct Case {
+    const char* box;
+  } cases[] = {{"px1"}, {"xg1"}, {"yd1"}, {"Memo1"}};
+  for (const Case& c : cases) {
+    QWidget* typed = Child<QWidget>(c.box);
+    typed->setFocus();
+    QTest::keyClicks(QApplication::focusWidget(), "12");
+    QTest::mouseMove(Box(true), QPoint(120, 90));
+    QTest::mouseMove(Box(false), QPoint(50, 60));
+    QTest::keyClicks(QApplication::focusWidget(), "3");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    EXPECT_EQ(QApplication::focusWidget(), typed) << c.box;
+    const QString text = qobject_cast<QLineEdit*>(typed)
+                             ? qobject_cast<QLineEdit*>(typed)->text()
+                             : qobject_cast<QPlainTextEdit*>(typed)->toPlainText();
+    EXPECT_EQ(text, "123") << c.box;
+  }
+  EXPECT_EQ(left_slider->value(), 100);
+  EXPECT_EQ(right_slider->value(), 100);
+}
+
+// The loupe shows the pixels around the pointer magnified, on the side away from it; the status
+// bar gives the pointer's pixel and the zoom; the picture follows a right drag and stays where
+// the release puts it; "Fit" shows the whole photograph.
+TEST_F(Window, LoupeStatusLivePanAndFit) {
+  QWidget* box = Box(true);
+  TForm1::Pane& pane = form_->LeftPane();
+  auto* status = Child<QLabel>("StatusBar1Panel2");
+  constexpr int kMiddle = (kLoupePixels / 2) * kLoupeZoom + kLoupeZoom / 2;
+  struct Case {
+    QPoint at;
+    bool loupe_right;
+  } cases[] = {{QPoint(100, 80), true}, {QPoint(300, 200), false}};
+  for (const Case& c : cases) {
+    QTest::mouseMove(box, c.at);
+    const QImage shot = box->grab().toImage();
+    const QRect loupe = LoupeRect(box->width(), c.at.x());
+    EXPECT_EQ(loupe.x() > box->width() / 2, c.loupe_right);
+    EXPECT_EQ(shot.pixelColor(loupe.x() + kMiddle, loupe.y() + kMiddle),
+              pane.picture.pixelColor(c.at));
+    EXPECT_EQ(shot.pixelColor(loupe.x() + 3, loupe.y() + 3),
+              pane.picture.pixelColor(c.at - QPoint(kLoupePixels / 2, kLoupePixels / 2)));
+    EXPECT_TRUE(
+        status->text().startsWith(QString("x %1  y %2  |  zoom 100 %").arg(c.at.x()).arg(c.at.y())))
+        << status->text().toStdString();
+  }
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(box, &leave);
+  const QRect loupe = LoupeRect(box->width(), 300);
+  EXPECT_EQ(box->grab().toImage().pixelColor(loupe.x() + kMiddle, loupe.y() + kMiddle),
+            pane.picture.pixelColor(loupe.x() + kMiddle, loupe.y() + kMiddle));
+  EXPECT_TRUE(status->text().startsWith("zoom 100 %"));
+
+  const QImage before = box->grab().toImage();
+  QTest::mousePress(box, Qt::RightButton, {}, QPoint(100, 100));
+  QTest::mouseMove(box, QPoint(130, 90));
+  const QImage dragging = box->grab().toImage();
+  EXPECT_NE(dragging, before);
+  EXPECT_EQ(dragging.pixelColor(130, 90), pane.picture.pixelColor(100, 100));
+  QTest::mouseRelease(box, Qt::RightButton, {}, QPoint(130, 90));
+  QApplication::sendEvent(box, &leave);
+  EXPECT_EQ(pane.geometry.ox, 30);
+  EXPECT_EQ(box->grab().toImage(), dragging);
+
+  Click("Button15");
+  const PaneGeometry& g = pane.geometry;
+  EXPECT_TRUE(g.wd == box->width() || g.hd == box->height());
+  EXPECT_TRUE(g.ox >= 0 && g.oy >= 0 && g.ox + g.wd <= box->width() &&
+              g.oy + g.hd <= box->height());
+  EXPECT_EQ(g.wd * 1200 / 1600, g.hd);
+}
+
+// Storing a point shows at once in the status table and the status bar; a row click selects
+// its point.
+TEST_F(Window, PointStatusTableFollowsStoresAndSelects) {
+  auto* table = Child<QTableWidget>("PointStatus");
+  auto* combo = Child<QComboBox>("ComboBox1");
+  const QString yes = QString::fromUtf8("\u2713"), no = QString::fromUtf8("\u2013");
+  QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                    table->visualItemRect(table->item(4, 1)).center());
+  EXPECT_EQ(combo->currentIndex(), 4);
+  EXPECT_EQ(table->item(4, 1)->text(), no);
+  Edit("xd1")->setText("10");
+  Edit("yd1")->setText("20");
+  Click("Button13");
+  EXPECT_EQ(table->item(4, 0)->text(), no);
+  EXPECT_EQ(table->item(4, 1)->text(), yes);
+  EXPECT_TRUE(Child<QLabel>("StatusBar1Panel2")
+                  ->text()
+                  .endsWith("Control : 4: left missing, right stored, space missing"));
+  Edit("xd1")->setText("x");  // a failed store marks nothing
+  combo->setCurrentIndex(5);
+  Click("Button13");
+  EXPECT_EQ(table->item(5, 1)->text(), no);
+  EXPECT_TRUE(table->item(4, 3)->text().isEmpty());  // no residual before a calibration
 }
 
 TEST_F(Window, ErrorsOfCommandsEndInTheErrorBox) {
