@@ -62,6 +62,7 @@ constexpr int kZoomStart = 100;
 const QColor kTealLabel(64, 128, 128);
 const QColor kSwatchStart(0, 128, 0);  // clGreen
 constexpr const char* kHelpFileName = "Vistrel.html";
+constexpr int kStatusRowHeight = 16;
 
 QLabel* MakeLabel(const char* name, const QString& text, QWidget* parent) {
   auto* label = new QLabel(text, parent);
@@ -303,12 +304,15 @@ QWidget* TForm1::CreateSelectedPoint() {
   PointStatus->setSelectionMode(QAbstractItemView::SingleSelection);
   PointStatus->setFocusPolicy(Qt::NoFocus);
   PointStatus->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  PointStatus->verticalHeader()->setDefaultSectionSize(17);
+  PointStatus->verticalHeader()->setMinimumSectionSize(kStatusRowHeight);
+  PointStatus->verticalHeader()->setDefaultSectionSize(kStatusRowHeight);
   PointStatus->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
   PointStatus->horizontalHeader()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
   PointStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   PointStatus->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  PointStatus->setFixedHeight(PointStatus->horizontalHeader()->sizeHint().height() + 10 * 17 + 4);
+  // All ten rows in view, never a scroll bar.
+  PointStatus->setFixedHeight(PointStatus->horizontalHeader()->sizeHint().height() +
+                              10 * kStatusRowHeight + 2 * PointStatus->frameWidth() + 2);
   layout->addWidget(PointStatus);
   layout->addStretch(1);
   column->setFixedWidth(150);
