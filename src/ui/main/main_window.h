@@ -20,6 +20,7 @@
 #include "photogrammetry/quality.h"
 #include "ui/main/pane_geometry.h"
 #include "ui/main/point_status.h"
+#include "ui/main/session.h"
 
 class QCheckBox;
 class QComboBox;
@@ -84,12 +85,13 @@ class TForm1 : public QMainWindow {
 
   Pane& LeftPane() { return left_; }
   Pane& RightPane() { return right_; }
-  PointTable& Table() { return table_; }
-  const TCameraParameters& CameraParameters() const { return camera_; }
-  int ObjectPointCount() const { return object_point_count_; }
+  PointTable& Table() { return session_.Table(); }
+  const TCameraParameters& CameraParameters() const { return session_.Camera(); }
+  int ObjectPointCount() const { return session_.ObjectPointCount(); }
+  const Session& GetSession() const { return session_; }
   // The quality figures of the last calibration; empty before any, after one that stopped before
   // its joint fit, or when its residuals could not be computed.
-  const std::optional<CalibrationQuality>& Quality() const { return quality_; }
+  const std::optional<CalibrationQuality>& Quality() const { return session_.Quality(); }
   // The "Calibration quality" window, once "Calibration quality" opened it.
   TQualityWindow* QualityWindow() const { return quality_window_; }
   double Scale() const { return scale_; }
@@ -177,16 +179,14 @@ class TForm1 : public QMainWindow {
   // Status bar and point status table from the current state.
   void ShowStatus();
   void ShowPointStatus();
-  // After a store command: mark the part stored, refresh table, status and markers.
-  void Stored(bool StoredParts::*part);
+  // After a store or load of points: refresh table, status and markers.
+  void Stored();
   void ClearStatusNote();
   void MouseUp(Pane& pane, Qt::MouseButton button, int x, int y);
   void Paint(Pane& pane, QPainter& painter);
   void SyncViewSize(Pane& pane);
   int SelectedIndex() const;
-  // Keeps the quality figures of the calibration that just ended (none for `outcome` null: the
-  // calibration stopped before its joint fit) and shows them wherever they are shown.
-  void KeepQuality(const CalibrationOutcome* outcome);
+  // Shows the last calibration's figures wherever they are shown.
   void ShowQuality();
   // The residual strokes to draw in `pane` for the markers drawn there: none unless "Residuals"
   // is ticked, and none for a point moved since the calibration.
@@ -194,21 +194,14 @@ class TForm1 : public QMainWindow {
   void ReadSettings();
   void WriteSettings();
 
-  PointTable table_;
-  TCameraParameters camera_;
-  std::optional<CalibrationQuality> quality_;
-  bool quality_fit_failed_ = false;
-  PointTable quality_table_;  // the point table the figures were computed from
-  QString quality_problem_;   // why there are no figures, once a calibration ran
+  Session session_;
   TQualityWindow* quality_window_ = nullptr;
-  int object_point_count_ = 0;
   double scale_ = 0.01;
   double ball_ = 0.01;
   std::string program_directory_;
   QColor last_dialog_color_ = Qt::black;  // the colour dialog opens on its last choice
 
   Pane left_, right_;
-  StoredPoints stored_{};
   QString status_note_;  // a one-off message (no target found), until the pointer moves on
 
  public:
