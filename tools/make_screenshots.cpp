@@ -69,9 +69,9 @@ int main(int argc, char** argv) {
   form.show();
   QApplication::processEvents();
   form.Button8Click();
-  form.CheckBox1->setChecked(true);
+  form.findChild<QCheckBox*>("CheckBox1")->setChecked(true);
   form.Button6Click();
-  form.ComboBox1->setCurrentIndex(0);
+  form.findChild<QComboBox*>("ComboBox1")->setCurrentIndex(0);
 
   // Target B, captured on the left by a Shift-click a few pixels off its centre.
   const auto& b = vistrel::demo::kExtraTargets[1];

@@ -374,6 +374,50 @@ TEST_F(Window, CrossAndMarkersArePaintedAtTheMappedPlaces) {
   EXPECT_EQ(Edit("xg1")->text(), "2147483647");  // nothing captured
 }
 
+// At any zoom the capture cross stands on the middle of the pixel the click captured.
+TEST_F(Window, CaptureCrossStandsOnTheClickedPixel) {
+  PaneGeometry& g = form_->LeftPane().geometry;
+  struct Case {
+    int percent;
+    QPoint click;
+  } cases[] = {{100, QPoint(120, 90)},
+               {800, QPoint(123, 91)},
+               {800, QPoint(128, 96)},
+               {1000, QPoint(141, 77)},
+               {50, QPoint(60, 61)}};
+  for (const Case& c : cases) {
+    g.SetZoomPercent(c.percent);
+    g.ox = -5;
+    g.oy = 3;
+    QTest::mouseClick(Box(true), Qt::LeftButton, {}, c.click);
+    const std::int64_t x = Edit("xg1")->text().toLongLong();
+    const std::int64_t y = Edit("yg1")->text().toLongLong();
+    const QImage shot = Box(true)->grab().toImage();
+    // The vertical arm, below the circle.
+    int arm_x = -1, arm_y = -1;
+    for (int sx = c.click.x() - 12; sx <= c.click.x() + 12; ++sx) {
+      if (shot.pixelColor(sx, c.click.y() + 8) == kCaptureColor &&
+          shot.pixelColor(sx, c.click.y() + 9) == kCaptureColor) {
+        arm_x = sx;
+      }
+    }
+    for (int sy = c.click.y() - 12; sy <= c.click.y() + 12; ++sy) {
+      if (shot.pixelColor(arm_x + 8, sy) == kCaptureColor &&
+          shot.pixelColor(arm_x + 9, sy) == kCaptureColor) {
+        arm_y = sy;
+      }
+    }
+    std::int64_t cx, cy;
+    ASSERT_TRUE(g.ToImageInside(arm_x, arm_y, cx, cy)) << c.percent;
+    EXPECT_EQ(cx, x) << c.percent;
+    EXPECT_EQ(cy, y) << c.percent;
+    // In the middle: as far from the footprint's left edge as from its right one, give or take
+    // the odd screen pixel.
+    const std::int64_t left = g.ox + x * g.wd / 1600, right = g.ox + (x + 1) * g.wd / 1600 - 1;
+    EXPECT_LE(std::abs((arm_x - left) - (right - arm_x)), 1) << c.percent;
+  }
+}
+
 TEST_F(Window, FailedLoadKeepsPictureAndLabel) {
   QImage sample(40, 30, QImage::Format_RGB32);
   sample.fill(Qt::cyan);

@@ -108,6 +108,7 @@ void TForm1::FormCreate() {
   right_.picture = BuiltInPicture(false);
   ReadSettings();
   ShowPointStatus();
+  PointStatus->selectRow(SelectedIndex());
   ShowStatus();
 }
 
@@ -541,6 +542,7 @@ void TForm1::Button5Click() {
 
 void TForm1::ComboBox1Change() {
   color1->SetColor(ToQColor(session_.Table().color[SelectedIndex()]));
+  PointStatus->selectRow(SelectedIndex());
   ShowStatus();
 }
 

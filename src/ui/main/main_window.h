@@ -204,8 +204,8 @@ class TForm1 : public QMainWindow {
   Pane left_, right_;
   QString status_note_;  // a one-off message (no target found), until the pointer moves on
 
- public:
-  // Controls, by designer name.
+ private:
+  // Controls, by designer name; tests and tools find them by these object names.
   QGroupBox* GroupBox6 = nullptr;
   TColorSwatch* color1 = nullptr;
   QComboBox* ComboBox1 = nullptr;
