@@ -68,20 +68,34 @@ TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {
 
 void TPaintBox::mousePressEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
+  if (event->button() == Qt::RightButton) drag_at_ = p;
   if (on_mouse_down) on_mouse_down(event->button(), p.x(), p.y(), event->modifiers());
 }
 
 void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
+  const std::optional<QPoint> before = pointer_;
+  pointer_ = p;
+  if (drag_at_) {
+    drag_at_ = p;
+    update();
+  } else {
+    const QRect now = LoupeRect(width(), p.x());
+    update(now);
+    if (before && LoupeRect(width(), before->x()) != now) update(LoupeRect(width(), before->x()));
+  }
   if (on_mouse_move) on_mouse_move(p.x(), p.y());
 }
 
 void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
+  if (event->button() == Qt::RightButton) drag_at_.reset();
   if (on_mouse_up) on_mouse_up(event->button(), p.x(), p.y());
 }
 
 void TPaintBox::leaveEvent(QEvent*) {
+  if (pointer_) update(LoupeRect(width(), pointer_->x()));
+  pointer_.reset();
   if (on_leave) on_leave();
 }
 

@@ -19,13 +19,20 @@ class QPainter;
 
 namespace vistrel {
 
-// A plain drawing surface that hands its mouse and paint events to the window's handlers, the
-// way the window's designer wired them.
+// The drawing area of a pane. It hands its mouse and paint events to the window's handlers, the
+// way the window's designer wired them, and keeps what only the drawing needs: where the pointer
+// is (for the loupe) and where a right drag has got to (the picture follows it until the
+// release moves it for good). A pointer move repaints only the loupe's old and new places.
 class TPaintBox : public QWidget {
   Q_OBJECT
 
  public:
   explicit TPaintBox(QWidget* parent = nullptr);
+
+  // The pointer over the drawing area; empty once it left.
+  const std::optional<QPoint>& Pointer() const { return pointer_; }
+  // While the right button is held: the pointer's position, where the picture is drawn to follow.
+  const std::optional<QPoint>& DragAt() const { return drag_at_; }
 
   std::function<void(Qt::MouseButton, int x, int y, Qt::KeyboardModifiers)> on_mouse_down;
   std::function<void(int x, int y)> on_mouse_move;
@@ -39,6 +46,10 @@ class TPaintBox : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+
+ private:
+  std::optional<QPoint> pointer_;
+  std::optional<QPoint> drag_at_;
 };
 
 // One point marker: picture coordinates, colour and the label drawn beside it (none if empty).

@@ -294,10 +294,6 @@ void TForm1::MouseDown(Pane& pane, Qt::MouseButton button, int x, int y,
                        Qt::KeyboardModifiers modifiers) {
   if (button != Qt::LeftButton) {
     pane.geometry.Press(x, y);
-    if (button == Qt::RightButton) {
-      pane.dragging = true;
-      pane.drag_at = QPoint(x, y);
-    }
     return;
   }
   std::int64_t ix, iy;
@@ -322,42 +318,22 @@ void TForm1::MouseDown(Pane& pane, Qt::MouseButton button, int x, int y,
 
 void TForm1::MouseUp(Pane& pane, Qt::MouseButton button, int x, int y) {
   if (button != Qt::RightButton) return;
-  pane.dragging = false;
   pane.geometry.ReleaseRight(x, y);
   pane.box->update();
 }
 
-void TForm1::MouseMove(Pane& pane, int x, int y) {
+void TForm1::MouseMove(Pane& pane, int, int) {
   // The slider takes the keyboard for its zoom keys, but never from a box being typed into:
   // the keys would zoom the pane and the text would be lost.
   const QWidget* focus = QApplication::focusWidget();
   if (!qobject_cast<const QLineEdit*>(focus) && !qobject_cast<const QPlainTextEdit*>(focus)) {
     pane.slider->setFocus();
   }
-  const std::optional<QPoint> before = pane.pointer;
-  pane.pointer = QPoint(x, y);
   status_note_.clear();
-  if (pane.dragging) {
-    pane.drag_at = QPoint(x, y);
-    pane.box->update();
-  } else {
-    // Only the loupe changes: repaint its old and new places, not the whole picture.
-    const QRect now = LoupeRect(pane.box->width(), x);
-    pane.box->update(now);
-    if (before) {
-      const QRect was = LoupeRect(pane.box->width(), before->x());
-      if (was != now) pane.box->update(was);
-    }
-  }
   ShowStatus();
 }
 
-void TForm1::MouseLeave(Pane& pane) {
-  if (!pane.pointer) return;
-  pane.box->update(LoupeRect(pane.box->width(), pane.pointer->x()));
-  pane.pointer.reset();
-  ShowStatus();
-}
+void TForm1::MouseLeave(Pane&) { ShowStatus(); }
 
 void TForm1::PaintBox1MouseDown(Qt::MouseButton b, int x, int y, Qt::KeyboardModifiers m) {
   MouseDown(left_, b, x, y, m);
@@ -372,10 +348,10 @@ void TForm1::PaintBox2MouseUp(Qt::MouseButton b, int x, int y) { MouseUp(right_,
 
 PaneGeometry TForm1::ShownGeometry(const Pane& pane) const {
   PaneGeometry shown = pane.geometry;
-  if (pane.dragging) {
+  if (const std::optional<QPoint>& at = pane.box->DragAt()) {
     // Where the release would put it; the geometry itself moves only on release.
-    shown.ox += pane.drag_at.x() - shown.press_x;
-    shown.oy += pane.drag_at.y() - shown.press_y;
+    shown.ox += at->x() - shown.press_x;
+    shown.oy += at->y() - shown.press_y;
   }
   return shown;
 }
@@ -436,21 +412,22 @@ void TForm1::Paint(Pane& pane, QPainter& painter) {
   overlay.residuals = ResidualStrokes(pane);
   overlay.guide = Guide(pane, shown);
   std::int64_t ix, iy;
-  if (pane.pointer && !pane.dragging &&
-      shown.ToImageInside(pane.pointer->x(), pane.pointer->y(), ix, iy)) {
+  const std::optional<QPoint>& pointer = pane.box->Pointer();
+  if (pointer && !pane.box->DragAt() && shown.ToImageInside(pointer->x(), pointer->y(), ix, iy)) {
     overlay.loupe_pixel.emplace(ix, iy);
-    overlay.loupe_rect = LoupeRect(shown.view_width, pane.pointer->x());
+    overlay.loupe_rect = LoupeRect(shown.view_width, pointer->x());
   }
   PaintPane(painter, shown, pane.picture, palette().color(QPalette::Dark), overlay);
 }
 
 void TForm1::ShowStatus() {
   if (!StatusPanel) return;
-  const Pane* over = left_.pointer ? &left_ : right_.pointer ? &right_ : nullptr;
+  const Pane* over = left_.box->Pointer() ? &left_ : right_.box->Pointer() ? &right_ : nullptr;
   const Pane& pane = over ? *over : left_;
   std::optional<std::pair<std::int64_t, std::int64_t>> pixel;
   std::int64_t ix, iy;
-  if (over && pane.geometry.ToImageInside(pane.pointer->x(), pane.pointer->y(), ix, iy)) {
+  const std::optional<QPoint>& pointer = pane.box->Pointer();
+  if (pointer && pane.geometry.ToImageInside(pointer->x(), pointer->y(), ix, iy)) {
     pixel.emplace(ix, iy);
   }
   const int index = SelectedIndex();

@@ -77,9 +77,6 @@ class TForm1 : public QMainWindow {
     // A remembered photograph that was missing at start: written back at close as long as the
     // pane shows no other file, so a disconnected drive does not cost the user the setting.
     QString missing_file;
-    std::optional<QPoint> pointer;  // over the drawing area: where
-    bool dragging = false;          // right button held: the picture follows the pointer
-    QPoint drag_at;
     bool left = true;  // left pane: xg/yg columns; right pane: xd/yd
   };
 
