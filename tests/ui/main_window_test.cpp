@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,8 +15,10 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolButton>
 #include <cmath>
 #include <fstream>
@@ -82,7 +85,7 @@ TEST_F(Window, StartState) {
   EXPECT_TRUE(Child<QPlainTextEdit>("Memo1")->toPlainText().isEmpty());
   for (const char* name : {"ScrollBar1", "ScrollBar2"}) {
     auto* slider = Child<QScrollBar>(name);
-    EXPECT_EQ(slider->value(), 10);
+    EXPECT_EQ(slider->value(), 100);  // where the panes start: the first step is one percent
     EXPECT_EQ(slider->minimum(), 1);
     EXPECT_EQ(slider->maximum(), 300);
   }
@@ -140,27 +143,38 @@ TEST_F(Window, SelectorRecoloursTheSwatch) {
   EXPECT_EQ(swatch->Color(), QColor(255, 0, 0));
 }
 
-TEST_F(Window, CaptureAtTwiceThePictureSizeCutsTowardZero) {
+TEST_F(Window, CaptureAtTwiceThePictureSizeCutsTowardZeroAndStaysOnThePicture) {
   PaneGeometry& g = form_->LeftPane().geometry;
   g.wd = 3200;
   g.hd = 2400;
   g.ox = 50;
   g.oy = 20;
+  // A click off the photograph's pixels captures nothing: the boxes keep what they had.
   struct Case {
     int mx, my;
     const char* x;
     const char* y;
-  } cases[] = {{49, 19, "0", "0"}, {48, 18, "-1", "-1"}, {47, 17, "-1", "-1"}, {53, 25, "1", "2"}};
+  } cases[] = {{53, 25, "1", "2"}, {49, 19, "1", "2"}, {48, 30, "1", "2"},
+               {60, 18, "1", "2"}, {50, 20, "0", "0"}, {51, 21, "0", "0"}};
   for (const Case& c : cases) {
     QTest::mouseClick(Box(true), Qt::LeftButton, {}, QPoint(c.mx, c.my));
     EXPECT_EQ(Edit("xg1")->text(), c.x) << c.mx;
     EXPECT_EQ(Edit("yg1")->text(), c.y) << c.my;
   }
+  // Past the right edge: x would be 1610 on a 1600-pixel photograph.
+  g.wd = 1600;
+  g.hd = 1200;
+  g.ox = -1300;
+  g.oy = 0;
+  QTest::mouseClick(Box(true), Qt::LeftButton, {}, QPoint(310, 10));
+  EXPECT_EQ(Edit("xg1")->text(), "0");
+  QTest::mouseClick(Box(true), Qt::LeftButton, {}, QPoint(299, 10));
+  EXPECT_EQ(Edit("xg1")->text(), "1599");
   // The right pane writes into its own boxes only.
   QTest::mouseClick(Box(false), Qt::LeftButton, {}, QPoint(30, 40));
   EXPECT_EQ(Edit("xd1")->text(), "30");
   EXPECT_EQ(Edit("yd1")->text(), "40");
-  EXPECT_EQ(Edit("xg1")->text(), "1");
+  EXPECT_EQ(Edit("xg1")->text(), "1599");
   // A right click captures nothing.
   QTest::mouseClick(Box(false), Qt::RightButton, {}, QPoint(60, 70));
   EXPECT_EQ(Edit("xd1")->text(), "30");
@@ -181,7 +195,7 @@ TEST_F(Window, WheelZoomsThePaneUnderThePointer) {
   EXPECT_EQ(left.ox, -10);  // 100 - 1760 * (100 / 1600)
   EXPECT_EQ(left.oy, -8);
   EXPECT_EQ(right.wd, 1600);
-  EXPECT_EQ(Child<QScrollBar>("ScrollBar1")->value(), 10);  // the wheel leaves the slider
+  EXPECT_EQ(Child<QScrollBar>("ScrollBar1")->value(), 100);  // the wheel leaves the slider
 
   struct Case {
     std::int64_t from;
@@ -308,7 +322,7 @@ TEST_F(Window, CrossAndMarkersArePaintedAtTheMappedPlaces) {
   Child<QRadioButton>("RadioButton1")->setChecked(true);
   Child<QComboBox>("ComboBox1")->setCurrentIndex(3);
   QImage shot = Box(true)->grab().toImage();
-  const QColor blue(0, 0, 255), red(255, 0, 0), white(255, 255, 255);
+  const QColor blue(0, 0, 255), red(255, 0, 0), white(255, 255, 255), cyan = kCaptureColor;
   // Marker of point 3 at (160, 120): a plus of half-length 10.
   for (int k : {-10, -6, -1, 1, 6, 10}) {
     EXPECT_EQ(At(shot, 160 + k, 120), blue) << k;
@@ -316,16 +330,18 @@ TEST_F(Window, CrossAndMarkersArePaintedAtTheMappedPlaces) {
   }
   EXPECT_NE(At(shot, 160 + 12, 120), blue);
   EXPECT_NE(At(shot, 163, 123), blue);  // no circle around a marker
-  // Capture cross at (80, 60) with its circle of radius 5.
+  // Capture cross at (80, 60) with its circle of radius 5, in a colour no marker has.
+  EXPECT_NE(cyan, red);
+  EXPECT_NE(cyan, white);
   for (int k : {-10, -3, 3, 10}) {
-    EXPECT_EQ(At(shot, 80 + k, 60), red) << k;
-    EXPECT_EQ(At(shot, 80, 60 + k), red) << k;
+    EXPECT_EQ(At(shot, 80 + k, 60), cyan) << k;
+    EXPECT_EQ(At(shot, 80, 60 + k), cyan) << k;
   }
-  // The circle: red pixels off the arms, all within radius 5 (plus a pixel of outline).
+  // The circle: cyan pixels off the arms, all within radius 5 (plus a pixel of outline).
   int circle = 0;
   for (int y = 60 - 8; y <= 60 + 8; ++y) {
     for (int x = 80 - 8; x <= 80 + 8; ++x) {
-      if (x == 80 || y == 60 || At(shot, x, y) != red) continue;
+      if (x == 80 || y == 60 || At(shot, x, y) != cyan) continue;
       ++circle;
       EXPECT_LE(std::hypot(x - 80, y - 60), 6.5) << x << "," << y;
     }
@@ -345,7 +361,7 @@ TEST_F(Window, CrossAndMarkersArePaintedAtTheMappedPlaces) {
   // Texts that are not whole numbers leave the cross out and still paint the rest.
   Edit("xg1")->setText("4x");
   shot = Box(true)->grab().toImage();
-  EXPECT_NE(At(shot, 80 + 3, 60), red);
+  EXPECT_NE(At(shot, 80 + 3, 60), cyan);
   EXPECT_EQ(At(shot, 160 + 4, 120), blue);
   // A display 1 pixel wide and 0 high: nothing divides by zero.
   form_->LeftPane().geometry.wd = 1;
@@ -356,6 +372,50 @@ TEST_F(Window, CrossAndMarkersArePaintedAtTheMappedPlaces) {
   EXPECT_FALSE(shot.isNull());
   QTest::mouseClick(Box(true), Qt::LeftButton, {}, QPoint(10, 10));
   EXPECT_EQ(Edit("xg1")->text(), "2147483647");  // nothing captured
+}
+
+// At any zoom the capture cross stands on the middle of the pixel the click captured.
+TEST_F(Window, CaptureCrossStandsOnTheClickedPixel) {
+  PaneGeometry& g = form_->LeftPane().geometry;
+  struct Case {
+    int percent;
+    QPoint click;
+  } cases[] = {{100, QPoint(120, 90)},
+               {800, QPoint(123, 91)},
+               {800, QPoint(128, 96)},
+               {1000, QPoint(141, 77)},
+               {50, QPoint(60, 61)}};
+  for (const Case& c : cases) {
+    g.SetZoomPercent(c.percent);
+    g.ox = -5;
+    g.oy = 3;
+    QTest::mouseClick(Box(true), Qt::LeftButton, {}, c.click);
+    const std::int64_t x = Edit("xg1")->text().toLongLong();
+    const std::int64_t y = Edit("yg1")->text().toLongLong();
+    const QImage shot = Box(true)->grab().toImage();
+    // The vertical arm, below the circle.
+    int arm_x = -1, arm_y = -1;
+    for (int sx = c.click.x() - 12; sx <= c.click.x() + 12; ++sx) {
+      if (shot.pixelColor(sx, c.click.y() + 8) == kCaptureColor &&
+          shot.pixelColor(sx, c.click.y() + 9) == kCaptureColor) {
+        arm_x = sx;
+      }
+    }
+    for (int sy = c.click.y() - 12; sy <= c.click.y() + 12; ++sy) {
+      if (shot.pixelColor(arm_x + 8, sy) == kCaptureColor &&
+          shot.pixelColor(arm_x + 9, sy) == kCaptureColor) {
+        arm_y = sy;
+      }
+    }
+    std::int64_t cx, cy;
+    ASSERT_TRUE(g.ToImageInside(arm_x, arm_y, cx, cy)) << c.percent;
+    EXPECT_EQ(cx, x) << c.percent;
+    EXPECT_EQ(cy, y) << c.percent;
+    // In the middle: as far from the footprint's left edge as from its right one, give or take
+    // the odd screen pixel.
+    const std::int64_t left = g.ox + x * g.wd / 1600, right = g.ox + (x + 1) * g.wd / 1600 - 1;
+    EXPECT_LE(std::abs((arm_x - left) - (right - arm_x)), 1) << c.percent;
+  }
 }
 
 TEST_F(Window, FailedLoadKeepsPictureAndLabel) {
@@ -375,6 +435,139 @@ TEST_F(Window, FailedLoadKeepsPictureAndLabel) {
   EXPECT_EQ(form_->LeftPane().picture.size(), QSize(40, 30));
   Child<QScrollBar>("ScrollBar1")->setValue(50);
   EXPECT_EQ(form_->LeftPane().geometry.wd, 20);
+
+  // Through the dialog: after a failed load, a cancel leaves the label on the photograph shown,
+  // and that is what the settings keep.
+  QFileDialog* dialog = form_->LeftPane().dialog;
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  const auto answer = [dialog](const QString& file) {
+    QTimer::singleShot(0, dialog, [dialog, file] {
+      if (file.isEmpty()) {
+        dialog->reject();
+      } else {
+        dialog->selectFile(file);
+        static_cast<QDialog*>(dialog)->accept();  // public in QDialog
+      }
+    });
+  };
+  Messages().clear();
+  answer(bad);
+  Click("Button1");
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_TRUE(Messages()[0].second.startsWith("Erreur JPEG #"));
+  EXPECT_EQ(Child<QLabel>("Label4")->text(), good);
+  answer({});
+  Click("Button1");
+  EXPECT_EQ(Child<QLabel>("Label4")->text(), good);
+  form_->FormClose();
+  EXPECT_EQ(ReadSettingsFile(form_->SettingsPath(), '.').left_image, good.toStdString());
+}
+
+// Typing into a box is never taken away: the pointer crossing a pane hands the keyboard to the
+// zoom slider only when no text box has it.
+TEST_F(Window, TypedTextSurvivesThePointerCrossingAPane) {
+  form_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  auto* left_slider = Child<QScrollBar>("ScrollBar1");
+  auto* right_slider = Child<QScrollBar>("ScrollBar2");
+  Child<QPushButton>("Button7")->setFocus();
+  QTest::mouseMove(Box(true), QPoint(100, 80));
+  EXPECT_EQ(QApplication::focusWidget(), left_slider);
+  struct Case {
+    const char* box;
+  } cases[] = {{"px1"}, {"xg1"}, {"yd1"}, {"Memo1"}};
+  for (const Case& c : cases) {
+    QWidget* typed = Child<QWidget>(c.box);
+    typed->setFocus();
+    QTest::keyClicks(QApplication::focusWidget(), "12");
+    QTest::mouseMove(Box(true), QPoint(120, 90));
+    QTest::mouseMove(Box(false), QPoint(50, 60));
+    QTest::keyClicks(QApplication::focusWidget(), "3");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    EXPECT_EQ(QApplication::focusWidget(), typed) << c.box;
+    const QString text = qobject_cast<QLineEdit*>(typed)
+                             ? qobject_cast<QLineEdit*>(typed)->text()
+                             : qobject_cast<QPlainTextEdit*>(typed)->toPlainText();
+    EXPECT_EQ(text, "123") << c.box;
+  }
+  EXPECT_EQ(left_slider->value(), 100);
+  EXPECT_EQ(right_slider->value(), 100);
+}
+
+// The loupe shows the pixels around the pointer magnified, on the side away from it; the status
+// bar gives the pointer's pixel and the zoom; the picture follows a right drag and stays where
+// the release puts it; "Fit" shows the whole photograph.
+TEST_F(Window, LoupeStatusLivePanAndFit) {
+  QWidget* box = Box(true);
+  TForm1::Pane& pane = form_->LeftPane();
+  auto* status = Child<QLabel>("StatusBar1Panel2");
+  constexpr int kMiddle = (kLoupePixels / 2) * kLoupeZoom + kLoupeZoom / 2;
+  struct Case {
+    QPoint at;
+    bool loupe_right;
+  } cases[] = {{QPoint(100, 80), true}, {QPoint(300, 200), false}};
+  for (const Case& c : cases) {
+    QTest::mouseMove(box, c.at);
+    const QImage shot = box->grab().toImage();
+    const QRect loupe = LoupeRect(box->width(), c.at.x());
+    EXPECT_EQ(loupe.x() > box->width() / 2, c.loupe_right);
+    EXPECT_EQ(shot.pixelColor(loupe.x() + kMiddle, loupe.y() + kMiddle),
+              pane.picture.pixelColor(c.at));
+    EXPECT_EQ(shot.pixelColor(loupe.x() + 3, loupe.y() + 3),
+              pane.picture.pixelColor(c.at - QPoint(kLoupePixels / 2, kLoupePixels / 2)));
+    EXPECT_TRUE(
+        status->text().startsWith(QString("x %1  y %2  |  zoom 100 %").arg(c.at.x()).arg(c.at.y())))
+        << status->text().toStdString();
+  }
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(box, &leave);
+  const QRect loupe = LoupeRect(box->width(), 300);
+  EXPECT_EQ(box->grab().toImage().pixelColor(loupe.x() + kMiddle, loupe.y() + kMiddle),
+            pane.picture.pixelColor(loupe.x() + kMiddle, loupe.y() + kMiddle));
+  EXPECT_TRUE(status->text().startsWith("zoom 100 %"));
+
+  const QImage before = box->grab().toImage();
+  QTest::mousePress(box, Qt::RightButton, {}, QPoint(100, 100));
+  QTest::mouseMove(box, QPoint(130, 90));
+  const QImage dragging = box->grab().toImage();
+  EXPECT_NE(dragging, before);
+  EXPECT_EQ(dragging.pixelColor(130, 90), pane.picture.pixelColor(100, 100));
+  QTest::mouseRelease(box, Qt::RightButton, {}, QPoint(130, 90));
+  QApplication::sendEvent(box, &leave);
+  EXPECT_EQ(pane.geometry.ox, 30);
+  EXPECT_EQ(box->grab().toImage(), dragging);
+
+  Click("Button15");
+  const PaneGeometry& g = pane.geometry;
+  EXPECT_TRUE(g.wd == box->width() || g.hd == box->height());
+  EXPECT_TRUE(g.ox >= 0 && g.oy >= 0 && g.ox + g.wd <= box->width() &&
+              g.oy + g.hd <= box->height());
+  EXPECT_EQ(g.wd * 1200 / 1600, g.hd);
+}
+
+// Storing a point shows at once in the status table and the status bar; a row click selects
+// its point.
+TEST_F(Window, PointStatusTableFollowsStoresAndSelects) {
+  auto* table = Child<QTableWidget>("PointStatus");
+  auto* combo = Child<QComboBox>("ComboBox1");
+  const QString yes = QString::fromUtf8("\u2713"), no = QString::fromUtf8("\u2013");
+  QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                    table->visualItemRect(table->item(4, 1)).center());
+  EXPECT_EQ(combo->currentIndex(), 4);
+  EXPECT_EQ(table->item(4, 1)->text(), no);
+  Edit("xd1")->setText("10");
+  Edit("yd1")->setText("20");
+  Click("Button13");
+  EXPECT_EQ(table->item(4, 0)->text(), no);
+  EXPECT_EQ(table->item(4, 1)->text(), yes);
+  EXPECT_TRUE(Child<QLabel>("StatusBar1Panel2")
+                  ->text()
+                  .endsWith("Control : 4: left missing, right stored, space missing"));
+  Edit("xd1")->setText("x");  // a failed store marks nothing
+  combo->setCurrentIndex(5);
+  Click("Button13");
+  EXPECT_EQ(table->item(5, 1)->text(), no);
+  EXPECT_TRUE(table->item(4, 3)->text().isEmpty());  // no residual before a calibration
 }
 
 TEST_F(Window, ErrorsOfCommandsEndInTheErrorBox) {
@@ -436,7 +629,7 @@ TEST(Settings, WindowReadsAtStartAndWritesAtClose) {
   }
   const Settings back = ReadSettingsFile(ini, '.');
   EXPECT_EQ(back.left_image, photo);
-  EXPECT_EQ(back.right_image, "");
+  EXPECT_EQ(back.right_image, "/no/such/file.jpg");  // missing at start, yet kept
   EXPECT_EQ(back.colors[0], 0x00FF0000u);
   EXPECT_EQ(back.colors[9], 0x00123456u);
   EXPECT_EQ(back.scale, 2);

@@ -2,8 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <exception>
 #include <limits>
+#include <string>
+
+#include "tools/demo_scene.h"
+#include "ui/main/epipolar.h"
+#include "ui/main/session.h"
 
 namespace vistrel {
 namespace {
@@ -201,6 +210,183 @@ TEST(PaneGeometry, PictureKeepsItsAspectInsideTheDisplayRectangle) {
     EXPECT_EQ(r.width, c.w) << c.wd << "x" << c.hd;
     EXPECT_EQ(r.height, c.h) << c.wd << "x" << c.hd;
   }
+}
+
+}  // namespace
+}  // namespace vistrel
+
+namespace vistrel {
+namespace {
+
+// At every zoom, a click anywhere on a pixel's display footprint captures that pixel, the mark
+// drawn for it lies on that footprint, and clicks off the picture capture nothing.
+TEST(PaneGeometry, ClickedPixelIsMarkedOnItselfAtEveryZoom) {
+  for (const int percent : {10, 33, 100, 150, 800, 1000}) {
+    PaneGeometry g = Picture(1600, 1200);
+    g.SetZoomPercent(percent);
+    g.ox = -37;
+    g.oy = 11;
+    for (const std::int64_t px : {0, 1, 799, 1599}) {
+      // The footprint of pixel px: every position whose capture gives px.
+      std::int64_t sx, sy, x, y;
+      ASSERT_TRUE(g.ToPaneCentre(px, px / 2, sx, sy));
+      if (percent >= 100) {
+        ASSERT_TRUE(g.ToImageInside(sx, sy, x, y)) << percent << " " << px;
+        EXPECT_EQ(x, px) << percent;
+        EXPECT_EQ(y, px / 2) << percent;
+        // At whole magnifications the centre lies half a footprint from the corner ToPane gives.
+        std::int64_t cx, cy;
+        ASSERT_TRUE(g.ToPane(px, px / 2, cx, cy));
+        if (percent % 100 == 0) {
+          EXPECT_EQ(sx - cx, percent / 200) << percent;
+        }
+      }
+    }
+  }
+  PaneGeometry g = Picture(100, 80);
+  g.wd = 200;
+  g.hd = 160;
+  g.ox = 50;
+  g.oy = 20;
+  struct Case {
+    std::int64_t mx, my;
+    bool inside;
+  } cases[] = {{49, 30, false},   {50, 19, false},   {50, 20, true}, {249, 179, true},
+               {250, 100, false}, {100, 180, false}, {-5, -5, false}};
+  for (const Case& c : cases) {
+    std::int64_t x = -7, y = -7;
+    EXPECT_EQ(g.ToImageInside(c.mx, c.my, x, y), c.inside) << c.mx << "," << c.my;
+    if (!c.inside) {
+      EXPECT_EQ(x, -7);
+    }
+  }
+}
+
+TEST(PaneGeometry, FitShowsTheWholePictureCentred) {
+  struct Case {
+    std::int64_t wp, hp;
+    std::int64_t wd, hd, ox, oy;
+    int percent;
+  } cases[] = {
+      {1600, 1200, 426, 320, 1, 0, 27},  // height decides
+      {6000, 1000, 429, 71, 0, 124, 7},  // width decides
+      {100, 80, 400, 320, 14, 0, 400},   // small pictures grow
+  };
+  for (const Case& c : cases) {
+    PaneGeometry g = Picture(c.wp, c.hp);
+    g.Fit();
+    EXPECT_EQ(g.wd, c.wd) << c.wp;
+    EXPECT_EQ(g.hd, c.hd) << c.wp;
+    EXPECT_EQ(g.ox, c.ox) << c.wp;
+    EXPECT_EQ(g.oy, c.oy) << c.wp;
+    EXPECT_EQ(g.ZoomPercent(), c.percent) << c.wp;
+  }
+  PaneGeometry none = Picture(0, 0);
+  none.Fit();
+  EXPECT_EQ(none.wd, 0);
+  EXPECT_EQ(none.ZoomPercent(), 0);
+}
+
+}  // namespace
+}  // namespace vistrel
+
+namespace vistrel {
+namespace {
+
+// Shortest distance from (x, y) to a polyline.
+long double DistanceToCurve(const std::vector<GuidePoint>& curve, long double x, long double y) {
+  long double best = std::numeric_limits<long double>::max();
+  for (std::size_t k = 1; k < curve.size(); ++k) {
+    const long double ax = curve[k - 1].x, ay = curve[k - 1].y;
+    const long double dx = curve[k].x - ax, dy = curve[k].y - ay;
+    const long double len2 = dx * dx + dy * dy;
+    long double t = len2 > 0 ? ((x - ax) * dx + (y - ay) * dy) / len2 : 0;
+    t = std::clamp(t, 0.0L, 1.0L);
+    best = std::min(best, std::hypot(x - (ax + t * dx), y - (ay + t * dy)));
+  }
+  return best;
+}
+
+// On the demo pair, the curve drawn for a clicked target passes through that target's true image
+// on the other photograph, in both directions; with distortion ignored it misses, which shows the
+// curve bends with the lens.
+TEST(EpipolarCurve, PassesThroughTheMatchOnTheOtherPhotograph) {
+  // The demo's lens with ten times its radial distortion, so that ignoring it shows.
+  InternalParameters lens = demo::kLens;
+  lens.a1 *= 10;
+  lens.p1 = 2e-7;
+  TCameraParameters camera{lens, demo::kLeftCamera, demo::kRightCamera};
+  const PointTable table = demo::ClickedControlPoints(lens);
+  TCameraParameters straight = camera;
+  straight.internal.a1 = 0;
+  straight.internal.p1 = 0;
+  long double worst_straight = 0;
+  for (const auto& t : demo::kExtraTargets) {
+    const ImagePoint l = ProjectToImage(lens, demo::kLeftCamera, t.X, t.Y, t.Z);
+    const ImagePoint r = ProjectToImage(lens, demo::kRightCamera, t.X, t.Y, t.Z);
+    const auto to_right = EpipolarCurve(camera, true, l.x, l.y, table);
+    const auto to_left = EpipolarCurve(camera, false, r.x, r.y, table);
+    ASSERT_EQ(to_right.size(), static_cast<std::size_t>(kEpipolarSamples));
+    EXPECT_LT(DistanceToCurve(to_right, r.x, r.y), 0.05L) << t.X;
+    EXPECT_LT(DistanceToCurve(to_left, l.x, l.y), 0.05L) << t.X;
+    // A whole-pixel click still passes within a pixel.
+    EXPECT_LT(DistanceToCurve(EpipolarCurve(camera, true, std::round(l.x), std::round(l.y), table),
+                              r.x, r.y),
+              1.0L);
+    worst_straight = std::max(
+        worst_straight, DistanceToCurve(EpipolarCurve(straight, true, l.x, l.y, table), r.x, r.y));
+  }
+  EXPECT_GT(worst_straight, 1.0L);
+  EXPECT_TRUE(EpipolarCurve(TCameraParameters{}, true, 800, 600, table).empty());  // uncalibrated
+}
+
+}  // namespace
+}  // namespace vistrel
+
+namespace vistrel {
+namespace {
+
+// The session without a window: what the stores mark, what a load marks, and that the quality
+// figures know which points moved since the calibration.
+TEST(Session, StoresMarkWhatTheyStoredAndCalibrationKeepsItsFigures) {
+  Session s;
+  struct Case {
+    int index;
+    const char* x;
+    const char* y;
+    bool left;  // else right
+    bool stored;
+  } cases[] = {{3, "12", "-4", true, true},
+               {4, "7", "y", true, false},  // a failed store marks nothing
+               {0, "5", "6", false, true}};
+  for (const Case& c : cases) {
+    try {
+      c.left ? s.StoreLeft(c.index, c.x, c.y) : s.StoreRight(c.index, c.x, c.y);
+    } catch (const std::exception&) {
+    }
+    EXPECT_EQ(c.left ? s.Stored()[c.index].left : s.Stored()[c.index].right, c.stored) << c.index;
+  }
+  s.StoreSpace(0, "1", "2", "3", '.');  // the observation point has no space coordinates
+  EXPECT_FALSE(s.Stored()[0].space);
+  EXPECT_FALSE(s.Stored()[0].Complete(0));
+  s.StoreLeft(0, "1", "1");
+  EXPECT_TRUE(s.Stored()[0].Complete(0));
+
+  const std::string file = ::testing::TempDir() + "session_reference.txt";
+  Session demo_session;
+  demo_session.Table() = demo::ClickedControlPoints();
+  demo_session.SaveControlPoints(file);
+  s.LoadControlPoints(file);
+  for (int i = 1; i <= 9; ++i) EXPECT_TRUE(s.Stored()[i].Complete(i)) << i;
+  EXPECT_FALSE(s.Quality().has_value());
+  s.Calibrate(demo::kImageWidth, demo::kImageHeight, true);
+  ASSERT_TRUE(s.Quality().has_value());
+  EXPECT_LT(s.Quality()->rms, 1.0L);
+  EXPECT_TRUE(s.UnchangedSinceCalibration(5, true));
+  s.StoreLeft(5, "100", std::to_string(s.Table().yg[5]));
+  EXPECT_FALSE(s.UnchangedSinceCalibration(5, true));
+  EXPECT_TRUE(s.UnchangedSinceCalibration(5, false));
+  std::remove(file.c_str());
 }
 
 }  // namespace

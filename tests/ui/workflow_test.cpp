@@ -3,14 +3,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTableWidget>
 #include <QTest>
 #include <QTextBlock>
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -99,9 +105,26 @@ TEST(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
   click("Button12");
   ClickPicturePixel(form.RightPane(), right);
   EXPECT_EQ(text("xd1").toInt(), right.x);
+  // The guide of the left click runs through the target on the right photograph, now at
+  // (150, 100): beside the capture cross's arms, every column holds a guide pixel near that row.
+  const QImage right_pane = form.RightPane().box->grab().toImage();
+  for (const int dx : {-30, -20, -14, 14, 20, 30}) {
+    int nearest = 1000;
+    for (int y = 80; y <= 120; ++y) {
+      if (right_pane.pixelColor(150 + dx, y) == kGuideColor) {
+        nearest = std::min(nearest, std::abs(y - 100));
+      }
+    }
+    EXPECT_LE(nearest, 2) << dx;
+  }
   click("Button13");
   EXPECT_EQ(table.xg[0], left.x);
   EXPECT_EQ(table.yd[0], right.y);
+  // The point status table shows both images of the observation point stored.
+  auto* status = form.findChild<QTableWidget*>("PointStatus");
+  EXPECT_EQ(status->item(0, 0)->text(), QString::fromUtf8("\u2713"));
+  EXPECT_EQ(status->item(0, 1)->text(), QString::fromUtf8("\u2713"));
+  EXPECT_FALSE(status->item(9, 3)->text().isEmpty());  // control points have residuals
 
   click("Button9");
   ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
@@ -127,15 +150,69 @@ TEST(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
   }
   EXPECT_EQ(records, 2);
 
-  // For a look at the result: VISTREL_SCREENSHOT=/tmp/workflow.png
-  if (const char* shot = std::getenv("VISTREL_SCREENSHOT")) {
-    for (TForm1::Pane* pane : {&form.LeftPane(), &form.RightPane()}) {
-      pane->slider->setValue(26);
-      QTest::mouseClick(form.findChild<QPushButton*>(pane->left ? "Button2" : "Button4"),
-                        Qt::LeftButton);
-    }
-    form.grab().save(shot);
+  form.hide();
+}
+
+// The centring size is the left photograph's own: zooming the left pane before calibrating
+// changes nothing.
+TEST(Workflow, CalibrationIgnoresTheZoomOfTheLeftPane) {
+  testing::ScratchDirectory dir;
+  Messages().clear();
+  std::filesystem::copy_file(testing::SourceDir() / "examples/reference.txt",
+                             dir.path() / "reference.txt");
+  TForm1 form(dir.program_directory());
+  form.Button8Click();
+  form.findChild<QCheckBox*>("CheckBox1")->setChecked(true);
+  form.Button6Click();
+  const TCameraParameters at_full_size = form.CameraParameters();
+  EXPECT_NEAR(std::abs(at_full_size.internal.f), demo::kLens.f, 0.02 * demo::kLens.f);
+  for (const int percent : {10, 37, 250}) {
+    form.LeftPane().slider->setValue(percent);
+    form.FormMouseWheel(form.LeftPane().frame->geometry().center(), 120);  // a wheel step too
+    EXPECT_NE(form.LeftPane().geometry.wd, 1600);
+    form.Button6Click();
+    EXPECT_EQ(std::memcmp(&form.CameraParameters(), &at_full_size, sizeof at_full_size), 0)
+        << percent;
   }
+  EXPECT_TRUE(Messages().empty());
+}
+
+// Shift-click a few pixels off any demo target, in either photograph: the capture is the
+// target's centre, within half a pixel of its true projection. Off any target nothing is
+// captured and the status bar says why.
+TEST(Workflow, ShiftClickSnapsToTheDemoTargets) {
+  testing::ScratchDirectory dir;
+  TForm1 form(dir.program_directory());
+  form.resize(1005, 739);
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  std::vector<demo::Target> targets(demo::kControlTargets.begin(), demo::kControlTargets.end());
+  targets.insert(targets.end(), demo::kExtraTargets.begin(), demo::kExtraTargets.end());
+  for (TForm1::Pane* pane : {&form.LeftPane(), &form.RightPane()}) {
+    const ExternalParameters& camera = pane->left ? demo::kLeftCamera : demo::kRightCamera;
+    for (const demo::Target& t : targets) {
+      const ImagePoint truth = ProjectToImage(demo::kLens, camera, t.X, t.Y, t.Z);
+      pane->geometry.ox = 150 - std::lround(static_cast<double>(truth.x));
+      pane->geometry.oy = 100 - std::lround(static_cast<double>(truth.y));
+      for (const QPoint off : {QPoint(3, -2), QPoint(-6, 5), QPoint(0, 0)}) {
+        pane->x_edit->clear();
+        QTest::mouseClick(pane->box, Qt::LeftButton, Qt::ShiftModifier, QPoint(150, 100) + off);
+        EXPECT_LE(std::abs(pane->x_edit->text().toInt() - truth.x), 0.5L)
+            << pane->left << " " << t.X << "," << t.Y << "," << t.Z;
+        EXPECT_LE(std::abs(pane->y_edit->text().toInt() - truth.y), 0.5L)
+            << pane->left << " " << t.X << "," << t.Y << "," << t.Z;
+      }
+    }
+  }
+  // The wall at the top left of the left photograph.
+  TForm1::Pane& left = form.LeftPane();
+  left.geometry.ox = left.geometry.oy = 0;
+  left.x_edit->setText("7");
+  QTest::mouseClick(left.box, Qt::LeftButton, Qt::ShiftModifier, QPoint(60, 60));
+  EXPECT_EQ(left.x_edit->text(), "7");
+  EXPECT_TRUE(form.findChild<QLabel*>("StatusBar1Panel2")
+                  ->text()
+                  .startsWith("No target under the pointer"));
   form.hide();
 }
 

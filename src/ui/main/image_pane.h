@@ -4,41 +4,59 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPointF>
+#include <QRect>
+#include <QString>
 #include <QWidget>
 #include <functional>
 #include <optional>
 #include <vector>
 
 #include "ui/main/pane_geometry.h"
+#include "ui/main/target_snap.h"
 
 class QPainter;
 
 namespace vistrel {
 
-// A plain drawing surface that hands its mouse and paint events to the window's handlers, the
-// way the window's designer wired them.
+// The drawing area of a pane. It hands its mouse and paint events to the window's handlers, the
+// way the window's designer wired them, and keeps what only the drawing needs: where the pointer
+// is (for the loupe) and where a right drag has got to (the picture follows it until the
+// release moves it for good). A pointer move repaints only the loupe's old and new places.
 class TPaintBox : public QWidget {
   Q_OBJECT
 
  public:
   explicit TPaintBox(QWidget* parent = nullptr);
 
-  std::function<void(Qt::MouseButton, int x, int y)> on_mouse_down;
+  // The pointer over the drawing area; empty once it left.
+  const std::optional<QPoint>& Pointer() const { return pointer_; }
+  // While the right button is held: the pointer's position, where the picture is drawn to follow.
+  const std::optional<QPoint>& DragAt() const { return drag_at_; }
+
+  std::function<void(Qt::MouseButton, int x, int y, Qt::KeyboardModifiers)> on_mouse_down;
   std::function<void(int x, int y)> on_mouse_move;
   std::function<void(Qt::MouseButton, int x, int y)> on_mouse_up;
   std::function<void(QPainter&)> on_paint;
+  std::function<void()> on_leave;  // the pointer left the drawing area
 
  protected:
+  void leaveEvent(QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+
+ private:
+  std::optional<QPoint> pointer_;
+  std::optional<QPoint> drag_at_;
 };
 
-// One point marker: picture coordinates and colour.
+// One point marker: picture coordinates, colour and the label drawn beside it (none if empty).
 struct PaneMarker {
   std::int64_t x, y;
   QColor color;
+  QString label;
 };
 
 // A control point's image residual (observed minus model, picture pixels) at its marker. It is
@@ -62,14 +80,50 @@ inline constexpr int kResidualHead = 6;
 // Half-length of the arms of the capture cross and of the markers, and radius of the circle.
 inline constexpr int kCrossArm = 10;
 inline constexpr int kCrossCircleRadius = 5;
+// The capture cross is cyan: the markers default to red and white and the demo targets have red
+// centres, so a red cross would vanish among them.
+inline const QColor kCaptureColor(0, 255, 255);
+// The epipolar guide: magenta, a colour no default marker or residual stroke uses.
+inline const QColor kGuideColor(255, 0, 255);
+
+// The magnifier: kLoupePixels picture pixels across, each kLoupeZoom screen pixels, in the top
+// corner of the pane away from the pointer, kLoupeMargin from the edges. An odd count puts the
+// pixel a click would capture in the middle.
+inline constexpr int kLoupePixels = 21;
+inline constexpr int kLoupeZoom = 8;
+inline constexpr int kLoupeSize = kLoupePixels * kLoupeZoom;
+inline constexpr int kLoupeMargin = 6;
+inline constexpr int kLoupeCaption = 16;  // height of the coordinate line under the lens
+
+// Where the loupe goes in a drawing area of `view_width` for a pointer at `pointer_x`: the top
+// corner on the other side, so the lens never covers what the pointer is on. Includes the
+// caption.
+QRect LoupeRect(std::int64_t view_width, int pointer_x);
+
+// What is drawn over the picture, in drawing order.
+struct PaneOverlay {
+  std::optional<std::pair<std::int64_t, std::int64_t>> capture;  // picture pixel
+  std::vector<PaneMarker> markers;
+  std::vector<PaneResidual> residuals;
+  std::vector<QPointF> guide;  // polyline in pane coordinates
+  // Pointer over the pane: the picture pixel a click captures and where the loupe goes.
+  std::optional<std::pair<std::int64_t, std::int64_t>> loupe_pixel;
+  QRect loupe_rect;
+};
 
 // Paints one pane: background, the visible part of the picture scaled into the display rectangle
-// (only the source pixels that land in the drawing area are read), then the capture cross when
-// `capture` is set, then the markers in order, then the residual strokes over them.
+// (only the source pixels that land in the drawing area are read), then the epipolar guide, the
+// capture cross, the markers in order with their labels, the residual strokes, and the loupe.
+// Marks sit at the centre of their pixel's footprint.
 void PaintPane(QPainter& painter, const PaneGeometry& geometry, const QImage& picture,
-               const QColor& background,
-               std::optional<std::pair<std::int64_t, std::int64_t>> capture,
-               const std::vector<PaneMarker>& markers,
-               const std::vector<PaneResidual>& residuals = {});
+               const QColor& background, const PaneOverlay& overlay);
+
+// The magnified pixels around picture pixel (x, y) in `rect`, a frame around the pixel in the
+// middle and the pixel's coordinates under the lens. Reads only the few pixels shown.
+void DrawLoupe(QPainter& painter, const QImage& picture, const QRect& rect, std::int64_t x,
+               std::int64_t y, const QColor& background);
+
+// Grey levels of a picture for the target snap (-1 outside it).
+GreyAt PictureGrey(const QImage& picture);
 
 }  // namespace vistrel

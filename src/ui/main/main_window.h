@@ -6,16 +6,21 @@
 
 #include <QImage>
 #include <QMainWindow>
+#include <QPoint>
+#include <QPointF>
 #include <QString>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "photogrammetry/calibration.h"
 #include "photogrammetry/camera_model.h"
 #include "photogrammetry/point_table.h"
 #include "photogrammetry/quality.h"
 #include "ui/main/pane_geometry.h"
+#include "ui/main/point_status.h"
+#include "ui/main/session.h"
 
 class QCheckBox;
 class QComboBox;
@@ -28,6 +33,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
+class QTableWidget;
 class QToolButton;
 class QWheelEvent;
 
@@ -62,19 +68,27 @@ class TForm1 : public QMainWindow {
     QLabel* file_label = nullptr;
     QLineEdit* x_edit = nullptr;
     QLineEdit* y_edit = nullptr;
+    QPushButton* fit_button = nullptr;
     QFileDialog* dialog = nullptr;
     QString last_dialog_file;  // what the dialog remembers between uses
-    bool left = true;          // left pane: xg/yg columns; right pane: xd/yd
+    // The photograph the pane shows; empty for the built-in one. The label and the settings
+    // name this one, never a file that failed to load.
+    QString shown_file;
+    // A remembered photograph that was missing at start: written back at close as long as the
+    // pane shows no other file, so a disconnected drive does not cost the user the setting.
+    QString missing_file;
+    bool left = true;  // left pane: xg/yg columns; right pane: xd/yd
   };
 
   Pane& LeftPane() { return left_; }
   Pane& RightPane() { return right_; }
-  PointTable& Table() { return table_; }
-  const TCameraParameters& CameraParameters() const { return camera_; }
-  int ObjectPointCount() const { return object_point_count_; }
+  PointTable& Table() { return session_.Table(); }
+  const TCameraParameters& CameraParameters() const { return session_.Camera(); }
+  int ObjectPointCount() const { return session_.ObjectPointCount(); }
+  const Session& GetSession() const { return session_; }
   // The quality figures of the last calibration; empty before any, after one that stopped before
   // its joint fit, or when its residuals could not be computed.
-  const std::optional<CalibrationQuality>& Quality() const { return quality_; }
+  const std::optional<CalibrationQuality>& Quality() const { return session_.Quality(); }
   // The "Calibration quality" window, once "Calibration quality" opened it.
   TQualityWindow* QualityWindow() const { return quality_window_; }
   double Scale() const { return scale_; }
@@ -97,8 +111,11 @@ class TForm1 : public QMainWindow {
   void ScrollBar1Change();
   void ScrollBar2Change();
   void FormMouseWheel(const QPoint& client_position, int delta);
-  void PaintBox1MouseDown(Qt::MouseButton button, int x, int y);
-  void PaintBox2MouseDown(Qt::MouseButton button, int x, int y);
+  // Shift with the left button captures the centre of the target under the pointer.
+  void PaintBox1MouseDown(Qt::MouseButton button, int x, int y,
+                          Qt::KeyboardModifiers modifiers = {});
+  void PaintBox2MouseDown(Qt::MouseButton button, int x, int y,
+                          Qt::KeyboardModifiers modifiers = {});
   void PaintBox1MouseMove(int x, int y);
   void PaintBox2MouseMove(int x, int y);
   void PaintBox1MouseUp(Qt::MouseButton button, int x, int y);
@@ -108,15 +125,18 @@ class TForm1 : public QMainWindow {
   void Button5Click();   // store space coordinates
   void ComboBox1Change();
   void color1DblClick();
-  void Button7Click();    // save control points
-  void Button8Click();    // load control points
-  void Button6Click();    // calibrate
-  void Button9Click();    // measure the observation point
-  void Button10Click();   // append the measured point to the geometry file
-  void Button11Click();   // 3D view
-  void Button14Click();   // calibration quality window
-  void CheckBox2Click();  // residual strokes on or off
-  void BitBtn1Click();    // help
+  void Button7Click();             // save control points
+  void Button8Click();             // load control points
+  void Button6Click();             // calibrate
+  void Button9Click();             // measure the observation point
+  void Button10Click();            // append the measured point to the geometry file
+  void Button11Click();            // 3D view
+  void Button14Click();            // calibration quality window
+  void Button15Click();            // fit the left image into its pane
+  void Button16Click();            // fit the right image into its pane
+  void PointStatusClick(int row);  // select the point of a row of the status table
+  void CheckBox2Click();           // residual strokes on or off
+  void BitBtn1Click();             // help
   void write_memo();
   void FormClose();
 
@@ -146,14 +166,24 @@ class TForm1 : public QMainWindow {
   void LoadImageCommand(Pane& pane);
   // A wheel event at a position of `receiver`: FormMouseWheel in client coordinates.
   void WheelAt(QWidget* receiver, QWheelEvent* event);
-  void MouseDown(Pane& pane, Qt::MouseButton button, int x, int y);
+  void MouseDown(Pane& pane, Qt::MouseButton button, int x, int y, Qt::KeyboardModifiers modifiers);
+  void MouseMove(Pane& pane, int x, int y);
+  void MouseLeave(Pane& pane);
+  // The geometry as painted: during a right drag the picture follows the pointer.
+  PaneGeometry ShownGeometry(const Pane& pane) const;
+  // The epipolar curve of the other pane's capture, in this pane's coordinates.
+  std::vector<QPointF> Guide(const Pane& pane, const PaneGeometry& shown) const;
+  // Status bar and point status table from the current state.
+  void ShowStatus();
+  void ShowPointStatus();
+  // After a store or load of points: refresh table, status and markers.
+  void Stored();
+  void ClearStatusNote();
   void MouseUp(Pane& pane, Qt::MouseButton button, int x, int y);
   void Paint(Pane& pane, QPainter& painter);
   void SyncViewSize(Pane& pane);
   int SelectedIndex() const;
-  // Keeps the quality figures of the calibration that just ended (none for `outcome` null: the
-  // calibration stopped before its joint fit) and shows them wherever they are shown.
-  void KeepQuality(const CalibrationOutcome* outcome);
+  // Shows the last calibration's figures wherever they are shown.
   void ShowQuality();
   // The residual strokes to draw in `pane` for the markers drawn there: none unless "Residuals"
   // is ticked, and none for a point moved since the calibration.
@@ -161,23 +191,18 @@ class TForm1 : public QMainWindow {
   void ReadSettings();
   void WriteSettings();
 
-  PointTable table_;
-  TCameraParameters camera_;
-  std::optional<CalibrationQuality> quality_;
-  bool quality_fit_failed_ = false;
-  PointTable quality_table_;  // the point table the figures were computed from
-  QString quality_problem_;   // why there are no figures, once a calibration ran
+  Session session_;
   TQualityWindow* quality_window_ = nullptr;
-  int object_point_count_ = 0;
   double scale_ = 0.01;
   double ball_ = 0.01;
   std::string program_directory_;
   QColor last_dialog_color_ = Qt::black;  // the colour dialog opens on its last choice
 
   Pane left_, right_;
+  QString status_note_;  // a one-off message (no target found), until the pointer moves on
 
- public:
-  // Controls, by designer name.
+ private:
+  // Controls, by designer name; tests and tools find them by these object names.
   QGroupBox* GroupBox6 = nullptr;
   TColorSwatch* color1 = nullptr;
   QComboBox* ComboBox1 = nullptr;
@@ -200,6 +225,8 @@ class TForm1 : public QMainWindow {
   QPushButton* Button12 = nullptr;
   QPushButton* Button13 = nullptr;
   QPushButton* Button14 = nullptr;  // "Calibration quality"
+  QTableWidget* PointStatus = nullptr;
+  QLabel* StatusPanel = nullptr;  // pointer, zoom and selected point
 };
 
 }  // namespace vistrel

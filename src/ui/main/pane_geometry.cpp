@@ -86,6 +86,44 @@ bool PaneGeometry::ToPane(std::int64_t x, std::int64_t y, std::int64_t& sx,
   return true;
 }
 
+bool PaneGeometry::ToPaneCentre(std::int64_t x, std::int64_t y, std::int64_t& sx,
+                                std::int64_t& sy) const {
+  if (picture_width == 0 || picture_height == 0) return false;
+  sx = ox + MulDiv(2 * x + 1, wd, 2 * picture_width);
+  sy = oy + MulDiv(2 * y + 1, hd, 2 * picture_height);
+  return true;
+}
+
+bool PaneGeometry::ToImageInside(std::int64_t mx, std::int64_t my, std::int64_t& x,
+                                 std::int64_t& y) const {
+  // Left of or above the rectangle, trunc would still give pixel 0: test the position itself.
+  if (mx < ox || my < oy) return false;
+  std::int64_t ix, iy;
+  if (!ToImage(mx, my, ix, iy) || ix >= picture_width || iy >= picture_height) return false;
+  x = ix;
+  y = iy;
+  return true;
+}
+
+void PaneGeometry::Fit() {
+  if (picture_width <= 0 || picture_height <= 0 || view_width <= 0 || view_height <= 0) return;
+  if (static_cast<Wide>(view_width) * picture_height <=
+      static_cast<Wide>(view_height) * picture_width) {
+    wd = view_width;
+    hd = MulDiv(picture_height, view_width, picture_width);
+  } else {
+    hd = view_height;
+    wd = MulDiv(picture_width, view_height, picture_height);
+  }
+  Center();
+}
+
+int PaneGeometry::ZoomPercent() const {
+  if (picture_width <= 0) return 0;
+  return static_cast<int>(std::clamp<std::int64_t>(
+      MulDiv(200 * wd + picture_width, 1, 2 * picture_width), 0, std::numeric_limits<int>::max()));
+}
+
 PaneGeometry::Rect PaneGeometry::PictureRect() const {
   if (picture_width <= 0 || picture_height <= 0 || wd <= 0 || hd <= 0) return {ox, oy, 0, 0};
   // Compare Wd/Wp with Hd/Hp without dividing: the smaller ratio decides.

@@ -49,6 +49,22 @@ struct PaneGeometry {
   // the picture size is 0.
   bool ToPane(std::int64_t x, std::int64_t y, std::int64_t& sx, std::int64_t& sy) const;
 
+  // The pane position of the centre of picture pixel (x, y): sx = ox + trunc((2x + 1) Wd / 2Wp).
+  // Marks drawn there lie on the pixel they stand for at any zoom; ToPane gives its corner, which
+  // at 800 % is four screen pixels off. False when the picture size is 0.
+  bool ToPaneCentre(std::int64_t x, std::int64_t y, std::int64_t& sx, std::int64_t& sy) const;
+
+  // Capture restricted to the picture: false for a position outside the picture's pixels (left
+  // of or above the display rectangle, or mapping past the last column or row), where ToImage
+  // would still return a pixel.
+  bool ToImageInside(std::int64_t mx, std::int64_t my, std::int64_t& x, std::int64_t& y) const;
+
+  // Shows the whole picture as large as the drawing area allows, centred.
+  void Fit();
+
+  // Display width over picture width, in percent, rounded; 0 without a picture.
+  int ZoomPercent() const;
+
   // The picture's rectangle inside the display rectangle: at its top-left corner, as large as
   // fits in Wd by Hd at the picture's aspect ratio.
   struct Rect {

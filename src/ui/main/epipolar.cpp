@@ -1,0 +1,58 @@
+#include "ui/main/epipolar.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <limits>
+
+namespace vistrel {
+
+std::vector<GuidePoint> EpipolarCurve(const TCameraParameters& camera, bool from_left,
+                                      long double x, long double y, const PointTable& table) {
+  std::vector<GuidePoint> curve;
+  const InternalParameters& in = camera.internal;
+  const long double abs_f = std::fabs(static_cast<long double>(in.f));
+  if (abs_f == 0) return curve;
+  const ExternalParameters& from = from_left ? camera.left : camera.right;
+  const ExternalParameters& to = from_left ? camera.right : camera.left;
+  const Rotation R = RotationMatrix(from.Alpha, from.Beta, from.Gamma);
+
+  // Depth range from the control points, in the camera system of `from` (Zc of R (P - T)).
+  long double near_z = std::numeric_limits<long double>::max(), far_z = 0;
+  int sign = 0;
+  for (int i = 1; i <= PointTable::kControlCount; ++i) {
+    const long double dX = table.px[i] - from.Tx, dY = table.py[i] - from.Ty,
+                      dZ = table.pz[i] - from.Tz;
+    const long double zc = R[6] * dX + R[7] * dY + R[8] * dZ;
+    const int s = zc > 0 ? 1 : zc < 0 ? -1 : 0;
+    if (s == 0 || (sign != 0 && s != sign)) return curve;
+    sign = s;
+    near_z = std::min(near_z, std::fabs(zc));
+    far_z = std::max(far_z, std::fabs(zc));
+  }
+  near_z *= kEpipolarNearFactor;
+  far_z *= kEpipolarFarFactor;
+
+  // Corrected, centred image coordinates: x_bar = |f| Xc / Zc, as the measurement removes them.
+  const Distortion d = DistortionAt(x, y, in.u0, in.v0, in.a1, in.a2, in.a3, in.p1, in.p2);
+  const long double xb = x - (d.dx_rad + d.dx_tan + in.u0);
+  const long double yb = y - (d.dy_rad + d.dy_tan + in.v0);
+  for (int k = 0; k < kEpipolarSamples; ++k) {
+    const long double t = static_cast<long double>(k) / (kEpipolarSamples - 1);
+    const long double zc = sign / (1 / near_z + t * (1 / far_z - 1 / near_z));
+    const long double xc = xb * zc / abs_f, yc = yb * zc / abs_f;
+    // P = T + R^T (xc, yc, zc).
+    const long double X = from.Tx + R[0] * xc + R[3] * yc + R[6] * zc;
+    const long double Y = from.Ty + R[1] * xc + R[4] * yc + R[7] * zc;
+    const long double Z = from.Tz + R[2] * xc + R[5] * yc + R[8] * zc;
+    try {
+      const ImagePoint p = ProjectToImage(in, to, X, Y, Z);
+      if (std::isfinite(p.x) && std::isfinite(p.y)) curve.push_back({p.x, p.y});
+    } catch (const std::exception&) {
+      // A sample on the other camera's principal plane has no image; the rest still draw.
+    }
+  }
+  return curve;
+}
+
+}  // namespace vistrel

@@ -1,0 +1,388 @@
+// The main window's layout: its controls, their designer names, captions and hints, and the
+// wiring of their signals to the handlers.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "project/point_store.h"
+#include "ui/main/color_swatch.h"
+#include "ui/main/image_pane.h"
+#include "ui/main/main_window.h"
+#include "ui/main/qt_utils.h"
+
+namespace vistrel {
+namespace {
+constexpr int kZoomMin = 1;
+constexpr int kZoomMax = 300;
+// The slider starts where the panes start, at 100 %, so that its first step is one percent.
+constexpr int kZoomStart = 100;
+const QColor kTealLabel(64, 128, 128);
+const QColor kSwatchStart(0, 128, 0);  // clGreen
+constexpr int kStatusRowHeight = 16;
+
+QLabel* MakeLabel(const char* name, const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(name);
+  return label;
+}
+
+QPushButton* MakeButton(const char* name, const QString& text, QWidget* parent,
+                        const QString& hint = {}) {
+  auto* button = new QPushButton(text, parent);
+  button->setObjectName(name);
+  if (!hint.isEmpty()) button->setToolTip(hint);
+  return button;
+}
+
+QLineEdit* MakeEdit(const char* name, QWidget* parent) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(name);
+  return edit;
+}
+
+void MakeTeal(QLabel* label) {
+  label->setAutoFillBackground(true);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::Window, kTealLabel);
+  label->setPalette(palette);
+}
+
+// The picture on the help button: a question mark in a blue disc, 25 by 25 pixels.
+QIcon HelpIcon() {
+  QPixmap pixmap(25, 25);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setBrush(QColor(30, 90, 180));
+  painter.setPen(Qt::NoPen);
+  painter.drawEllipse(1, 1, 23, 23);
+  QFont font = painter.font();
+  font.setBold(true);
+  font.setPixelSize(17);
+  painter.setFont(font);
+  painter.setPen(Qt::white);
+  painter.drawText(QRect(0, 0, 25, 25), Qt::AlignCenter, "?");
+  return QIcon(pixmap);
+}
+}  // namespace
+
+// ---- construction -------------------------------------------------------------------------------
+
+void TForm1::CreateControls() {
+  auto* central = new QWidget(this);
+  central->setObjectName("ClientArea");
+  setCentralWidget(central);
+  auto* main = new QVBoxLayout(central);
+  main->setContentsMargins(4, 4, 4, 4);
+  main->setSpacing(4);
+
+  // Panes with the selected-point column between them.
+  auto* top = new QGridLayout;
+  top->setSpacing(4);
+  top->addWidget(CreatePaneFrame(left_, "GroupBox1", "Left Image", "PaintBox1"), 0, 0);
+  top->addWidget(CreatePaneFrame(right_, "GroupBox3", "Right Image", "PaintBox2"), 0, 2);
+  top->addWidget(CreatePaneControls(left_, "Label4", "Button1", "Button2", "Label19", "ScrollBar1"),
+                 1, 0);
+  top->addWidget(
+      CreatePaneControls(right_, "Label11", "Button3", "Button4", "Label20", "ScrollBar2"), 1, 2);
+  top->addWidget(CreateSelectedPoint(), 0, 1, 2, 1);
+  top->setColumnStretch(0, 1);
+  top->setColumnStretch(2, 1);
+  top->setRowStretch(0, 1);
+  main->addLayout(top, 3);
+
+  auto* coordinates = new QHBoxLayout;
+  coordinates->addWidget(
+      CreateImageCoordinates(left_, "GroupBox2", "Control points - Left Image", "Label1", "Label2",
+                             "Label3", "xg1", "yg1", "Button12"),
+      1);
+  coordinates->addWidget(CreateSpaceCoordinates(), 1);
+  coordinates->addWidget(
+      CreateImageCoordinates(right_, "GroupBox4", "Control points - Right Image", "Label8",
+                             "Label9", "Label10", "xd1", "yd1", "Button13"),
+      1);
+  main->addLayout(coordinates);
+
+  auto* bottom = new QHBoxLayout;
+  Memo1 = new QPlainTextEdit(central);
+  Memo1->setObjectName("Memo1");
+  Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  bottom->addWidget(Memo1, 1);
+  bottom->addWidget(CreateCommandColumn());
+  main->addLayout(bottom, 2);
+
+  CreateStatusBar();
+}
+
+QWidget* TForm1::CreatePaneFrame(Pane& pane, const char* frame_name, const char* caption,
+                                 const char* box_name) {
+  pane.frame = new QGroupBox(caption);
+  pane.frame->setObjectName(frame_name);
+  auto* layout = new QVBoxLayout(pane.frame);
+  layout->setContentsMargins(4, 4, 4, 4);
+  pane.box = new TPaintBox(pane.frame);
+  pane.box->setObjectName(box_name);
+  pane.box->setMinimumSize(200, 150);
+  pane.box->setCursor(Qt::CrossCursor);
+  layout->addWidget(pane.box);
+  pane.dialog = new QFileDialog(this);
+  pane.dialog->setObjectName(pane.left ? "OpenDialog1" : "OpenDialog2");
+  pane.dialog->setFileMode(QFileDialog::ExistingFile);
+  return pane.frame;
+}
+
+QWidget* TForm1::CreatePaneControls(Pane& pane, const char* label_name, const char* load_name,
+                                    const char* center_name, const char* zoom_label_name,
+                                    const char* slider_name) {
+  auto* holder = new QWidget;
+  auto* layout = new QVBoxLayout(holder);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(2);
+  pane.file_label = MakeLabel(label_name, "", holder);
+  pane.file_label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(pane.file_label);
+  auto* row = new QHBoxLayout;
+  auto* load = MakeButton(load_name, "Load image", holder);
+  auto* center = MakeButton(center_name, "Center", holder);
+  connect(load, &QPushButton::clicked, this,
+          pane.left ? &TForm1::Button1Click : &TForm1::Button3Click);
+  connect(center, &QPushButton::clicked, this,
+          pane.left ? &TForm1::Button2Click : &TForm1::Button4Click);
+  pane.fit_button = MakeButton(pane.left ? "Button15" : "Button16", "Fit", holder,
+                               "affiche toute l'image dans le cadre");
+  connect(pane.fit_button, &QPushButton::clicked, this,
+          pane.left ? &TForm1::Button15Click : &TForm1::Button16Click);
+  row->addWidget(load);
+  row->addWidget(center);
+  row->addWidget(pane.fit_button);
+  row->addSpacing(12);
+  row->addWidget(MakeLabel(zoom_label_name, "Zoom", holder));
+  pane.slider = new QScrollBar(Qt::Horizontal, holder);
+  pane.slider->setObjectName(slider_name);
+  pane.slider->setRange(kZoomMin, kZoomMax);
+  pane.slider->setSingleStep(1);
+  pane.slider->setPageStep(1);
+  pane.slider->setValue(kZoomStart);
+  pane.slider->setFocusPolicy(Qt::StrongFocus);
+  row->addWidget(pane.slider, 1);
+  layout->addLayout(row);
+  return holder;
+}
+
+QWidget* TForm1::CreateSelectedPoint() {
+  auto* column = new QWidget;
+  auto* layout = new QVBoxLayout(column);
+  layout->setContentsMargins(0, 0, 0, 0);
+  GroupBox6 = new QGroupBox("Selected point", column);
+  GroupBox6->setObjectName("GroupBox6");
+  auto* group = new QVBoxLayout(GroupBox6);
+  group->addWidget(MakeLabel("Label13", "Color", GroupBox6));
+  color1 = new TColorSwatch(GroupBox6);
+  color1->setObjectName("color1");
+  color1->setToolTip("double-cliquer pour modifier la couleur");
+  color1->SetColor(kSwatchStart);
+  group->addWidget(color1);
+  group->addWidget(MakeLabel("Label15", "Index", GroupBox6));
+  ComboBox1 = new QComboBox(GroupBox6);
+  ComboBox1->setObjectName("ComboBox1");
+  group->addWidget(ComboBox1);
+  auto* display = new QGroupBox("Display", GroupBox6);
+  display->setObjectName("GroupBox7");
+  auto* display_layout = new QVBoxLayout(display);
+  RadioButton1 = new QRadioButton("Selected", display);
+  RadioButton1->setObjectName("RadioButton1");
+  RadioButton2 = new QRadioButton("All", display);
+  RadioButton2->setObjectName("RadioButton2");
+  RadioButton2->setChecked(true);
+  display_layout->addWidget(RadioButton1);
+  display_layout->addWidget(RadioButton2);
+  CheckBox2 = new QCheckBox("Residuals", display);
+  CheckBox2->setObjectName("CheckBox2");
+  CheckBox2->setToolTip(
+      "dessine le résidu de chaque point de contrôle, agrandi 20 fois : le trait part du repère "
+      "(point cliqué) et va vers la position calculée par la calibration");
+  display_layout->addWidget(CheckBox2);
+  group->addWidget(display);
+  layout->addWidget(GroupBox6);
+  BitBtn1 = new QToolButton(column);
+  BitBtn1->setObjectName("BitBtn1");
+  BitBtn1->setIcon(HelpIcon());
+  BitBtn1->setIconSize(QSize(25, 25));
+  BitBtn1->setFixedSize(33, 33);
+  layout->addWidget(BitBtn1, 0, Qt::AlignHCenter);
+  PointStatus = new QTableWidget(10, 4, column);
+  PointStatus->setObjectName("PointStatus");
+  PointStatus->setToolTip(
+      "coordonnées enregistrées (gauche, droite, espace) et résidu de calibration en pixels ; "
+      "cliquer une ligne pour choisir le point");
+  PointStatus->setHorizontalHeaderLabels({"L", "R", "XYZ", "Res."});
+  QStringList rows{"O"};
+  for (int i = 1; i <= PointTable::kControlCount; ++i) rows << QString::number(i);
+  PointStatus->setVerticalHeaderLabels(rows);
+  PointStatus->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  PointStatus->setSelectionBehavior(QAbstractItemView::SelectRows);
+  PointStatus->setSelectionMode(QAbstractItemView::SingleSelection);
+  PointStatus->setFocusPolicy(Qt::NoFocus);
+  PointStatus->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  PointStatus->verticalHeader()->setMinimumSectionSize(kStatusRowHeight);
+  PointStatus->verticalHeader()->setDefaultSectionSize(kStatusRowHeight);
+  PointStatus->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  PointStatus->horizontalHeader()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
+  PointStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  PointStatus->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // All ten rows in view, never a scroll bar.
+  PointStatus->setFixedHeight(PointStatus->horizontalHeader()->sizeHint().height() +
+                              10 * kStatusRowHeight + 2 * PointStatus->frameWidth() + 2);
+  layout->addWidget(PointStatus);
+  layout->addStretch(1);
+  column->setFixedWidth(150);
+  return column;
+}
+
+QWidget* TForm1::CreateImageCoordinates(Pane& pane, const char* group_name, const char* caption,
+                                        const char* title_name, const char* x_label_name,
+                                        const char* y_label_name, const char* x_name,
+                                        const char* y_name, const char* store_name) {
+  auto* group = new QGroupBox(caption);
+  group->setObjectName(group_name);
+  auto* layout = new QGridLayout(group);
+  auto* title = MakeLabel(title_name, "Image coordinates (mouse click)", group);
+  MakeTeal(title);
+  layout->addWidget(title, 0, 0, 1, 4);
+  pane.x_edit = MakeEdit(x_name, group);
+  pane.y_edit = MakeEdit(y_name, group);
+  layout->addWidget(MakeLabel(x_label_name, "x", group), 1, 0);
+  layout->addWidget(pane.x_edit, 1, 1);
+  layout->addWidget(MakeLabel(y_label_name, "y", group), 1, 2);
+  layout->addWidget(pane.y_edit, 1, 3);
+  auto* store = MakeButton(store_name, "Store Point coordinates", group);
+  layout->addWidget(store, 2, 0, 1, 4);
+  (pane.left ? Button12 : Button13) = store;
+  return group;
+}
+
+QWidget* TForm1::CreateSpaceCoordinates() {
+  auto* group = new QGroupBox("Space coordinates");
+  group->setObjectName("GroupBox5");
+  auto* layout = new QGridLayout(group);
+  auto* title = MakeLabel("Label12", "calculated / input (control points)", group);
+  MakeTeal(title);
+  layout->addWidget(title, 0, 0, 1, 6);
+  px1 = MakeEdit("px1", group);
+  py1 = MakeEdit("py1", group);
+  pz1 = MakeEdit("pz1", group);
+  layout->addWidget(MakeLabel("Label5", "X", group), 1, 0);
+  layout->addWidget(px1, 1, 1);
+  layout->addWidget(MakeLabel("Label6", "Y", group), 1, 2);
+  layout->addWidget(py1, 1, 3);
+  layout->addWidget(MakeLabel("Label7", "Z", group), 1, 4);
+  layout->addWidget(pz1, 1, 5);
+  Button5 = MakeButton("Button5", "Store Point coordinates", group);
+  layout->addWidget(Button5, 2, 0, 1, 6);
+  return group;
+}
+
+QWidget* TForm1::CreateCommandColumn() {
+  auto* column = new QWidget;
+  auto* layout = new QVBoxLayout(column);
+  layout->setContentsMargins(0, 0, 0, 0);
+  Button7 = MakeButton("Button7", "Save Control Points", column,
+                       "sauvegarde les coordonnées dans le fichier \"reference.txt\"");
+  Button8 = MakeButton(
+      "Button8", "Load Control Points", column,
+      "charge les coordonnées des points de référence à partir du fichier \"reference.txt\"");
+  CheckBox1 = new QCheckBox("Correc. Distortions", column);
+  CheckBox1->setObjectName("CheckBox1");
+  Button6 = MakeButton("Button6", "Compute Ext./Int. parameters", column,
+                       "calcule les paramètres DLT, indispensable avant de vectoriser");
+  Button14 = MakeButton("Button14", "Calibration quality", column,
+                        "affiche les résidus et la précision de la calibration");
+  Button9 = MakeButton("Button9", "Measure Object Point", column,
+                       "détermine les coordonnées spatiales d'un point d'observation");
+  Button10 = MakeButton(
+      "Button10", "Save Measured Point ", column,
+      "sauvegarde les coordonnées spatiales du point d'observation dans le fichier \"geom.txt\"");
+  Button11 = MakeButton("Button11", "3D vizualization", column,
+                        "visualise en 3D  les points stockés dans le fichier \"geom.txt\"");
+  for (QWidget* w : std::initializer_list<QWidget*>{Button7, Button8, CheckBox1, Button6, Button14,
+                                                    Button9, Button10, Button11}) {
+    layout->addWidget(w);
+  }
+  layout->addStretch(1);
+  column->setFixedWidth(200);
+  return column;
+}
+
+void TForm1::CreateStatusBar() {
+  auto* bar = new QStatusBar(this);
+  bar->setObjectName("StatusBar1");
+  bar->setSizeGripEnabled(false);
+  auto* author = new QLabel("Équipe VISTREL", bar);
+  author->setObjectName("StatusBar1Panel0");
+  author->setFixedWidth(150);
+  auto* contact = new QLabel("Aide : bouton « ? » entre les deux images", bar);
+  contact->setObjectName("StatusBar1Panel1");
+  contact->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  StatusPanel = new QLabel(bar);
+  StatusPanel->setObjectName("StatusBar1Panel2");
+  bar->addWidget(author);
+  bar->addWidget(StatusPanel, 2);
+  bar->addWidget(contact, 1);
+  setStatusBar(bar);
+}
+
+void TForm1::ConnectHandlers() {
+  left_.box->on_mouse_down = [this](Qt::MouseButton b, int x, int y, Qt::KeyboardModifiers m) {
+    PaintBox1MouseDown(b, x, y, m);
+  };
+  right_.box->on_mouse_down = [this](Qt::MouseButton b, int x, int y, Qt::KeyboardModifiers m) {
+    PaintBox2MouseDown(b, x, y, m);
+  };
+  left_.box->on_leave = [this] { MouseLeave(left_); };
+  right_.box->on_leave = [this] { MouseLeave(right_); };
+  connect(PointStatus, &QTableWidget::cellClicked, this,
+          [this](int row, int) { PointStatusClick(row); });
+  left_.box->on_mouse_move = [this](int x, int y) { PaintBox1MouseMove(x, y); };
+  right_.box->on_mouse_move = [this](int x, int y) { PaintBox2MouseMove(x, y); };
+  left_.box->on_mouse_up = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseUp(b, x, y); };
+  right_.box->on_mouse_up = [this](Qt::MouseButton b, int x, int y) { PaintBox2MouseUp(b, x, y); };
+  left_.box->on_paint = [this](QPainter& p) { Paint(left_, p); };
+  left_.box->installEventFilter(this);
+  right_.box->installEventFilter(this);
+  right_.box->on_paint = [this](QPainter& p) { Paint(right_, p); };
+  connect(left_.slider, &QScrollBar::valueChanged, this, &TForm1::ScrollBar1Change);
+  connect(right_.slider, &QScrollBar::valueChanged, this, &TForm1::ScrollBar2Change);
+  connect(Button12, &QPushButton::clicked, this, &TForm1::Button12Click);
+  connect(Button13, &QPushButton::clicked, this, &TForm1::Button13Click);
+  connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
+  connect(ComboBox1, &QComboBox::currentIndexChanged, this, &TForm1::ComboBox1Change);
+  color1->on_double_click = [this] { color1DblClick(); };
+  connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
+  connect(Button8, &QPushButton::clicked, this, &TForm1::Button8Click);
+  connect(Button6, &QPushButton::clicked, this, &TForm1::Button6Click);
+  connect(Button9, &QPushButton::clicked, this, &TForm1::Button9Click);
+  connect(Button10, &QPushButton::clicked, this, &TForm1::Button10Click);
+  connect(Button11, &QPushButton::clicked, this, &TForm1::Button11Click);
+  connect(Button14, &QPushButton::clicked, this, &TForm1::Button14Click);
+  connect(CheckBox2, &QCheckBox::clicked, this, &TForm1::CheckBox2Click);
+  connect(BitBtn1, &QToolButton::clicked, this, &TForm1::BitBtn1Click);
+}
+
+}  // namespace vistrel

@@ -1,0 +1,103 @@
+// Screenshots of the main window on the demo project, for looking at the panes' guidance: the
+// whole window after a calibration with a target captured on the left (status table, epipolar
+// guide on the right, loupe), and close-ups of each pane at 100 %.
+//
+// Usage: make_screenshots OUTPUT_DIR   (writes main.png, left_pane.png, right_pane.png)
+// Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+#include "photogrammetry/camera_model.h"
+#include "tools/demo_scene.h"
+#include "ui/main/image_pane.h"
+#include "ui/main/main_window.h"
+
+namespace {
+
+using vistrel::TForm1;
+
+void Send(QWidget* box, QEvent::Type type, QPoint at, Qt::MouseButton button,
+          Qt::KeyboardModifiers modifiers = {}) {
+  QMouseEvent event(type, at, box->mapToGlobal(at), button,
+                    type == QEvent::MouseMove ? Qt::NoButton : button, modifiers);
+  QApplication::sendEvent(box, &event);
+}
+
+// Puts picture pixel (x, y) at pane position `at` at 100 %.
+void ShowAt(TForm1::Pane& pane, long double x, long double y, QPoint at) {
+  pane.slider->setValue(100);
+  pane.geometry.ox = at.x() - std::lround(static_cast<double>(x));
+  pane.geometry.oy = at.y() - std::lround(static_cast<double>(y));
+  pane.box->update();
+}
+
+bool Save(QWidget* widget, const QString& file) {
+  QApplication::processEvents();
+  const bool ok = widget->grab().save(file);
+  std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(file));
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_screenshots OUTPUT_DIR\n");
+    return 1;
+  }
+  const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath() + "/";
+  QDir().mkpath(out);
+  // A scratch working directory with the demo's control points; settings go there too.
+  QTemporaryDir work;
+  std::filesystem::copy_file(std::filesystem::path(VISTREL_SOURCE_DIR) / "examples/reference.txt",
+                             std::filesystem::path(work.path().toStdString()) / "reference.txt");
+  std::filesystem::current_path(work.path().toStdString());
+
+  TForm1 form(work.path().toStdString() + "/");
+  form.resize(1400, 900);
+  form.show();
+  QApplication::processEvents();
+  form.Button8Click();
+  form.findChild<QCheckBox*>("CheckBox1")->setChecked(true);
+  form.Button6Click();
+  form.findChild<QComboBox*>("ComboBox1")->setCurrentIndex(0);
+
+  // Target B, captured on the left by a Shift-click a few pixels off its centre.
+  const auto& b = vistrel::demo::kExtraTargets[1];
+  const auto left =
+      vistrel::ProjectToImage(vistrel::demo::kLens, vistrel::demo::kLeftCamera, b.X, b.Y, b.Z);
+  const auto right =
+      vistrel::ProjectToImage(vistrel::demo::kLens, vistrel::demo::kRightCamera, b.X, b.Y, b.Z);
+  TForm1::Pane& lp = form.LeftPane();
+  TForm1::Pane& rp = form.RightPane();
+  ShowAt(lp, left.x, left.y, QPoint(140, 150));
+  Send(lp.box, QEvent::MouseButtonPress, QPoint(143, 148), Qt::LeftButton, Qt::ShiftModifier);
+  Send(lp.box, QEvent::MouseButtonRelease, QPoint(143, 148), Qt::LeftButton, Qt::ShiftModifier);
+  form.Button12Click();
+  Send(lp.box, QEvent::MouseMove, QPoint(150, 155), Qt::NoButton);
+  bool ok = Save(lp.box, out + "left_pane.png");
+
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(lp.box, &leave);
+  ShowAt(rp, right.x, right.y, QPoint(200, 150));
+  Send(rp.box, QEvent::MouseMove, QPoint(205, 150), Qt::NoButton);
+  ok = Save(rp.box, out + "right_pane.png") && ok;
+
+  // The whole window: both photographs fitted, the pointer near the target on the right.
+  form.Button15Click();
+  form.Button16Click();
+  ok = Save(&form, out + "main.png") && ok;
+  form.hide();
+  return ok ? 0 : 2;
+}
