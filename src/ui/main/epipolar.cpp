@@ -34,7 +34,7 @@ std::vector<GuidePoint> EpipolarCurve(const TCameraParameters& camera, bool from
   far_z *= kEpipolarFarFactor;
 
   // Corrected, centred image coordinates: x_bar = |f| Xc / Zc, as the measurement removes them.
-  const Distortion d = DistortionAt(x, y, in.u0, in.v0, in.a1, in.a2, in.a3, in.p1, in.p2);
+  const Distortion d = DistortionAt(x, y, LensOf(in));
   const long double xb = x - (d.dx_rad + d.dx_tan + in.u0);
   const long double yb = y - (d.dy_rad + d.dy_tan + in.v0);
   for (int k = 0; k < kEpipolarSamples; ++k) {
