@@ -1,8 +1,11 @@
 // Screenshots of the main window on the demo project, for looking at the panes' guidance: the
 // whole window after a calibration with a target captured on the left (status table, epipolar
-// guide on the right, loupe), and close-ups of each pane at 100 %.
 //
-// Usage: make_screenshots OUTPUT_DIR   (writes main.png, left_pane.png, right_pane.png)
+// guide on the right, loupe), close-ups of each pane at 100 %, and the calibration quality
+// window with every start of the joint fit.
+//
+// Usage: make_screenshots OUTPUT_DIR
+//        (writes main.png, left_pane.png, right_pane.png, quality.png)
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 
 #include <QApplication>
@@ -20,6 +23,7 @@
 #include "tools/demo_scene.h"
 #include "ui/main/image_pane.h"
 #include "ui/main/main_window.h"
+#include "ui/main/quality_window.h"
 
 namespace {
 
@@ -72,6 +76,9 @@ int main(int argc, char** argv) {
   form.findChild<QCheckBox*>("CheckBox1")->setChecked(true);
   form.Button6Click();
   form.findChild<QComboBox*>("ComboBox1")->setCurrentIndex(0);
+  form.Button14Click();
+  bool ok = form.QualityWindow() && Save(form.QualityWindow(), out + "quality.png");
+  if (form.QualityWindow()) form.QualityWindow()->hide();
 
   // Target B, captured on the left by a Shift-click a few pixels off its centre.
   const auto& b = vistrel::demo::kExtraTargets[1];
@@ -86,7 +93,7 @@ int main(int argc, char** argv) {
   Send(lp.box, QEvent::MouseButtonRelease, QPoint(143, 148), Qt::LeftButton, Qt::ShiftModifier);
   form.Button12Click();
   Send(lp.box, QEvent::MouseMove, QPoint(150, 155), Qt::NoButton);
-  bool ok = Save(lp.box, out + "left_pane.png");
+  ok = Save(lp.box, out + "left_pane.png") && ok;
 
   QEvent leave(QEvent::Leave);
   QApplication::sendEvent(lp.box, &leave);

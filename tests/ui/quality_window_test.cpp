@@ -298,33 +298,6 @@ TEST_F(Quality, CalibrationStoppedEarlyLeavesNoFigures) {
 // For a look at the window and the strokes: VISTREL_QUALITY_SCREENSHOT=/tmp/vistrel_quality
 // writes _empty.png before a calibration, _window.png, _pane.png and _main.png for the demo, and
 // _misclick_*.png with point 5's left x moved by 15 pixels.
-TEST_F(Quality, ScreenshotsOnRequest) {
-  const char* prefix = std::getenv("VISTREL_QUALITY_SCREENSHOT");
-  if (!prefix) GTEST_SKIP() << "VISTREL_QUALITY_SCREENSHOT not set";
-  const QString base = QString::fromUtf8(prefix);
-  auto* residuals = form_->findChild<QCheckBox*>("CheckBox2");
-  TQualityWindow* empty = OpenQualityWindow();
-  ASSERT_NE(empty, nullptr);
-  QTest::qWait(100);
-  EXPECT_TRUE(empty->grab().save(base + "_empty.png"));
-  for (const int shift : {0, 15}) {
-    Calibrate(5, shift);
-    const QString name = base + (shift ? "_misclick_" : "_");
-    TQualityWindow* window = OpenQualityWindow();
-    ASSERT_NE(window, nullptr);
-    QTest::qWait(100);
-    EXPECT_TRUE(window->grab().save(name + "window.png"));
-    if (!residuals->isChecked()) QTest::mouseClick(residuals, Qt::LeftButton);
-    for (TForm1::Pane* pane : {&form_->LeftPane(), &form_->RightPane()}) {
-      pane->slider->setValue(26);
-      QTest::mouseClick(form_->findChild<QPushButton*>(pane->left ? "Button2" : "Button4"),
-                        Qt::LeftButton);
-    }
-    EXPECT_TRUE(form_->LeftPane().box->grab().save(name + "pane.png"));
-    EXPECT_TRUE(form_->grab().save(name + "main.png"));
-  }
-}
-
 // The window on its own: figures of a failed joint fit and the rounding of the cells.
 TEST(QualityWindow, FailedFitShowsNoStandardErrors) {
   CalibrationQuality q;

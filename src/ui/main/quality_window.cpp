@@ -120,7 +120,8 @@ void TQualityWindow::ShowQuality(const CalibrationQuality& quality, bool joint_f
     text += QString("\nStart %1: ").arg(QString::fromStdString(s.name));
     text += s.failed ? QString("failed (%1)").arg(QString::fromStdString(s.failure_reason))
                      : QString("objective %1 px\u00B2")
-                           .arg(QString::fromStdString(FormatGeneral(s.objective, separator)));
+                           .arg(QString::number(static_cast<double>(s.objective), 'g', 6)
+                                    .replace('.', QChar(separator)));
     text += QString(", %1 iterations").arg(s.iterations);
     if (s.abandoned) text += ", stopped far above the best";
     if (s.same_as >= 0)
