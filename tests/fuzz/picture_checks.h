@@ -6,7 +6,7 @@
 #include <QImage>
 
 #include "fuzz_entry.h"
-#include "ui/main/picture_loader.h"
+#include "ui/pictures/picture_loader.h"
 
 namespace vistrel::fuzz {
 

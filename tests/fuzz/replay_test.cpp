@@ -14,8 +14,8 @@
 
 #include "fuzz_entry.h"
 #ifdef VISTREL_FUZZ_PICTURES
-#include "ui/main/metafile.h"
-#include "ui/main/picture_loader.h"
+#include "ui/pictures/metafile.h"
+#include "ui/pictures/picture_loader.h"
 #endif
 
 namespace vistrel::fuzz {

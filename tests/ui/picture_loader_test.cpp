@@ -1,4 +1,4 @@
-#include "ui/main/picture_loader.h"
+#include "ui/pictures/picture_loader.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "metafile_samples.h"
-#include "ui/main/metafile.h"
+#include "ui/pictures/metafile.h"
 #include "window_test_support.h"
 
 namespace vistrel {

@@ -40,7 +40,7 @@
 #include "ui/main/epipolar.h"
 #include "ui/main/image_pane.h"
 #include "ui/main/messages.h"
-#include "ui/main/picture_loader.h"
+#include "ui/pictures/picture_loader.h"
 #include "ui/main/qt_utils.h"
 #include "ui/main/quality_window.h"
 

@@ -1,4 +1,4 @@
-#include "ui/main/metafile.h"
+#include "ui/pictures/metafile.h"
 
 #include <cstdlib>
 #include <cstring>
