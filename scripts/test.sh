@@ -11,21 +11,26 @@ jobs=$(nproc)
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 chmod 700 "$XDG_RUNTIME_DIR"
 
-run_ctest() {
-  local dir=$1
-  if [ -n "${DISPLAY:-}" ]; then
-    ctest --test-dir "$dir" --output-on-failure -j "$jobs"
-  else
-    xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$dir" --output-on-failure -j "$jobs"
-  fi
+# An X server of this run's own: Xvfb picks a free display and tells its number, so two test
+# runs started at once never share (or fight over) one display.
+start_own_display() {
+  local fifo
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$fifo" > /dev/null 2>&1 &
+  XVFB_PID=$!
+  local number
+  read -r number < "$fifo"
+  rm -f "$fifo"
+  export DISPLAY=":$number"
+  trap 'kill "$XVFB_PID" 2> /dev/null || true' EXIT
 }
 
-# A decimal-comma locale of our own, so the locale tests run without touching the system's.
-if [ -d /usr/share/i18n/locales ] && command -v localedef > /dev/null; then
-  mkdir -p build/locale
-  [ -d build/locale/fr_FR.UTF-8 ] || localedef -i fr_FR -f UTF-8 build/locale/fr_FR.UTF-8 2> /dev/null || true
-  export LOCPATH="$PWD/build/locale"
-fi
+run_ctest() {
+  ctest --test-dir "$1" --output-on-failure -j "$jobs"
+}
+
+if [ -z "${DISPLAY:-}" ]; then start_own_display; fi
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build -j "$jobs"

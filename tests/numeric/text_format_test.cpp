@@ -239,6 +239,8 @@ TEST(StrToFloat, LeavesNoFloatingPointFlagsBehind) {
 // A program may switch the C locale to one with a decimal comma; the conversions must not follow.
 TEST(TextFormat, IgnoresTheProcessLocale) {
   const std::string previous = std::setlocale(LC_ALL, nullptr);
+  // The build makes a French locale of its own; the C library looks in LOCPATH first.
+  if (std::getenv("LOCPATH") == nullptr) ::setenv("LOCPATH", VISTREL_TEST_LOCALES, 0);
   const char* const comma_locales[] = {"fr_FR.UTF-8", "fr_FR.utf8", "de_DE.UTF-8", "de_DE.utf8"};
   const char* chosen = nullptr;
   for (const char* name : comma_locales) {
