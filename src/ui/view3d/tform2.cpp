@@ -211,15 +211,15 @@ void TForm2::done(int result) {
 }
 
 void TForm2::FormClose() {
-  const SaveOutcome outcome = geometry_->Close(geom_path_, scale_);
+  const SaveOutcome outcome = geometry_->Close(geom_path_);
   GLSceneViewer1->update();
   const QString file = QString::fromStdString(geom_path_);
   if (outcome == SaveOutcome::kNotSavedAfterFailedRead) {
     inform(QString("%1 could not be read, so nothing was saved: the file is left as it was.")
                .arg(file));
-  } else if (outcome == SaveOutcome::kNotSavedZeroScale) {
-    inform(QString("The 3D SCALE setting is 0, so the geometry cannot be converted back to file "
-                   "units: nothing was saved, %1 is left as it was.")
+  } else if (outcome == SaveOutcome::kNotSavedNonFinite) {
+    inform(QString("A coordinate is not a finite number, so %1 could not be written in a form "
+                   "that reads back: nothing was saved, the file is left as it was.")
                .arg(file));
   }
 }
