@@ -202,18 +202,41 @@ void PolylineNode::DrawSelf(DrawContext& ctx) {
   if (ctx.pass == Pass::kNormal) {
     ctx.SetLighting(false);
     ctx.SetTexturing(false);
+    if (edge_width > 0) {
+      glColor4fv(edge_color.data());
+      glLineWidth(edge_width);
+      glBegin(GL_LINE_STRIP);
+      for (const Vec3& v : vertices) glVertex3f(v.x, v.y, v.z);
+      glEnd();
+    }
     glColor4fv(line_color.data());
   }
+  // The line lies exactly on its own edge: it must win that depth tie.
+  const bool over_edge = edge_width > 0 && ctx.pass == Pass::kNormal;
+  if (over_edge) glDepthFunc(GL_LEQUAL);
   glLineWidth(width);
   glBegin(GL_LINE_STRIP);
   for (const Vec3& v : vertices) glVertex3f(v.x, v.y, v.z);
   glEnd();
+  if (over_edge) glDepthFunc(GL_LESS);
   if (markers && ctx.pass != Pass::kShadow) {
     glPointSize(3);
     glBegin(GL_POINTS);
     for (const Vec3& v : vertices) glVertex3f(v.x, v.y, v.z);
     glEnd();
   }
+}
+
+void SegmentsNode::DrawSelf(DrawContext& ctx) {
+  if (ctx.pass != Pass::kNormal || ends.size() < 2) return;
+  ctx.SetLighting(false);
+  ctx.SetTexturing(false);
+  glColor4fv(line_color.data());
+  glLineWidth(width);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glVertexPointer(3, GL_FLOAT, sizeof(Vec3), ends.data());
+  glDrawArrays(GL_LINES, 0, GLsizei(ends.size() / 2 * 2));
+  glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 void LightNode::Setup(int index) const {

@@ -175,8 +175,23 @@ class PolylineNode : public Node {
   Color line_color{1, 1, 1, 1};
   float width = 1;
   bool markers = true;  // small points at the vertices
+  // A wider line drawn first in this colour, so the line reads on light and dark alike; 0: none.
+  float edge_width = 0;
+  Color edge_color{0.1f, 0.1f, 0.1f, 1};
 
   void AddVertex() { vertices.push_back({}); }
+
+ protected:
+  void DrawSelf(DrawContext& ctx) override;
+};
+
+// Many separate segments drawn at once from one array: overlays such as drop lines and a grid.
+// Unlit, never picked and casting no shadow.
+class SegmentsNode : public Node {
+ public:
+  std::vector<Vec3> ends;  // two per segment
+  Color line_color{0.2f, 0.2f, 0.2f, 1};
+  float width = 1;
 
  protected:
   void DrawSelf(DrawContext& ctx) override;
@@ -222,6 +237,7 @@ class ScreenTextNode : public Node {
   std::string font_family = "MS Sans Serif";
   int font_points = 8;
   Color modulate{1, 1, 1, 1};
+  Color backing{0, 0, 0, 0};  // filled behind the text; transparent by default
 
  protected:
   void DrawSelf(DrawContext& ctx) override;
@@ -233,6 +249,11 @@ class CameraNode : public Node {
   float depth_of_view = 100;
   float near_bias = 1;
   Node* target = nullptr;
+  // When on, the near and far planes follow the distance to the target and the scene's extent
+  // (a sphere, scene coordinates) instead of the fixed near plane and depth of view.
+  bool follow_extent = false;
+  Vec3 extent_centre;
+  float extent_radius = 0;
 };
 
 }  // namespace vistrel::scene

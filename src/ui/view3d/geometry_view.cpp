@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <unordered_set>
 
+#include "numeric/text_format.h"
 #include "project/file_error.h"
 
 namespace vistrel::view3d {
@@ -144,6 +145,57 @@ scene::PolylineNode* GeometryView::CreateLine() {
   const GeomPoint a = *RecordOf(selected1_), b = *RecordOf(selected2_);
   edited_ = true;
   return AddLine({a.x, a.y, a.z, b.x, b.y, b.z}, scale_);
+}
+
+std::string GeometryView::SelectionReadout() const {
+  std::string text;
+  const GeomPoint* records[2] = {nullptr, nullptr};
+  int n = 0;
+  for (const scene::SphereNode* point : {selected1_, selected2_}) {
+    if (point == nullptr) continue;
+    const GeomPoint& p = *RecordOf(point);
+    records[n++] = &p;
+    if (!text.empty()) text += "    ";
+    text += "Point " + std::to_string(IndexOf(point)) + ": X " + FormatGeneral(p.x) + "  Y " +
+            FormatGeneral(p.y) + "  Z " + FormatGeneral(p.z);
+  }
+  if (n == 2) {
+    // Extended precision: the difference of two doubles is exact there, so 15 digits are right.
+    const long double dx = (long double)records[1]->x - records[0]->x;
+    const long double dy = (long double)records[1]->y - records[0]->y;
+    const long double dz = (long double)records[1]->z - records[0]->z;
+    text += "    distance " + FormatGeneral(std::sqrt(dx * dx + dy * dy + dz * dz)) + "  dX " +
+            FormatGeneral(dx) + "  dY " + FormatGeneral(dy) + "  dZ " + FormatGeneral(dz);
+  }
+  return text;
+}
+
+bool GeometryView::VisibleBounds(scene::Vec3& centre, float& radius) const {
+  const scene::Mat4 frame = frame_.AbsoluteMatrix();
+  scene::Vec3 lo{1e30f, 1e30f, 1e30f}, hi{-1e30f, -1e30f, -1e30f};
+  float pad = 0;
+  bool any = false;
+  auto add = [&](scene::Vec3 local, float r) {
+    const scene::Vec3 p = scene::TransformPoint(local, frame);
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return;
+    for (int i = 0; i < 3; ++i) {
+      lo[i] = std::min(lo[i], p[i]);
+      hi[i] = std::max(hi[i], p[i]);
+    }
+    pad = std::max(pad, r);
+    any = true;
+  };
+  for (const scene::SphereNode* p : points_) {
+    if (p->visible) add(p->position, p->radius);
+  }
+  for (const scene::PolylineNode* l : lines_) {
+    if (!l->visible) continue;
+    for (const scene::Vec3& v : l->vertices) add(v, 0);
+  }
+  if (!any) return false;
+  centre = (lo + hi) * 0.5f;
+  radius = scene::Length(hi - lo) * 0.5f + pad;
+  return std::isfinite(radius);
 }
 
 GeomData GeometryView::VisibleData() const {

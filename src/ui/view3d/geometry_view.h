@@ -69,6 +69,15 @@ class GeometryView {
   const GeomPoint* RecordOf(const scene::SphereNode* point) const;
   // The index of a point node in points(), or -1.
   int IndexOf(const scene::SphereNode* point) const;
+
+  // What the user measures, in file units with the file's 15 significant digits: each selected
+  // point as "Point N: X x  Y y  Z z", and with two selected, after them
+  // "distance D  dX a  dY b  dZ c" (second minus first). Empty when nothing is selected.
+  std::string SelectionReadout() const;
+
+  // Bounding sphere of the visible balls and lines in scene coordinates (balls with their
+  // radius); false when nothing finite is visible.
+  bool VisibleBounds(scene::Vec3& centre, float& radius) const;
   // Destroys every data node and clears the selection.
   void Clear();
 
