@@ -351,6 +351,50 @@ TEST_F(GeometryViewTest, FailedRewriteKeepsTheSceneForARetry) {
   EXPECT_EQ(Read(), "");
 }
 
+// What the user measures: file coordinates and the distance in file units, as read, whatever
+// the scale the scene draws with.
+TEST_F(GeometryViewTest, MeasureReadoutTable) {
+  struct Case {
+    GeomPoint a, b;
+    double scale;
+    std::string two;  // after selecting a, then b
+  };
+  const Case cases[] = {
+      {{0, 0, 0},
+       {3, 4, 12},
+       0.01,
+       "Point 0: X 0  Y 0  Z 0    Point 1: X 3  Y 4  Z 12    distance 13  dX 3  dY 4  dZ 12"},
+      {{0.1, 0.2, 0.3},
+       {0.4, 0.6, 0.3},
+       0.01,
+       "Point 0: X 0.1  Y 0.2  Z 0.3    Point 1: X 0.4  Y 0.6  Z 0.3    "
+       "distance 0.5  dX 0.3  dY 0.4  dZ 0"},
+      {{1e20, 0, -5},
+       {-1e20, 0, -5},
+       1e39,
+       "Point 0: X 1E20  Y 0  Z -5    Point 1: X -1E20  Y 0  Z -5    "
+       "distance 2E20  dX -2E20  dY 0  dZ 0"},
+      {{123456.789012345, 1, 1},
+       {123456.789012346, 1, 1},
+       0.01,
+       "Point 0: X 123456.789012345  Y 1  Z 1    Point 1: X 123456.789012346  Y 1  Z 1    "
+       "distance 1E-9  dX 1E-9  dY 0  dZ 0"},
+  };
+  for (const Case& c : cases) {
+    view_.Clear();
+    view_.Build({{c.a, c.b}, {}}, c.scale, 0.01);
+    EXPECT_EQ(view_.SelectionReadout(), "");
+    view_.RightClick(EditMode::kSelectPoint, view_.points()[0], Answer(true));
+    const std::string one = view_.SelectionReadout();
+    EXPECT_EQ(one, c.two.substr(0, c.two.find("    ")));
+    view_.RightClick(EditMode::kSelectPoint, view_.points()[1], Answer(true));
+    EXPECT_EQ(view_.SelectionReadout(), c.two);
+    // Unselecting the first leaves the second alone on the line.
+    view_.RightClick(EditMode::kSelectPoint, view_.points()[0], Answer(true));
+    EXPECT_EQ(view_.SelectionReadout().rfind("Point 1: ", 0), 0u);
+  }
+}
+
 TEST(View3dNavigation, ModeKeypadAndWheel) {
   EXPECT_EQ(ModeFromButtons(true, false), EditMode::kSelectPoint);
   EXPECT_EQ(ModeFromButtons(true, true), EditMode::kSelectPoint);

@@ -160,12 +160,22 @@ std::string GeometryView::SelectionReadout() const {
             FormatGeneral(p.y) + "  Z " + FormatGeneral(p.z);
   }
   if (n == 2) {
-    // Extended precision: the difference of two doubles is exact there, so 15 digits are right.
-    const long double dx = (long double)records[1]->x - records[0]->x;
-    const long double dy = (long double)records[1]->y - records[0]->y;
-    const long double dz = (long double)records[1]->z - records[0]->z;
-    text += "    distance " + FormatGeneral(std::sqrt(dx * dx + dy * dy + dz * dz)) + "  dX " +
-            FormatGeneral(dx) + "  dY " + FormatGeneral(dy) + "  dZ " + FormatGeneral(dz);
+    // The coordinates carry 15 significant digits; their differences are good to the decimal
+    // place of the largest one's 15th digit and no further, so they are rounded there (the
+    // doubles' own binary noise would otherwise show as digits).
+    long double largest = 0;
+    for (const GeomPoint* p : records) {
+      for (const double v : {p->x, p->y, p->z})
+        largest = std::max(largest, std::fabs((long double)v));
+    }
+    const long double quantum =
+        largest > 0 ? std::pow(10.0L, std::floor(std::log10(largest)) - 14) : 1;
+    auto rounded = [quantum](long double v) { return std::round(v / quantum) * quantum; };
+    const long double dx = rounded((long double)records[1]->x - records[0]->x);
+    const long double dy = rounded((long double)records[1]->y - records[0]->y);
+    const long double dz = rounded((long double)records[1]->z - records[0]->z);
+    text += "    distance " + FormatGeneral(rounded(std::sqrt(dx * dx + dy * dy + dz * dz))) +
+            "  dX " + FormatGeneral(dx) + "  dY " + FormatGeneral(dy) + "  dZ " + FormatGeneral(dz);
   }
   return text;
 }

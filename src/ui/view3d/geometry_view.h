@@ -72,7 +72,8 @@ class GeometryView {
 
   // What the user measures, in file units with the file's 15 significant digits: each selected
   // point as "Point N: X x  Y y  Z z", and with two selected, after them
-  // "distance D  dX a  dY b  dZ c" (second minus first). Empty when nothing is selected.
+  // "distance D  dX a  dY b  dZ c" (second minus first), rounded to the decimal place of the
+  // largest coordinate's 15th digit. Empty when nothing is selected.
   std::string SelectionReadout() const;
 
   // Bounding sphere of the visible balls and lines in scene coordinates (balls with their
