@@ -192,6 +192,21 @@ Node* SceneViewer::Pick(int x, int y) {
       glDisable(GL_CULL_FACE);
     }
     SetupLevelOfDetail(ctx, w, h);
+    // The ray through the picked pixel, for skipping what cannot be under it.
+    {
+      const Frustum f = CameraFrustum(*camera_, w, h, ScreenPpi());
+      const Vec3 eye = camera_->AbsolutePosition();
+      const Vec3 at = camera_->target ? camera_->target->AbsolutePosition()
+                                      : eye + Normalized(camera_->AbsoluteMatrix().Row(2));
+      const Vec3 forward = Normalized(at - eye);
+      const Vec3 right = Normalized(Cross(forward, camera_->AbsoluteUp()));
+      const Vec3 up = Cross(right, forward);
+      const double xn = 2 * px / w - 1, yn = 1 - 2 * py / h;
+      ctx.pick_cull = ctx.pixels_per_unit > 0;
+      ctx.pick_origin = eye;
+      ctx.pick_direction = Normalized(forward + right * float(xn * f.right / f.near) +
+                                      up * float(yn * f.top / f.near));
+    }
     pick_names_.clear();
     picking_ = true;
     root_->Render(ctx);
@@ -260,12 +275,23 @@ void SceneViewer::LoadPickName(Node* node) {
   glLoadName(GLuint(pick_names_.size()));
 }
 
-void SceneViewer::CallSphere(int slices, int stacks) {
+SceneViewer::SphereMesh& SceneViewer::Sphere(int slices, int stacks) {
   auto it = spheres_.find({slices, stacks});
   if (it == spheres_.end()) {
     it = spheres_.emplace(std::pair{slices, stacks}, UnitSphere(slices, stacks)).first;
   }
-  SphereMesh& mesh = it->second;
+  return it->second;
+}
+
+void SceneViewer::SphereArrays(int slices, int stacks, const std::vector<float>*& vertices,
+                               const std::vector<unsigned short>*& indices) {
+  const SphereMesh& mesh = Sphere(slices, stacks);
+  vertices = &mesh.vertices;
+  indices = &mesh.indices;
+}
+
+void SceneViewer::CallSphere(int slices, int stacks) {
+  SphereMesh& mesh = Sphere(slices, stacks);
   auto draw_arrays = [&mesh] {
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);

@@ -77,6 +77,9 @@ class SceneViewer : public QOpenGLWidget, private GlResources {
   void BindTexture(const TextureImage& image) override;
   void DrawScreenText(const ScreenTextNode& text) override;
   void LoadPickName(Node* node) override;
+  void SphereArrays(int slices, int stacks, const std::vector<float>*& vertices,
+                    const std::vector<unsigned short>*& indices) override;
+  SphereMesh& Sphere(int slices, int stacks);
 
   // Loads projection (after any pick matrix already there) and the view, returns the view.
   Mat4 SetupCamera(int width_px, int height_px, bool keep_projection);

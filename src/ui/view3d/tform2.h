@@ -104,6 +104,7 @@ class TForm2 : public QDialog {
   scene::ScreenTextNode* GridText = nullptr;    // the grid's unit
   scene::SegmentsNode* DropLines = nullptr;
   scene::SegmentsNode* Grid = nullptr;
+  scene::BatchNode* Batch = nullptr;  // draws the balls and lines of the data in two arrays
   scene::FrameNode* Labels = nullptr;
   scene::CameraNode* GLCamera1 = nullptr;
   scene::LightNode* GLLightSource1 = nullptr;
