@@ -76,13 +76,6 @@ void BM_FrameWithoutHeights(benchmark::State& state) {
   f.form.HeightCheck->setChecked(true);
 }
 BENCHMARK(BM_FrameWithoutHeights)->Unit(benchmark::kMillisecond)->MinTime(3.0);
-void BM_FrameWithoutDrops(benchmark::State& state) {
-  Fixture& f = Shared();
-  f.form.DropLines->visible = false;
-  for (auto _ : state) benchmark::DoNotOptimize(f.form.GLSceneViewer1->grabFramebuffer());
-  f.form.DropLines->visible = true;
-}
-BENCHMARK(BM_FrameWithoutDrops)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 void BM_Pick(benchmark::State& state) {
   Fixture& f = Shared();
