@@ -182,7 +182,8 @@ void BallFacets(const DrawContext& ctx, Vec3 centre, float radius, int slices, i
   const float radius_px = radius * ctx.pixels_per_unit / distance;
   const int wanted = int(std::ceil(2 * 3.14159265f * radius_px / 3));
   draw_slices = std::clamp(wanted, std::min(6, slices), slices);
-  draw_stacks = std::clamp(wanted, std::min(4, stacks), stacks);
+  // Stacks run over half a turn, slices over a whole one: half as many give the same edges.
+  draw_stacks = std::clamp((wanted + 1) / 2, std::min(4, stacks), stacks);
 }
 
 }  // namespace
