@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -67,6 +68,15 @@ void BM_Frame(benchmark::State& state) {
 }
 BENCHMARK(BM_Frame)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
+// The same frame without the height overlays (drop lines and grid).
+void BM_FrameWithoutHeights(benchmark::State& state) {
+  Fixture& f = Shared();
+  f.form.HeightCheck->setChecked(false);
+  for (auto _ : state) benchmark::DoNotOptimize(f.form.GLSceneViewer1->grabFramebuffer());
+  f.form.HeightCheck->setChecked(true);
+}
+BENCHMARK(BM_FrameWithoutHeights)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
 void BM_Pick(benchmark::State& state) {
   Fixture& f = Shared();
   vistrel::scene::SceneViewer* viewer = f.form.GLSceneViewer1;
@@ -89,12 +99,15 @@ void BM_Open(benchmark::State& state) {
 }
 BENCHMARK(BM_Open)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
-// The close: write back every record and destroy the nodes.
+// The close after an edit: write back every record and destroy the nodes.
 void BM_Close(benchmark::State& state) {
   Fixture& f = Shared();
   for (auto _ : state) {
     state.PauseTiming();
     f.form.FormActivate();
+    f.form.geometry().RightClick(vistrel::view3d::EditMode::kDeleteLine,
+                                 f.form.geometry().lines().back(),
+                                 [](const std::string&) { return true; });
     state.ResumeTiming();
     f.form.FormClose();
   }

@@ -8,7 +8,7 @@ VISTREL_PACKAGES=(
   qt6-base-dev libqt6opengl6-dev qt6-translations-l10n
   libjpeg-dev libglu1-mesa-dev libgl1-mesa-dri
   libgtest-dev libbenchmark-dev
-  xvfb xauth locales
+  xvfb xauth locales python3 python3-ezdxf
 )
 if [ "${VISTREL_SANITIZE:-0}" = "1" ]; then
   VISTREL_PACKAGES+=(clang-14 libclang-rt-14-dev)

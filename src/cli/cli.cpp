@@ -16,6 +16,7 @@
 #include "photogrammetry/measurement.h"
 #include "photogrammetry/quality.h"
 #include "photogrammetry/report.h"
+#include "project/export.h"
 #include "project/file_error.h"
 #include "project/geom_file.h"
 #include "project/reference_file.h"
@@ -33,6 +34,7 @@ Usage:
                         [--quality]
   vistrel-cli measure   [--reference FILE] --size WxH [--distortion] [--single-start]
                         [--append-geom FILE] OBSERVATIONS
+  vistrel-cli export    --format csv|ply|obj|dxf GEOM OUT
 
 Commands:
   report     Reads the control points and prints the results report with the current
@@ -49,6 +51,10 @@ Commands:
   measure    Calibrates once, then measures every line "xg yg xd yd" of OBSERVATIONS
              ("-" for standard input) and prints "Object point n° k       x : X ..." for each.
              Blank lines and lines starting with "#" are skipped.
+  export     Reads the geometry file GEOM and writes its points and lines, in file units with
+             15 significant digits, to OUT: csv (header "kind,index,x,y,z,x2,y2,z2"), ply
+             (ASCII, vertices and edges), obj ("v" and "l") or dxf (R12, POINT entities on layer
+             POINTS, LINE entities on layer LINES).
 
 Options:
   --reference FILE    control-point file (default: reference.txt in the current directory)
@@ -58,6 +64,7 @@ Options:
                       DLT (the classic method), to compare with results of earlier versions
   --append-geom FILE  append every measured point to this geometry file
   --quality           (calibrate) print residuals and standard errors after the report
+  --format NAME       (export) csv, ply, obj or dxf
   --help              show this text
 
 Numbers are printed with "." as decimal separator. Exit status: 0 success, 1 usage error,
@@ -74,6 +81,8 @@ struct Options {
   bool quality = false;
   std::string append_geom;
   std::string observations;
+  std::optional<ExportFormat> format;
+  std::string geom, out;  // export: input geometry file and output file
   bool help = false;
 };
 
@@ -114,17 +123,33 @@ Options ParseArgs(const std::vector<std::string>& args) {
       o.quality = true;
     } else if (a == "--append-geom") {
       o.append_geom = value();
+    } else if (a == "--format") {
+      const std::string& name = value();
+      o.format = ExportFormatFromName(name);
+      if (!o.format) throw UsageError("unknown --format '" + name + "': csv, ply, obj or dxf");
     } else if (a.size() > 1 && a[0] == '-' && a != "-") {
       throw UsageError("unknown option " + a);
     } else if (o.command.empty()) {
       o.command = a;
     } else if (o.command == "measure" && o.observations.empty()) {
       o.observations = a;
+    } else if (o.command == "export" && (o.geom.empty() || o.out.empty())) {
+      (o.geom.empty() ? o.geom : o.out) = a;
     } else {
       throw UsageError("unexpected argument '" + a + "'");
     }
   }
   if (o.help) return o;
+  if (o.command == "export") {
+    if (!o.format) throw UsageError("export needs --format csv|ply|obj|dxf");
+    if (o.out.empty()) throw UsageError("export needs a geometry file and an output file");
+    if (o.size || o.distortion || o.quality || !o.append_geom.empty() ||
+        o.reference != kReferenceFileName) {
+      throw UsageError("export takes only --format");
+    }
+    return o;
+  }
+  if (o.format) throw UsageError("--format belongs to export");
   if (o.command != "report" && o.command != "calibrate" && o.command != "measure") {
     throw UsageError(o.command.empty() ? "no command given"
                                        : "unknown command '" + o.command + "'");
@@ -236,6 +261,24 @@ int Measure(const Options& o, PointTable& table, const TCameraParameters& camera
   return input_errors > 0 ? kExitInput : status;
 }
 
+int Export(const Options& o, std::ostream& out, std::ostream& err) {
+  GeomData data;
+  try {
+    data = ReadGeometry(o.geom);
+  } catch (const Exception& e) {
+    err << o.geom << ": " << e.what() << '\n';
+    return kExitInput;
+  }
+  try {
+    WriteExport(o.out, data, *o.format);
+  } catch (const Exception& e) {
+    err << o.out << ": " << e.what() << '\n';
+    return kExitInput;
+  }
+  out << data.points.size() << " points, " << data.lines.size() << " lines\n";
+  return kExitOk;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
@@ -254,6 +297,8 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     out << kHelp;
     return kExitOk;
   }
+
+  if (o.command == "export") return Export(o, out, err);
 
   PointTable table;
   table.Reset();

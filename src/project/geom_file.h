@@ -48,6 +48,11 @@ struct RewriteLine {
 void RewriteGeometry(const std::string& path, const std::vector<RewritePoint>& points,
                      const std::vector<RewriteLine>& lines);
 
+// The same layout and replacement for every record of data, each value written so that it reads
+// back as the very same double: FormatGeneral's 15 digits where they do, else the shortest digits
+// that do (up to 17, same notation rules). A value is never rounded by a rewrite.
+void RewriteGeometryAsRead(const std::string& path, const GeomData& data);
+
 // Appends "p  X   Y   Z   \r\n" (the three texts as typed, but the decimal separator replaced
 // by '.'), creating a missing file; after a last line without its line break, CR LF goes first.
 // If any text is empty: creates a missing file but appends nothing. Before appending it checks

@@ -19,7 +19,32 @@ Frustum CameraFrustum(const CameraNode& camera, int width, int height, double pp
   f.right = w / (2 * m);
   f.bottom = -h / (2 * m);
   f.top = h / (2 * m);
+  if (camera.follow_extent) {
+    const Vec3 eye = camera.AbsolutePosition();
+    const Vec3 target = camera.target ? camera.target->AbsolutePosition() : camera.extent_centre;
+    // The target belongs to the scene even when it was moved off the data.
+    const double radius =
+        std::max(double(camera.extent_radius), double(Length(target - camera.extent_centre)));
+    const ClipRange clip =
+        ClipPlanes(Length(target - eye), Length(camera.extent_centre - eye), radius);
+    const double k = clip.near / f.near;
+    f.left *= k;
+    f.right *= k;
+    f.bottom *= k;
+    f.top *= k;
+    f.near = clip.near;
+    f.far = clip.far;
+  }
   return f;
+}
+
+ClipRange ClipPlanes(double target_distance, double eye_to_centre, double radius) {
+  const double r = radius * kClipMargin;
+  const double d = std::max(target_distance, kMinTargetDistance);
+  ClipRange clip;
+  clip.near = std::max(eye_to_centre - r, d * kNearFraction);
+  clip.far = std::max(eye_to_centre + r, clip.near * 2);
+  return clip;
 }
 
 void OrbitAroundTarget(CameraNode& camera, float pitch_degrees, float turn_degrees) {
@@ -43,6 +68,18 @@ void AdjustDistanceToTarget(CameraNode& camera, float ratio) {
   if (camera.target == nullptr) return;
   const Vec3 target = camera.target->AbsolutePosition();
   camera.SetAbsolutePosition(target + (camera.AbsolutePosition() - target) * ratio);
+}
+
+}  // namespace vistrel::scene
+
+namespace vistrel::scene {
+
+float LimitedDistanceRatio(const CameraNode& camera, float ratio) {
+  if (camera.target == nullptr) return ratio;
+  const double d = Length(camera.AbsolutePosition() - camera.target->AbsolutePosition());
+  if (d <= 0) return ratio;
+  return float(
+      std::clamp(d * ratio, std::min(d, kMinTargetDistance), std::max(d, kMaxTargetDistance)) / d);
 }
 
 }  // namespace vistrel::scene

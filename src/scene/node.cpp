@@ -22,6 +22,30 @@ void ShadowMatrix(const float plane[4], const float light[4], float out[16]) {
 
 }  // namespace
 
+bool DrawContext::PickMisses(Vec3 centre, float radius) const {
+  if (!pick_cull || pixels_per_unit <= 0) return false;
+  const Vec3 d = centre - pick_origin;
+  const float along = Dot(d, pick_direction);
+  if (along < -radius) return true;  // behind the eye
+  const float off = Length(d - pick_direction * along);
+  return off > radius + pick_slack_px * std::max(along, 0.0f) / pixels_per_unit;
+}
+
+bool DrawContext::PickMissesSegment(Vec3 a, Vec3 b) const {
+  if (!pick_cull || pixels_per_unit <= 0) return false;
+  // Closest approach of the segment to the ray (clamped on both), then the same test.
+  const Vec3 u = b - a, w = a - pick_origin;
+  const float uu = Dot(u, u), ud = Dot(u, pick_direction), uw = Dot(u, w),
+              dw = Dot(pick_direction, w);
+  const float denom = uu - ud * ud;
+  float s = denom > 1e-12f ? std::clamp((ud * dw - uw) / denom, 0.0f, 1.0f) : 0.0f;
+  float t = std::max(dw + s * ud, 0.0f);
+  if (uu > 0) s = std::clamp((t * ud - uw) / uu, 0.0f, 1.0f);
+  t = std::max(Dot(a + u * s - pick_origin, pick_direction), 0.0f);
+  const Vec3 gap = a + u * s - (pick_origin + pick_direction * t);
+  return Length(gap) > pick_slack_px * t / pixels_per_unit + 1e-6f;
+}
+
 void DrawContext::SetLighting(bool on) {
   if (lit == int(on)) return;
   on ? glEnable(GL_LIGHTING) : glDisable(GL_LIGHTING);
@@ -146,22 +170,39 @@ void Node::DrawAxes(const DrawContext& ctx) const {
   glPopAttrib();
 }
 
+namespace {
+
+// Facets of a ball as seen: edges near 3 pixels on screen, up to the full tessellation.
+void BallFacets(const DrawContext& ctx, Vec3 centre, float radius, int slices, int stacks,
+                int& draw_slices, int& draw_stacks) {
+  draw_slices = slices;
+  draw_stacks = stacks;
+  if (ctx.pixels_per_unit <= 0) return;
+  const float distance = std::max(Length(centre - ctx.eye), 1e-6f);
+  const float radius_px = radius * ctx.pixels_per_unit / distance;
+  const int wanted = int(std::ceil(2 * 3.14159265f * radius_px / 3));
+  draw_slices = std::clamp(wanted, std::min(6, slices), slices);
+  // Stacks run over half a turn, slices over a whole one: half as many give the same edges.
+  draw_stacks = std::clamp((wanted + 1) / 2, std::min(4, stacks), stacks);
+}
+
+}  // namespace
+
 void SphereNode::DrawSelf(DrawContext& ctx) {
+  if (batched && ctx.pass == Pass::kNormal) return;
   if (ctx.pass == Pass::kShadow &&
       ctx.ShadowHidden(ctx.model.Row(3), radius * Length(ctx.model.Row(0)))) {
     return;
   }
-  if (ctx.pass == Pass::kNormal) material.Apply(ctx);
-  int draw_slices = slices, draw_stacks = stacks;
-  if (ctx.pixels_per_unit > 0) {
-    // A ball a few pixels wide looks the same with fewer facets: keep facet edges near 3 pixels
-    // on screen, up to the full tessellation.
-    const float distance = std::max(Length(ctx.model.Row(3) - ctx.eye), 1e-6f);
-    const float radius_px = radius * Length(ctx.model.Row(0)) * ctx.pixels_per_unit / distance;
-    const int wanted = int(std::ceil(2 * 3.14159265f * radius_px / 3));
-    draw_slices = std::clamp(wanted, std::min(6, slices), slices);
-    draw_stacks = std::clamp(wanted, std::min(4, stacks), stacks);
+  if (ctx.pass == Pass::kPick &&
+      ctx.PickMisses(ctx.model.Row(3), radius * Length(ctx.model.Row(0)))) {
+    return;
   }
+  if (ctx.pass == Pass::kNormal) material.Apply(ctx);
+  // A ball a few pixels wide looks the same with fewer facets.
+  int draw_slices = slices, draw_stacks = stacks;
+  BallFacets(ctx, ctx.model.Row(3), radius * Length(ctx.model.Row(0)), slices, stacks, draw_slices,
+             draw_stacks);
   glPushMatrix();
   glScalef(radius, radius, radius);
   ctx.gl->CallSphere(draw_slices, draw_stacks);
@@ -193,7 +234,12 @@ void CubeNode::DrawSelf(DrawContext& ctx) {
 }
 
 void PolylineNode::DrawSelf(DrawContext& ctx) {
-  if (vertices.empty()) return;
+  if (vertices.empty() || (batched && ctx.pass == Pass::kNormal)) return;
+  if (ctx.pass == Pass::kPick && ctx.pick_cull && vertices.size() == 2 &&
+      ctx.PickMissesSegment(TransformPoint(vertices[0], ctx.model),
+                            TransformPoint(vertices[1], ctx.model))) {
+    return;
+  }
   if (ctx.pass == Pass::kShadow && ctx.skip_hidden_shadows &&
       std::all_of(vertices.begin(), vertices.end(),
                   [&ctx](Vec3 v) { return ctx.ShadowHidden(TransformPoint(v, ctx.model), 0); })) {
@@ -202,18 +248,142 @@ void PolylineNode::DrawSelf(DrawContext& ctx) {
   if (ctx.pass == Pass::kNormal) {
     ctx.SetLighting(false);
     ctx.SetTexturing(false);
+    if (edge_width > 0) {
+      glColor4fv(edge_color.data());
+      glLineWidth(edge_width);
+      glBegin(GL_LINE_STRIP);
+      for (const Vec3& v : vertices) glVertex3f(v.x, v.y, v.z);
+      glEnd();
+    }
     glColor4fv(line_color.data());
   }
+  // The line lies exactly on its own edge: it must win that depth tie.
+  const bool over_edge = edge_width > 0 && ctx.pass == Pass::kNormal;
+  if (over_edge) glDepthFunc(GL_LEQUAL);
   glLineWidth(width);
   glBegin(GL_LINE_STRIP);
   for (const Vec3& v : vertices) glVertex3f(v.x, v.y, v.z);
   glEnd();
+  if (over_edge) glDepthFunc(GL_LESS);
   if (markers && ctx.pass != Pass::kShadow) {
     glPointSize(3);
     glBegin(GL_POINTS);
     for (const Vec3& v : vertices) glVertex3f(v.x, v.y, v.z);
     glEnd();
   }
+}
+
+void SegmentsNode::DrawSelf(DrawContext& ctx) {
+  if (ctx.pass != Pass::kNormal || ends.size() < 2) return;
+  ctx.SetLighting(false);
+  ctx.SetTexturing(false);
+  glColor4fv(line_color.data());
+  glLineWidth(width);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glVertexPointer(3, GL_FLOAT, sizeof(Vec3), ends.data());
+  glDrawArrays(GL_LINES, 0, GLsizei(ends.size() / 2 * 2));
+  glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+void BatchNode::DrawSelf(DrawContext& ctx) {
+  if (ctx.pass != Pass::kNormal) return;
+  if (balls != nullptr) DrawBalls(ctx);
+  if (lines != nullptr) DrawLines(ctx);
+}
+
+void BatchNode::DrawBalls(DrawContext& ctx) {
+  positions_.clear();
+  normals_.clear();
+  colours_.clear();
+  indices_.clear();
+  const SphereNode* first = nullptr;
+  const float frame_scale = Length(ctx.model.Row(0));
+  const Vec3 sight = ctx.camera && ctx.camera->target
+                         ? Normalized(ctx.camera->target->AbsolutePosition() - ctx.eye)
+                         : Vec3{};
+  for (const SphereNode* ball : *balls) {
+    if (!ball->visible || !ball->batched) continue;
+    const Vec3 centre = TransformPoint(ball->position, ctx.model);
+    const float radius = ball->radius * frame_scale;
+    // Wholly behind the eye: nothing of it can show.
+    if (Dot(centre - ctx.eye, sight) < -radius) continue;
+    if (first == nullptr) first = ball;
+    int slices = 0, stacks = 0;
+    BallFacets(ctx, centre, radius, ball->slices, ball->stacks, slices, stacks);
+    const std::vector<float>* unit = nullptr;
+    const std::vector<unsigned short>* triangles = nullptr;
+    ctx.gl->SphereArrays(slices, stacks, unit, triangles);
+    const unsigned base = unsigned(positions_.size() / 3);
+    const Vec3 p = ball->position;
+    const float r = ball->radius;
+    for (size_t i = 0; i < unit->size(); i += 3) {
+      const float* n = unit->data() + i;
+      positions_.insert(positions_.end(), {p.x + r * n[0], p.y + r * n[1], p.z + r * n[2]});
+      normals_.insert(normals_.end(), {n[0], n[1], n[2]});
+      const Color& e = ball->material.emission;
+      colours_.insert(colours_.end(), {e.r, e.g, e.b, e.a});
+    }
+    for (const unsigned short index : *triangles) indices_.push_back(base + index);
+  }
+  if (first == nullptr) return;
+  first->material.Apply(ctx);
+  // Each ball's own emission comes with its vertices.
+  glEnable(GL_COLOR_MATERIAL);
+  glColorMaterial(GL_FRONT, GL_EMISSION);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_NORMAL_ARRAY);
+  glEnableClientState(GL_COLOR_ARRAY);
+  glVertexPointer(3, GL_FLOAT, 0, positions_.data());
+  glNormalPointer(GL_FLOAT, 0, normals_.data());
+  glColorPointer(4, GL_FLOAT, 0, colours_.data());
+  glDrawElements(GL_TRIANGLES, GLsizei(indices_.size()), GL_UNSIGNED_INT, indices_.data());
+  glDisableClientState(GL_COLOR_ARRAY);
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glDisable(GL_COLOR_MATERIAL);
+  ctx.Forget();  // the emission the colour material left behind is not the cached one
+}
+
+void BatchNode::DrawLines(DrawContext& ctx) {
+  edge_ends_.clear();
+  line_ends_.clear();
+  line_colours_.clear();
+  float width = 1, edge_width = 0;
+  Color edge_color;
+  for (const PolylineNode* line : *lines) {
+    if (!line->visible || !line->batched) continue;
+    width = line->width;
+    if (line->edge_width > 0) {
+      edge_width = line->edge_width;
+      edge_color = line->edge_color;
+    }
+    for (size_t i = 1; i < line->vertices.size(); ++i) {
+      for (const Vec3& v : {line->vertices[i - 1], line->vertices[i]}) {
+        line_ends_.push_back(v);
+        line_colours_.push_back(line->line_color);
+        if (line->edge_width > 0) edge_ends_.push_back(v);
+      }
+    }
+  }
+  if (line_ends_.empty()) return;
+  ctx.SetLighting(false);
+  ctx.SetTexturing(false);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  if (!edge_ends_.empty()) {
+    glColor4fv(edge_color.data());
+    glLineWidth(edge_width);
+    glVertexPointer(3, GL_FLOAT, sizeof(Vec3), edge_ends_.data());
+    glDrawArrays(GL_LINES, 0, GLsizei(edge_ends_.size()));
+    glDepthFunc(GL_LEQUAL);  // the lines lie exactly on their edges and must win that tie
+  }
+  glEnableClientState(GL_COLOR_ARRAY);
+  glLineWidth(width);
+  glVertexPointer(3, GL_FLOAT, sizeof(Vec3), line_ends_.data());
+  glColorPointer(4, GL_FLOAT, sizeof(Color), line_colours_.data());
+  glDrawArrays(GL_LINES, 0, GLsizei(line_ends_.size()));
+  glDisableClientState(GL_COLOR_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glDepthFunc(GL_LESS);
 }
 
 void LightNode::Setup(int index) const {

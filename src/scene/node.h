@@ -40,6 +40,9 @@ class GlResources {
   virtual void DrawScreenText(const ScreenTextNode& text) = 0;
   // Pick pass: makes the following geometry report node as its hit.
   virtual void LoadPickName(Node* node) = 0;
+  // The unit sphere of a tessellation as arrays: x, y, z per vertex (also the normal), triangles.
+  virtual void SphereArrays(int slices, int stacks, const std::vector<float>*& vertices,
+                            const std::vector<unsigned short>*& indices) = 0;
 };
 
 struct DrawContext {
@@ -53,6 +56,16 @@ struct DrawContext {
   Vec3 eye;                        // camera position, scene coordinates
   // Pixels spanned by one scene unit at distance 1 from the eye; 0 keeps full tessellation.
   float pixels_per_unit = 0;
+  // Pick pass: the ray through the picked pixel (scene coordinates, unit direction). Balls and
+  // lines farther from it than their size plus pick_slack_px pixels are not drawn at all, so
+  // a pick costs little however many nodes there are.
+  bool pick_cull = false;
+  Vec3 pick_origin, pick_direction;
+  float pick_slack_px = 4;
+  // True when a sphere (scene centre, radius) cannot reach the picked pixel.
+  bool PickMisses(Vec3 centre, float radius) const;
+  // True when a segment (scene ends) cannot reach the picked pixel.
+  bool PickMissesSegment(Vec3 a, Vec3 b) const;
   // Shadow pass with the light at the eye: a shadow then lies exactly behind whatever casts it,
   // unseen, for every caster wholly on the lit side of this plane (scene coordinates a, b, c, d).
   bool skip_hidden_shadows = false;
@@ -102,6 +115,8 @@ class Node {
   std::string name;
   bool visible = true;  // an invisible node hides its whole subtree from drawing and picking
   bool show_axes = false;
+  // Drawn by a BatchNode in the normal pass; still drawn by itself when shadowed and picked.
+  bool batched = false;
   Vec3 position;
   Vec3 direction{0, 0, 1};  // local Z axis, unit length
   Vec3 up{0, 1, 0};         // local Y axis, unit length
@@ -175,11 +190,49 @@ class PolylineNode : public Node {
   Color line_color{1, 1, 1, 1};
   float width = 1;
   bool markers = true;  // small points at the vertices
+  // A wider line drawn first in this colour, so the line reads on light and dark alike; 0: none.
+  float edge_width = 0;
+  Color edge_color{0.1f, 0.1f, 0.1f, 1};
 
   void AddVertex() { vertices.push_back({}); }
 
  protected:
   void DrawSelf(DrawContext& ctx) override;
+};
+
+// Many separate segments drawn at once from one array: overlays such as drop lines and a grid.
+// Unlit, never picked and casting no shadow.
+class SegmentsNode : public Node {
+ public:
+  std::vector<Vec3> ends;  // two per segment
+  Color line_color{0.2f, 0.2f, 0.2f, 1};
+  float width = 1;
+
+ protected:
+  void DrawSelf(DrawContext& ctx) override;
+};
+
+// Draws many balls and lines of its parent's frame at once in the normal pass: the balls as one
+// array of triangles (each at its position and radius, emission per ball, the first ball's other
+// material, facets by apparent size as a lone ball would), the lines as one array of segments
+// (edges first). The nodes stay where they are for picking and shadows and must be marked
+// batched; they must have the default direction, up and scale.
+class BatchNode : public Node {
+ public:
+  const std::vector<SphereNode*>* balls = nullptr;
+  const std::vector<PolylineNode*>* lines = nullptr;
+
+ protected:
+  void DrawSelf(DrawContext& ctx) override;
+
+ private:
+  void DrawBalls(DrawContext& ctx);
+  void DrawLines(DrawContext& ctx);
+  // Scratch arrays kept between frames to avoid reallocating them.
+  std::vector<float> positions_, normals_, colours_;
+  std::vector<unsigned> indices_;
+  std::vector<Vec3> edge_ends_, line_ends_;
+  std::vector<Color> line_colours_;
 };
 
 class LightNode : public Node {
@@ -222,6 +275,7 @@ class ScreenTextNode : public Node {
   std::string font_family = "MS Sans Serif";
   int font_points = 8;
   Color modulate{1, 1, 1, 1};
+  Color backing{0, 0, 0, 0};  // filled behind the text; transparent by default
 
  protected:
   void DrawSelf(DrawContext& ctx) override;
@@ -233,6 +287,11 @@ class CameraNode : public Node {
   float depth_of_view = 100;
   float near_bias = 1;
   Node* target = nullptr;
+  // When on, the near and far planes follow the distance to the target and the scene's extent
+  // (a sphere, scene coordinates) instead of the fixed near plane and depth of view.
+  bool follow_extent = false;
+  Vec3 extent_centre;
+  float extent_radius = 0;
 };
 
 }  // namespace vistrel::scene

@@ -192,6 +192,21 @@ Node* SceneViewer::Pick(int x, int y) {
       glDisable(GL_CULL_FACE);
     }
     SetupLevelOfDetail(ctx, w, h);
+    // The ray through the picked pixel, for skipping what cannot be under it.
+    {
+      const Frustum f = CameraFrustum(*camera_, w, h, ScreenPpi());
+      const Vec3 eye = camera_->AbsolutePosition();
+      const Vec3 at = camera_->target ? camera_->target->AbsolutePosition()
+                                      : eye + Normalized(camera_->AbsoluteMatrix().Row(2));
+      const Vec3 forward = Normalized(at - eye);
+      const Vec3 right = Normalized(Cross(forward, camera_->AbsoluteUp()));
+      const Vec3 up = Cross(right, forward);
+      const double xn = 2 * px / w - 1, yn = 1 - 2 * py / h;
+      ctx.pick_cull = ctx.pixels_per_unit > 0;
+      ctx.pick_origin = eye;
+      ctx.pick_direction = Normalized(forward + right * float(xn * f.right / f.near) +
+                                      up * float(yn * f.top / f.near));
+    }
     pick_names_.clear();
     picking_ = true;
     root_->Render(ctx);
@@ -222,11 +237,37 @@ Node* SceneViewer::Pick(int x, int y) {
   return result;
 }
 
+bool SceneViewer::ProjectToWidget(Vec3 p, double& x, double& y) const {
+  if (camera_ == nullptr) return false;
+  const Vec3 eye = camera_->AbsolutePosition();
+  const Vec3 at = camera_->target ? camera_->target->AbsolutePosition()
+                                  : eye + Normalized(camera_->AbsoluteMatrix().Row(2));
+  const Vec3 f = Normalized(at - eye);
+  const Vec3 s = Normalized(Cross(f, camera_->AbsoluteUp()));
+  const Vec3 u = Cross(s, f);
+  const Vec3 d = p - eye;
+  const double depth = Dot(f, d);
+  if (depth <= 0) return false;
+  const Frustum fr = CameraFrustum(*camera_, width(), height(), ScreenPpi());
+  const double xn = fr.near * Dot(s, d) / depth / fr.right;
+  const double yn = fr.near * Dot(u, d) / depth / fr.top;
+  x = (xn + 1) / 2 * width();
+  y = (1 - yn) / 2 * height();
+  return true;
+}
+
+double SceneViewer::PixelsPerUnitAtOne() const {
+  if (camera_ == nullptr) return 0;
+  const Frustum f = CameraFrustum(*camera_, width(), height(), ScreenPpi());
+  return f.near * width() / (f.right - f.left);
+}
+
 void SceneViewer::SetupLevelOfDetail(DrawContext& ctx, int width_px, int height_px) const {
   if (camera_ == nullptr) return;
   const Frustum f = CameraFrustum(*camera_, width_px, height_px, ScreenPpi());
   ctx.eye = camera_->AbsolutePosition();
-  ctx.pixels_per_unit = float(f.near * std::max(width_px, height_px));
+  // Pixels a unit spans at distance 1: the near plane's width in pixels over its width in units.
+  ctx.pixels_per_unit = float(f.near * width_px / (f.right - f.left));
 }
 
 void SceneViewer::LoadPickName(Node* node) {
@@ -234,12 +275,23 @@ void SceneViewer::LoadPickName(Node* node) {
   glLoadName(GLuint(pick_names_.size()));
 }
 
-void SceneViewer::CallSphere(int slices, int stacks) {
+SceneViewer::SphereMesh& SceneViewer::Sphere(int slices, int stacks) {
   auto it = spheres_.find({slices, stacks});
   if (it == spheres_.end()) {
     it = spheres_.emplace(std::pair{slices, stacks}, UnitSphere(slices, stacks)).first;
   }
-  SphereMesh& mesh = it->second;
+  return it->second;
+}
+
+void SceneViewer::SphereArrays(int slices, int stacks, const std::vector<float>*& vertices,
+                               const std::vector<unsigned short>*& indices) {
+  const SphereMesh& mesh = Sphere(slices, stacks);
+  vertices = &mesh.vertices;
+  indices = &mesh.indices;
+}
+
+void SceneViewer::CallSphere(int slices, int stacks) {
+  SphereMesh& mesh = Sphere(slices, stacks);
   auto draw_arrays = [&mesh] {
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
@@ -283,22 +335,24 @@ void SceneViewer::BindTexture(const TextureImage& image) {
 void SceneViewer::DrawScreenText(const ScreenTextNode& node) {
   if (node.text.empty()) return;
   TextImage& cached = text_images_[&node];
-  if (cached.image.isNull() || cached.text != node.text || !(cached.color == node.modulate)) {
+  if (cached.image.isNull() || cached.text != node.text || !(cached.color == node.modulate) ||
+      !(cached.backing == node.backing)) {
     QFont font(QString::fromStdString(node.font_family));
     font.setPointSizeF(node.font_points * ScreenPpi() / logicalDpiY());
     const QFontMetrics metrics(font, this);
     const QString text = QString::fromStdString(node.text);
-    QImage image(std::max(1, metrics.horizontalAdvance(text)), std::max(1, metrics.height()),
-                 QImage::Format_RGBA8888_Premultiplied);
-    image.fill(Qt::transparent);
+    const int pad = node.backing.a > 0 ? 3 : 0;
+    QImage image(std::max(1, metrics.horizontalAdvance(text) + 2 * pad),
+                 std::max(1, metrics.height()), QImage::Format_RGBA8888_Premultiplied);
+    image.fill(QColor::fromRgbF(node.backing.r, node.backing.g, node.backing.b, node.backing.a));
     {
       QPainter painter(&image);
       painter.setFont(font);
       painter.setPen(
           QColor::fromRgbF(node.modulate.r, node.modulate.g, node.modulate.b, node.modulate.a));
-      painter.drawText(0, metrics.ascent(), text);
+      painter.drawText(pad, metrics.ascent(), text);
     }
-    cached = {node.text, node.modulate,
+    cached = {node.text, node.modulate, node.backing,
               image.convertToFormat(QImage::Format_RGBA8888).mirrored(false, true)};
   }
   const double px_scale = ScreenPpi() / 96.0 * devicePixelRatioF();

@@ -55,6 +55,12 @@ class SceneViewer : public QOpenGLWidget, private GlResources {
   // origin top-left), or none; none also when there is no valid GL context.
   Node* Pick(int x, int y);
 
+  // Widget pixel (origin top-left) where a scene point appears, from the camera alone (no GL);
+  // false when the point is behind the eye or there is no camera.
+  bool ProjectToWidget(Vec3 p, double& x, double& y) const;
+  // Pixels one scene unit spans at distance 1 from the eye.
+  double PixelsPerUnitAtOne() const;
+
   // Pixels per inch used by the camera projection and the screen texts.
   double ScreenPpi() const;
   // True once the GL context exists and is valid.
@@ -71,6 +77,9 @@ class SceneViewer : public QOpenGLWidget, private GlResources {
   void BindTexture(const TextureImage& image) override;
   void DrawScreenText(const ScreenTextNode& text) override;
   void LoadPickName(Node* node) override;
+  void SphereArrays(int slices, int stacks, const std::vector<float>*& vertices,
+                    const std::vector<unsigned short>*& indices) override;
+  SphereMesh& Sphere(int slices, int stacks);
 
   // Loads projection (after any pick matrix already there) and the view, returns the view.
   Mat4 SetupCamera(int width_px, int height_px, bool keep_projection);
@@ -89,6 +98,7 @@ class SceneViewer : public QOpenGLWidget, private GlResources {
   struct TextImage {
     std::string text;
     Color color;
+    Color backing;
     QImage image;  // RGBA, bottom row first, ready for glDrawPixels
   };
   std::map<const ScreenTextNode*, TextImage> text_images_;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "project/export.h"
 #include "project/geom_file.h"
 
 namespace vistrel {
@@ -226,6 +227,33 @@ TEST_F(CliTest, MeasureTheExampleAndAppend) {
     EXPECT_NEAR(p.y, Y, 0.3);
     EXPECT_NEAR(p.z, Z, 0.6);
   }
+}
+
+TEST_F(CliTest, ExportWritesTheFormatAndRefusesBadUse) {
+  Write("geom.txt", "p  -45   -30   40   \r\nl 0  0  25  -25  -10  10  \r\np 4 5 6");
+  for (const char* format : {"csv", "PLY", "obj", "dxf"}) {
+    const CliRun r = RunWith({"export", "--format", format, Path("geom.txt"), Path("out")});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(r.out, "2 points, 1 lines\n");
+    std::ifstream in(Path("out"), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(text, ExportText(ReadGeometry(Path("geom.txt")), *ExportFormatFromName(format)));
+  }
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"export", Path("geom.txt"), Path("out")},
+           {"export", "--format", "stl", Path("geom.txt"), Path("out")},
+           {"export", "--format", "csv", Path("geom.txt")},
+           {"export", "--format", "csv", "--size", "10x10", Path("geom.txt"), Path("out")},
+           {"report", "--format", "csv"}}) {
+    EXPECT_EQ(RunWith(args).status, kExitUsage) << ::testing::PrintToString(args);
+  }
+  // An unreadable geometry file or an unwritable output is an input error.
+  Write("bad.txt", "p 1,5 2 3\r\n");
+  EXPECT_EQ(RunWith({"export", "--format", "csv", Path("bad.txt"), Path("out2")}).status,
+            kExitInput);
+  EXPECT_FALSE(fs::exists(Path("out2")));
+  EXPECT_EQ(RunWith({"export", "--format", "csv", Path("geom.txt"), Path("no/such/out")}).status,
+            kExitInput);
 }
 
 }  // namespace

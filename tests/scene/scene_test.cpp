@@ -146,6 +146,66 @@ TEST(SceneCamera, FrustumFromFocalLengthAndScreenResolution) {
   }
 }
 
+// The planes follow the camera: at both zoom limits, with the target on or off the data, every
+// part of the scene sphere in front of the eye (beyond the near fraction of the target distance)
+// lies between them, the apparent scale stays that of the fixed projection, and the depth range
+// stays within what a 24-bit depth buffer resolves.
+TEST(SceneCamera, ClipPlanesHoldTheSceneAtTheZoomLimits) {
+  struct Case {
+    const char* what;
+    Vec3 target;
+    double distance;
+    float radius;
+  };
+  const Case cases[] = {
+      {"closest, at the origin", {0, 0, 0}, kMinTargetDistance, 100},
+      {"farthest", {0, 0, 0}, kMaxTargetDistance, 100},
+      {"closest, target beyond the extent", {300, 0, 0}, kMinTargetDistance, 100},
+      {"opening view", {0, 0, 0}, std::sqrt(2.0), 100},
+      {"small scene from afar", {0.2f, 0, 0}, 50, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CameraRig rig;
+    rig.target->position = c.target;
+    const Vec3 back = Normalized({0, 1, 1});
+    rig.camera->position = c.target + back * float(c.distance);
+    const Frustum fixed = CameraFrustum(*rig.camera, 800, 600, 96);
+    rig.camera->follow_extent = true;
+    rig.camera->extent_radius = c.radius;
+    const Frustum f = CameraFrustum(*rig.camera, 800, 600, 96);
+    EXPECT_NEAR(f.right / f.near, fixed.right / fixed.near, 1e-9 * fixed.right / fixed.near);
+    EXPECT_NEAR(f.top / f.near, fixed.top / fixed.near, 1e-9 * fixed.top / fixed.near);
+    // A 24-bit depth buffer still tells apart depths a millionth of the target distance apart
+    // there (resolution z^2 (far - near) / (far near 2^24) at depth z).
+    const double d = c.distance;
+    EXPECT_LT(d * (f.far - f.near) / (f.far * f.near * 16777216.0), 1e-5);
+
+    const Vec3 eye = rig.camera->AbsolutePosition();
+    const Vec3 forward = back * -1.0f;
+    std::vector<Vec3> samples = {c.target, forward * c.radius, forward * -c.radius};
+    for (int axis = 0; axis < 3; ++axis) {
+      for (float sign : {-1.0f, 1.0f}) {
+        Vec3 p;
+        p[axis] = sign * c.radius;
+        samples.push_back(p);
+      }
+    }
+    for (const Vec3& p : samples) {
+      const double depth = Dot(p - eye, forward);
+      if (depth <= c.distance * kNearFraction) continue;  // behind or right at the eye
+      EXPECT_GE(depth, f.near * (1 - 1e-5)) << p.x << " " << p.y << " " << p.z;
+      EXPECT_LE(depth, f.far * (1 + 1e-5)) << p.x << " " << p.y << " " << p.z;
+    }
+  }
+  // The zoom stops at the limits and keeps any ratio inside them.
+  CameraRig rig;
+  EXPECT_FLOAT_EQ(LimitedDistanceRatio(*rig.camera, 0.5f), 0.5f);
+  const double start = Length(rig.camera->position);
+  EXPECT_NEAR(start * LimitedDistanceRatio(*rig.camera, 1e-9f), kMinTargetDistance, 1e-9);
+  EXPECT_NEAR(start * LimitedDistanceRatio(*rig.camera, 1e9f), kMaxTargetDistance, 1e-2);
+}
+
 struct FakeClock {
   std::int64_t now = 1'000'000'000;
   std::int64_t operator()() const { return now; }

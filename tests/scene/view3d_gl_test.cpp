@@ -16,8 +16,10 @@
 #include <sstream>
 
 #include "gl_test_main.h"
+#include "project/export.h"
 #include "scene/camera.h"
 #include "scene/viewer.h"
+#include "ui/view3d/navigation.h"
 #include "ui/view3d/tform2.h"
 
 namespace vistrel {
@@ -270,10 +272,8 @@ TEST_F(Form2Test, SelectCreateDeleteAndCloseWritesTheEdits) {
   form->reject();  // closing writes back
   EXPECT_FALSE(form->isVisible());
   EXPECT_TRUE(g.points().empty());
-  // The values went through single-precision scene coordinates.
-  EXPECT_EQ(Read(),
-            "p 0  0  20.0000002980232  \r\np 30.0000011920929  0  0  \r\n"
-            "l 0  0  20.0000002980232  30.0000011920929  0  0  \r\n");
+  // The scene drew in single precision; the file keeps the values as read.
+  EXPECT_EQ(Read(), "p 0  0  20  \r\np 30  0  0  \r\nl 0  0  20  30  0  0  \r\n");
   EXPECT_TRUE(errors_.empty());
 }
 
@@ -303,6 +303,122 @@ TEST_F(Form2Test, NavigationDragWheelAndKeypad) {
   keys_.set(4);
   form->GLCadencer1Progress(0.05);
   EXPECT_NEAR(form->GLDummyCube2->position.x, 2.0, 1e-5);
+  form->reject();
+}
+
+TEST_F(Form2Test, FitFramesEveryPointPanMovesTheViewAndResetReturns) {
+  // Data far off the origin and off screen at the opening view.
+  Write(
+      "p 500  300  100  \r\np 520  310  0  \r\np 430  240  60  \r\nl 500  300  100  600  300  0  "
+      "\r\n");
+  auto form = Open();
+  scene::SceneViewer& viewer = *form->GLSceneViewer1;
+  form->Fit();
+  const QRect inside = QRect(0, 0, viewer.width(), viewer.height()).adjusted(5, 5, -5, -5);
+  std::vector<Vec3> ends;
+  for (scene::SphereNode* p : form->geometry().points()) ends.push_back(p->AbsolutePosition());
+  for (const Vec3& v : form->geometry().lines()[0]->vertices) {
+    ends.push_back(scene::TransformPoint(v, form->GLDummyCube1->AbsoluteMatrix()));
+  }
+  for (const Vec3& p : ends) {
+    double x = 0, y = 0;
+    ASSERT_TRUE(viewer.ProjectToWidget(p, x, y));
+    EXPECT_TRUE(inside.contains(QPoint(int(x), int(y)))) << x << " " << y;
+  }
+  // The frame shows the balls there, not an empty view.
+  const QImage frame = Frame(*form);
+  for (scene::SphereNode* p : form->geometry().points()) {
+    const QPoint c = PixelOf(*form, p);
+    EXPECT_GT(CountPixels(frame, Reddish, QRect(c - QPoint(3, 3), QSize(7, 7))), 0) << p->name;
+  }
+
+  // A middle drag moves target and camera alike, and the point under the cursor follows it.
+  const Vec3 target = form->GLDummyCube2->position, eye = form->GLCamera1->position;
+  const Vec3 ball = form->geometry().points()[0]->AbsolutePosition();
+  double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  viewer.ProjectToWidget(ball, x0, y0);
+  form->GLSceneViewer1MouseDown(Qt::MiddleButton, 300, 300);
+  form->GLSceneViewer1MouseMove(Qt::MiddleButton, 340, 280);
+  const Vec3 moved = form->GLDummyCube2->position - target;
+  EXPECT_GT(scene::Length(moved), 0);
+  EXPECT_LT(scene::Length(form->GLCamera1->position - eye - moved), 1e-4f);
+  viewer.ProjectToWidget(ball, x1, y1);
+  // Points at the target's depth move with the cursor exactly; this one is near that depth.
+  EXPECT_NEAR(x1 - x0, 40, 8);
+  EXPECT_NEAR(y1 - y0, -20, 8);
+  // Shift with the left button pans too, instead of orbiting.
+  const float distance = scene::Length(form->GLCamera1->position - form->GLDummyCube2->position);
+  form->GLSceneViewer1MouseMove(Qt::LeftButton, 300, 300, Qt::ShiftModifier);
+  EXPECT_NEAR(scene::Length(form->GLDummyCube2->position - target), 0, 1e-3);
+  EXPECT_NEAR(scene::Length(form->GLCamera1->position - form->GLDummyCube2->position), distance,
+              1e-4);
+
+  form->ResetView();
+  EXPECT_EQ(form->GLDummyCube2->position, (Vec3{0, 0, 0}));
+  EXPECT_EQ(form->GLCamera1->position, (Vec3{0, 1, 1}));
+  form->reject();
+}
+
+TEST_F(Form2Test, ArrowKeysFollowTheViewAfterAQuarterTurn) {
+  Write("");
+  auto form = Open();
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  // A quarter turn to the left: the camera looks from +X, so the screen's right is scene -Z.
+  form->GLSceneViewer1MouseDown(Qt::LeftButton, 200, 200);
+  form->GLSceneViewer1MouseMove(Qt::LeftButton, 110, 200);
+  const Vec3 eye = form->GLCamera1->AbsolutePosition();
+  ASSERT_NEAR(eye.x, 1, 1e-5);
+  ASSERT_NEAR(eye.z, 0, 1e-5);
+  const float s = view3d::kArrowStepPerDistance * std::sqrt(2.0f);
+  struct Case {
+    Qt::Key key;
+    Vec3 move;
+  };
+  const Case cases[] = {
+      {Qt::Key_Left, {0, 0, s}}, {Qt::Key_Right, {0, 0, -s}}, {Qt::Key_Up, {-s, 0, 0}},
+      {Qt::Key_Down, {s, 0, 0}}, {Qt::Key_PageUp, {0, s, 0}}, {Qt::Key_PageDown, {0, -s, 0}},
+  };
+  for (const Case& c : cases) {
+    form->GLDummyCube2->position = {};
+    form->GLCamera1->position = eye;
+    QTest::keyClick(form.get(), c.key);
+    const Vec3 p = form->GLDummyCube2->position;
+    EXPECT_NEAR(p.x, c.move.x, 1e-5) << c.key;
+    EXPECT_NEAR(p.y, c.move.y, 1e-5) << c.key;
+    EXPECT_NEAR(p.z, c.move.z, 1e-5) << c.key;
+  }
+  // Home fits; with nothing to frame it is the opening view.
+  form->GLDummyCube2->position = {3, 0, 0};
+  QTest::keyClick(form.get(), Qt::Key_Home);
+  EXPECT_EQ(form->GLDummyCube2->position, (Vec3{0, 0, 0}));
+  form->reject();
+}
+
+TEST_F(Form2Test, ExportAndPictureFromTheWindow) {
+  Write("p 1.5  -2  0.25  \r\np 3  4  5  \r\nl 1.5  -2  0.25  3  4  5  \r\n");
+  auto form = Open();
+  form->geometry().RightClick(view3d::EditMode::kDeletePoint, form->geometry().points()[1],
+                              [](const std::string&) { return true; });
+  QString answer;
+  form->ask_save_path = [&answer](const QString&, const QString&) { return answer; };
+  // The export holds what is visible now, edits included, before any close.
+  answer = dir_.filePath("out.dxf");
+  QTest::mouseClick(form->ExportButton, Qt::LeftButton);
+  std::ifstream in(answer.toStdString(), std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(text, ExportText(form->geometry().VisibleData(), ExportFormat::kDxf));
+  EXPECT_EQ(form->geometry().VisibleData().points.size(), 1u);
+  // A name without a known extension writes nothing and says why.
+  answer = dir_.filePath("out.stl");
+  QTest::mouseClick(form->ExportButton, Qt::LeftButton);
+  EXPECT_FALSE(QFile::exists(answer));
+  ASSERT_EQ(informed_.size(), 1u);
+  // The picture is the view, as a PNG.
+  answer = dir_.filePath("view");
+  QTest::mouseClick(form->PictureButton, Qt::LeftButton);
+  const QImage picture(dir_.filePath("view.png"), "PNG");
+  EXPECT_EQ(picture.size(), form->GLSceneViewer1->size() * form->devicePixelRatio());
   form->reject();
 }
 

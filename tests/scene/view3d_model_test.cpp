@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "numeric/exception.h"
@@ -195,7 +196,7 @@ TEST_F(GeometryViewTest, DeletingAPointKeepsItsLinesAndADeletedSelectedPointStil
   view_.RightClick(EditMode::kDeletePoint, view_.points()[0], Answer(true));
   EXPECT_EQ(view_.selected1(), view_.points()[0]);
   ASSERT_NE(view_.CreateLine(), nullptr);
-  EXPECT_EQ(view_.Close(path_, 1), SaveOutcome::kSaved);
+  EXPECT_EQ(view_.Close(path_), SaveOutcome::kSaved);
   EXPECT_EQ(Read(), "p 4  5  6  \r\nl 1  2  3  4  5  6  \r\nl 1  2  3  4  5  6  \r\n");
   EXPECT_TRUE(frame_.children().empty());
   EXPECT_EQ(view_.selected1(), nullptr);
@@ -212,7 +213,7 @@ TEST_F(GeometryViewTest, CreateLineTwiceGivesTwoIdenticalRecordsAndNeedsTwoPoint
   view_.RightClick(EditMode::kSelectPoint, view_.points()[0], Answer(true));
   EXPECT_EQ(view_.CreateLine()->name, "Line0");
   EXPECT_EQ(view_.CreateLine()->name, "Line1");
-  view_.Close(path_, 1);
+  view_.Close(path_);
   // Point 1 was selected first, so it is the first end of both lines.
   EXPECT_EQ(Read(),
             "p 1  2  3  \r\np 4  5  6  \r\nl 4  5  6  1  2  3  \r\nl 4  5  6  1  2  3  \r\n");
@@ -222,32 +223,93 @@ TEST_F(GeometryViewTest, DeleteLineRemovesExactlyItsRecord) {
   Write("l 1  1  1  2  2  2  \r\np 7  8  9  \r\nl 3  3  3  4  4  4  \r\nl 5  5  5  6  6  6  \r\n");
   view_.Open(path_, 1, 0.01);
   view_.RightClick(EditMode::kDeleteLine, view_.lines()[1], Answer(true));
-  view_.Close(path_, 1);
+  view_.Close(path_);
   EXPECT_EQ(Read(), "p 7  8  9  \r\nl 1  1  1  2  2  2  \r\nl 5  5  5  6  6  6  \r\n");
 }
 
-TEST_F(GeometryViewTest, WriteBackCarriesTheSinglePrecisionDigits) {
+// The scene draws in single precision, but the file only ever gets the values it was read with.
+TEST_F(GeometryViewTest, GeometryRoundTripTable) {
+  enum class Edit { kNone, kDeleteLastPoint, kJoinFirstTwo };
   struct Case {
+    const char* what;
     double scale;
-    std::string in, out;
+    std::string in;
+    Edit edit;
+    SaveOutcome outcome;
+    std::string out;  // empty: the input, byte for byte
   };
   const Case cases[] = {
-      {0.01, "p 0.5  12.5  -3  \r\n", "p 0.499999988824129  12.5  -2.99999993294477  \r\n"},
-      {1, "p 0.1  0  1E20  \r\n", "p 0.100000001490116  0  1.00000002004088E20  \r\n"},
-      {0.01, "l 0.5  0  0  12.5  0  0  \r\n", "l 0.499999988824129  0  0  12.5  0  0  \r\n"},
+      {"append layout, viewed", 0.01, "p  -45   -30   40   \r\np  0.5   12.5   -3   \r\n",
+       Edit::kNone, SaveOutcome::kUnchanged, ""},
+      {"last line without break", 0.01, "l 0 0 0 1 1 1\r\np 4 5 6", Edit::kNone,
+       SaveOutcome::kUnchanged, ""},
+      {"SCALE 1e39, viewed", 1e39, "p 1  2  3  \r\n", Edit::kNone, SaveOutcome::kUnchanged, ""},
+      {"after a deletion", 0.01, "p  -45   -30   40   \r\np 0.5 12.5 -3\r\np 9 9 9\r\n",
+       Edit::kDeleteLastPoint, SaveOutcome::kSaved, "p -45  -30  40  \r\np 0.5  12.5  -3  \r\n"},
+      {"beyond single range", 0.01, "p 1E41 0 -2.5E-40\r\np 1 1 1\r\n", Edit::kDeleteLastPoint,
+       SaveOutcome::kSaved, "p 1E41  0  -2.5E-40  \r\n"},
+      {"SCALE 1e39, new line", 1e39, "p 1 2 3\r\np 4 5.25 6\r\n", Edit::kJoinFirstTwo,
+       SaveOutcome::kSaved, "p 1  2  3  \r\np 4  5.25  6  \r\nl 1  2  3  4  5.25  6  \r\n"},
+      {"new line from values as read", 0.01, "p 0.1 0.2 0.3\r\np 1E20 -7 0.0001\r\n",
+       Edit::kJoinFirstTwo, SaveOutcome::kSaved,
+       "p 0.1  0.2  0.3  \r\np 1E20  -7  0.0001  \r\nl 0.1  0.2  0.3  1E20  -7  0.0001  \r\n"},
+      {"more than 15 digits", 1, "p 0.30000000000000004 1.7976931348623157E308 3\r\np 0 0 0\r\n",
+       Edit::kDeleteLastPoint, SaveOutcome::kSaved,
+       "p 0.30000000000000004  1.79769313486232E308  3  \r\n"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     Write(c.in);
+    GeomData expected = ReadGeometry(path_);
     view_.Open(path_, c.scale, 0.01);
-    EXPECT_EQ(view_.Close(path_, c.scale), SaveOutcome::kSaved);
-    EXPECT_EQ(Read(), c.out) << c.in;
+    switch (c.edit) {
+      case Edit::kNone:
+        break;
+      case Edit::kDeleteLastPoint:
+        view_.RightClick(EditMode::kDeletePoint, view_.points().back(), Answer(true));
+        expected.points.pop_back();
+        break;
+      case Edit::kJoinFirstTwo: {
+        view_.RightClick(EditMode::kSelectPoint, view_.points()[0], Answer(true));
+        view_.RightClick(EditMode::kSelectPoint, view_.points()[1], Answer(true));
+        ASSERT_NE(view_.CreateLine(), nullptr);
+        const GeomPoint a = expected.points[0], b = expected.points[1];
+        expected.lines.push_back({a.x, a.y, a.z, b.x, b.y, b.z});
+        break;
+      }
+    }
+    EXPECT_EQ(view_.Close(path_), c.outcome);
+    EXPECT_EQ(Read(), c.out.empty() ? c.in : c.out);
+    // Whatever the layout, every value reads back as the very double it was read as.
+    const GeomData back = ReadGeometry(path_);
+    ASSERT_EQ(back.points.size(), expected.points.size());
+    for (size_t i = 0; i < back.points.size(); ++i) {
+      EXPECT_EQ(back.points[i].x, expected.points[i].x);
+      EXPECT_EQ(back.points[i].y, expected.points[i].y);
+      EXPECT_EQ(back.points[i].z, expected.points[i].z);
+    }
+    ASSERT_EQ(back.lines.size(), expected.lines.size());
+    for (size_t i = 0; i < back.lines.size(); ++i) {
+      EXPECT_EQ(back.lines[i].x1, expected.lines[i].x1);
+      EXPECT_EQ(back.lines[i].z2, expected.lines[i].z2);
+    }
   }
+
+  // A value that is not finite is never written: the file stays as it was.
+  const std::string text = "p 1  2  3  \r\n";
+  Write(text);
+  const double inf = std::numeric_limits<double>::infinity();
+  view_.Build({{{inf, 0, 0}, {1, 2, 3}}, {}}, 0.01, 0.01);
+  view_.RightClick(EditMode::kDeletePoint, view_.points()[1], Answer(true));
+  EXPECT_EQ(view_.Close(path_), SaveOutcome::kNotSavedNonFinite);
+  EXPECT_EQ(Read(), text);
+  EXPECT_TRUE(frame_.children().empty());
 }
 
 TEST_F(GeometryViewTest, MissingFileOpensEmptyAndClosesToAnEmptyFile) {
   view_.Open(path_, 0.01, 0.01);
   EXPECT_TRUE(view_.points().empty());
-  EXPECT_EQ(view_.Close(path_, 0.01), SaveOutcome::kSaved);
+  EXPECT_EQ(view_.Close(path_), SaveOutcome::kUnchanged);
   EXPECT_TRUE(fs::exists(path_));
   EXPECT_EQ(fs::file_size(path_), 0u);
 }
@@ -259,34 +321,78 @@ TEST_F(GeometryViewTest, FailedReadShowsNothingAndLeavesTheFileUntouched) {
   EXPECT_TRUE(view_.read_failed());
   EXPECT_TRUE(view_.points().empty());
   EXPECT_TRUE(frame_.children().empty());
-  EXPECT_EQ(view_.Close(path_, 0.01), SaveOutcome::kNotSavedAfterFailedRead);
+  EXPECT_EQ(view_.Close(path_), SaveOutcome::kNotSavedAfterFailedRead);
   EXPECT_EQ(Read(), text);
   // The next showing starts afresh.
   Write("p 1  2  3  \r\n");
   view_.Open(path_, 1, 0.01);
-  EXPECT_EQ(view_.Close(path_, 1), SaveOutcome::kSaved);
+  EXPECT_EQ(view_.Close(path_), SaveOutcome::kUnchanged);
 }
 
-TEST_F(GeometryViewTest, ZeroScaleWritesNothing) {
-  const std::string text = "p 1  2  3  \r\n";
-  Write(text);
+TEST_F(GeometryViewTest, ZeroScaleStillWritesTheValuesAsRead) {
+  Write("p 1  2  3  \r\np 4  5  6  \r\n");
   view_.Open(path_, 0, 0.01);
   EXPECT_EQ(view_.points()[0]->position, (scene::Vec3{0, 0, 0}));
-  EXPECT_EQ(view_.Close(path_, 0), SaveOutcome::kNotSavedZeroScale);
-  EXPECT_EQ(Read(), text);
+  view_.RightClick(EditMode::kDeletePoint, view_.points()[1], Answer(true));
+  EXPECT_EQ(view_.Close(path_), SaveOutcome::kSaved);
+  EXPECT_EQ(Read(), "p 1  2  3  \r\n");
   EXPECT_TRUE(view_.points().empty());
 }
 
 TEST_F(GeometryViewTest, FailedRewriteKeepsTheSceneForARetry) {
   Write("p 1  2  3  \r\n");
   view_.Open(path_, 1, 0.01);
+  view_.RightClick(EditMode::kDeletePoint, view_.points()[0], Answer(true));
   const std::string bad = (dir_ / "no_such_folder" / "geom.txt").string();
-  EXPECT_THROW(view_.Close(bad, 1), Exception);
+  EXPECT_THROW(view_.Close(bad), Exception);
   EXPECT_EQ(view_.points().size(), 1u);
   EXPECT_EQ(frame_.children().size(), 1u);
-  view_.RightClick(EditMode::kDeletePoint, view_.points()[0], Answer(true));
-  EXPECT_EQ(view_.Close(path_, 1), SaveOutcome::kSaved);
+  EXPECT_EQ(view_.Close(path_), SaveOutcome::kSaved);
   EXPECT_EQ(Read(), "");
+}
+
+// What the user measures: file coordinates and the distance in file units, as read, whatever
+// the scale the scene draws with.
+TEST_F(GeometryViewTest, MeasureReadoutTable) {
+  struct Case {
+    GeomPoint a, b;
+    double scale;
+    std::string two;  // after selecting a, then b
+  };
+  const Case cases[] = {
+      {{0, 0, 0},
+       {3, 4, 12},
+       0.01,
+       "Point 0: X 0  Y 0  Z 0    Point 1: X 3  Y 4  Z 12    distance 13  dX 3  dY 4  dZ 12"},
+      {{0.1, 0.2, 0.3},
+       {0.4, 0.6, 0.3},
+       0.01,
+       "Point 0: X 0.1  Y 0.2  Z 0.3    Point 1: X 0.4  Y 0.6  Z 0.3    "
+       "distance 0.5  dX 0.3  dY 0.4  dZ 0"},
+      {{1e20, 0, -5},
+       {-1e20, 0, -5},
+       1e39,
+       "Point 0: X 1E20  Y 0  Z -5    Point 1: X -1E20  Y 0  Z -5    "
+       "distance 2E20  dX -2E20  dY 0  dZ 0"},
+      {{123456.789012345, 1, 1},
+       {123456.789012346, 1, 1},
+       0.01,
+       "Point 0: X 123456.789012345  Y 1  Z 1    Point 1: X 123456.789012346  Y 1  Z 1    "
+       "distance 1E-9  dX 1E-9  dY 0  dZ 0"},
+  };
+  for (const Case& c : cases) {
+    view_.Clear();
+    view_.Build({{c.a, c.b}, {}}, c.scale, 0.01);
+    EXPECT_EQ(view_.SelectionReadout(), "");
+    view_.RightClick(EditMode::kSelectPoint, view_.points()[0], Answer(true));
+    const std::string one = view_.SelectionReadout();
+    EXPECT_EQ(one, c.two.substr(0, c.two.find("    ")));
+    view_.RightClick(EditMode::kSelectPoint, view_.points()[1], Answer(true));
+    EXPECT_EQ(view_.SelectionReadout(), c.two);
+    // Unselecting the first leaves the second alone on the line.
+    view_.RightClick(EditMode::kSelectPoint, view_.points()[0], Answer(true));
+    EXPECT_EQ(view_.SelectionReadout().rfind("Point 1: ", 0), 0u);
+  }
 }
 
 TEST(View3dNavigation, ModeKeypadAndWheel) {

@@ -1,6 +1,12 @@
 #include "ui/view3d/geometry_view.h"
 
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
 #include <unordered_set>
+
+#include "numeric/text_format.h"
+#include "project/file_error.h"
 
 namespace vistrel::view3d {
 
@@ -31,6 +37,7 @@ EditMode ModeFromButtons(bool select_point_checked, bool delete_line_checked) {
 
 void GeometryView::Open(const std::string& path, double scale, double ball) {
   read_failed_ = false;
+  edited_ = false;
   GeomData data;
   try {
     data = ReadGeometry(path);
@@ -42,31 +49,45 @@ void GeometryView::Open(const std::string& path, double scale, double ball) {
 }
 
 void GeometryView::Build(const GeomData& data, double scale, double ball) {
+  scale_ = scale;
   points_.reserve(points_.size() + data.points.size());
-  for (const GeomPoint& p : data.points) AddPoint(Scaled(p.x, p.y, p.z, scale), ball);
+  point_records_.reserve(points_.capacity());
+  for (const GeomPoint& p : data.points) AddPoint(p, scale, ball);
   lines_.reserve(lines_.size() + data.lines.size());
-  for (const GeomLine& l : data.lines) {
-    AddLine(Scaled(l.x1, l.y1, l.z1, scale), Scaled(l.x2, l.y2, l.z2, scale));
-  }
+  line_records_.reserve(lines_.capacity());
+  for (const GeomLine& l : data.lines) AddLine(l, scale);
 }
 
-scene::SphereNode* GeometryView::AddPoint(scene::Vec3 position, double ball) {
+scene::SphereNode* GeometryView::AddPoint(const GeomPoint& record, double scale, double ball) {
   auto* sphere = frame_.AddChild<scene::SphereNode>();
   sphere->name = "Point" + std::to_string(points_.size());
   sphere->radius = float(ball);
   sphere->material.emission = kPointColor;
-  sphere->position = position;
+  sphere->position = Scaled(record.x, record.y, record.z, scale);
   points_.push_back(sphere);
+  point_records_.push_back(record);
   return sphere;
 }
 
-scene::PolylineNode* GeometryView::AddLine(scene::Vec3 a, scene::Vec3 b) {
+scene::PolylineNode* GeometryView::AddLine(const GeomLine& record, double scale) {
   auto* line = frame_.AddChild<scene::PolylineNode>();
   line->name = "Line" + std::to_string(lines_.size());
   line->markers = false;
-  line->vertices = {a, b};
+  line->vertices = {Scaled(record.x1, record.y1, record.z1, scale),
+                    Scaled(record.x2, record.y2, record.z2, scale)};
   lines_.push_back(line);
+  line_records_.push_back(record);
   return line;
+}
+
+int GeometryView::IndexOf(const scene::SphereNode* point) const {
+  const auto it = std::find(points_.begin(), points_.end(), point);
+  return it == points_.end() ? -1 : int(it - points_.begin());
+}
+
+const GeomPoint* GeometryView::RecordOf(const scene::SphereNode* point) const {
+  const int i = IndexOf(point);
+  return i < 0 ? nullptr : &point_records_[size_t(i)];
 }
 
 void GeometryView::RightClick(EditMode mode, scene::Node* picked, const Confirm& confirm) {
@@ -103,6 +124,7 @@ void GeometryView::DeletePoint(scene::SphereNode* point, const Confirm& confirm)
   if (confirm(kRemovePointQuestion)) {
     // Hidden, not removed: lines ending here stay, and a selected point still ends new lines.
     point->visible = false;
+    edited_ = true;
   } else {
     point->material.emission = kPointColor;
   }
@@ -112,6 +134,7 @@ void GeometryView::DeleteLine(scene::PolylineNode* line, const Confirm& confirm)
   line->line_color.r = 0;  // cyan while asked
   if (confirm(kRemoveLineQuestion)) {
     line->visible = false;
+    edited_ = true;
   } else {
     line->line_color.r = 1;
   }
@@ -119,40 +142,114 @@ void GeometryView::DeleteLine(scene::PolylineNode* line, const Confirm& confirm)
 
 scene::PolylineNode* GeometryView::CreateLine() {
   if (selected1_ == nullptr || selected2_ == nullptr) return nullptr;
-  return AddLine(selected1_->position, selected2_->position);
+  const GeomPoint a = *RecordOf(selected1_), b = *RecordOf(selected2_);
+  edited_ = true;
+  return AddLine({a.x, a.y, a.z, b.x, b.y, b.z}, scale_);
 }
 
-void GeometryView::CollectRecords(double scale, std::vector<RewritePoint>& points,
-                                  std::vector<RewriteLine>& lines) const {
-  // Extended precision so that the written digits are those of the float the view held.
-  const long double s = scale;
-  points.clear();
-  lines.clear();
-  points.reserve(points_.size());
+std::string GeometryView::SelectionReadout() const {
+  std::string text;
+  const GeomPoint* records[2] = {nullptr, nullptr};
+  int n = 0;
+  for (const scene::SphereNode* point : {selected1_, selected2_}) {
+    if (point == nullptr) continue;
+    const GeomPoint& p = *RecordOf(point);
+    records[n++] = &p;
+    if (!text.empty()) text += "    ";
+    text += "Point " + std::to_string(IndexOf(point)) + ": X " + FormatGeneral(p.x) + "  Y " +
+            FormatGeneral(p.y) + "  Z " + FormatGeneral(p.z);
+  }
+  if (n == 2) {
+    // The coordinates carry 15 significant digits; their differences are good to the decimal
+    // place of the largest one's 15th digit and no further, so they are rounded there (the
+    // doubles' own binary noise would otherwise show as digits).
+    long double largest = 0;
+    for (const GeomPoint* p : records) {
+      for (const double v : {p->x, p->y, p->z})
+        largest = std::max(largest, std::fabs((long double)v));
+    }
+    const long double quantum =
+        largest > 0 ? std::pow(10.0L, std::floor(std::log10(largest)) - 14) : 1;
+    auto rounded = [quantum](long double v) { return std::round(v / quantum) * quantum; };
+    const long double dx = rounded((long double)records[1]->x - records[0]->x);
+    const long double dy = rounded((long double)records[1]->y - records[0]->y);
+    const long double dz = rounded((long double)records[1]->z - records[0]->z);
+    text += "    distance " + FormatGeneral(rounded(std::sqrt(dx * dx + dy * dy + dz * dz))) +
+            "  dX " + FormatGeneral(dx) + "  dY " + FormatGeneral(dy) + "  dZ " + FormatGeneral(dz);
+  }
+  return text;
+}
+
+bool GeometryView::VisibleBounds(scene::Vec3& centre, float& radius) const {
+  const scene::Mat4 frame = frame_.AbsoluteMatrix();
+  scene::Vec3 lo{1e30f, 1e30f, 1e30f}, hi{-1e30f, -1e30f, -1e30f};
+  float pad = 0;
+  bool any = false;
+  auto add = [&](scene::Vec3 local, float r) {
+    const scene::Vec3 p = scene::TransformPoint(local, frame);
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return;
+    for (int i = 0; i < 3; ++i) {
+      lo[i] = std::min(lo[i], p[i]);
+      hi[i] = std::max(hi[i], p[i]);
+    }
+    pad = std::max(pad, r);
+    any = true;
+  };
   for (const scene::SphereNode* p : points_) {
-    points.push_back({p->position.x / s, p->position.y / s, p->position.z / s, p->visible});
+    if (p->visible) add(p->position, p->radius);
   }
-  lines.reserve(lines_.size());
   for (const scene::PolylineNode* l : lines_) {
-    const scene::Vec3 a = l->vertices.at(0), b = l->vertices.at(1);
-    lines.push_back({a.x / s, a.y / s, a.z / s, b.x / s, b.y / s, b.z / s, l->visible});
+    if (!l->visible) continue;
+    for (const scene::Vec3& v : l->vertices) add(v, 0);
   }
+  if (!any) return false;
+  centre = (lo + hi) * 0.5f;
+  radius = scene::Length(hi - lo) * 0.5f + pad;
+  return std::isfinite(radius);
 }
 
-SaveOutcome GeometryView::Close(const std::string& path, double scale) {
+GeomData GeometryView::VisibleData() const {
+  GeomData data;
+  for (size_t i = 0; i < points_.size(); ++i) {
+    if (points_[i]->visible) data.points.push_back(point_records_[i]);
+  }
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    if (lines_[i]->visible) data.lines.push_back(line_records_[i]);
+  }
+  return data;
+}
+
+SaveOutcome GeometryView::Close(const std::string& path) {
   SaveOutcome outcome = SaveOutcome::kSaved;
   if (read_failed_) {
     outcome = SaveOutcome::kNotSavedAfterFailedRead;
-  } else if (scale == 0) {
-    outcome = SaveOutcome::kNotSavedZeroScale;
+  } else if (!edited_) {
+    // Viewing alone never rewrites: the file keeps its own digits and layout.
+    outcome = SaveOutcome::kUnchanged;
+    std::error_code error;
+    if (!std::filesystem::exists(path, error) && !error) ReplaceFile(path, "");
   } else {
-    std::vector<RewritePoint> points;
-    std::vector<RewriteLine> lines;
-    CollectRecords(scale, points, lines);
-    RewriteGeometry(path, points, lines);  // throws before anything below changes
+    const GeomData data = VisibleData();
+    auto finite = [](std::initializer_list<double> values) {
+      return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
+    };
+    const bool all_finite =
+        std::all_of(data.points.begin(), data.points.end(),
+                    [&](const GeomPoint& p) {
+                      return finite({p.x, p.y, p.z});
+                    }) &&
+        std::all_of(data.lines.begin(), data.lines.end(), [&](const GeomLine& l) {
+          return finite({l.x1, l.y1, l.z1, l.x2, l.y2, l.z2});
+        });
+    if (all_finite) {
+      RewriteGeometryAsRead(path, data);  // throws before anything below changes
+    } else {
+      outcome = SaveOutcome::kNotSavedNonFinite;  // the reader would refuse the file
+    }
   }
   Clear();
   read_failed_ = false;
+  edited_ = false;
   return outcome;
 }
 
@@ -162,6 +259,8 @@ void GeometryView::Clear() {
   frame_.DestroyChildren(doomed);
   lines_.clear();
   points_.clear();
+  line_records_.clear();
+  point_records_.clear();
   selected1_ = nullptr;
   selected2_ = nullptr;
 }

@@ -28,8 +28,10 @@ inline constexpr const char* kRemoveLineQuestion = "Do you want to remove the se
 // What closing the view did with the geometry file.
 enum class SaveOutcome {
   kSaved,
+  kUnchanged,                // nothing was edited: the file is left byte for byte (a missing
+                             // file is created empty)
   kNotSavedAfterFailedRead,  // the file was not read correctly; it is left as it was
-  kNotSavedZeroScale,        // SCALE 0 would divide by zero; the file is left as it was
+  kNotSavedNonFinite,        // a value to write is not a finite number; the file is left as it was
 };
 
 class GeometryView {
@@ -41,8 +43,9 @@ class GeometryView {
   explicit GeometryView(scene::Node& data_frame) : frame_(data_frame) {}
 
   // Reads the geometry file and builds the nodes: Point0.. at each record times scale (stored as
-  // floats), radius ball; Line0.. likewise. A missing file builds nothing. A failed read builds
-  // nothing, remembers the failure for Close and rethrows.
+  // floats, for drawing only), radius ball; Line0.. likewise. The values as read are kept beside
+  // the nodes: they are what Close writes and what the measure and export show. A missing file
+  // builds nothing. A failed read builds nothing, remembers the failure for Close and rethrows.
   void Open(const std::string& path, double scale, double ball);
   // The node-building part of Open, for data already in memory.
   void Build(const GeomData& data, double scale, double ball);
@@ -53,14 +56,29 @@ class GeometryView {
   // when fewer than two points are selected.
   scene::PolylineNode* CreateLine();
 
-  // Rewrites the file from the visible nodes, coordinates divided by scale in extended precision,
-  // then destroys every node and clears the selection. On a write failure it throws and changes
-  // nothing, so closing again retries. After a failed read or with scale 0 it writes nothing.
-  SaveOutcome Close(const std::string& path, double scale);
+  // After an edit, rewrites the file from the visible records with the values they were read with
+  // (a created line with those of its end points); without one, leaves the file as it is. Then
+  // destroys every node and clears the selection. On a write failure it throws and changes
+  // nothing, so closing again retries. After a failed read, or when a value is not finite, it
+  // writes nothing.
+  SaveOutcome Close(const std::string& path);
 
-  // The records Close writes, for the given scale (not 0).
-  void CollectRecords(double scale, std::vector<RewritePoint>& points,
-                      std::vector<RewriteLine>& lines) const;
+  // The visible records in file units, as read: what Close writes and the exporters take.
+  GeomData VisibleData() const;
+  // File coordinates of a point node of this view (as read); nullptr for any other node.
+  const GeomPoint* RecordOf(const scene::SphereNode* point) const;
+  // The index of a point node in points(), or -1.
+  int IndexOf(const scene::SphereNode* point) const;
+
+  // What the user measures, in file units with the file's 15 significant digits: each selected
+  // point as "Point N: X x  Y y  Z z", and with two selected, after them
+  // "distance D  dX a  dY b  dZ c" (second minus first), rounded to the decimal place of the
+  // largest coordinate's 15th digit. Empty when nothing is selected.
+  std::string SelectionReadout() const;
+
+  // Bounding sphere of the visible balls and lines in scene coordinates (balls with their
+  // radius); false when nothing finite is visible.
+  bool VisibleBounds(scene::Vec3& centre, float& radius) const;
   // Destroys every data node and clears the selection.
   void Clear();
 
@@ -69,10 +87,11 @@ class GeometryView {
   scene::SphereNode* selected1() const { return selected1_; }
   scene::SphereNode* selected2() const { return selected2_; }
   bool read_failed() const { return read_failed_; }
+  bool edited() const { return edited_; }
 
  private:
-  scene::SphereNode* AddPoint(scene::Vec3 position, double ball);
-  scene::PolylineNode* AddLine(scene::Vec3 a, scene::Vec3 b);
+  scene::SphereNode* AddPoint(const GeomPoint& record, double scale, double ball);
+  scene::PolylineNode* AddLine(const GeomLine& record, double scale);
   void SelectPoint(scene::SphereNode* point);
   void DeletePoint(scene::SphereNode* point, const Confirm& confirm);
   void DeleteLine(scene::PolylineNode* line, const Confirm& confirm);
@@ -80,6 +99,10 @@ class GeometryView {
   scene::Node& frame_;
   std::vector<scene::SphereNode*> points_;   // PointObjects; deleted ones stay, hidden
   std::vector<scene::PolylineNode*> lines_;  // LineObjects: file order, then creation order
+  std::vector<GeomPoint> point_records_;     // values as read, one per points_ entry
+  std::vector<GeomLine> line_records_;       // values as read, one per lines_ entry
+  double scale_ = 1;                         // file units to scene units, for created lines
+  bool edited_ = false;                      // a deletion or a new line since the opening
   scene::SphereNode* selected1_ = nullptr;
   scene::SphereNode* selected2_ = nullptr;
   bool read_failed_ = false;

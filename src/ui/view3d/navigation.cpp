@@ -18,4 +18,46 @@ scene::Vec3 KeypadMove(const std::bitset<10>& down) {
 
 double WheelRatio(int delta) { return std::pow(kWheelFactor, double(delta) / kWheelDeltaPerNotch); }
 
+namespace {
+
+// Screen right and level forward of a camera; forward falls back on the camera's up when the
+// line of sight is vertical.
+void LevelAxes(scene::Vec3 eye, scene::Vec3 target, scene::Vec3 up, scene::Vec3& right,
+               scene::Vec3& forward) {
+  const scene::Vec3 sight = target - eye;
+  forward = scene::Normalized({sight.x, 0, sight.z});
+  if (scene::Length(forward) < 0.5f) forward = scene::Normalized({up.x, 0, up.z});
+  right = scene::Cross(forward, {0, 1, 0});
+}
+
+}  // namespace
+
+scene::Vec3 ViewRelativeMove(scene::Vec3 eye, scene::Vec3 target, scene::Vec3 up, int right_steps,
+                             int forward_steps, int rise_steps, float step) {
+  scene::Vec3 right, forward;
+  LevelAxes(eye, target, up, right, forward);
+  return (right * float(right_steps) + forward * float(forward_steps) +
+          scene::Vec3{0, float(rise_steps), 0}) *
+         step;
+}
+
+double FitDistance(double radius, double tan_half_angle) {
+  // The sphere touches the view's sides when sin(half angle) = radius / distance.
+  const double sin_half = tan_half_angle / std::sqrt(1 + tan_half_angle * tan_half_angle);
+  return radius * kFitMargin / sin_half;
+}
+
+scene::Vec3 PanMove(scene::Vec3 eye, scene::Vec3 target, scene::Vec3 up, int dx, int dy,
+                    double pixels_per_unit_at_1) {
+  const scene::Vec3 sight = target - eye;
+  const float distance = scene::Length(sight);
+  if (distance == 0 || pixels_per_unit_at_1 <= 0) return {};
+  const scene::Vec3 forward = sight * (1 / distance);
+  const scene::Vec3 right = scene::Normalized(scene::Cross(forward, up));
+  const scene::Vec3 screen_up = scene::Cross(right, forward);
+  const float units_per_pixel = float(distance / pixels_per_unit_at_1);
+  // Dragging right pulls the scene right, so the target goes left.
+  return (right * float(-dx) + screen_up * float(dy)) * units_per_pixel;
+}
+
 }  // namespace vistrel::view3d

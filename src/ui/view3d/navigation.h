@@ -21,4 +21,25 @@ scene::Vec3 KeypadMove(const std::bitset<10>& digits_down);
 // Distance ratio for a wheel delta (120 per notch, positive away from the user): 1.1^(d / 120).
 double WheelRatio(int delta);
 
+// Move of the target for the arrow and page keys, scene units: right_steps along the screen's
+// right, forward_steps along the line of sight, both kept level (scene Y is up), rise_steps along
+// scene Y; each step is step long. A camera looking straight down moves forward along its up.
+scene::Vec3 ViewRelativeMove(scene::Vec3 eye, scene::Vec3 target, scene::Vec3 up, int right_steps,
+                             int forward_steps, int rise_steps, float step);
+
+// Step of one arrow-key press at a camera distance: a tenth of it, so a move looks the same at
+// any zoom.
+inline constexpr float kArrowStepPerDistance = 0.1f;
+
+// Distance at which a sphere of the given radius just fits in a view whose narrower half-angle
+// has the tangent tan_half_angle, with a little room around it.
+inline constexpr double kFitMargin = 1.1;
+double FitDistance(double radius, double tan_half_angle);
+
+// Move of the target (and the camera with it) for a pan drag of (dx, dy) widget pixels: the scene
+// point under the cursor at the target's depth follows the cursor. pixels_per_unit_at_1 is how
+// many pixels one scene unit spans at distance 1 from the eye.
+scene::Vec3 PanMove(scene::Vec3 eye, scene::Vec3 target, scene::Vec3 up, int dx, int dy,
+                    double pixels_per_unit_at_1);
+
 }  // namespace vistrel::view3d

@@ -15,6 +15,8 @@
 #include "ui/view3d/geometry_view.h"
 
 class QCheckBox;
+class QComboBox;
+class QLabel;
 class QPushButton;
 class QRadioButton;
 
@@ -42,6 +44,8 @@ class TForm2 : public QDialog {
   std::function<void(const QString& message)> inform;
   std::function<void(std::exception_ptr)> report_error;
   std::function<std::bitset<10>()> keypad_state;
+  // Asks for a file to write (caption, file-type filter); empty when cancelled.
+  std::function<QString(const QString& caption, const QString& filter)> ask_save_path;
 
   // Handlers, public so that tests can drive them as the events do.
   void FormActivate();
@@ -49,12 +53,29 @@ class TForm2 : public QDialog {
   void FormClose();
   void Button1Click();
   void GLSceneViewer1MouseDown(Qt::MouseButton button, int x, int y);
-  void GLSceneViewer1MouseMove(Qt::MouseButtons buttons, int x, int y);
+  // Left drag orbits; a middle drag, or a left drag with Shift, pans.
+  void GLSceneViewer1MouseMove(Qt::MouseButtons buttons, int x, int y,
+                               Qt::KeyboardModifiers modifiers = Qt::NoModifier);
   void FormMouseWheel(int delta);
   void GLCadencer1Progress(double delta_seconds);
   void GLSceneViewer1BeforeRender();
 
   GeometryView& geometry() { return *geometry_; }
+
+  // Frames every visible ball and line (the opening view when there is none), keeping the
+  // direction the camera looks from.
+  void Fit();
+  // The opening view: target at the origin, camera at (0, 1, 1).
+  void ResetView();
+  // Moves the target by whole steps relative to the view: right, forward (both level), up.
+  void MoveTargetInView(int right_steps, int forward_steps, int rise_steps);
+  // Writes the visible geometry in the format named by the file's extension; false (and the user
+  // told why) when it could not.
+  bool ExportTo(const QString& path);
+  // Writes the current view as a PNG picture; false (and the user told why) when it could not.
+  bool SavePicture(const QString& path);
+  // The measure line under the view.
+  QString MeasureText() const;
 
   // Controls and scene nodes, named as in the window's design.
   QCheckBox* CheckBox1 = nullptr;
@@ -62,6 +83,13 @@ class TForm2 : public QDialog {
   QRadioButton* rg2 = nullptr;
   QRadioButton* rg3 = nullptr;
   QPushButton* Button1 = nullptr;
+  QPushButton* FitButton = nullptr;
+  QPushButton* ResetButton = nullptr;
+  QCheckBox* HeightCheck = nullptr;  // drop lines and ground grid
+  QComboBox* LabelsCombo = nullptr;  // none, numbers, coordinates
+  QPushButton* ExportButton = nullptr;
+  QPushButton* PictureButton = nullptr;
+  QLabel* MeasureLabel = nullptr;
   scene::SceneViewer* GLSceneViewer1 = nullptr;
   scene::FrameNode* GLDummyCube1 = nullptr;
   scene::ShadowPlaneNode* GLShadowPlane1 = nullptr;
@@ -72,11 +100,21 @@ class TForm2 : public QDialog {
   scene::ScreenTextNode* GLHUDText5 = nullptr;
   scene::FrameNode* GLDummyCube2 = nullptr;
   scene::CubeNode* GLCube2 = nullptr;
+  scene::ScreenTextNode* GLHUDText6 = nullptr;  // the added keys and drags
+  scene::ScreenTextNode* GridText = nullptr;    // the grid's unit
+  scene::SegmentsNode* DropLines = nullptr;
+  scene::SegmentsNode* Grid = nullptr;
+  scene::BatchNode* Batch = nullptr;  // draws the balls and lines of the data in two arrays
+  scene::FrameNode* Labels = nullptr;
   scene::CameraNode* GLCamera1 = nullptr;
   scene::LightNode* GLLightSource1 = nullptr;
 
   static constexpr int kTopBarHeight = 33;
   static constexpr double kTickStepSeconds = 0.05;
+  // Labels beyond this many would hide the view and slow every frame.
+  static constexpr int kMaxLabels = 300;
+  // The scene always holds the ground and the axes, 100 scene units each way from the origin.
+  static constexpr float kFixedSceneRadius = 100;
 
  public:
   void done(int result) override;
@@ -88,6 +126,12 @@ class TForm2 : public QDialog {
  private:
   void CreateTopBar();
   void CreateScene();
+  void CreateShortcuts();
+  // After the data or its visibility changed: drop lines, grid, clip extent, measure line.
+  void RefreshOverlays();
+  void UpdateLabels();
+  void AskAndExport();
+  void AskAndSavePicture();
   bool AskConfirmation(const QString& question);
 
   double scale_;
@@ -96,7 +140,8 @@ class TForm2 : public QDialog {
   std::unique_ptr<GeometryView> geometry_;
   std::shared_ptr<scene::TextureImage> ground_texture_;
   scene::TickSource* cadencer_ = nullptr;
-  int last_x_ = 0;  // last cursor position over the viewer
+  std::vector<scene::ScreenTextNode*> label_pool_;  // children of Labels, reused every frame
+  int last_x_ = 0;                                  // last cursor position over the viewer
   int last_y_ = 0;
 };
 
