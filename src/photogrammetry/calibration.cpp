@@ -36,61 +36,16 @@ constexpr double kSameRotation = 1e-12;
 
 long double RadToDeg(long double radians) { return radians * 180.0L / kPi; }
 
-// The joint model's fields with their names, in the order the fit takes them: the five
-// distortion coefficients (20-parameter fit only), then the rest.
-struct ModelField {
-  long double TDemoModel1::*member;
-  const char* name;
-};
-constexpr ModelField kDistortionFields[] = {{&TDemoModel1::a1, "a1"},
-                                            {&TDemoModel1::a2, "a2"},
-                                            {&TDemoModel1::a3, "a3"},
-                                            {&TDemoModel1::p1, "p1"},
-                                            {&TDemoModel1::p2, "p2"}};
-constexpr ModelField kCommonFields[] = {{&TDemoModel1::u0, "u0"},
-                                        {&TDemoModel1::v0, "v0"},
-                                        {&TDemoModel1::f, "f"},
-                                        {&TDemoModel1::left_Tx, "left Tx"},
-                                        {&TDemoModel1::left_Ty, "left Ty"},
-                                        {&TDemoModel1::left_Tz, "left Tz"},
-                                        {&TDemoModel1::left_Alpha, "left Alpha"},
-                                        {&TDemoModel1::left_Beta, "left Beta"},
-                                        {&TDemoModel1::left_Gamma, "left Gamma"},
-                                        {&TDemoModel1::right_Tx, "right Tx"},
-                                        {&TDemoModel1::right_Ty, "right Ty"},
-                                        {&TDemoModel1::right_Tz, "right Tz"},
-                                        {&TDemoModel1::right_Alpha, "right Alpha"},
-                                        {&TDemoModel1::right_Beta, "right Beta"},
-                                        {&TDemoModel1::right_Gamma, "right Gamma"}};
-
-std::vector<ModelField> FittedFields(bool distortion) {
-  std::vector<ModelField> fields;
-  if (distortion) fields.assign(std::begin(kDistortionFields), std::end(kDistortionFields));
-  fields.insert(fields.end(), std::begin(kCommonFields), std::end(kCommonFields));
-  return fields;
+std::vector<JointField> FittedFields(bool distortion) {
+  // The table lists the distortion coefficients first, so the 15-parameter fit is its tail.
+  return std::vector<JointField>(std::begin(kJointFields) + (distortion ? 0 : 5),
+                                 std::end(kJointFields));
 }
 
+// Rounds every field of the model into its place in the camera parameters.
 void CopyToCamera(const TDemoModel1& m, TCameraParameters& camera) {
-  camera.internal = InternalParameters{.f = static_cast<double>(m.f),
-                                       .u0 = static_cast<double>(m.u0),
-                                       .v0 = static_cast<double>(m.v0),
-                                       .a1 = static_cast<double>(m.a1),
-                                       .a2 = static_cast<double>(m.a2),
-                                       .a3 = static_cast<double>(m.a3),
-                                       .p1 = static_cast<double>(m.p1),
-                                       .p2 = static_cast<double>(m.p2)};
-  camera.left = ExternalParameters{.Alpha = static_cast<double>(m.left_Alpha),
-                                   .Beta = static_cast<double>(m.left_Beta),
-                                   .Gamma = static_cast<double>(m.left_Gamma),
-                                   .Tx = static_cast<double>(m.left_Tx),
-                                   .Ty = static_cast<double>(m.left_Ty),
-                                   .Tz = static_cast<double>(m.left_Tz)};
-  camera.right = ExternalParameters{.Alpha = static_cast<double>(m.right_Alpha),
-                                    .Beta = static_cast<double>(m.right_Beta),
-                                    .Gamma = static_cast<double>(m.right_Gamma),
-                                    .Tx = static_cast<double>(m.right_Tx),
-                                    .Ty = static_cast<double>(m.right_Ty),
-                                    .Tz = static_cast<double>(m.right_Tz)};
+  for (const JointField& field : kJointFields)
+    CameraField(camera, field) = static_cast<double>(m.*field.model);
 }
 
 // Start values of the joint fit, as the decompositions give them.
@@ -188,8 +143,8 @@ void Advance(const PointTable& table, bool distortion, StartRun& run) {
     const bool with_distortion = run.final_stage && distortion;
     if (!run.fit) {
       std::vector<long double*> params;
-      for (const ModelField& field : FittedFields(with_distortion))
-        params.push_back(&(model.*field.member));
+      for (const JointField& field : FittedFields(with_distortion))
+        params.push_back(&(model.*field.model));
       run.fit = CreateFit(params, model.Bound());
     }
     const std::int64_t before = run.fit->Iterations();
@@ -502,7 +457,7 @@ CalibrationOutcome Calibrate(const PointTable& table, int W, int H, bool distort
   RunStarts(table, distortion, runs, options.threads);
 
   CalibrationOutcome outcome;
-  for (const ModelField& field : FittedFields(distortion))
+  for (const JointField& field : FittedFields(distortion))
     outcome.fitted_names.push_back(field.name);
   for (const StartRun& run : runs) {
     const StartRun& done = run.same_as >= 0 ? runs[run.same_as] : run;

@@ -5,6 +5,7 @@
 
 #include "numeric/fpu.h"
 #include "numeric/text_format.h"
+#include "photogrammetry/calibration_detail.h"
 
 namespace vistrel {
 
@@ -17,24 +18,9 @@ PointResidual ResidualOf(long double x, long double y, const PointTable& t, int 
 }
 
 long double FieldValue(const TCameraParameters& c, const std::string& name) {
-  const InternalParameters& in = c.internal;
-  if (name == "f") return in.f;
-  if (name == "u0") return in.u0;
-  if (name == "v0") return in.v0;
-  if (name == "a1") return in.a1;
-  if (name == "a2") return in.a2;
-  if (name == "a3") return in.a3;
-  if (name == "p1") return in.p1;
-  if (name == "p2") return in.p2;
-  const bool right = name.rfind("right ", 0) == 0;
-  const ExternalParameters& e = right ? c.right : c.left;
-  const std::string field = name.substr(name.find(' ') + 1);
-  if (field == "Tx") return e.Tx;
-  if (field == "Ty") return e.Ty;
-  if (field == "Tz") return e.Tz;
-  if (field == "Alpha") return e.Alpha;
-  if (field == "Beta") return e.Beta;
-  return e.Gamma;
+  for (const JointField& field : kJointFields)
+    if (name == field.name) return CameraField(c, field);
+  return 0;
 }
 
 }  // namespace
