@@ -6,7 +6,6 @@
 namespace vistrel::scene {
 
 namespace {
-constexpr float kPi = 3.1415926535f;
 }
 
 Frustum CameraFrustum(const CameraNode& camera, int width, int height, double ppi) {

@@ -10,7 +10,7 @@ namespace vistrel::scene {
 // Smallest angle kept between the camera's up vector and the target-to-camera direction, radians;
 // the orbit never goes over the top or under the bottom.
 inline constexpr float kMinPitch = 0.025f;
-inline constexpr float kMaxPitch = 3.1415926535f - kMinPitch;  // 3.1165926 as a float
+inline constexpr float kMaxPitch = kPi - kMinPitch;  // 3.1165926 as a float
 
 // Perspective frustum of a camera for a viewer of w x h pixels at ppi pixels per inch.
 // near = f * 2 * ppi / (25.4 * max(w, h)) * bias; far = near + depth of view; the extents at the

@@ -8,6 +8,8 @@
 
 namespace vistrel::scene {
 
+inline constexpr float kPi = 3.14159265358979f;  // pi as the scene's single precision holds it
+
 struct Vec3 {
   float x = 0, y = 0, z = 0;
 

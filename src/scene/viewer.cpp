@@ -24,11 +24,10 @@ constexpr int kWordsPerHit = 4;  // name count, min depth, max depth, one name
 // faces counter-clockwise.
 SceneViewer::SphereMesh UnitSphere(int slices, int stacks) {
   SceneViewer::SphereMesh mesh;
-  const float pi = 3.14159265358979f;
   for (int i = 0; i <= stacks; ++i) {
-    const float theta = pi * i / stacks;
+    const float theta = kPi * i / stacks;
     for (int j = 0; j <= slices; ++j) {
-      const float phi = 2 * pi * j / slices;
+      const float phi = 2 * kPi * j / slices;
       mesh.vertices.push_back(std::sin(theta) * std::cos(phi));
       mesh.vertices.push_back(std::sin(theta) * std::sin(phi));
       mesh.vertices.push_back(std::cos(theta));
