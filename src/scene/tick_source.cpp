@@ -22,6 +22,8 @@ int FixedStepTicker::Poll() {
   return ticks;
 }
 
+void FixedStepTicker::Skip() { last_tick_ns_ = clock_(); }
+
 std::int64_t SteadyClockNanoseconds() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
@@ -33,7 +35,13 @@ TickSource::TickSource(double step_seconds, FixedStepTicker::Callback callback, 
       ticker_(std::chrono::nanoseconds(std::llround(step_seconds * 1e9)), SteadyClockNanoseconds,
               std::move(callback)) {
   timer_.setTimerType(Qt::PreciseTimer);
-  connect(&timer_, &QTimer::timeout, this, [this] { ticker_.Poll(); });
+  connect(&timer_, &QTimer::timeout, this, [this] {
+    if (paused_) {
+      ticker_.Skip();
+    } else {
+      ticker_.Poll();
+    }
+  });
   timer_.start(kPollMilliseconds);
 }
 

@@ -24,6 +24,8 @@ class FixedStepTicker {
 
   // Returns the number of ticks delivered.
   int Poll();
+  // Drops the time elapsed since the last tick: a pause is not caught up.
+  void Skip();
 
  private:
   std::int64_t step_ns_;
@@ -44,9 +46,14 @@ class TickSource : public QObject {
 
   TickSource(double step_seconds, FixedStepTicker::Callback callback, QObject* parent = nullptr);
 
+  // While paused no tick is delivered, and none is delivered for the paused time afterwards.
+  void SetPaused(bool paused) { paused_ = paused; }
+  bool Paused() const { return paused_; }
+
  private:
   FixedStepTicker ticker_;
   QTimer timer_;
+  bool paused_ = false;
 };
 
 }  // namespace vistrel::scene

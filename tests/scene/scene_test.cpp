@@ -237,6 +237,12 @@ TEST(SceneTicks, WholeStepsAreCaughtUpEachWithTheFixedDelta) {
     total += ticker.Poll();
   }
   EXPECT_EQ(total, 7000 / 50);
+  // A skipped second (a modal box was open) is not caught up; the step starts anew.
+  clock.now += 1'000'000'000;
+  ticker.Skip();
+  EXPECT_EQ(ticker.Poll(), 0);
+  clock.now += 50'000'000;
+  EXPECT_EQ(ticker.Poll(), 1);
 }
 
 }  // namespace

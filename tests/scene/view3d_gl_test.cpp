@@ -18,6 +18,7 @@
 #include "gl_test_main.h"
 #include "project/export.h"
 #include "scene/camera.h"
+#include "scene/tick_source.h"
 #include "scene/viewer.h"
 #include "ui/view3d/navigation.h"
 #include "ui/view3d/tform2.h"
@@ -124,8 +125,9 @@ class Form2Test : public ::testing::Test {
   }
   std::unique_ptr<view3d::TForm2> Open(double scale = 0.01, double ball = 0.01) {
     auto form = std::make_unique<view3d::TForm2>(scale, ball, path_);
-    form->confirm = [this](const QString& q) {
+    form->confirm = [this, raw = form.get()](const QString& q) {
       questions_.push_back(q);
+      paused_while_asked_.push_back(raw->cadencer()->Paused());
       return answer_;
     };
     form->inform = [this](const QString& m) { informed_.push_back(m); };
@@ -145,6 +147,7 @@ class Form2Test : public ::testing::Test {
   bool answer_ = true;
   std::bitset<10> keys_;
   std::vector<QString> questions_, informed_;
+  std::vector<bool> paused_while_asked_;
   std::vector<std::exception_ptr> errors_;
 };
 
@@ -252,6 +255,11 @@ TEST_F(Form2Test, SelectCreateDeleteAndCloseWritesTheEdits) {
   QTest::mouseClick(form->Button1, Qt::LeftButton);
   ASSERT_EQ(g.lines().size(), 2u);
   EXPECT_EQ(g.lines()[1]->name, "Line1");
+  // Return presses no button of this window: no second line.
+  QTest::keyClick(form.get(), Qt::Key_Return);
+  QTest::keyClick(form->GLSceneViewer1, Qt::Key_Return);
+  EXPECT_EQ(g.lines().size(), 2u);
+  EXPECT_TRUE(form->isVisible());
 
   // Delete the third point, then the file's line (clicked at its middle), answering yes.
   form->rg2->setChecked(true);
@@ -266,6 +274,8 @@ TEST_F(Form2Test, SelectCreateDeleteAndCloseWritesTheEdits) {
   form->GLSceneViewer1MouseDown(Qt::RightButton, m.x(), m.y());
   EXPECT_FALSE(g.lines()[0]->visible);
   ASSERT_EQ(questions_.size(), 2u);
+  EXPECT_EQ(paused_while_asked_, std::vector<bool>({true, true}));
+  EXPECT_FALSE(form->cadencer()->Paused());
   EXPECT_EQ(questions_[0], "Do you want to remove the selected point ?");
   EXPECT_EQ(questions_[1], "Do you want to remove the selected line ?");
 

@@ -29,6 +29,7 @@
 #include "ui/main/color_swatch.h"
 #include "ui/main/image_pane.h"
 #include "ui/main/messages.h"
+#include "ui/main/qt_utils.h"
 #include "window_test_support.h"
 
 namespace vistrel {
@@ -461,6 +462,35 @@ TEST_F(Window, FailedLoadKeepsPictureAndLabel) {
   EXPECT_EQ(Child<QLabel>("Label4")->text(), good);
   form_->FormClose();
   EXPECT_EQ(ReadSettingsFile(form_->SettingsPath(), '.').left_image, good.toStdString());
+
+  // A photograph cut short is shown, and the status bar says so while it is.
+  std::ifstream whole(testing::SourceDir() / "examples/left.jpg", std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(whole)), std::istreambuf_iterator<char>());
+  std::ofstream(dir_.path() / "half.jpg", std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+  form_->LoadPanePicture(form_->LeftPane(),
+                         QString::fromStdString((dir_.path() / "half.jpg").string()));
+  EXPECT_TRUE(Child<QLabel>("StatusBar1Panel2")
+                  ->text()
+                  .contains("Left photograph incomplete (Erreur JPEG #"))
+      << qPrintable(Child<QLabel>("StatusBar1Panel2")->text());
+  form_->LoadPanePicture(form_->LeftPane(), good);
+  EXPECT_FALSE(Child<QLabel>("StatusBar1Panel2")->text().contains("incomplete"));
+}
+
+// Number texts are single-byte: a separator without a single-byte form becomes ".".
+TEST(LocaleDecimalSeparator, SingleByteOrFullStop) {
+  const struct {
+    QLocale locale;
+    char separator;
+  } rows[] = {{QLocale(QLocale::French, QLocale::France), ','},
+              {QLocale(QLocale::English, QLocale::UnitedStates), '.'},
+              {QLocale(QLocale::German, QLocale::Germany), ','},
+              {QLocale(QLocale::Arabic, QLocale::Egypt), '.'},
+              {QLocale(QLocale::Persian, QLocale::Iran), '.'}};
+  for (const auto& row : rows) {
+    EXPECT_EQ(LocaleDecimalSeparator(row.locale), row.separator)
+        << qPrintable(row.locale.name()) << " " << qPrintable(row.locale.decimalPoint());
+  }
 }
 
 // Typing into a box is never taken away: the pointer crossing a pane hands the keyboard to the

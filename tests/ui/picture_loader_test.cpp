@@ -144,6 +144,12 @@ TEST(PictureLoader, JpegCutInTheScanStillLoads) {
   WriteBytes(dir.path() / "half.jpg", bytes);
   const QImage image = LoadPicture(QString::fromStdString((dir.path() / "half.jpg").string()));
   EXPECT_EQ(image.size(), QSize(1600, 1200));
+  // ... and says it is incomplete, which a whole photograph does not.
+  EXPECT_TRUE(image.text(kPictureWarningKey).startsWith("Erreur JPEG #"))
+      << qPrintable(image.text(kPictureWarningKey));
+  const QImage whole =
+      LoadPicture(QString::fromStdString((testing::SourceDir() / "examples/left.jpg").string()));
+  EXPECT_TRUE(whole.text(kPictureWarningKey).isEmpty());
 }
 
 }  // namespace

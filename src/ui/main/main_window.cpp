@@ -40,9 +40,9 @@
 #include "ui/main/epipolar.h"
 #include "ui/main/image_pane.h"
 #include "ui/main/messages.h"
-#include "ui/pictures/picture_loader.h"
 #include "ui/main/qt_utils.h"
 #include "ui/main/quality_window.h"
+#include "ui/pictures/picture_loader.h"
 
 // The demo photographs are compiled into this static library; their registration has to be
 // pulled in by name or the linker drops it.
@@ -187,6 +187,7 @@ void TForm1::LoadPanePicture(Pane& pane, const QString& path) {
   pane.geometry.picture_width = pane.picture.width();
   pane.geometry.picture_height = pane.picture.height();
   pane.shown_file = path;
+  pane.picture_warning = pane.picture.text(kPictureWarningKey);
   pane.missing_file.clear();
   pane.file_label->setText(path);
   pane.box->update();
@@ -434,6 +435,14 @@ void TForm1::ShowStatus() {
   QString text = ToQt(PointerText(over != nullptr, pixel, pane.geometry.ZoomPercent())) + "  |  " +
                  ToQt(PointStateText(index, session_.Stored()[index]));
   if (!status_note_.isEmpty()) text = status_note_ + "  |  " + text;
+  // A damaged photograph stays shown, but nobody should click control points on its grey part
+  // without knowing.
+  for (const Pane* p : {&left_, &right_}) {
+    if (!p->picture_warning.isEmpty())
+      text = QString("%1 photograph incomplete (%2)  |  ")
+                 .arg(p == &left_ ? "Left" : "Right", p->picture_warning) +
+             text;
+  }
   StatusPanel->setText(text);
 }
 

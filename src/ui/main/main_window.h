@@ -77,6 +77,7 @@ class TForm1 : public QMainWindow {
     // A remembered photograph that was missing at start: written back at close as long as the
     // pane shows no other file, so a disconnected drive does not cost the user the setting.
     QString missing_file;
+    QString picture_warning;  // the shown picture is damaged: the decoder's warning
     bool left = true;  // left pane: xg/yg columns; right pane: xd/yd
   };
 

@@ -11,10 +11,12 @@
 
 namespace vistrel {
 
-// The user locale's decimal separator, as the number texts of the window use it.
-inline char LocaleDecimalSeparator() {
-  const QString point = QLocale().decimalPoint();
-  return point.isEmpty() ? '.' : point.at(0).toLatin1();
+// The user locale's decimal separator, as the number texts of the window use it. The texts are
+// single-byte, so a separator with no single-byte form (the Arabic and Persian ones) is "." there.
+inline char LocaleDecimalSeparator(const QLocale& locale = QLocale()) {
+  const QString point = locale.decimalPoint();
+  if (point.size() != 1 || point.at(0).unicode() == 0 || point.at(0).unicode() > 0x7F) return '.';
+  return point.at(0).toLatin1();
 }
 
 inline std::string ToStd(const QString& s) { return s.toStdString(); }

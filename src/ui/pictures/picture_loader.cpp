@@ -45,6 +45,7 @@ bool Acceptable(std::int64_t width, std::int64_t height) {
 struct JpegErrorManager {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
+  int first_warning = 0;  // message number of the decoder's first warning, 0 for none
 };
 
 extern "C" void JpegErrorExit(j_common_ptr cinfo) {
@@ -52,13 +53,18 @@ extern "C" void JpegErrorExit(j_common_ptr cinfo) {
   std::longjmp(manager->jump, 1);
 }
 
-// Warnings (a file cut short in the scan, stray bytes) are not shown: the decoder fills what is
-// missing with grey and the picture is still usable.
-extern "C" void JpegMessage(j_common_ptr, int) {}
+// Warnings (a file cut short in the scan, stray bytes) do not stop the decoding: the decoder
+// fills what is missing with grey and the picture stays usable. The first one is kept, so that
+// the user can be told the photograph is incomplete.
+extern "C" void JpegMessage(j_common_ptr cinfo, int level) {
+  auto* manager = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+  if (level < 0 && manager->first_warning == 0) manager->first_warning = cinfo->err->msg_code;
+}
 
 struct JpegTarget {
   QImage image;
   int declared_width = 0, declared_height = 0;
+  int warning = 0;  // the decoder's first warning
 };
 
 enum : int { kJpegOk = 0, kJpegTooLarge = -1, kJpegNoMemory = -2 };
@@ -134,6 +140,7 @@ int DecodeJpegInto(const std::uint8_t* data, std::size_t size, JpegTarget* targe
     jpeg_read_scanlines(&cinfo, rows, count);
   }
   jpeg_finish_decompress(&cinfo);
+  target->warning = errors.first_warning;
   jpeg_destroy_decompress(&cinfo);
   return kJpegOk;
 }
@@ -192,6 +199,9 @@ QImage DecodeJpeg(const std::uint8_t* data, std::size_t size) {
   if (code == kJpegTooLarge) TooLarge(target.declared_width, target.declared_height);
   if (code == kJpegNoMemory) throw EPictureError("Mémoire insuffisante pour l'image");
   if (code != kJpegOk) throw EPictureError(FormatMessage("Erreur JPEG #%d", code));
+  if (target.warning != 0)
+    target.image.setText(kPictureWarningKey,
+                         QString::fromStdString(FormatMessage("Erreur JPEG #%d", target.warning)));
   return std::move(target.image);
 }
 

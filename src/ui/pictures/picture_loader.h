@@ -27,6 +27,10 @@ inline constexpr std::int64_t kMaxPicturePixels = 200'000'000;
 // in a format the raster painter draws without conversion (RGB32 or premultiplied ARGB32).
 QImage LoadPicture(const QString& path);
 
+// A picture that loaded but is damaged (a JPEG cut short, filled with grey below the cut)
+// carries the decoder's warning as the text of this key ("Erreur JPEG #%d").
+inline constexpr const char* kPictureWarningKey = "vistrel-warning";
+
 // Decoders of the bytes of one file, with the same errors.
 QImage DecodeJpeg(const std::uint8_t* data, std::size_t size);
 QImage DecodeBitmap(const std::vector<std::uint8_t>& bytes);

@@ -137,6 +137,7 @@ void TForm2::CreateTopBar() {
   rg3->setGeometry(312, 8, 81, 17);
   Button1 = new QPushButton("Create line", bar);
   Button1->setGeometry(400, 8, 75, 17);
+  Button1->setAutoDefault(false);  // Return must never press a button of this window
   // Later siblings overlap earlier ones on this layout; keep the buttons on top of the texts.
   rg2->raise();
   rg3->raise();
@@ -500,6 +501,12 @@ void TForm2::GLSceneViewer1MouseDown(Qt::MouseButton button, int x, int y) {
   geometry_->RightClick(mode, picked, [this](const std::string& question) {
     GLSceneViewer1->update();  // the blue ball or cyan line shows while the box asks
     GLSceneViewer1->repaint();
+    // Nothing moves while the box asks, and the time it was open is not caught up afterwards.
+    struct Pause {
+      scene::TickSource* ticks;
+      explicit Pause(scene::TickSource* t) : ticks(t) { ticks->SetPaused(true); }
+      ~Pause() { ticks->SetPaused(false); }
+    } pause(cadencer_);
     return confirm(QString::fromStdString(question));
   });
   RefreshOverlays();

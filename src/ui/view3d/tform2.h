@@ -61,6 +61,7 @@ class TForm2 : public QDialog {
   void GLSceneViewer1BeforeRender();
 
   GeometryView& geometry() { return *geometry_; }
+  scene::TickSource* cadencer() const { return cadencer_; }  // the idle-time tick source
 
   // Frames every visible ball and line (the opening view when there is none), keeping the
   // direction the camera looks from.
