@@ -10,6 +10,7 @@
 
 #include "project/export.h"
 #include "project/geom_file.h"
+#include "tests/support/temp_dir.h"
 
 namespace vistrel {
 namespace {
@@ -39,19 +40,12 @@ std::vector<std::string> Lines(const std::string& text) {
 
 class CliTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("vistrel_cli_" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   void Write(const std::string& name, const std::string& text) const {
-    std::ofstream(Path(name), std::ios::binary) << text;
+    testing::WriteBytes(Path(name), text);
   }
-  fs::path dir_;
+  testing::TempDir temp_;
+  fs::path dir_ = temp_.path();
 };
 
 TEST_F(CliTest, UsageErrors) {

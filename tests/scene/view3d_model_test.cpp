@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "numeric/exception.h"
+#include "tests/support/temp_dir.h"
 #include "ui/view3d/geometry_view.h"
 #include "ui/view3d/navigation.h"
 
@@ -20,23 +21,10 @@ namespace fs = std::filesystem;
 
 class GeometryViewTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("vistrel_view3d_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    path_ = (dir_ / "geom.txt").string();
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { path_ = (dir_ / "geom.txt").string(); }
 
-  void Write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
-  std::string Read() const {
-    std::ifstream in(path_, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
+  void Write(const std::string& text) { testing::WriteBytes(path_, text); }
+  std::string Read() const { return testing::ReadBytes(path_); }
   // A confirmation that answers `yes` and records what the scene looked like while asking.
   GeometryView::Confirm Answer(bool yes) {
     return [this, yes](const std::string& question) {
@@ -45,7 +33,8 @@ class GeometryViewTest : public ::testing::Test {
     };
   }
 
-  fs::path dir_;
+  testing::TempDir temp_;
+  fs::path dir_ = temp_.path();
   std::string path_;
   scene::FrameNode frame_;
   GeometryView view_{frame_};

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "numeric/text_format.h"
+#include "tests/support/temp_dir.h"
 
 namespace vistrel {
 namespace {
@@ -16,24 +17,12 @@ namespace fs = std::filesystem;
 
 class SettingsFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("vistrel_settings_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    path_ = (dir_ / kSettingsFileName).string();
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  void Write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
-  std::string Read() const {
-    std::ifstream in(path_, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  void SetUp() override { path_ = (dir_ / kSettingsFileName).string(); }
+  void Write(const std::string& text) { testing::WriteBytes(path_, text); }
+  std::string Read() const { return testing::ReadBytes(path_); }
 
-  fs::path dir_;
+  testing::TempDir temp_;
+  fs::path dir_ = temp_.path();
   std::string path_;
 };
 
