@@ -22,6 +22,11 @@ inline bool HasDisplay() { return qApp != nullptr; }
       GTEST_SKIP() << "no DISPLAY: OpenGL tests need an X server (run under xvfb-run -a)"; \
   } while (0)
 
+// Waits until the X server takes a connection (x_display.cpp). Under load a fresh connection to
+// Xvfb can be refused for a moment, and Qt gives up on the first refusal by aborting the whole
+// program.
+void WaitForDisplay(const char* display);
+
 inline int RunGlTests(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   const char* display = std::getenv("DISPLAY");
@@ -36,6 +41,7 @@ inline int RunGlTests(int argc, char** argv) {
       qputenv("XDG_RUNTIME_DIR", dir.toLocal8Bit());
     }
     QSurfaceFormat::setDefaultFormat(scene::SceneViewer::RequestedFormat());
+    WaitForDisplay(display);
     app = std::make_unique<QApplication>(argc, argv);
   }
   return RUN_ALL_TESTS();
