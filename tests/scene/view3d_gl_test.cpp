@@ -20,6 +20,7 @@
 #include "scene/camera.h"
 #include "scene/tick_source.h"
 #include "scene/viewer.h"
+#include "tests/support/temp_dir.h"
 #include "ui/view3d/navigation.h"
 #include "ui/view3d/tform2.h"
 
@@ -116,13 +117,8 @@ class Form2Test : public ::testing::Test {
     ASSERT_TRUE(dir_.isValid());
     path_ = dir_.filePath("geom.txt").toStdString();
   }
-  void Write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
-  std::string Read() const {
-    std::ifstream in(path_, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
+  void Write(const std::string& text) { testing::WriteBytes(path_, text); }
+  std::string Read() const { return testing::ReadBytes(path_); }
   std::unique_ptr<view3d::TForm2> Open(double scale = 0.01, double ball = 0.01) {
     auto form = std::make_unique<view3d::TForm2>(scale, ball, path_);
     form->confirm = [this, raw = form.get()](const QString& q) {
