@@ -86,18 +86,17 @@ void SetModel(TDemoModel1& m, const JointStart& s) {
   m.f = s.f;
   m.u0 = s.u0;
   m.v0 = s.v0;
-  m.left_Alpha = s.image[0].Alpha;
-  m.left_Beta = s.image[0].Beta;
-  m.left_Gamma = s.image[0].Gamma;
-  m.left_Tx = s.image[0].Cx;
-  m.left_Ty = s.image[0].Cy;
-  m.left_Tz = s.image[0].Cz;
-  m.right_Alpha = s.image[1].Alpha;
-  m.right_Beta = s.image[1].Beta;
-  m.right_Gamma = s.image[1].Gamma;
-  m.right_Tx = s.image[1].Cx;
-  m.right_Ty = s.image[1].Cy;
-  m.right_Tz = s.image[1].Cz;
+  // Each photograph's pose, in the order of its DltStart fields.
+  static constexpr long double TDemoModel1::*kPose[2][6] = {
+      {&TDemoModel1::left_Alpha, &TDemoModel1::left_Beta, &TDemoModel1::left_Gamma,
+       &TDemoModel1::left_Tx, &TDemoModel1::left_Ty, &TDemoModel1::left_Tz},
+      {&TDemoModel1::right_Alpha, &TDemoModel1::right_Beta, &TDemoModel1::right_Gamma,
+       &TDemoModel1::right_Tx, &TDemoModel1::right_Ty, &TDemoModel1::right_Tz}};
+  for (int k = 0; k < 2; ++k) {
+    const DltStart& d = s.image[k];
+    const double pose[6] = {d.Alpha, d.Beta, d.Gamma, d.Cx, d.Cy, d.Cz};
+    for (int j = 0; j < 6; ++j) m.*kPose[k][j] = pose[j];
+  }
 }
 
 // One start's joint fit: its own model and minimiser, so starts can run side by side.
