@@ -24,6 +24,7 @@ struct Run {
   double ratio = 0;  // held-out RMS / floor
   double ms = 0;
   bool failed = false;
+  bool distortion_significant = false;  // the F test of the distortion coefficients says so
   std::string starts;  // which start won, and every start's objective and iterations
 };
 
@@ -106,8 +107,13 @@ int main(int argc, char** argv) {
     }
   }
 
-  Summary plain_undistorted, plain_distorted, full_all, full_distorted;
+  // "advised": the 20-parameter result where its distortion coefficients are significant, the
+  // 15-parameter one otherwise, as the quality output advises.
+  Summary plain_undistorted, plain_distorted, full_all, full_distorted, advised_all,
+      advised_distorted;
+  int significant[2] = {0, 0};  // pairs without / with distortion whose F test was significant
   std::vector<double> distorted_gain;  // 20-parameter RMS / 15-parameter RMS on distorted pairs
+  std::vector<double> advised_gain;    // the same with the advised result in place of 20
   for (int n = 0; n < pairs; ++n) {
     const StereoCase c = vistrel::synthetic::MakeStereoCase(first + n);
     const double floor = vistrel::synthetic::HeldOutRms(c, c.truth);
@@ -121,6 +127,8 @@ int main(int argc, char** argv) {
         const vistrel::CalibrationOutcome outcome =
             vistrel::Calibrate(c.table, c.W, c.H, distortion == 1, camera, counter, options);
         r.failed = outcome.joint_fit_failed;
+        r.distortion_significant =
+            outcome.distortion_significance && outcome.distortion_significance->significant;
         for (std::size_t k = 0; k < outcome.starts.size(); ++k) {
           const vistrel::StartRecord& s = outcome.starts[k];
           char text[160];
@@ -142,9 +150,14 @@ int main(int argc, char** argv) {
     const bool distorted = c.corner_distortion > 0;
     (distorted ? plain_distorted : plain_undistorted).Add(runs[0], c);
     full_all.Add(runs[1], c);
+    const Run& advised = runs[1].distortion_significant ? runs[1] : runs[0];
+    advised_all.Add(advised, c);
+    significant[distorted] += runs[1].distortion_significant;
     if (distorted) {
       full_distorted.Add(runs[1], c);
+      advised_distorted.Add(advised, c);
       distorted_gain.push_back(runs[1].ratio / runs[0].ratio);
+      advised_gain.push_back(advised.ratio / runs[0].ratio);
     }
     if (verbose)
       std::printf("%s  floor %.3f mm\n  15: ratio %.3f %.1f ms%s\n  20: ratio %.3f %.1f ms%s\n",
@@ -159,5 +172,12 @@ int main(int argc, char** argv) {
   Print("20 parameters, distorted pairs", full_distorted);
   std::printf("distorted pairs: median of 20-parameter RMS / 15-parameter RMS %.3f\n",
               Median(distorted_gain));
+  std::printf("distortion significant: %d of %zu pairs without, %d of %zu with distortion\n",
+              significant[0], plain_undistorted.ratios.size(), significant[1],
+              plain_distorted.ratios.size());
+  Print("advised (20 if significant, else 15), all", advised_all);
+  Print("advised, distorted pairs", advised_distorted);
+  std::printf("distorted pairs: median of advised RMS / 15-parameter RMS %.3f\n",
+              Median(advised_gain));
   return 0;
 }

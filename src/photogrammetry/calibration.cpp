@@ -117,6 +117,7 @@ struct StartRun {
   std::string failure_reason;
   long double objective = 0;    // at the end of the fit, or of the last round while running
   long double round_start = 0;  // objective when the last round began
+  std::optional<long double> first_stage_objective;  // a staged start's 15-parameter result
   std::int64_t iterations = 0;
   std::vector<long double> parameter_errors;
 };
@@ -158,6 +159,7 @@ void Advance(const PointTable& table, bool distortion, StartRun& run) {
     run.objective = model.Objective();
     if (!ended) return;
     if (!run.final_stage) {
+      run.first_stage_objective = run.objective;
       run.final_stage = true;
       run.fit.reset();
       return;
@@ -423,6 +425,7 @@ CalibrationOutcome Calibrate(const PointTable& table, int W, int H, bool distort
     return r;
   };
   StartRun& dlt = add_run("dlt", false);
+  StartRun* dlt_staged = nullptr;
   try {
     const DltStart left = DecomposeDlt(L[0]);
     const DltStart right = DecomposeDlt(L[1]);
@@ -442,7 +445,8 @@ CalibrationOutcome Calibrate(const PointTable& table, int W, int H, bool distort
     }
     add_run("reprojection", false).start = reprojection;
     if (distortion) {
-      add_run("dlt-staged", true).start = dlt.start;
+      dlt_staged = &add_run("dlt-staged", true);
+      dlt_staged->start = dlt.start;
       add_run("reprojection-staged", true).start = reprojection;
     }
     // A start with the same cameras as an earlier one of the same kind shares its fit.
@@ -503,6 +507,29 @@ CalibrationOutcome Calibrate(const PointTable& table, int W, int H, bool distort
   outcome.parameter_errors = kept.parameter_errors;
   CopyToCamera(*kept.model, camera);
   FpuClear();
+  if (dlt_staged && !outcome.joint_fit_failed) {
+    // The staged starts' first stages are the 15-parameter calibration's fits; pick as it
+    // picks (lowest objective, the classic start on ties) to compare with what it reports.
+    auto first_stage = [&runs](const StartRun& run) {
+      return (run.same_as >= 0 ? runs[run.same_as] : run).first_stage_objective;
+    };
+    std::optional<long double> without;
+    for (const StartRun& run : runs)
+      if (run.staged && first_stage(run) && (!without || *first_stage(run) < *without))
+        without = first_stage(run);
+    if (without && first_stage(*dlt_staged) &&
+        *first_stage(*dlt_staged) <= *without * (1.0L + kTieTolerance))
+      without = first_stage(*dlt_staged);
+    const long double with = outcome.starts[winner].objective;
+    if (without && with > 0) {
+      DistortionSignificance test;
+      test.without_distortion = *without;
+      test.with_distortion = with;
+      test.F = ((*without - with) / 5.0L) / (with / 16.0L);
+      test.significant = test.F > kDistortionFCritical;
+      outcome.distortion_significance = test;
+    }
+  }
   return outcome;
 }
 

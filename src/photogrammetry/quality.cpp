@@ -68,6 +68,7 @@ CalibrationQuality ComputeQuality(const PointTable& table, const TCameraParamete
   q.starts = outcome.starts;
   q.winner = outcome.winner;
   q.joint_fit_failed = outcome.joint_fit_failed;
+  q.distortion_significance = outcome.distortion_significance;
   return q;
 }
 
@@ -111,6 +112,10 @@ std::vector<std::string> QualityLines(const CalibrationQuality& q, char sep) {
     lines.push_back("winner " + (q.joint_fit_failed
                                      ? std::string("none")
                                      : q.starts[static_cast<std::size_t>(q.winner)].name));
+  if (const auto& d = q.distortion_significance)
+    lines.push_back("distortion F " + num(d->F) + " without " + num(d->without_distortion) +
+                    " with " + num(d->with_distortion) +
+                    (d->significant ? " significant" : " not-significant"));
   return lines;
 }
 

@@ -42,6 +42,7 @@ struct CalibrationQuality {
   std::vector<StartRecord> starts;  // every start of the joint fit, in their fixed order
   int winner = 0;                   // index into starts of the result kept
   bool joint_fit_failed = false;    // every start raised
+  std::optional<DistortionSignificance> distortion_significance;
 
   // Points ordered by largest residual first (ties keep point order).
   std::vector<ControlPointQuality> ByLargestResidual() const;
@@ -58,7 +59,8 @@ CalibrationQuality ComputeQuality(const PointTable& table, const TCameraParamete
 // "... not available"; names such as "left.Tx"), one line per start of the joint fit
 // ("start NAME objective F iterations N", F "none" for a start that raised, followed by
 // "failed", "abandoned" or "same-as OTHER" when so) and "winner NAME" ("winner none" when every
-// start failed).
+// start failed), then with distortion "distortion F F without S15 with S20 significant" (or
+// "not-significant").
 std::vector<std::string> QualityLines(const CalibrationQuality& quality, char decimal_separator);
 
 }  // namespace vistrel

@@ -20,8 +20,7 @@ InternalParameters PinholeLens() {
 }
 
 // The demo pair with Gaussian noise of `sigma` pixels on every click (then rounded).
-PointTable NoisyTable(double sigma, unsigned seed) {
-  InternalParameters lens = PinholeLens();
+PointTable NoisyTable(double sigma, unsigned seed, const InternalParameters& lens = PinholeLens()) {
   testing::SyntheticPair pair = testing::MakePair(lens);
   std::mt19937 rng(seed);
   std::normal_distribution<double> noise(0.0, sigma);
@@ -123,7 +122,7 @@ TEST(CalibrationQuality, TextLinesForScripts) {
   EXPECT_EQ(ReportLines(table, camera, '.'), before);
   EXPECT_EQ(q.fitted_parameters, 20);
   const auto lines = QualityLines(q, '.');
-  ASSERT_EQ(lines.size(), 1u + 9u + 3u + 20u + outcome.starts.size() + 1u);
+  ASSERT_EQ(lines.size(), 1u + 9u + 3u + 20u + outcome.starts.size() + 2u);
   for (int i = 1; i <= 9; ++i) {
     std::istringstream words(lines[i]);
     std::string w;
@@ -147,7 +146,63 @@ TEST(CalibrationQuality, TextLinesForScripts) {
     EXPECT_EQ(iterations, "iterations");
     EXPECT_EQ(count, outcome.starts[k].iterations);
   }
-  EXPECT_EQ(lines.back(), "winner " + outcome.starts[outcome.winner].name);
+  EXPECT_EQ(lines[lines.size() - 2], "winner " + outcome.starts[outcome.winner].name);
+  EXPECT_EQ(lines.back().rfind("distortion F ", 0), 0u);
+}
+
+// The 95 % point by integrating the F(5, 16) density (midpoint rule).
+double FCumulative(double x) {
+  const double d1 = 5, d2 = 16;
+  const double log_beta = std::lgamma(d1 / 2) + std::lgamma(d2 / 2) - std::lgamma((d1 + d2) / 2);
+  const int steps = 200000;
+  double sum = 0;
+  for (int i = 0; i < steps; ++i) {
+    const double t = (i + 0.5) * x / steps;
+    sum += std::exp(
+        0.5 * (d1 * std::log(d1 * t) + d2 * std::log(d2) - (d1 + d2) * std::log(d1 * t + d2)) -
+        std::log(t) - log_beta);
+  }
+  return sum * x / steps;
+}
+
+TEST(CalibrationQuality, DistortionCoefficientsAreTestedForSignificance) {
+  EXPECT_NEAR(FCumulative(static_cast<double>(kDistortionFCritical)), 0.95, 1e-6);
+  struct Case {
+    const char* what;
+    InternalParameters lens;
+    bool significant;
+  };
+  // The demo lens bends its corners by about 10 px, but the nine points sit where a change of
+  // focal length and pose absorbs most of that; three times as much stands out of the noise.
+  InternalParameters strong = demo::kLens;
+  strong.a1 *= 3;
+  for (const Case& c : {Case{"pinhole", PinholeLens(), false},
+                        Case{"demo lens", demo::kLens, false}, Case{"strong lens", strong, true}}) {
+    SCOPED_TRACE(c.what);
+    const PointTable table = NoisyTable(0.5, 1, c.lens);
+    TCameraParameters camera;
+    int counter = 0;
+    const CalibrationOutcome plain =
+        Calibrate(table, demo::kImageWidth, demo::kImageHeight, false, camera, counter);
+    EXPECT_FALSE(plain.distortion_significance);
+    const CalibrationOutcome full =
+        Calibrate(table, demo::kImageWidth, demo::kImageHeight, true, camera, counter);
+    ASSERT_TRUE(full.distortion_significance);
+    const DistortionSignificance& d = *full.distortion_significance;
+    // Compared against the very objective the 15-parameter calibration ends with.
+    EXPECT_EQ(d.without_distortion, plain.starts[plain.winner].objective);
+    EXPECT_EQ(d.with_distortion, full.starts[full.winner].objective);
+    EXPECT_NEAR(d.F, (d.without_distortion / d.with_distortion - 1) * 16 / 5, 1e-12L * d.F);
+    EXPECT_EQ(d.significant, c.significant) << "F " << static_cast<double>(d.F);
+  }
+  // The classic start alone has no 15-parameter stage to compare with.
+  TCameraParameters camera;
+  int counter = 0;
+  CalibrationOptions single;
+  single.single_start = true;
+  EXPECT_FALSE(Calibrate(NoisyTable(0.5, 1), demo::kImageWidth, demo::kImageHeight, true, camera,
+                         counter, single)
+                   .distortion_significance);
 }
 
 }  // namespace

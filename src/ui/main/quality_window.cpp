@@ -130,6 +130,18 @@ void TQualityWindow::ShowQuality(const CalibrationQuality& quality, bool joint_f
                       quality.starts[static_cast<std::size_t>(s.same_as)].name));
     if (!joint_fit_failed && static_cast<int>(k) == quality.winner) text += " \u2014 kept";
   }
+  if (const auto& d = quality.distortion_significance) {
+    const auto number = [separator](long double v) {
+      return QString::number(static_cast<double>(v), 'f', 2).replace('.', QChar(separator));
+    };
+    text += QString("\nDistortion coefficients: F = %1, 95 % point %2. ")
+                .arg(number(d->F), number(kDistortionFCritical));
+    text += d->significant ? QString("They explain more than the click noise.")
+                           : QString(
+                                 "Not significant: nine points do not determine them, and without "
+                                 "\"Correc. Distortions\" the calibration usually measures as well "
+                                 "or better.");
+  }
   summary_->setText(text);
 
   points_->setRowCount(static_cast<int>(sorted.size()));
