@@ -36,6 +36,8 @@ cmake --build "$build" --target "${targets[@]}" -j2
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# Readers that take a path get their input through a scratch file: keep it in memory.
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 
 run_one() {
   local name=$1

@@ -39,8 +39,8 @@ inline void Require(bool condition, const std::string& what) {
 // compared up to there.
 inline std::string UpToNul(const std::string& text) { return text.substr(0, text.find('\0')); }
 
-// A scratch file for readers that take a path, one per name and process, on a memory
-// filesystem when there is one. The input is written to it whole before every run.
+// A scratch file for readers that take a path, one per name and process, in a private directory
+// (tests/support/temp_dir.h). The input is written to it whole before every run.
 std::string ScratchFile(const char* name);
 void WriteScratch(const std::string& path, const std::uint8_t* data, std::size_t size);
 
