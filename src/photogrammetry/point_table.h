@@ -5,13 +5,6 @@
 
 namespace vistrel {
 
-// A 32-bit colour: 0x00BBGGRR for a plain colour (red in the lowest byte); a value with the top
-// bit set names a system colour by the number in its low byte.
-using TColor = std::uint32_t;
-
-inline constexpr TColor kColorRed = 0x000000FF;
-inline constexpr TColor kColorWhite = 0x00FFFFFF;
-
 // Everything the user has entered about the points. Index 0 is the observation point (image
 // coordinates only), 1 to 9 are the control points. Image coordinates are whole pixels of the
 // full-resolution photograph, origin top-left, y downwards; `g` is the left photograph, `d` the
@@ -23,7 +16,8 @@ struct PointTable {
 
   std::array<std::int32_t, 10> xg{}, yg{}, xd{}, yd{};
   std::array<double, 10> px{}, py{}, pz{};
-  std::array<TColor, 10> color{};
+  // Marker colours (TColor values, project/settings.h), for the windows; no computation reads them.
+  std::array<std::uint32_t, 10> color{};
 
   // All image and space coordinates back to 0; colours are left for the settings to set.
   void Reset() {

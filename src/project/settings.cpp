@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "numeric/text_format.h"
+#include "photogrammetry/point_table.h"
 #include "project/file_error.h"
 
 namespace vistrel {

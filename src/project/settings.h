@@ -5,12 +5,12 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "numeric/exception.h"
-#include "photogrammetry/point_table.h"
 
 namespace vistrel {
 
@@ -60,6 +60,13 @@ class ESettingsWriteError : public Exception {
 };
 
 // ---- Colours -----------------------------------------------------------------------------------
+
+// A 32-bit colour: 0x00BBGGRR for a plain colour (red in the lowest byte); a value with the top
+// bit set names a system colour by the number in its low byte.
+using TColor = std::uint32_t;
+
+inline constexpr TColor kColorRed = 0x000000FF;
+inline constexpr TColor kColorWhite = 0x00FFFFFF;
 
 inline constexpr TColor kColorNone = 0x1FFFFFFF;
 inline constexpr TColor kColorDefault = 0x20000000;

@@ -7,7 +7,7 @@
 #include <QString>
 #include <string>
 
-#include "photogrammetry/point_table.h"
+#include "project/settings.h"
 
 namespace vistrel {
 
