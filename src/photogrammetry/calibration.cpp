@@ -6,7 +6,6 @@
 #include <cmath>
 #include <exception>
 #include <functional>
-#include <limits>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -119,7 +118,6 @@ struct StartRun {
   long double round_start = 0;  // objective when the last round began
   std::optional<long double> first_stage_objective;  // a staged start's 15-parameter result
   std::int64_t iterations = 0;
-  std::vector<long double> parameter_errors;
 };
 
 // Iterations a start runs between two looks at all starts; the looks are the only points where
@@ -164,20 +162,11 @@ void Advance(const PointTable& table, bool distortion, StartRun& run) {
       run.fit.reset();
       return;
     }
-    const std::size_t n = run.fit->ParameterCount();
-    for (std::size_t k = 1; k <= n; ++k) {
-      try {
-        run.parameter_errors.push_back(run.fit->ParameterError(static_cast<std::int32_t>(k)));
-      } catch (const EMathError&) {
-        run.parameter_errors.push_back(std::numeric_limits<long double>::quiet_NaN());
-      }
-    }
     run.finished = true;
   } catch (const std::exception& e) {
     run.finished = true;
     run.failed = true;
     run.failure_reason = e.what();
-    run.parameter_errors.clear();
   }
   run.fit.reset();
   FpuClear();  // the copy into the camera rounds whatever the minimiser left, faults included
@@ -504,7 +493,6 @@ CalibrationOutcome Calibrate(const PointTable& table, int W, int H, bool distort
   }
   outcome.winner = winner;
   const StartRun& kept = runs[winner].same_as >= 0 ? runs[runs[winner].same_as] : runs[winner];
-  outcome.parameter_errors = kept.parameter_errors;
   CopyToCamera(*kept.model, camera);
   FpuClear();
   if (dlt_staged && !outcome.joint_fit_failed) {

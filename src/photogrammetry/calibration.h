@@ -51,10 +51,6 @@ struct CalibrationOutcome {
   std::string failure_reason;     // the message of the first start's exception, for diagnostics
   // Names of the fitted parameters in fit order ("a1", ..., "u0", "v0", "f", "left Tx", ...).
   std::vector<std::string> fitted_names;
-  // ParameterError(k) of the winning fit for each fitted parameter (square root of the diagonal
-  // of the inverse of half the curvature); empty when the fit failed. An entry is NaN where the
-  // covariance's diagonal is negative.
-  std::vector<long double> parameter_errors;
   std::vector<StartRecord> starts;  // every start tried, in a fixed order
   int winner = 0;                   // index into starts of the result kept
   // With distortion, when the joint fit succeeded, a staged start finished its first stage and

@@ -1,9 +1,13 @@
 #include "photogrammetry/quality.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <tuple>
+#include <utility>
 
 #include "numeric/fpu.h"
+#include "numeric/matrix.h"
 #include "numeric/text_format.h"
 #include "photogrammetry/calibration_detail.h"
 
@@ -17,10 +21,105 @@ PointResidual ResidualOf(long double x, long double y, const PointTable& t, int 
   return PointResidual{r.ex, r.ey, std::sqrt(r.ex * r.ex + r.ey * r.ey)};
 }
 
-long double FieldValue(const TCameraParameters& c, const std::string& name) {
+const JointField* FieldNamed(const std::string& name) {
   for (const JointField& field : kJointFields)
-    if (name == field.name) return CameraField(c, field);
-  return 0;
+    if (name == field.name) return &field;
+  return nullptr;
+}
+
+constexpr int kObservations = 36;
+
+// The 36 image residuals, the left photograph's points first, ex before ey.
+std::array<long double, kObservations> Residuals(const PointTable& t, const TCameraParameters& c) {
+  std::array<long double, kObservations> r{};
+  std::size_t k = 0;
+  for (int photograph = 0; photograph < 2; ++photograph) {
+    for (int i = 1; i <= 9; ++i) {
+      const Residual e = photograph == 0
+                             ? ImageResidual(t.xg[i], t.yg[i], t.px[i], t.py[i], t.pz[i],
+                                             PoseOf(c.left), LensOf(c.internal))
+                             : ImageResidual(t.xd[i], t.yd[i], t.px[i], t.py[i], t.pz[i],
+                                             PoseOf(c.right), LensOf(c.internal));
+      r[k++] = e.ex;
+      r[k++] = e.ey;
+    }
+  }
+  return r;
+}
+
+// A residual change of this many pixels makes a derivative step: far above rounding, small
+// enough for the model to be linear over it.
+constexpr long double kStepEffect = 1e-3L;
+
+// Standard errors of the fitted parameters from the residuals' derivatives: the covariance
+// sigma0^2 (J^T J)^-1, with J by central differences and the normal matrix scaled to a unit
+// diagonal before inverting, so that coefficients of r^2 and r^6 and angles in degrees are
+// handled alike. Empty when the derivatives are degenerate (a parameter the residuals do not
+// depend on, or two that move them alike).
+std::vector<long double> StandardErrors(const PointTable& t, const TCameraParameters& camera,
+                                        const std::vector<const JointField*>& fields,
+                                        long double sigma0) {
+  const auto n = static_cast<std::int32_t>(fields.size());
+  std::vector<std::array<long double, kObservations>> J(fields.size());
+  for (std::size_t k = 0; k < fields.size(); ++k) {
+    TCameraParameters moved = camera;
+    double& p = CameraField(moved, *fields[k]);
+    const double p0 = p;
+    // Each parameter's step is sized by its effect on the residuals: distortion coefficients
+    // are tiny numbers with large effects, translations the other way round.
+    double h = (p0 != 0 ? std::fabs(p0) : 1.0) * 1e-6;
+    auto change = [&](double step) {
+      p = p0 + step;
+      const auto plus = Residuals(t, moved);
+      p = p0 - step;
+      const auto minus = Residuals(t, moved);
+      p = p0;
+      std::array<long double, kObservations> d{};
+      long double largest = 0;
+      for (int o = 0; o < kObservations; ++o) {
+        d[o] = (plus[o] - minus[o]) / (2.0L * step);
+        largest = std::max(largest, std::fabs(plus[o] - minus[o]) / 2.0L);
+      }
+      return std::pair(d, largest);
+    };
+    auto [d, largest] = change(h);
+    for (int tries = 0; tries < 8 && largest > 0 && std::fabs(largest / kStepEffect - 1) > 0.5;
+         ++tries) {
+      h = static_cast<double>(h * (kStepEffect / largest));
+      std::tie(d, largest) = change(h);
+    }
+    if (!(largest > 0)) return {};
+    J[k] = d;
+  }
+  FpuCheck();
+  IFloatMatrix N = CreateMatrix(n, n);
+  std::vector<long double> scale(fields.size());
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    long double sum = 0;
+    for (int o = 0; o < kObservations; ++o) sum += J[i][o] * J[i][o];
+    scale[i] = std::sqrt(sum);
+  }
+  for (std::int32_t i = 1; i <= n; ++i) {
+    for (std::int32_t j = 1; j <= n; ++j) {
+      long double sum = 0;
+      for (int o = 0; o < kObservations; ++o) sum += J[i - 1][o] * J[j - 1][o];
+      N->SetElement(i, j, sum / (scale[i - 1] * scale[j - 1]));
+    }
+  }
+  FpuCheck();
+  try {
+    N->Invert();
+  } catch (const EFloatMatrix&) {
+    return {};
+  }
+  std::vector<long double> errors;
+  for (std::int32_t i = 1; i <= n; ++i) {
+    const long double v = N->GetElement(i, i);
+    if (!(v > 0)) return {};
+    errors.push_back(sigma0 * std::sqrt(v) / scale[i - 1]);
+  }
+  FpuCheck();
+  return errors;
 }
 
 }  // namespace
@@ -55,14 +154,22 @@ CalibrationQuality ComputeQuality(const PointTable& table, const TCameraParamete
   for (ControlPointQuality& p : q.points) {
     p.flagged = p.left.length > 3 * q.sigma0 || p.right.length > 3 * q.sigma0;
   }
-  for (std::size_t k = 0; k < outcome.fitted_names.size(); ++k) {
+  std::vector<const JointField*> fields;
+  for (const std::string& name : outcome.fitted_names) fields.push_back(FieldNamed(name));
+  std::vector<long double> errors;
+  if (!outcome.joint_fit_failed) {
+    try {
+      errors = StandardErrors(table, camera, fields, q.sigma0);
+    } catch (const EMathError&) {
+      errors.clear();  // a parameter step that faults leaves the errors unknown
+    }
+    FpuClear();
+  }
+  for (std::size_t k = 0; k < fields.size(); ++k) {
     ParameterQuality pq;
     pq.name = outcome.fitted_names[k];
-    pq.value = FieldValue(camera, pq.name);
-    if (!outcome.joint_fit_failed && k < outcome.parameter_errors.size() &&
-        !std::isnan(outcome.parameter_errors[k])) {
-      pq.standard_error = q.sigma0 * outcome.parameter_errors[k];
-    }
+    pq.value = CameraField(camera, *fields[k]);
+    if (k < errors.size()) pq.standard_error = errors[k];
     q.parameters.push_back(pq);
   }
   q.starts = outcome.starts;

@@ -31,7 +31,7 @@ struct ParameterQuality {
 
 // How good a calibration is: per-point residuals, their RMS, the standard error of unit weight
 // sigma0 = sqrt(sum of squares / (36 - fitted parameters)) and each fitted parameter's standard
-// error sigma0 x ParameterError(k).
+// error, from the covariance sigma0^2 (J^T J)^-1 of the residuals' derivatives J.
 struct CalibrationQuality {
   std::vector<ControlPointQuality> points;  // control points 1 to 9, in point order
   long double sum_of_squares = 0;

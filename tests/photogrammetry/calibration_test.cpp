@@ -184,7 +184,6 @@ TEST(Calibrate, JointFitFailureIsCaughtAndKeepsTheLastValues) {
       Calibrate(MismatchedClicks(), 1600, 1200, true, camera, counter, single);
   EXPECT_TRUE(outcome.joint_fit_failed);
   EXPECT_EQ(outcome.failure_reason, "Invert: Singular matrix");
-  EXPECT_TRUE(outcome.parameter_errors.empty());
   EXPECT_EQ(counter, 0);
   // The values the minimiser wrote last are stored, not the zeros of before.
   EXPECT_NE(camera.internal.f, 0.0);
@@ -198,7 +197,6 @@ TEST(Calibrate, JointFitFailureIsCaughtAndKeepsTheLastValues) {
   EXPECT_EQ(rescued.starts[0].failure_reason, "Invert: Singular matrix");
   EXPECT_FALSE(rescued.joint_fit_failed);
   EXPECT_NE(rescued.winner, 0);
-  EXPECT_EQ(rescued.parameter_errors.size(), 20u);
 }
 
 TEST(Calibrate, EmptyTableFails) {
@@ -307,7 +305,6 @@ TEST(Calibrate, WhereTheClassicStartFindsTheBestMinimumItsResultIsKeptBitForBit)
       continue;
     }
     EXPECT_TRUE(SameBits(camera, classic));
-    EXPECT_EQ(all.parameter_errors.size(), one.parameter_errors.size());
   }
 }
 
@@ -336,7 +333,6 @@ TEST(Calibrate, ThreadCountDoesNotChangeTheResult) {
       EXPECT_EQ(outcome.starts[k].iterations, first.starts[k].iterations) << k;
       EXPECT_EQ(outcome.starts[k].abandoned, first.starts[k].abandoned) << k;
     }
-    EXPECT_EQ(outcome.parameter_errors, first.parameter_errors);
   }
 }
 
