@@ -222,6 +222,30 @@ void RunStarts(const PointTable& table, bool distortion, std::vector<StartRun>& 
   }
 }
 
+// The F test of the distortion coefficients. The staged starts' first stages are the
+// 15-parameter calibration's fits: pick among them as it picks (lowest objective, the classic
+// start on ties) to compare with what it would report.
+std::optional<DistortionSignificance> TestDistortion(const std::vector<StartRun>& runs,
+                                                     const StartRun& dlt_staged, long double with) {
+  auto first_stage = [&runs](const StartRun& run) {
+    return (run.same_as >= 0 ? runs[run.same_as] : run).first_stage_objective;
+  };
+  std::optional<long double> without;
+  for (const StartRun& run : runs)
+    if (run.staged && first_stage(run) && (!without || *first_stage(run) < *without))
+      without = first_stage(run);
+  if (without && first_stage(dlt_staged) &&
+      *first_stage(dlt_staged) <= *without * (1.0L + kTieTolerance))
+    without = first_stage(dlt_staged);
+  if (!without || !(with > 0)) return std::nullopt;
+  DistortionSignificance test;
+  test.without_distortion = *without;
+  test.with_distortion = with;
+  test.F = ((*without - with) / 5.0L) / (with / 16.0L);
+  test.significant = test.F > kDistortionFCritical;
+  return test;
+}
+
 // Centre and focal estimate shared by both decompositions.
 void CentreAndFocal(const std::array<double, 11>& Lc, DltStart& s, long double& A) {
   auto L = [&Lc](int j) -> long double { return Lc[j - 1]; };
@@ -495,29 +519,9 @@ CalibrationOutcome Calibrate(const PointTable& table, int W, int H, bool distort
   const StartRun& kept = runs[winner].same_as >= 0 ? runs[runs[winner].same_as] : runs[winner];
   CopyToCamera(*kept.model, camera);
   FpuClear();
-  if (dlt_staged && !outcome.joint_fit_failed) {
-    // The staged starts' first stages are the 15-parameter calibration's fits; pick as it
-    // picks (lowest objective, the classic start on ties) to compare with what it reports.
-    auto first_stage = [&runs](const StartRun& run) {
-      return (run.same_as >= 0 ? runs[run.same_as] : run).first_stage_objective;
-    };
-    std::optional<long double> without;
-    for (const StartRun& run : runs)
-      if (run.staged && first_stage(run) && (!without || *first_stage(run) < *without))
-        without = first_stage(run);
-    if (without && first_stage(*dlt_staged) &&
-        *first_stage(*dlt_staged) <= *without * (1.0L + kTieTolerance))
-      without = first_stage(*dlt_staged);
-    const long double with = outcome.starts[winner].objective;
-    if (without && with > 0) {
-      DistortionSignificance test;
-      test.without_distortion = *without;
-      test.with_distortion = with;
-      test.F = ((*without - with) / 5.0L) / (with / 16.0L);
-      test.significant = test.F > kDistortionFCritical;
-      outcome.distortion_significance = test;
-    }
-  }
+  if (dlt_staged && !outcome.joint_fit_failed)
+    outcome.distortion_significance =
+        TestDistortion(runs, *dlt_staged, outcome.starts[winner].objective);
   return outcome;
 }
 
