@@ -113,26 +113,7 @@ TEST(Calibrate, WithDistortionFitsTheImages) {
   ExpectCameraNear(camera.left, pair.truth.left, 6.0, 0.03);
   ExpectCameraNear(camera.right, pair.truth.right, 6.0, 0.03);
   TDemoModel1 m(pair.table);
-  m.f = camera.internal.f;
-  m.u0 = camera.internal.u0;
-  m.v0 = camera.internal.v0;
-  m.a1 = camera.internal.a1;
-  m.a2 = camera.internal.a2;
-  m.a3 = camera.internal.a3;
-  m.p1 = camera.internal.p1;
-  m.p2 = camera.internal.p2;
-  m.left_Tx = camera.left.Tx;
-  m.left_Ty = camera.left.Ty;
-  m.left_Tz = camera.left.Tz;
-  m.left_Alpha = camera.left.Alpha;
-  m.left_Beta = camera.left.Beta;
-  m.left_Gamma = camera.left.Gamma;
-  m.right_Tx = camera.right.Tx;
-  m.right_Ty = camera.right.Ty;
-  m.right_Tz = camera.right.Tz;
-  m.right_Alpha = camera.right.Alpha;
-  m.right_Beta = camera.right.Beta;
-  m.right_Gamma = camera.right.Gamma;
+  for (const JointField& field : kJointFields) m.*field.model = CameraField(camera, field);
   EXPECT_LT(m.Objective(), 36 * 0.25L) << "worse than whole-pixel rounding";
 }
 
@@ -355,13 +336,11 @@ TEST(TDemoModel1, CachedEvaluationIsBitIdenticalToPlain) {
   m.right_Alpha = -1.4L;
   m.right_Beta = 8.1L;
   m.right_Gamma = -1.1L;
-  long double* fields[] = {&m.f,         &m.u0,          &m.v0,         &m.a1,
-                           &m.a2,        &m.a3,          &m.p1,         &m.p2,
-                           &m.left_Tx,   &m.left_Ty,     &m.left_Tz,    &m.left_Alpha,
-                           &m.left_Beta, &m.left_Gamma,  &m.right_Tx,   &m.right_Ty,
-                           &m.right_Tz,  &m.right_Alpha, &m.right_Beta, &m.right_Gamma};
-  const long double scale[] = {5, 2,    2,    1e-9L, 1e-15L, 1e-21L, 1e-7L, 1e-7L, 1,    1,
-                               1, 0.1L, 0.1L, 0.1L,  1,      1,      1,     0.1L,  0.1L, 0.1L};
+  // Moves of each parameter in the order of kJointFields: distortion, internal, left, right.
+  const long double scale[] = {1e-9L, 1e-15L, 1e-21L, 1e-7L, 1e-7L, 2, 2, 5,    1,    1,
+                               1,     0.1L,   0.1L,   0.1L,  1,     1, 1, 0.1L, 0.1L, 0.1L};
+  long double* fields[20];
+  for (int k = 0; k < 20; ++k) fields[k] = &(m.*kJointFields[k].model);
   // A random walk like a minimiser's: mostly one parameter moved and put back, sometimes two or
   // a whole trial step.
   std::mt19937 rng(12345);
