@@ -229,9 +229,8 @@ TEST_F(CliTest, ExportWritesTheFormatAndRefusesBadUse) {
     const CliRun r = RunWith({"export", "--format", format, Path("geom.txt"), Path("out")});
     ASSERT_EQ(r.status, kExitOk) << r.err;
     EXPECT_EQ(r.out, "2 points, 1 lines\n");
-    std::ifstream in(Path("out"), std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_EQ(text, ExportText(ReadGeometry(Path("geom.txt")), *ExportFormatFromName(format)));
+    EXPECT_EQ(testing::ReadBytes(Path("out")),
+              ExportText(ReadGeometry(Path("geom.txt")), *ExportFormatFromName(format)));
   }
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"export", Path("geom.txt"), Path("out")},
