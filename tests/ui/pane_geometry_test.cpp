@@ -44,11 +44,6 @@ TEST(PaneGeometry, StartsAtFullSizeAndSliderZoomsFromTheCorner) {
     EXPECT_EQ(g.ox, 7);
     EXPECT_EQ(g.oy, -3);
   }
-  // 1 % of a 150 x 90 picture truncates to 1 x 0.
-  PaneGeometry small = Picture(150, 90);
-  small.SetZoomPercent(1);
-  EXPECT_EQ(small.wd, 1);
-  EXPECT_EQ(small.hd, 0);
 }
 
 // Display at twice the picture size, picture corner at (50, 20): a capture cuts toward zero, and
@@ -99,7 +94,9 @@ TEST(PaneGeometry, AtFullSizeEveryPixelCapturesItself) {
 
 TEST(PaneGeometry, ZeroSizesNeverDivide) {
   PaneGeometry g = Picture(150, 90);
-  g.SetZoomPercent(1);  // 1 x 0
+  g.SetZoomPercent(1);  // truncates to 1 x 0
+  EXPECT_EQ(g.wd, 1);
+  EXPECT_EQ(g.hd, 0);
   std::int64_t x = 5, y = 6;
   EXPECT_FALSE(g.ToImage(10, 10, x, y));
   EXPECT_EQ(x, 5);
@@ -164,14 +161,6 @@ TEST(PaneGeometry, WheelStepsTruncateAndKeepThePointUnderThePointer) {
   g.ToImage(230, 140, after_x, after_y);
   EXPECT_EQ(after_x, before_x);
   EXPECT_EQ(after_y, before_y);
-}
-
-TEST(PaneGeometry, TenStepsOutAndInDoNotRestoreTheSize) {
-  PaneGeometry g = Picture(2000, 1500);
-  for (int i = 0; i < 10; ++i) g.WheelZoom(0, 0, -120);
-  for (int i = 0; i < 10; ++i) g.WheelZoom(0, 0, 120);
-  EXPECT_NE(g.wd, 2000);
-  EXPECT_LT(g.wd, 2000);
 }
 
 TEST(PaneGeometry, WheelZoomStopsBeforeSizesRunAway) {
