@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/temp_dir.h"
 #include "ui/main/main_window.h"
 #include "ui/main/messages.h"
 
@@ -22,18 +23,19 @@ namespace vistrel::testing {
 // Boxes shown since the last Clear(), in order.
 std::vector<std::pair<MessageKind, QString>>& Messages();
 
-// A fresh directory that is also the current directory while the object lives.
+// A fresh directory (TempDir) that is also the current directory while the object lives.
 class ScratchDirectory {
  public:
-  ScratchDirectory();
-  ~ScratchDirectory();
+  ScratchDirectory() { std::filesystem::current_path(path_); }
+  ~ScratchDirectory() { std::filesystem::current_path(previous_); }
   const std::filesystem::path& path() const { return path_; }
   // The directory as the window takes it, ending in '/'.
   std::string program_directory() const { return path_.string() + "/"; }
 
  private:
-  std::filesystem::path path_;
-  std::filesystem::path previous_;
+  TempDir temp_;
+  std::filesystem::path path_ = temp_.path();
+  std::filesystem::path previous_ = std::filesystem::current_path();
 };
 
 std::filesystem::path SourceDir();
