@@ -52,12 +52,6 @@ TEST(EInOutError, CodesByErrno) {
   }
 }
 
-TEST(EInOutError, MissingFileOrMissingDirectory) {
-  TempDir dir;
-  EXPECT_EQ(EInOutError::FromErrno(ENOENT, dir.File("absent.txt")).code, 2);
-  EXPECT_EQ(EInOutError::FromErrno(ENOENT, dir.File("absent/file.txt")).code, 3);
-}
-
 TEST(ReplaceFile, CreatesAndReplacesByteForByte) {
   TempDir dir;
   const std::string path = dir.File("out.txt");
