@@ -8,6 +8,7 @@
 // there; anything else escapes (a crash for libFuzzer, a failure for the replay test), and so
 // does a broken invariant reported by Require.
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
@@ -38,6 +39,11 @@ inline void Require(bool condition, const std::string& what) {
 // An exception's text ends at its first NUL, so an expected message quoting input bytes is
 // compared up to there.
 inline std::string UpToNul(const std::string& text) { return text.substr(0, text.find('\0')); }
+
+// Saved reals carry 15 significant digits; subnormals less.
+inline bool SameToFifteenDigits(double a, double b) {
+  return std::fabs(a - b) <= std::fabs(a) * 1e-14 + 1e-322;
+}
 
 // A scratch file for readers that take a path, one per name and process, in a private directory
 // (tests/support/temp_dir.h). The input is written to it whole before every run.

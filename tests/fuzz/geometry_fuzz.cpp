@@ -1,20 +1,11 @@
 // The geometry reader on arbitrary bytes: it either reads or says "Saisie numérique
 // incorrecte"; what it reads rewrites and reads back to the same records.
 
-#include <cmath>
-
 #include "fuzz_entry.h"
 #include "project/file_error.h"
 #include "project/geom_file.h"
 
 namespace vistrel::fuzz {
-namespace {
-
-bool SameToFifteenDigits(double a, double b) {
-  return std::fabs(a - b) <= std::fabs(a) * 1e-14 + 1e-322;
-}
-
-}  // namespace
 
 int GeometryReader(const std::uint8_t* data, std::size_t size) {
   static const std::string input = ScratchFile("geom-in.txt");

@@ -1,21 +1,11 @@
 // The control-point reader on arbitrary bytes: it either loads or says "Saisie numérique
 // incorrecte"; what it loads saves and loads back to the same table.
 
-#include <cmath>
-
 #include "fuzz_entry.h"
 #include "project/file_error.h"
 #include "project/reference_file.h"
 
 namespace vistrel::fuzz {
-namespace {
-
-// Saved reals carry 15 significant digits; subnormals less.
-bool SameToFifteenDigits(double a, double b) {
-  return std::fabs(a - b) <= std::fabs(a) * 1e-14 + 1e-322;
-}
-
-}  // namespace
 
 int ControlPointReader(const std::uint8_t* data, std::size_t size) {
   static const std::string input = ScratchFile("reference-in.txt");

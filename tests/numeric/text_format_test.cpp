@@ -17,9 +17,10 @@ namespace {
 struct FormatCase {
   long double value;
   const char* expected;
+  char separator = '.';
 };
 
-TEST(FormatGeneral, FifteenSignificantDigitsFixedOrScientific) {
+TEST(FormatGeneral, FifteenSignificantDigitsFixedOrScientificAndNames) {
   const FormatCase cases[] = {
       {0.0L, "0"},
       {-0.0L, "0"},
@@ -52,23 +53,20 @@ TEST(FormatGeneral, FifteenSignificantDigitsFixedOrScientific) {
       {1e-100L, "1E-100"},
       {std::numeric_limits<long double>::max(), "1.18973149535723E4932"},
       {std::numeric_limits<long double>::denorm_min(), "3.64519953188247E-4951"},
+      // Non-finite values give names.
+      {std::numeric_limits<long double>::infinity(), "INF"},
+      {-std::numeric_limits<long double>::infinity(), "-INF"},
+      {std::numeric_limits<long double>::quiet_NaN(), "NAN"},
+      // The decimal separator replaces the full stop only.
+      {12.5L, "12,5", ','},
+      {-0.00015L, "-0,00015", ','},
+      {1.5e20L, "1,5E20", ','},
+      {100.0L, "100", ','},
   };
   for (const FormatCase& c : cases) {
-    EXPECT_EQ(FormatGeneral(c.value), c.expected) << "value " << static_cast<double>(c.value);
+    EXPECT_EQ(FormatGeneral(c.value, c.separator), c.expected)
+        << "value " << static_cast<double>(c.value);
   }
-}
-
-TEST(FormatGeneral, DecimalSeparatorReplacesFullStopOnly) {
-  EXPECT_EQ(FormatGeneral(12.5L, ','), "12,5");
-  EXPECT_EQ(FormatGeneral(-0.00015L, ','), "-0,00015");
-  EXPECT_EQ(FormatGeneral(1.5e20L, ','), "1,5E20");
-  EXPECT_EQ(FormatGeneral(100.0L, ','), "100");
-}
-
-TEST(FormatGeneral, NonFiniteValuesGiveNames) {
-  EXPECT_EQ(FormatGeneral(std::numeric_limits<long double>::infinity()), "INF");
-  EXPECT_EQ(FormatGeneral(-std::numeric_limits<long double>::infinity()), "-INF");
-  EXPECT_EQ(FormatGeneral(std::numeric_limits<long double>::quiet_NaN()), "NAN");
 }
 
 // Any decimal of at most 15 significant digits survives double -> text -> double unchanged, over
@@ -164,7 +162,7 @@ TEST(StrToFloat, AcceptsSignDigitsSeparatorAndExponent) {
       {"5.", '.', 5.0L},
       {"1,5", ',', 1.5L},
       {"-0,00015", ',', -0.00015L},
-      {"0.1", '.', 0.1L},
+      {"0.1", '.', 0.1L},  // to extended precision: not the double 0.1
       {"123456789012345678901234567890", '.', 1.23456789012345678901234567890e29L},
       {"1e4000", '.', 1e4000L},  // beyond double, within long double
       {"1e-5000", '.', 0.0L},    // underflow gives the nearest value, not an error
@@ -175,11 +173,6 @@ TEST(StrToFloat, AcceptsSignDigitsSeparatorAndExponent) {
     EXPECT_EQ(value, c.expected) << c.text;
     EXPECT_EQ(StrToFloat(c.text, c.separator), c.expected) << c.text;
   }
-}
-
-TEST(StrToFloat, ParsesToExtendedPrecisionNotDouble) {
-  EXPECT_EQ(StrToFloat("0.1"), 0.1L);
-  EXPECT_NE(StrToFloat("0.1"), static_cast<long double>(0.1));
 }
 
 TEST(StrToFloat, RejectsEverythingElseWithTheQuotedText) {

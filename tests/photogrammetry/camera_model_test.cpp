@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "numeric/exception.h"
+#include "photogrammetry/calibration_detail.h"
 #include "photogrammetry/models.h"
 #include "synthetic_pair.h"
 #include "tools/demo_scene.h"
@@ -65,22 +66,7 @@ TEST(TDemoModel1, SignOfFocalAndZeroAtTruth) {
   const testing::SyntheticPair pair = testing::MakePair(demo::kLens);
   TDemoModel1 m(pair.table);
   const TCameraParameters& t = pair.truth;
-  m.f = t.internal.f;
-  m.u0 = t.internal.u0;
-  m.v0 = t.internal.v0;
-  m.a1 = t.internal.a1;
-  m.left_Tx = t.left.Tx;
-  m.left_Ty = t.left.Ty;
-  m.left_Tz = t.left.Tz;
-  m.left_Alpha = t.left.Alpha;
-  m.left_Beta = t.left.Beta;
-  m.left_Gamma = t.left.Gamma;
-  m.right_Tx = t.right.Tx;
-  m.right_Ty = t.right.Ty;
-  m.right_Tz = t.right.Tz;
-  m.right_Alpha = t.right.Alpha;
-  m.right_Beta = t.right.Beta;
-  m.right_Gamma = t.right.Gamma;
+  for (const JointField& field : kJointFields) m.*field.model = CameraField(t, field);
   const long double at_truth = m.Objective();
   // Only the rounding of the pixels to whole numbers remains: at most 36 x 0.5^2.
   EXPECT_LT(at_truth, 36 * 0.25L);

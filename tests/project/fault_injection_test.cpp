@@ -355,6 +355,19 @@ std::string ExpectedAfter(const Writer& writer) {
   return ReadBytes(path);
 }
 
+// Runs `check` on a fresh target for every writer in every placement this user can set up.
+void ForEachPlacedTarget(const std::function<void(const Writer&, PlacedTarget&)>& check) {
+  for (const Placement& placement : Placements()) {
+    if (placement.needs_root && ::geteuid() != 0) continue;
+    for (const Writer& writer : Writers()) {
+      SCOPED_TRACE(std::string(writer.name) + ", " + placement.name);
+      TempDir dir;
+      PlacedTarget target(placement, writer, dir.path());
+      check(writer, target);
+    }
+  }
+}
+
 // ---- Mounts (root only) ---------------------------------------------------------------------
 
 // A tmpfs of 64 KiB mounted on a fresh directory for the scope, or nothing where mounting is not
@@ -420,23 +433,17 @@ TEST(FaultInjection, MissingDirectoryCreatesNothing) {
 
 // For every placement: the file written in place too must come out whole or not at all.
 TEST(FaultInjection, FileSizeLimitIsAFullDisk) {
-  for (const Placement& placement : Placements()) {
-    if (placement.needs_root && ::geteuid() != 0) continue;
-    for (const Writer& writer : Writers()) {
-      SCOPED_TRACE(std::string(writer.name) + ", " + placement.name);
-      TempDir dir;
-      PlacedTarget target(placement, writer, dir.path());
-      {
-        // An append may write a few bytes before the limit; a replacement none of its copy, and
-        // a write in place only part of what it changes.
-        testing::FileSizeLimit limit(writer.appends ? writer.old_contents.size() + 5 : 64);
-        EXPECT_EQ(target.Write(), writer.message(target.path(), "Disque plein"));
-      }
-      EXPECT_EQ(ReadBytes(target.path()), writer.old_contents);
-      target.ExpectSameIdentity();
-      if (writer.appends) ExpectAppendable(target.path(), writer.old_contents);
+  ForEachPlacedTarget([](const Writer& writer, PlacedTarget& target) {
+    {
+      // An append may write a few bytes before the limit; a replacement none of its copy, and
+      // a write in place only part of what it changes.
+      testing::FileSizeLimit limit(writer.appends ? writer.old_contents.size() + 5 : 64);
+      EXPECT_EQ(target.Write(), writer.message(target.path(), "Disque plein"));
     }
-  }
+    EXPECT_EQ(ReadBytes(target.path()), writer.old_contents);
+    target.ExpectSameIdentity();
+    if (writer.appends) ExpectAppendable(target.path(), writer.old_contents);
+  });
 }
 
 // For every placement. A file written in place still succeeds on a full filesystem where its new
@@ -506,39 +513,27 @@ TEST(FaultInjection, DevFull) {
 }
 
 TEST(FaultInjection, NoFileDescriptorLeft) {
-  for (const Placement& placement : Placements()) {
-    if (placement.needs_root && ::geteuid() != 0) continue;
-    for (const Writer& writer : Writers()) {
-      SCOPED_TRACE(std::string(writer.name) + ", " + placement.name);
-      TempDir dir;
-      PlacedTarget target(placement, writer, dir.path());
-      EXPECT_EQ(target.Write(/*no_descriptor_left=*/true),
-                writer.message(target.path(), "Trop de fichiers ouverts"));
-      EXPECT_EQ(ReadBytes(target.path()), writer.old_contents);
-      target.ExpectSameIdentity();
-    }
-  }
+  ForEachPlacedTarget([](const Writer& writer, PlacedTarget& target) {
+    EXPECT_EQ(target.Write(/*no_descriptor_left=*/true),
+              writer.message(target.path(), "Trop de fichiers ouverts"));
+    EXPECT_EQ(ReadBytes(target.path()), writer.old_contents);
+    target.ExpectSameIdentity();
+  });
 }
 
 // The same writes without a fault succeed, so the failures above come from the faults; in every
 // placement they give what they give on a plain file, and change nothing else.
 TEST(FaultInjection, WritesSucceedWithoutFault) {
-  for (const Placement& placement : Placements()) {
-    if (placement.needs_root && ::geteuid() != 0) continue;
-    for (const Writer& writer : Writers()) {
-      SCOPED_TRACE(std::string(writer.name) + ", " + placement.name);
-      TempDir dir;
-      PlacedTarget target(placement, writer, dir.path());
-      EXPECT_EQ(target.Write(), "");
-      const std::string now = ReadBytes(target.path());
-      EXPECT_NE(now, writer.old_contents);
-      EXPECT_EQ(now, ExpectedAfter(writer));
-      if (writer.appends) {
-        EXPECT_EQ(now.substr(0, writer.old_contents.size()), writer.old_contents);
-      }
-      target.ExpectSameIdentity();
+  ForEachPlacedTarget([](const Writer& writer, PlacedTarget& target) {
+    EXPECT_EQ(target.Write(), "");
+    const std::string now = ReadBytes(target.path());
+    EXPECT_NE(now, writer.old_contents);
+    EXPECT_EQ(now, ExpectedAfter(writer));
+    if (writer.appends) {
+      EXPECT_EQ(now.substr(0, writer.old_contents.size()), writer.old_contents);
     }
-  }
+    target.ExpectSameIdentity();
+  });
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "numeric/exception.h"
 #include "numeric/text_format.h"
 
 namespace vistrel {
@@ -56,6 +55,10 @@ TEST(PointStore, ChangesOnlyTheSelectedPoint) {
        [](PointTable& t, int i) {
          if (i != 0) t.px[i] = 1.5, t.py[i] = -2, t.pz[i] = 0.0025;
        }},
+      {"space, comma", [](PointTable& t, int i) { StoreSpace(t, i, "1,5", " -2 ", "0,25", ','); },
+       [](PointTable& t, int i) {
+         if (i != 0) t.px[i] = 1.5, t.py[i] = -2, t.pz[i] = 0.25;
+       }},
   };
   for (const auto& command : commands) {
     for (const int index : {0, 1, 5, 9}) {
@@ -76,64 +79,42 @@ TEST(PointStore, ObjectPointHasNoSpaceCoordinates) {
 }
 
 // The first coordinate is stored before the second is converted; a failing text keeps its own
-// cell and those after it.
+// cell and those after it, and the error names the text (or the index, or the overflow).
 TEST(PointStore, FailureKeepsWhatWasStoredBefore) {
-  {
+  const std::string kNotInteger = "' n'est pas une valeur entière correcte";
+  const std::string kNotReal = "' n'est pas une valeur en virgule flottante correcte";
+  const struct {
+    std::function<void(PointTable&)> store;
+    std::string message;
+    std::function<void(PointTable&)> stored;  // the cells changed before the failure
+  } cases[] = {
+      {[](PointTable& t) { StoreLeftImage(t, 2, "100", "1,5"); }, "'1,5" + kNotInteger,
+       [](PointTable& t) { t.xg[2] = 100; }},
+      {[](PointTable& t) { StoreRightImage(t, 2, "12.5", "7"); }, "'12.5" + kNotInteger, {}},
+      {[](PointTable& t) { StoreRightImage(t, 2, "", "7"); }, "'" + kNotInteger, {}},
+      {[](PointTable& t) { StoreSpace(t, 4, "1,25", "abc", "3", ','); }, "'abc" + kNotReal,
+       [](PointTable& t) { t.px[4] = 1.25; }},
+      {[](PointTable& t) { StoreSpace(t, 1, "1.5", "0", "0", ','); }, "'1.5" + kNotReal, {}},
+      {[](PointTable& t) { StoreSpace(t, 1, "1", "-1e400", "3", '.'); },
+       "Débordement de virgule flottante", [](PointTable& t) { t.px[1] = 1; }},
+      {[](PointTable& t) { StoreLeftImage(t, 10, "1", "2"); }, "point index 10 out of 0..9", {}},
+      {[](PointTable& t) { StoreSpace(t, -1, "1", "2", "3", '.'); },
+       "point index -1 out of 0..9",
+       {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
     PointTable table = NumberedTable();
+    PointTable expected = NumberedTable();
+    if (c.stored) c.stored(expected);
     try {
-      StoreLeftImage(table, 2, "100", "1,5");
+      c.store(table);
       ADD_FAILURE() << "no exception";
-    } catch (const EConvertError& error) {
-      EXPECT_STREQ(error.what(), "'1,5' n'est pas une valeur entière correcte");
+    } catch (const std::exception& error) {
+      EXPECT_EQ(error.what(), c.message);
     }
-    EXPECT_EQ(table.xg[2], 100);
-    EXPECT_EQ(table.yg[2], 2002);
+    EXPECT_TRUE(SameTable(table, expected));
   }
-  {
-    PointTable table = NumberedTable();
-    EXPECT_THROW(StoreRightImage(table, 2, "12.5", "7"), EConvertError);
-    EXPECT_TRUE(SameTable(table, NumberedTable()));
-  }
-  {
-    PointTable table = NumberedTable();
-    EXPECT_THROW(StoreRightImage(table, 2, "", "7"), EConvertError);
-    EXPECT_TRUE(SameTable(table, NumberedTable()));
-  }
-  {
-    PointTable table = NumberedTable();
-    try {
-      StoreSpace(table, 4, "1,25", "abc", "3", ',');
-      ADD_FAILURE() << "no exception";
-    } catch (const EConvertError& error) {
-      EXPECT_STREQ(error.what(), "'abc' n'est pas une valeur en virgule flottante correcte");
-    }
-    EXPECT_EQ(table.px[4], 1.25);
-    EXPECT_EQ(table.py[4], 6004.5);
-    EXPECT_EQ(table.pz[4], 7004.5);
-  }
-}
-
-TEST(PointStore, SpaceCoordinatesUseTheGivenSeparator) {
-  PointTable table;
-  StoreSpace(table, 1, "1,5", " -2 ", "0,25", ',');
-  EXPECT_EQ(table.px[1], 1.5);
-  EXPECT_EQ(table.py[1], -2.0);
-  EXPECT_EQ(table.pz[1], 0.25);
-  EXPECT_THROW(StoreSpace(table, 1, "1.5", "0", "0", ','), EConvertError);
-  EXPECT_EQ(table.px[1], 1.5);
-}
-
-TEST(PointStore, ValueBeyondDoubleRangeOverflows) {
-  PointTable table = NumberedTable();
-  EXPECT_THROW(StoreSpace(table, 1, "1", "-1e400", "3", '.'), EOverflow);
-  EXPECT_EQ(table.px[1], 1.0);
-  EXPECT_EQ(table.py[1], 6001.5);
-}
-
-TEST(PointStore, IndexOutsideTheTableThrows) {
-  PointTable table;
-  EXPECT_THROW(StoreLeftImage(table, 10, "1", "2"), std::out_of_range);
-  EXPECT_THROW(StoreSpace(table, -1, "1", "2", "3", '.'), std::out_of_range);
 }
 
 }  // namespace

@@ -220,24 +220,5 @@ TEST(LoadControlPoints, ErrorsReleaseTheFile) {
   EXPECT_EQ(testing::OpenDescriptorCount(), before);
 }
 
-TEST(SaveControlPoints, FailureLeavesOldFileAndTable) {
-  TempDir dir;
-  const std::string path = dir.File("reference.txt");
-  WriteBytes(path, "old\r\n");
-  PointTable table = OldTable();
-  {
-    testing::FileSizeLimit limit(40);  // the nine lines need more
-    try {
-      SaveControlPoints(path, table);
-      ADD_FAILURE() << "no exception";
-    } catch (const EInOutError& error) {
-      EXPECT_STREQ(error.what(), "Disque plein");
-    }
-  }
-  EXPECT_EQ(ReadBytes(path), "old\r\n");
-  EXPECT_EQ(Rows(table), Rows(OldTable()));
-  EXPECT_EQ(dir.Names().size(), 1u);
-}
-
 }  // namespace
 }  // namespace vistrel

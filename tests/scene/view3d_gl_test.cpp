@@ -12,7 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
-#include <fstream>
 #include <sstream>
 
 #include "gl_test_main.h"
@@ -411,9 +410,8 @@ TEST_F(Form2Test, ExportAndPictureFromTheWindow) {
   // The export holds what is visible now, edits included, before any close.
   answer = dir_.filePath("out.dxf");
   QTest::mouseClick(form->ExportButton, Qt::LeftButton);
-  std::ifstream in(answer.toStdString(), std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), {});
-  EXPECT_EQ(text, ExportText(form->geometry().VisibleData(), ExportFormat::kDxf));
+  EXPECT_EQ(testing::ReadBytes(answer.toStdString()),
+            ExportText(form->geometry().VisibleData(), ExportFormat::kDxf));
   EXPECT_EQ(form->geometry().VisibleData().points.size(), 1u);
   // A name without a known extension writes nothing and says why.
   answer = dir_.filePath("out.stl");

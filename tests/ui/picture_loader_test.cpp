@@ -4,9 +4,9 @@
 
 #include <QImage>
 #include <filesystem>
-#include <fstream>
 
 #include "metafile_samples.h"
+#include "tests/support/temp_dir.h"
 #include "ui/pictures/metafile.h"
 #include "window_test_support.h"
 
@@ -14,17 +14,8 @@ namespace vistrel {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::uint8_t> ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-}
+using testing::ReadBytes;
+using testing::WriteBytes;
 
 std::string LoadError(const fs::path& path) {
   try {
@@ -36,14 +27,14 @@ std::string LoadError(const fs::path& path) {
 }
 
 // A valid JPEG with its frame header's size rewritten.
-std::vector<std::uint8_t> JpegDeclaring(std::uint16_t width, std::uint16_t height) {
-  auto bytes = ReadBytes(testing::SourceDir() / "examples/left.jpg");
+std::string JpegDeclaring(std::uint16_t width, std::uint16_t height) {
+  std::string bytes = ReadBytes(testing::SourceDir() / "examples/left.jpg");
   for (std::size_t i = 0; i + 8 < bytes.size(); ++i) {
-    if (bytes[i] == 0xFF && (bytes[i + 1] == 0xC0 || bytes[i + 1] == 0xC2)) {
-      bytes[i + 5] = height >> 8;
-      bytes[i + 6] = height & 0xFF;
-      bytes[i + 7] = width >> 8;
-      bytes[i + 8] = width & 0xFF;
+    if (bytes[i] == '\xFF' && (bytes[i + 1] == '\xC0' || bytes[i + 1] == '\xC2')) {
+      bytes[i + 5] = static_cast<char>(height >> 8);
+      bytes[i + 6] = static_cast<char>(height & 0xFF);
+      bytes[i + 7] = static_cast<char>(width >> 8);
+      bytes[i + 8] = static_cast<char>(width & 0xFF);
       break;
     }
   }
@@ -99,12 +90,13 @@ TEST(PictureLoader, JpegDecodesLikeTheReferenceDecoder) {
 
 TEST(PictureLoader, DamagedFilesGiveTheirMessages) {
   testing::ScratchDirectory dir;
-  const auto good = ReadBytes(testing::SourceDir() / "examples/left.jpg");
-  WriteBytes(dir.path() / "text.jpg", {'n', 'o', 't', ' ', 'a', ' ', 'J', 'P', 'E', 'G'});
-  WriteBytes(dir.path() / "empty.jpg", {});
-  WriteBytes(dir.path() / "header.jpg", {good.begin(), good.begin() + 120});
-  WriteBytes(dir.path() / "bad.bmp", {'B', 'M', 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15});
-  WriteBytes(dir.path() / "bad.ico", {0, 0, 1, 0, 1, 0, 9, 9});
+  const std::string good = ReadBytes(testing::SourceDir() / "examples/left.jpg");
+  WriteBytes(dir.path() / "text.jpg", "not a JPEG");
+  WriteBytes(dir.path() / "empty.jpg", "");
+  WriteBytes(dir.path() / "header.jpg", good.substr(0, 120));
+  WriteBytes(dir.path() / "bad.bmp",
+             std::string{'B', 'M', 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15});
+  WriteBytes(dir.path() / "bad.ico", std::string{0, 0, 1, 0, 1, 0, 9, 9});
   WriteBytes(dir.path() / "huge.jpg", JpegDeclaring(60000, 50000));
   std::vector<std::uint8_t> bmp = {'B', 'M'};
   for (std::uint32_t v : {0u, 0u, 54u, 40u, 100000u, 100000u}) testing::Put32(bmp, v);
@@ -112,8 +104,8 @@ TEST(PictureLoader, DamagedFilesGiveTheirMessages) {
   testing::Put16(bmp, 24);
   for (int i = 0; i < 6; ++i) testing::Put32(bmp, 0);
   WriteBytes(dir.path() / "huge.bmp", bmp);
-  WriteBytes(dir.path() / "photo.tif", {1, 2, 3});
-  WriteBytes(dir.path() / "noextension", {1, 2, 3});
+  WriteBytes(dir.path() / "photo.tif", "\1\2\3");
+  WriteBytes(dir.path() / "noextension", "\1\2\3");
   WriteBytes(dir.path() / "empty.emf", testing::SampleEmf(false));
 
   struct Case {
@@ -139,9 +131,8 @@ TEST(PictureLoader, DamagedFilesGiveTheirMessages) {
 TEST(PictureLoader, JpegCutInTheScanStillLoads) {
   // The decoder fills the missing rows and only warns: the photograph is shown.
   testing::ScratchDirectory dir;
-  auto bytes = ReadBytes(testing::SourceDir() / "examples/left.jpg");
-  bytes.resize(bytes.size() / 2);
-  WriteBytes(dir.path() / "half.jpg", bytes);
+  const std::string bytes = ReadBytes(testing::SourceDir() / "examples/left.jpg");
+  WriteBytes(dir.path() / "half.jpg", bytes.substr(0, bytes.size() / 2));
   const QImage image = LoadPicture(QString::fromStdString((dir.path() / "half.jpg").string()));
   EXPECT_EQ(image.size(), QSize(1600, 1200));
   // ... and says it is incomplete, which a whole photograph does not.

@@ -27,27 +27,13 @@ namespace {
 
 using testing::Messages;
 
-class Quality : public ::testing::Test {
+class Quality : public testing::DemoWindowTest {
  protected:
-  void SetUp() override {
-    Messages().clear();
-    std::filesystem::copy_file(testing::SourceDir() / "examples/reference.txt",
-                               dir_.path() / "reference.txt");
-    form_ = std::make_unique<TForm1>(dir_.program_directory());
-    form_->resize(1005, 739);
-    form_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
-  }
   void TearDown() override {
-    if (form_->QualityWindow()) form_->QualityWindow()->hide();
-    form_->hide();  // not close(): that would write the settings
+    if (form_ && form_->QualityWindow()) form_->QualityWindow()->hide();
+    DemoWindowTest::TearDown();
   }
 
-  void Click(const char* name) {
-    auto* button = form_->findChild<QPushButton*>(name);
-    ASSERT_NE(button, nullptr) << name;
-    QTest::mouseClick(button, Qt::LeftButton);
-  }
   // Loads the demo's control points, moves control point `point`'s left x by `shift` pixels
   // and calibrates.
   void Calibrate(int point = 0, int shift = 0) {
@@ -65,9 +51,6 @@ class Quality : public ::testing::Test {
     }
     return window;
   }
-
-  testing::ScratchDirectory dir_;
-  std::unique_ptr<TForm1> form_;
 };
 
 double Cell(const QTableWidget* table, int row, int column) {
@@ -295,9 +278,6 @@ TEST_F(Quality, CalibrationStoppedEarlyLeavesNoFigures) {
       << window->summary()->text().toStdString();
 }
 
-// For a look at the window and the strokes: VISTREL_QUALITY_SCREENSHOT=/tmp/vistrel_quality
-// writes _empty.png before a calibration, _window.png, _pane.png and _main.png for the demo, and
-// _misclick_*.png with point 5's left x moved by 15 pixels.
 // The window on its own: figures of a failed joint fit and the rounding of the cells.
 TEST(QualityWindow, FailedFitShowsNoStandardErrors) {
   CalibrationQuality q;

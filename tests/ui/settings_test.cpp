@@ -149,19 +149,6 @@ TEST_F(SettingsFile, BadColourKeepsItsDefaultAndIsReported) {
   EXPECT_EQ(s.problems[1], "'pink' n'est pas une valeur entière correcte");
 }
 
-TEST_F(SettingsFile, RefusedWriteSaysWhere) {
-  // A directory where the file should be: the platform refuses the write whatever our rights.
-  fs::create_directory(path_);
-  try {
-    WriteSettingsFile(path_, Settings{}, '.');
-    FAIL() << "no error";
-  } catch (const ESettingsWriteError& e) {
-    EXPECT_EQ(std::string(e.what()), "Impossible d'écrire dans " + path_);
-  }
-  EXPECT_TRUE(fs::is_directory(path_));
-  EXPECT_FALSE(fs::exists(path_ + ".tmp"));
-}
-
 TEST(IniFile, ValuesAreTrimmedAndCutAt2047Characters) {
   const std::string long_value(3000, 'x');
   IniFile ini = IniFile::FromText("[A]\nk=  " + long_value + "  \nempty=\n[B]\nk=b\n");

@@ -16,20 +16,6 @@ std::vector<std::pair<MessageKind, QString>>& Messages() {
   return messages;
 }
 
-ScratchDirectory::ScratchDirectory() : previous_(std::filesystem::current_path()) {
-  static int counter = 0;
-  path_ = std::filesystem::temp_directory_path() /
-          ("vistrel_ui_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
-  std::filesystem::remove_all(path_);
-  std::filesystem::create_directories(path_);
-  std::filesystem::current_path(path_);
-}
-
-ScratchDirectory::~ScratchDirectory() {
-  std::filesystem::current_path(previous_);
-  std::filesystem::remove_all(path_);
-}
-
 std::filesystem::path SourceDir() {
   const char* dir = std::getenv("VISTREL_SOURCE_DIR");
   return dir ? dir : VISTREL_SOURCE_DIR_FALLBACK;

@@ -57,57 +57,48 @@ void ClickPicturePixel(TForm1::Pane& pane, Pixel target) {
 bool Dark(const QColor& c) { return c.value() < 70; }
 bool Yellow(const QColor& c) { return c.red() > 180 && c.green() > 150 && c.blue() < 90; }
 
-TEST(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
-  testing::ScratchDirectory dir;
-  Messages().clear();
-  std::filesystem::copy_file(testing::SourceDir() / "examples/reference.txt",
-                             dir.path() / "reference.txt");
-  TForm1 form(dir.program_directory());
-  form.resize(1005, 739);
-  form.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-  const auto click = [&form](const char* name) {
-    QTest::mouseClick(form.findChild<QPushButton*>(name), Qt::LeftButton);
-  };
-  const auto text = [&form](const char* name) { return form.findChild<QLineEdit*>(name)->text(); };
+using Workflow = testing::DemoWindowTest;
+
+TEST_F(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
+  const auto text = [this](const char* name) { return Child<QLineEdit>(name)->text(); };
 
   // The built-in photographs show the control targets where the control-point file puts them:
   // the red centre dot of target 1.
-  click("Button8");
+  Click("Button8");
   ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
-  const PointTable& table = form.Table();
-  const QColor centre = form.LeftPane().picture.pixelColor(table.xg[1], table.yg[1]);
+  const PointTable& table = form_->Table();
+  const QColor centre = form_->LeftPane().picture.pixelColor(table.xg[1], table.yg[1]);
   EXPECT_GT(centre.red(), 150);
   EXPECT_LT(centre.green(), 100);
-  auto* memo = form.findChild<QPlainTextEdit*>("Memo1");
+  auto* memo = Child<QPlainTextEdit>("Memo1");
   EXPECT_EQ(memo->document()->blockCount(), 72);
   EXPECT_TRUE(memo->toPlainText().startsWith("CONTROL POINTS\nControl point n° 1\n"));
 
-  click("Button6");
+  Click("Button6");
   ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
-  EXPECT_NEAR(std::abs(form.CameraParameters().internal.f), demo::kLens.f, 0.02 * demo::kLens.f);
-  EXPECT_NEAR(form.CameraParameters().left.Tx, demo::kLeftCamera.Tx, 2.0);
+  EXPECT_NEAR(std::abs(form_->CameraParameters().internal.f), demo::kLens.f, 0.02 * demo::kLens.f);
+  EXPECT_NEAR(form_->CameraParameters().left.Tx, demo::kLeftCamera.Tx, 2.0);
   EXPECT_EQ(memo->document()->blockCount(), 72);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the hourglass is gone again
 
   // Target B, clicked in both photographs as the observation point.
   const demo::Target& b = demo::kExtraTargets[1];
-  form.findChild<QComboBox*>("ComboBox1")->setCurrentIndex(0);
+  Child<QComboBox>("ComboBox1")->setCurrentIndex(0);
   const Pixel left = TrueProjection(demo::kLeftCamera, b);
   const Pixel right = TrueProjection(demo::kRightCamera, b);
   // The photograph shows the quartered target there.
-  const QImage& photo = form.LeftPane().picture;
+  const QImage& photo = form_->LeftPane().picture;
   EXPECT_TRUE(Dark(photo.pixelColor(left.x + 4, left.y + 4)));
   EXPECT_TRUE(Yellow(photo.pixelColor(left.x + 4, left.y - 4)));
-  ClickPicturePixel(form.LeftPane(), left);
+  ClickPicturePixel(form_->LeftPane(), left);
   EXPECT_EQ(text("xg1").toInt(), left.x);
   EXPECT_EQ(text("yg1").toInt(), left.y);
-  click("Button12");
-  ClickPicturePixel(form.RightPane(), right);
+  Click("Button12");
+  ClickPicturePixel(form_->RightPane(), right);
   EXPECT_EQ(text("xd1").toInt(), right.x);
   // The guide of the left click runs through the target on the right photograph, now at
   // (150, 100): beside the capture cross's arms, every column holds a guide pixel near that row.
-  const QImage right_pane = form.RightPane().box->grab().toImage();
+  const QImage right_pane = form_->RightPane().box->grab().toImage();
   for (const int dx : {-30, -20, -14, 14, 20, 30}) {
     int nearest = 1000;
     for (int y = 80; y <= 120; ++y) {
@@ -117,24 +108,24 @@ TEST(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
     }
     EXPECT_LE(nearest, 2) << dx;
   }
-  click("Button13");
+  Click("Button13");
   EXPECT_EQ(table.xg[0], left.x);
   EXPECT_EQ(table.yd[0], right.y);
   // The point status table shows both images of the observation point stored.
-  auto* status = form.findChild<QTableWidget*>("PointStatus");
+  auto* status = Child<QTableWidget>("PointStatus");
   EXPECT_EQ(status->item(0, 0)->text(), QString::fromUtf8("\u2713"));
   EXPECT_EQ(status->item(0, 1)->text(), QString::fromUtf8("\u2713"));
   EXPECT_FALSE(status->item(9, 3)->text().isEmpty());  // control points have residuals
 
-  click("Button9");
+  Click("Button9");
   ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
   EXPECT_TRUE(memo->document()->lastBlock().text().startsWith("Object point n° 1       x : "));
-  click("Button10");
-  click("Button9");  // measured again: numbered 2, same place
-  click("Button10");
+  Click("Button10");
+  Click("Button9");  // measured again: numbered 2, same place
+  Click("Button10");
   ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
 
-  std::ifstream geom(dir.path() / "geom.txt", std::ios::binary);
+  std::ifstream geom(dir_.path() / "geom.txt", std::ios::binary);
   std::string line;
   int records = 0;
   while (std::getline(geom, line)) {
@@ -149,29 +140,22 @@ TEST(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
     EXPECT_NEAR(z, b.Z, 0.6);
   }
   EXPECT_EQ(records, 2);
-
-  form.hide();
 }
 
 // The centring size is the left photograph's own: zooming the left pane before calibrating
 // changes nothing.
-TEST(Workflow, CalibrationIgnoresTheZoomOfTheLeftPane) {
-  testing::ScratchDirectory dir;
-  Messages().clear();
-  std::filesystem::copy_file(testing::SourceDir() / "examples/reference.txt",
-                             dir.path() / "reference.txt");
-  TForm1 form(dir.program_directory());
-  form.Button8Click();
-  form.findChild<QCheckBox*>("CheckBox1")->setChecked(true);
-  form.Button6Click();
-  const TCameraParameters at_full_size = form.CameraParameters();
+TEST_F(Workflow, CalibrationIgnoresTheZoomOfTheLeftPane) {
+  form_->Button8Click();
+  Child<QCheckBox>("CheckBox1")->setChecked(true);
+  form_->Button6Click();
+  const TCameraParameters at_full_size = form_->CameraParameters();
   EXPECT_NEAR(std::abs(at_full_size.internal.f), demo::kLens.f, 0.02 * demo::kLens.f);
   for (const int percent : {10, 37, 250}) {
-    form.LeftPane().slider->setValue(percent);
-    form.FormMouseWheel(form.LeftPane().frame->geometry().center(), 120);  // a wheel step too
-    EXPECT_NE(form.LeftPane().geometry.wd, 1600);
-    form.Button6Click();
-    EXPECT_EQ(std::memcmp(&form.CameraParameters(), &at_full_size, sizeof at_full_size), 0)
+    form_->LeftPane().slider->setValue(percent);
+    form_->FormMouseWheel(form_->LeftPane().frame->geometry().center(), 120);  // a wheel step too
+    EXPECT_NE(form_->LeftPane().geometry.wd, 1600);
+    form_->Button6Click();
+    EXPECT_EQ(std::memcmp(&form_->CameraParameters(), &at_full_size, sizeof at_full_size), 0)
         << percent;
   }
   EXPECT_TRUE(Messages().empty());
@@ -180,15 +164,10 @@ TEST(Workflow, CalibrationIgnoresTheZoomOfTheLeftPane) {
 // Shift-click a few pixels off any demo target, in either photograph: the capture is the
 // target's centre, within half a pixel of its true projection. Off any target nothing is
 // captured and the status bar says why.
-TEST(Workflow, ShiftClickSnapsToTheDemoTargets) {
-  testing::ScratchDirectory dir;
-  TForm1 form(dir.program_directory());
-  form.resize(1005, 739);
-  form.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+TEST_F(Workflow, ShiftClickSnapsToTheDemoTargets) {
   std::vector<demo::Target> targets(demo::kControlTargets.begin(), demo::kControlTargets.end());
   targets.insert(targets.end(), demo::kExtraTargets.begin(), demo::kExtraTargets.end());
-  for (TForm1::Pane* pane : {&form.LeftPane(), &form.RightPane()}) {
+  for (TForm1::Pane* pane : {&form_->LeftPane(), &form_->RightPane()}) {
     const ExternalParameters& camera = pane->left ? demo::kLeftCamera : demo::kRightCamera;
     for (const demo::Target& t : targets) {
       const ImagePoint truth = ProjectToImage(demo::kLens, camera, t.X, t.Y, t.Z);
@@ -205,15 +184,12 @@ TEST(Workflow, ShiftClickSnapsToTheDemoTargets) {
     }
   }
   // The wall at the top left of the left photograph.
-  TForm1::Pane& left = form.LeftPane();
+  TForm1::Pane& left = form_->LeftPane();
   left.geometry.ox = left.geometry.oy = 0;
   left.x_edit->setText("7");
   QTest::mouseClick(left.box, Qt::LeftButton, Qt::ShiftModifier, QPoint(60, 60));
   EXPECT_EQ(left.x_edit->text(), "7");
-  EXPECT_TRUE(form.findChild<QLabel*>("StatusBar1Panel2")
-                  ->text()
-                  .startsWith("No target under the pointer"));
-  form.hide();
+  EXPECT_TRUE(Child<QLabel>("StatusBar1Panel2")->text().startsWith("No target under the pointer"));
 }
 
 }  // namespace
