@@ -23,7 +23,9 @@ start_own_display() {
   read -r number < "$fifo"
   rm -f "$fifo"
   export DISPLAY=":$number"
-  trap 'kill "$XVFB_PID" 2> /dev/null || true' EXIT
+  # Wait for it to be gone: a server still shutting down removes its socket, which may by then
+  # belong to the server of a run started meanwhile on the same display number.
+  trap 'kill "$XVFB_PID" 2> /dev/null && wait "$XVFB_PID" 2> /dev/null || true' EXIT
 }
 
 run_ctest() {
