@@ -23,8 +23,7 @@ start_own_display() {
   read -r number < "$fifo"
   rm -f "$fifo"
   export DISPLAY=":$number"
-  # Wait for it to be gone: a server still shutting down removes its socket, which may by then
-  # belong to the server of a run started meanwhile on the same display number.
+  # Wait for it to be gone, so that no run started after this one meets it half shut down.
   trap 'kill "$XVFB_PID" 2> /dev/null && wait "$XVFB_PID" 2> /dev/null || true' EXIT
 }
 
