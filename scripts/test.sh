@@ -11,17 +11,28 @@ jobs=$(nproc)
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 chmod 700 "$XDG_RUNTIME_DIR"
 
-# An X server of this run's own: Xvfb picks a free display and tells its number, so two test
-# runs started at once never share (or fight over) one display.
+# An X server of this run's own, on a display number of its own. Xvfb tells the number once it
+# takes connections. Not the lowest free number: right after another run's server on that
+# number was stopped, connections may still reach the old one while it shuts down (seen as
+# "could not connect to display :0" in one of eight back-to-back runs).
 start_own_display() {
-  local fifo
+  local fifo number attempt
   fifo=$(mktemp -u)
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$fifo" > /dev/null 2>&1 &
-  XVFB_PID=$!
-  local number
-  read -r number < "$fifo"
+  for attempt in $(seq 1 50); do
+    number=$((100 + RANDOM % 30000))
+    Xvfb ":$number" -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$fifo" > /dev/null 2>&1 &
+    XVFB_PID=$!
+    # Empty when the server gave up (the number is taken).
+    read -r number < "$fifo" || true
+    if [ -n "$number" ]; then break; fi
+    wait "$XVFB_PID" 2> /dev/null || true
+  done
   rm -f "$fifo"
+  if [ -z "$number" ]; then
+    echo "no X server could be started" >&2
+    exit 1
+  fi
   export DISPLAY=":$number"
   # Wait for it to be gone, so that no run started after this one meets it half shut down.
   trap 'kill "$XVFB_PID" 2> /dev/null && wait "$XVFB_PID" 2> /dev/null || true' EXIT
