@@ -5,7 +5,17 @@
 
 namespace vistrel::scene {
 
-namespace {
+namespace {}
+
+ViewBasis CameraViewBasis(const CameraNode& camera) {
+  ViewBasis b;
+  b.eye = camera.AbsolutePosition();
+  b.at = camera.target ? camera.target->AbsolutePosition()
+                       : b.eye + Normalized(camera.AbsoluteMatrix().Row(2));
+  b.forward = Normalized(b.at - b.eye);
+  b.right = Normalized(Cross(b.forward, camera.AbsoluteUp()));
+  b.up = Cross(b.right, b.forward);
+  return b;
 }
 
 Frustum CameraFrustum(const CameraNode& camera, int width, int height, double ppi) {

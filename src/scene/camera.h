@@ -24,6 +24,13 @@ struct Frustum {
 };
 Frustum CameraFrustum(const CameraNode& camera, int width, int height, double ppi);
 
+// Where a camera looks from and to (its target, or one unit along its axis), and the view's unit
+// forward, right and up directions as gluLookAt builds them.
+struct ViewBasis {
+  Vec3 eye, at, forward, right, up;
+};
+ViewBasis CameraViewBasis(const CameraNode& camera);
+
 // Of everything nearer the eye than this fraction of the target distance, only what lies off the
 // line of sight could be cut: the target itself and what surrounds it never are.
 inline constexpr double kNearFraction = 0.02;

@@ -104,11 +104,9 @@ Mat4 SceneViewer::SetupCamera(int width_px, int height_px, bool keep_projection)
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   if (camera_ != nullptr) {
-    const Vec3 eye = camera_->AbsolutePosition();
-    const Vec3 at = camera_->target ? camera_->target->AbsolutePosition()
-                                    : eye + Normalized(camera_->AbsoluteMatrix().Row(2));
+    const ViewBasis b = CameraViewBasis(*camera_);
     const Vec3 up = camera_->AbsoluteUp();
-    gluLookAt(eye.x, eye.y, eye.z, at.x, at.y, at.z, up.x, up.y, up.z);
+    gluLookAt(b.eye.x, b.eye.y, b.eye.z, b.at.x, b.at.y, b.at.z, up.x, up.y, up.z);
   }
   glGetFloatv(GL_MODELVIEW_MATRIX, &view.m[0][0]);
   return view;
@@ -194,17 +192,12 @@ Node* SceneViewer::Pick(int x, int y) {
     // The ray through the picked pixel, for skipping what cannot be under it.
     {
       const Frustum f = CameraFrustum(*camera_, w, h, ScreenPpi());
-      const Vec3 eye = camera_->AbsolutePosition();
-      const Vec3 at = camera_->target ? camera_->target->AbsolutePosition()
-                                      : eye + Normalized(camera_->AbsoluteMatrix().Row(2));
-      const Vec3 forward = Normalized(at - eye);
-      const Vec3 right = Normalized(Cross(forward, camera_->AbsoluteUp()));
-      const Vec3 up = Cross(right, forward);
+      const ViewBasis b = CameraViewBasis(*camera_);
       const double xn = 2 * px / w - 1, yn = 1 - 2 * py / h;
       ctx.pick_cull = ctx.pixels_per_unit > 0;
-      ctx.pick_origin = eye;
-      ctx.pick_direction = Normalized(forward + right * float(xn * f.right / f.near) +
-                                      up * float(yn * f.top / f.near));
+      ctx.pick_origin = b.eye;
+      ctx.pick_direction = Normalized(b.forward + b.right * float(xn * f.right / f.near) +
+                                      b.up * float(yn * f.top / f.near));
     }
     pick_names_.clear();
     picking_ = true;
@@ -238,18 +231,13 @@ Node* SceneViewer::Pick(int x, int y) {
 
 bool SceneViewer::ProjectToWidget(Vec3 p, double& x, double& y) const {
   if (camera_ == nullptr) return false;
-  const Vec3 eye = camera_->AbsolutePosition();
-  const Vec3 at = camera_->target ? camera_->target->AbsolutePosition()
-                                  : eye + Normalized(camera_->AbsoluteMatrix().Row(2));
-  const Vec3 f = Normalized(at - eye);
-  const Vec3 s = Normalized(Cross(f, camera_->AbsoluteUp()));
-  const Vec3 u = Cross(s, f);
-  const Vec3 d = p - eye;
-  const double depth = Dot(f, d);
+  const ViewBasis b = CameraViewBasis(*camera_);
+  const Vec3 d = p - b.eye;
+  const double depth = Dot(b.forward, d);
   if (depth <= 0) return false;
   const Frustum fr = CameraFrustum(*camera_, width(), height(), ScreenPpi());
-  const double xn = fr.near * Dot(s, d) / depth / fr.right;
-  const double yn = fr.near * Dot(u, d) / depth / fr.top;
+  const double xn = fr.near * Dot(b.right, d) / depth / fr.right;
+  const double yn = fr.near * Dot(b.up, d) / depth / fr.top;
   x = (xn + 1) / 2 * width();
   y = (1 - yn) / 2 * height();
   return true;
