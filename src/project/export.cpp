@@ -91,22 +91,22 @@ void Dxf(const GeomData& data, std::string& out) {
   Group(out, 0, "ENDSEC");
   Group(out, 0, "SECTION");
   Group(out, 2, "ENTITIES");
+  // A point's X, Y and Z go to group codes first, first + 10 and first + 20.
+  auto point = [&out](int first, double x, double y, double z) {
+    Group(out, first, Num(x));
+    Group(out, first + 10, Num(y));
+    Group(out, first + 20, Num(z));
+  };
   for (const GeomPoint& p : data.points) {
     Group(out, 0, "POINT");
     Group(out, 8, "POINTS");
-    Group(out, 10, Num(p.x));
-    Group(out, 20, Num(p.y));
-    Group(out, 30, Num(p.z));
+    point(10, p.x, p.y, p.z);
   }
   for (const GeomLine& l : data.lines) {
     Group(out, 0, "LINE");
     Group(out, 8, "LINES");
-    Group(out, 10, Num(l.x1));
-    Group(out, 20, Num(l.y1));
-    Group(out, 30, Num(l.z1));
-    Group(out, 11, Num(l.x2));
-    Group(out, 21, Num(l.y2));
-    Group(out, 31, Num(l.z2));
+    point(10, l.x1, l.y1, l.z1);
+    point(11, l.x2, l.y2, l.z2);
   }
   Group(out, 0, "ENDSEC");
   Group(out, 0, "EOF");
