@@ -14,14 +14,15 @@ chmod 700 "$XDG_RUNTIME_DIR"
 # An X server of this run's own, on a display number of its own. Xvfb tells the number once it
 # takes connections. Not the lowest free number: right after another run's server on that
 # number was stopped, connections may still reach the old one while it shuts down (seen as
-# "could not connect to display :0" in one of eight back-to-back runs).
+# "could not connect to display :0" in one of eight back-to-back runs). -noreset: without it the
+# server resets whenever its last client leaves and refuses connections meanwhile.
 start_own_display() {
   local fifo number attempt
   fifo=$(mktemp -u)
   mkfifo "$fifo"
   for attempt in $(seq 1 50); do
     number=$((100 + RANDOM % 30000))
-    Xvfb ":$number" -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$fifo" > /dev/null 2>&1 &
+    Xvfb ":$number" -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3> "$fifo" > /dev/null 2>&1 &
     XVFB_PID=$!
     # Empty when the server gave up (the number is taken).
     read -r number < "$fifo" || true
