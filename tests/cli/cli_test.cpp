@@ -14,6 +14,7 @@
 
 #include "project/export.h"
 #include "project/geom_file.h"
+#include "project/line_reader.h"
 #include "tests/support/temp_dir.h"
 
 namespace vistrel {
@@ -349,6 +350,84 @@ TEST_F(CliTest, ExportGuardsItsInputAndKeepsLinksAttributesAndRange) {
       EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     }
     c.check();
+  }
+}
+
+// Readers: a bare CR ends a line in every file, and no line is read without limit.
+TEST_F(CliTest, ReadersTakeBareCarriageReturnsAndRefuseEndlessLines) {
+  auto with_cr = [](std::string text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      out += text[i] == '\n' ? '\r' : text[i];
+    }
+    return out;
+  };
+  Write("geom.txt", with_cr("p 1 2 3\np 4 5 6\nl 1 2 3 4 5 6\np 7 8 9\n"));
+  Write("reference.txt", with_cr(testing::ReadBytes(kExamples + "/reference.txt")));
+  const std::string observations = testing::ReadBytes(kExamples + "/observations.txt");
+  Write("observations.txt", with_cr(observations));
+  const std::string measure_crlf =
+      RunWith({"measure", "--reference", kExamples + "/reference.txt", "--size", "1600x1200", "-"},
+              observations)
+          .out;
+  ASSERT_EQ(Lines(measure_crlf).size(), 4u);
+  const std::string endless(LineReader::kMaxLineLength + 1, '7');
+  // What the lines before an endless one give: they are measured, then the run stops.
+  const std::string one_point =
+      RunWith({"measure", "--reference", kExamples + "/reference.txt", "--size", "1600x1200", "-"},
+              "1 2 3 4\n")
+          .out;
+  const struct {
+    const char* what;
+    std::vector<std::string> args;
+    std::string input;
+    int status;
+    std::string out;  // exactly
+    std::string err;  // contained
+  } cases[] = {
+      {"geometry file",
+       {"export", "--format", "csv", Path("geom.txt"), Path("out.csv")},
+       "",
+       kExitOk,
+       "3 points, 1 lines\n",
+       ""},
+      {"control points",
+       {"report", "--reference", Path("reference.txt")},
+       "",
+       kExitOk,
+       RunWith({"report", "--reference", kExamples + "/reference.txt"}).out,
+       ""},
+      {"observations file",
+       {"measure", "--reference", Path("reference.txt"), "--size", "1600x1200",
+        Path("observations.txt")},
+       "",
+       kExitOk,
+       measure_crlf,
+       ""},
+      {"endless device",
+       {"measure", "--reference", Path("reference.txt"), "--size", "1600x1200", "/dev/zero"},
+       "",
+       kExitInput,
+       "",
+       "/dev/zero:1: line longer than 4096 characters"},
+      {"endless standard input",
+       {"measure", "--reference", Path("reference.txt"), "--size", "1600x1200", "-"},
+       "1 2 3 4\n" + endless,
+       kExitInput,
+       one_point,
+       "-:2: line longer than 4096 characters"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const CliRun r = RunWith(c.args, c.input);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_EQ(r.out, c.out);
+    if (c.err.empty()) {
+      EXPECT_EQ(r.err, "");
+    } else {
+      EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
   }
 }
 
