@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -375,6 +376,81 @@ TEST_F(Form2Test, FitFramesEveryPointPanMovesTheViewAndResetReturns) {
   EXPECT_EQ(form->nodes().GLDummyCube2->position, (Vec3{0, 0, 0}));
   EXPECT_EQ(form->nodes().GLCamera1->position, (Vec3{0, 1, 1}));
   form->reject();
+}
+
+// Georeferenced coordinates (a national grid) are drawn around a local origin: the scene looks
+// as it does at the file's origin, and the measure line stays whole.
+TEST_F(Form2Test, FarFromTheOriginLooksLikeTheSameSceneAtTheOrigin) {
+  auto scene_at = [](double x0, double y0) {
+    std::ostringstream text;
+    text.precision(17);
+    for (int i = 0; i < 100; ++i) {
+      for (int j = 0; j < 100; ++j) {
+        text << "p " << x0 + 2.0 * i - 100 + 0.125 << "  " << y0 + 2.0 * j - 100 + 0.375 << "  "
+             << (i * 7 + j * 3) % 11 << "  \r\n";
+      }
+    }
+    text << "l " << x0 - 100 << "  " << y0 - 100 << "  5  " << x0 + 98 << "  " << y0 + 98
+         << "  5  \r\n";
+    return text.str();
+  };
+  QImage frames[2];
+  const double origins[2][2] = {{0, 0}, {500000, 5400000}};
+  for (int k = 0; k < 2; ++k) {
+    Write(scene_at(origins[k][0], origins[k][1]));
+    auto form = Open();
+    form->viewer()->resize(600, 450);
+    for (int i = 0; i < 12; ++i) form->FormMouseWheel(-120);  // close in on the balls
+    frames[k] = Frame(*form);
+    if (k == 1) {
+      EXPECT_NE(form->nodes().GridText->text.find("X 500000  Y 5400000  Z 0"), std::string::npos)
+          << form->nodes().GridText->text;
+      // Two far points selected: the readout wraps rather than being cut at the window's width.
+      auto& g = form->geometry();
+      g.RightClick(view3d::EditMode::kSelectPoint, g.points()[0], {});
+      g.RightClick(view3d::EditMode::kSelectPoint, g.points()[9999], {});
+      form->Button1Click();  // refreshes the measure line
+      QLabel* measure = form->controls().MeasureLabel;
+      QApplication::processEvents();
+      EXPECT_NE(measure->text().indexOf("distance"), -1);
+      const QRect needed = measure->fontMetrics().boundingRect(measure->contentsRect(),
+                                                               Qt::TextWordWrap, measure->text());
+      EXPECT_LE(needed.width(), measure->contentsRect().width());
+      EXPECT_LE(needed.height(), measure->contentsRect().height());
+      EXPECT_GT(needed.height(), measure->fontMetrics().height()) << "on more than one line";
+    }
+    form->reject();
+  }
+  frames[0].save(QDir::tempPath() + "/vistrel_view3d_at_origin.png");
+  frames[1].save(QDir::tempPath() + "/vistrel_view3d_far.png");
+  ASSERT_EQ(frames[0].size(), frames[1].size());
+  // The help texts at the top differ (the far one names its origin); below them, the same.
+  int differing = 0, reddish = 0;
+  for (int y = 120; y < frames[0].height(); ++y) {
+    for (int x = 0; x < frames[0].width(); ++x) {
+      const QColor a = frames[0].pixelColor(x, y), b = frames[1].pixelColor(x, y);
+      differing += std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                       std::abs(a.blue() - b.blue()) >
+                   30;
+      reddish += Reddish(a);
+    }
+  }
+  EXPECT_GT(reddish, 1000) << "the balls are in view at the opening";
+  EXPECT_LT(differing, frames[0].width() * frames[0].height() / 200);
+
+  // Beyond single precision: one point far out is framed; a spread no view can hold is told.
+  Write("p 1E21  2E21  0  \r\n");
+  auto far = Open();
+  far->Fit();
+  EXPECT_TRUE(informed_.empty());
+  EXPECT_GT(CountPixels(Frame(*far), Reddish), 50);
+  far->reject();
+  Write("p 0  0  0  \r\np 1E21  0  0  \r\n");
+  auto spread = Open();
+  spread->Fit();
+  ASSERT_EQ(informed_.size(), 1u);
+  EXPECT_TRUE(informed_[0].contains("farther than the view can frame"));
+  spread->reject();
 }
 
 TEST_F(Form2Test, ArrowKeysFollowTheViewAfterAQuarterTurn) {
