@@ -411,6 +411,7 @@ TEST_F(Form2Test, FarFromTheOriginLooksLikeTheSameSceneAtTheOrigin) {
       g.RightClick(view3d::EditMode::kSelectPoint, g.points()[9999], {});
       form->Button1Click();  // refreshes the measure line
       QLabel* measure = form->controls().MeasureLabel;
+      form->resize(480, form->height());  // narrower than the readout's one line
       QApplication::processEvents();
       EXPECT_NE(measure->text().indexOf("distance"), -1);
       const QRect needed = measure->fontMetrics().boundingRect(measure->contentsRect(),
