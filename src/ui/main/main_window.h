@@ -20,7 +20,7 @@
 #include "photogrammetry/quality.h"
 #include "ui/main/pane_geometry.h"
 #include "ui/main/point_status.h"
-#include "ui/main/session.h"
+#include "workflow/session.h"
 
 class QCheckBox;
 class QComboBox;
