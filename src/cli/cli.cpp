@@ -10,15 +10,13 @@
 
 #include "numeric/exception.h"
 #include "numeric/text_format.h"
-#include "photogrammetry/calibration.h"
-#include "photogrammetry/measurement.h"
 #include "photogrammetry/quality.h"
-#include "photogrammetry/report.h"
 #include "project/export.h"
 #include "project/file_error.h"
 #include "project/geom_file.h"
 #include "project/line_reader.h"
 #include "project/reference_file.h"
+#include "workflow/session.h"
 
 namespace vistrel {
 
@@ -175,12 +173,12 @@ Options ParseArgs(const std::vector<std::string>& args) {
   return o;
 }
 
-void PrintReport(std::ostream& out, const PointTable& table, const TCameraParameters& camera) {
-  for (const std::string& line : ReportLines(table, camera, '.')) out << line << '\n';
+void PrintLines(std::ostream& out, const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) out << line << '\n';
 }
 
-// Parses "xg yg xd yd" into the observation point; extra text is an error.
-void ParseObservation(const std::string& line, PointTable& table) {
+// Stores "xg yg xd yd" as the observation point's pixels; anything else is an error.
+void StoreObservation(const std::string& line, Session& session) {
   std::istringstream words(line);
   std::string w[5];
   int count = 0;
@@ -188,14 +186,12 @@ void ParseObservation(const std::string& line, PointTable& table) {
   if (count != 4) {
     throw EConvertError("expected four whole numbers \"xg yg xd yd\", got '" + line + "'");
   }
-  table.xg[0] = StrToInt(w[0]);
-  table.yg[0] = StrToInt(w[1]);
-  table.xd[0] = StrToInt(w[2]);
-  table.yd[0] = StrToInt(w[3]);
+  session.StoreLeft(PointTable::kObservation, w[0], w[1]);
+  session.StoreRight(PointTable::kObservation, w[2], w[3]);
 }
 
-int Measure(const Options& o, PointTable& table, const TCameraParameters& camera, std::istream& in,
-            std::ostream& out, std::ostream& err, int status) {
+int Measure(const Options& o, Session& session, std::istream& in, std::ostream& out,
+            std::ostream& err, int status) {
   std::unique_ptr<LineReader> source;
   try {
     source = o.observations == "-" ? std::make_unique<LineReader>(in)
@@ -204,7 +200,6 @@ int Measure(const Options& o, PointTable& table, const TCameraParameters& camera
     err << o.observations << ": " << e.what() << '\n';
     return kExitInput;
   }
-  int counter = 0;
   int input_errors = 0;
   std::string line;
   for (;;) {
@@ -221,24 +216,21 @@ int Measure(const Options& o, PointTable& table, const TCameraParameters& camera
     const auto first = line.find_first_not_of(" \t");
     if (first == std::string::npos || line[first] == '#') continue;
     try {
-      ParseObservation(line, table);
+      StoreObservation(line, session);
     } catch (const Exception& e) {
       err << o.observations << ":" << line_number << ": " << e.what() << '\n';
       ++input_errors;
       continue;
     }
     try {
-      const MeasuredPoint p = MeasureObjectPoint(table, camera, counter);
+      const MeasuredPoint p = session.Measure();
       out << MeasurementLine(p, '.') << '\n';
-      if (!o.append_geom.empty()) {
-        AppendMeasuredPoint(o.append_geom, FormatGeneral(p.X, '.'), FormatGeneral(p.Y, '.'),
-                            FormatGeneral(p.Z, '.'), '.');
-      }
+      if (!o.append_geom.empty()) Session::AppendPoint(o.append_geom, MeasuredTexts(p, '.'), '.');
     } catch (const EInOutError& e) {
       err << o.append_geom << ": " << e.what() << '\n';
       return kExitInput;
     } catch (const Exception& e) {
-      err << "Object point n° " << counter << ": " << e.what() << '\n';
+      err << "Object point n° " << session.ObjectPointCount() << ": " << e.what() << '\n';
       status = kExitComputation;
     }
   }
@@ -288,29 +280,25 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
 
   if (o.command == "export") return Export(o, out, err);
 
-  PointTable table;
-  table.Reset();
+  Session session;
   try {
-    LoadControlPoints(o.reference, table);
+    session.LoadControlPoints(o.reference);
   } catch (const Exception& e) {
     err << o.reference << ": " << e.what() << '\n';
     return kExitInput;
   }
 
-  TCameraParameters camera;
   if (o.command == "report") {
-    PrintReport(out, table, camera);
+    PrintLines(out, session.Report('.'));
     return kExitOk;
   }
 
   int status = kExitOk;
-  int counter = 0;
-  CalibrationOutcome outcome;
   try {
-    CalibrationOptions options;
+    CalibrateOptions options;
+    options.distortion = o.distortion;
     options.single_start = o.single_start;
-    outcome =
-        Calibrate(table, o.size->first, o.size->second, o.distortion, camera, counter, options);
+    const CalibrationOutcome outcome = session.Calibrate(o.size->first, o.size->second, options);
     if (outcome.joint_fit_failed) {
       err << kJointFitFailedMessage << " (" << outcome.failure_reason << ")\n";
       status = kExitComputation;
@@ -321,20 +309,17 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   }
 
   if (o.command == "calibrate") {
-    PrintReport(out, table, camera);
+    PrintLines(out, session.Report('.'));
     if (o.quality) {
-      try {
-        for (const std::string& line : QualityLines(ComputeQuality(table, camera, outcome), '.')) {
-          out << line << '\n';
-        }
-      } catch (const Exception& e) {
-        err << e.what() << '\n';
+      if (!session.Quality()) {
+        err << session.QualityProblem() << '\n';
         return kExitComputation;
       }
+      PrintLines(out, QualityLines(*session.Quality(), '.'));
     }
     return status;
   }
-  return Measure(o, table, camera, in, out, err, status);
+  return Measure(o, session, in, out, err, status);
 }
 
 }  // namespace vistrel
