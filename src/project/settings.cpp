@@ -15,6 +15,9 @@ namespace {
 constexpr char kImages[] = "IMAGES";
 constexpr char kColors[] = "COLORS";
 constexpr char kCad[] = "CAD";
+// Options of the window, in a section of their own that versions without them never read.
+constexpr char kOptions[] = "OPTIONS";
+constexpr char kFitKey[] = "FIT";
 
 std::string_view Trim(std::string_view s) {
   const char* blanks = " \t\r\n";
@@ -291,6 +294,7 @@ Settings ReadSettings(const IniFile& ini, char decimal_separator) {
   s.right_image = ini.ReadString(kImages, "RIGHT", "");
   s.scale = ReadReal(ini, "SCALE", kDefaultScale, decimal_separator, /*zero_allowed=*/true);
   s.ball = ReadReal(ini, "BALL", kDefaultBall, decimal_separator, /*zero_allowed=*/false);
+  s.fit_when_shown = ini.ReadString(kOptions, kFitKey, "0") == "1";
   return s;
 }
 
@@ -311,6 +315,10 @@ void WriteSettings(IniFile& ini, const Settings& s, char decimal_separator) {
   }
   ini.WriteString(kCad, "SCALE", FormatGeneral(s.scale, decimal_separator));
   ini.WriteString(kCad, "BALL", FormatGeneral(s.ball, decimal_separator));
+  // A file that never had the option on stays as versions without it write it.
+  if (s.fit_when_shown || ini.ReadString(kOptions, kFitKey, "-") != "-") {
+    ini.WriteString(kOptions, kFitKey, s.fit_when_shown ? "1" : "0");
+  }
 }
 
 void WriteSettingsFile(const std::string& path, const Settings& settings, char decimal_separator) {

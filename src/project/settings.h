@@ -100,6 +100,9 @@ struct Settings {
   // except that SCALE may be 0: anything else reads as the default.
   double scale = kDefaultScale;  // file units to 3D scene units
   double ball = kDefaultBall;    // ball radius in scene units
+  // "Fit photographs when shown", key FIT of section OPTIONS, "1" for on; the section is written
+  // once the option was on, so older versions' files stay as they were.
+  bool fit_when_shown = false;
   // Colour texts that did not convert; those colours keep their defaults.
   std::vector<std::string> problems;
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -174,7 +175,7 @@ TEST_F(Window, WheelZoomsThePaneUnderThePointer) {
   EXPECT_EQ(left.ox, -10);  // 100 - 1760 * (100 / 1600)
   EXPECT_EQ(left.oy, -8);
   EXPECT_EQ(right.wd, 1600);
-  EXPECT_EQ(Child<QScrollBar>("ScrollBar1")->value(), 100);  // the wheel leaves the slider
+  EXPECT_EQ(Child<QScrollBar>("ScrollBar1")->value(), 110);  // the slider shows the wheel's zoom
   // Any step down zooms out (the steps themselves: PaneGeometry's wheel tests).
   Wheel(Box(false), QPoint(5, 5), -3);
   EXPECT_EQ(right.wd, 1440);
@@ -541,6 +542,47 @@ TEST_F(Window, LoupeStatusLivePanAndFit) {
   EXPECT_TRUE(g.ox >= 0 && g.oy >= 0 && g.ox + g.wd <= box->width() &&
               g.oy + g.hd <= box->height());
   EXPECT_EQ(g.wd * 1200 / 1600, g.hd);
+}
+
+// The slider shows the zoom in effect after "Fit" and the wheel, so that its next step is one
+// percent from there; "Fit photographs when shown" fits at start and is remembered.
+TEST_F(Window, SliderFollowsFitAndWheelAndFitWhenShownIsRemembered) {
+  PaneView& pane = form_->LeftPane();
+  const PaneGeometry& g = pane.Geometry();
+  auto* slider = Child<QScrollBar>("ScrollBar1");
+  Click("Button15");
+  const std::int64_t fitted = g.wd;
+  ASSERT_LT(g.ZoomPercent(), 100);
+  EXPECT_EQ(slider->value(), g.ZoomPercent());
+  EXPECT_EQ(g.wd, fitted);  // showing the zoom does not change it
+  const int shown = slider->value();
+  slider->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // its arrow
+  EXPECT_EQ(slider->value(), shown + 1);
+  EXPECT_EQ(g.wd, 1600 * (shown + 1) / 100);
+  Wheel(Box(true), QPoint(100, 80), 120);
+  Wheel(Box(true), QPoint(100, 80), 120);
+  EXPECT_EQ(slider->value(), g.ZoomPercent());
+  Wheel(Box(true), QPoint(100, 80), -120);
+  EXPECT_EQ(slider->value(), g.ZoomPercent());
+
+  std::ofstream(dir_.program_directory() + "config.ini") << "[OPTIONS]\nFIT=1\n";
+  form_->hide();
+  form_ = std::make_unique<TForm1>(dir_.program_directory());
+  form_->resize(1005, 739);
+  form_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+  for (PaneView* p : {&form_->LeftPane(), &form_->RightPane()}) {
+    const PaneGeometry& f = p->Geometry();
+    EXPECT_TRUE(f.wd == p->Box()->width() || f.hd == p->Box()->height());
+    EXPECT_EQ(p->Slider()->value(), f.ZoomPercent());
+  }
+  auto* option = form_->findChild<QAction*>("ActionFitWhenShown");
+  ASSERT_NE(option, nullptr);
+  EXPECT_TRUE(option->isChecked());
+  option->setChecked(false);
+  form_->close();
+  EXPECT_EQ(IniFile::Load(dir_.program_directory() + "config.ini").ReadString("Options", "fit", ""),
+            "0");
 }
 
 // Storing a point shows at once in the status table and the status bar; a row click selects

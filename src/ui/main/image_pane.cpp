@@ -103,6 +103,10 @@ void TPaintBox::leaveEvent(QEvent*) {
   if (on_leave) on_leave();
 }
 
+void TPaintBox::resizeEvent(QResizeEvent*) {
+  if (on_resize) on_resize();
+}
+
 void TPaintBox::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (on_paint) on_paint(painter);

@@ -23,6 +23,7 @@
 #include "ui/main/point_status.h"
 #include "workflow/session.h"
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -132,6 +133,7 @@ class TForm1 : public QMainWindow {
   QWidget* CreateSpaceCoordinates();
   QWidget* CreateCommandColumn();
   void CreateStatusBar();
+  void CreateViewOptions();
   void ConnectHandlers();
 
   // The panes (main_window_panes.cpp).
@@ -170,6 +172,7 @@ class TForm1 : public QMainWindow {
   QColor last_dialog_color_ = Qt::black;  // the colour dialog opens on its last choice
 
   PaneView left_{true}, right_{false};
+  QAction* fit_when_shown_ = nullptr;  // "Fit photographs when shown"
   QString status_note_;  // a one-off message (no target found), until the pointer moves on
 
  private:

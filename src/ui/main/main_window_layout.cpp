@@ -10,6 +10,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -125,6 +127,7 @@ void TForm1::CreateControls() {
   main->addLayout(bottom, 2);
 
   CreateStatusBar();
+  CreateViewOptions();
 }
 
 QWidget* TForm1::CreateSelectedPoint() {
@@ -286,6 +289,26 @@ void TForm1::CreateStatusBar() {
   bar->addWidget(StatusPanel, 2);
   bar->addWidget(contact, 1);
   setStatusBar(bar);
+}
+
+void TForm1::CreateViewOptions() {
+  // In the window's "Options" menu, made here when no other command made it first.
+  QMenu* options = nullptr;
+  for (QAction* entry : menuBar()->actions()) {
+    if (entry->menu() && entry->text() == "&Options") options = entry->menu();
+  }
+  if (!options) options = menuBar()->addMenu("&Options");
+  fit_when_shown_ = new QAction("&Fit photographs when shown", this);
+  fit_when_shown_->setObjectName("ActionFitWhenShown");
+  fit_when_shown_->setCheckable(true);
+  fit_when_shown_->setToolTip(
+      "affiche chaque photographie entière dans son cadre à l'ouverture et au chargement");
+  options->addAction(fit_when_shown_);
+  options->setToolTipsVisible(true);
+  connect(fit_when_shown_, &QAction::toggled, this, [this](bool on) {
+    left_.SetFitWhenShown(on);
+    right_.SetFitWhenShown(on);
+  });
 }
 
 void TForm1::ConnectHandlers() {

@@ -1,5 +1,6 @@
 // The main window and config.ini: what is read at start and written at close.
 
+#include <QAction>
 #include <QFileInfo>
 #include <QStringList>
 #include <QTimer>
@@ -40,7 +41,8 @@ void TForm1::ReadSettings() {
       problems << QString::fromUtf8(e.what());
     }
   }
-  for (PaneView* pane : {&left_, &right_}) pane->Geometry().ShowFullSize();
+  for (PaneView* pane : {&left_, &right_}) pane->ShowFullSize();
+  fit_when_shown_->setChecked(settings.fit_when_shown);
   scale_ = settings.scale;
   ball_ = settings.ball;
   // Shown once the window is up: a colour or a remembered photograph that could not be read.
@@ -57,6 +59,7 @@ void TForm1::WriteSettings() {
   std::copy(table.color.begin(), table.color.end(), settings.colors.begin());
   settings.scale = scale_;
   settings.ball = ball_;
+  settings.fit_when_shown = fit_when_shown_->isChecked();
   WriteSettingsFile(SettingsPath(), settings, LocaleDecimalSeparator());
 }
 
