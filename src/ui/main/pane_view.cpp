@@ -44,6 +44,7 @@ QWidget* PaneView::CreateFrame(QWidget* window, const char* frame_name, const ch
   dialog_ = new QFileDialog(window);
   dialog_->setObjectName(left_ ? "OpenDialog1" : "OpenDialog2");
   dialog_->setFileMode(QFileDialog::ExistingFile);
+  dialog_->setNameFilters(PictureFileFilters());
   return frame_;
 }
 
