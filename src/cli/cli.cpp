@@ -47,6 +47,10 @@ Commands:
              "same-as OTHER" when so) and "winner NAME" ("winner none" when all failed);
              with --distortion, "distortion F F without S15 with S20 significant" (or
              "not-significant"): an F test of the five distortion coefficients at 95 %.
+             Control points that coincide, lie on one line or in one plane, or share a
+             pixel, a sigma0 above 5 px and a focal length that is not positive each give a
+             "warning: ..." line on standard error (calibrate and measure); the exit status
+             is not changed by them.
   measure    Calibrates once, then measures every line "xg yg xd yd" of OBSERVATIONS
              ("-" for standard input) and prints "Object point n° k       x : X ..." for each.
              Blank lines and lines starting with "#" are skipped; lines end with LF, CR LF or
@@ -294,16 +298,22 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   }
 
   int status = kExitOk;
+  // Doubts about the control points or the result: told, the exit status left as it is.
+  const auto warn = [&err, &session] {
+    for (const ControlPointWarning& w : session.Warnings()) err << "warning: " << w.text << '\n';
+  };
   try {
     CalibrateOptions options;
     options.distortion = o.distortion;
     options.single_start = o.single_start;
     const CalibrationOutcome outcome = session.Calibrate(o.size->first, o.size->second, options);
+    warn();
     if (outcome.joint_fit_failed) {
       err << kJointFitFailedMessage << " (" << outcome.failure_reason << ")\n";
       status = kExitComputation;
     }
   } catch (const Exception& e) {
+    warn();
     err << e.what() << '\n';
     return kExitComputation;
   }

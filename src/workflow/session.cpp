@@ -97,6 +97,7 @@ CalibrationOutcome Session::Calibrate(int width, int height, const CalibrateOpti
   }
   quality_.reset();
   quality_problem_ = "No calibration quality: the last calibration stopped before its joint fit.";
+  warnings_ = CheckControlPoints(table_);
   CalibrationOptions calibration;
   calibration.single_start = options.single_start;
   const CalibrationOutcome outcome = vistrel::Calibrate(table_, width, height, options.distortion,
@@ -106,6 +107,10 @@ CalibrationOutcome Session::Calibrate(int width, int height, const CalibrateOpti
     quality_ = ComputeQuality(table_, camera_, outcome);
     quality_fit_failed_ = outcome.joint_fit_failed;
     quality_table_ = table_;
+    for (ControlPointWarning& w :
+         CheckCalibrationResult(static_cast<double>(quality_->sigma0), camera_.internal.f)) {
+      warnings_.push_back(std::move(w));
+    }
   } catch (const Exception& e) {
     // The calibration itself stands; only its figures are missing.
     quality_problem_ =

@@ -13,6 +13,7 @@
 #include "numeric/exception.h"
 #include "photogrammetry/calibration.h"
 #include "photogrammetry/camera_model.h"
+#include "photogrammetry/control_point_check.h"
 #include "photogrammetry/measurement.h"
 #include "photogrammetry/point_table.h"
 #include "photogrammetry/quality.h"
@@ -74,6 +75,10 @@ class Session {
   // with no figures kept, when the first stage fails. The quality figures are computed every
   // time: when they cannot be, the calibration stands and QualityProblem() says why.
   CalibrationOutcome Calibrate(int width, int height, const CalibrateOptions& options);
+  // What the last calibration should be doubted for: degenerate control points (checked before
+  // it runs, so also after a first stage that threw), then sigma0 above its limit or a focal
+  // length that is not positive. The calibration's result and status are not changed by them.
+  const std::vector<ControlPointWarning>& Warnings() const { return warnings_; }
 
   // Measures the observation point (uses up a number even when the computation throws). Throws
   // EIncomplete, using up nothing, before a calibration or while a pixel of the point is missing.
@@ -115,8 +120,9 @@ class Session {
   int object_point_count_ = 0;
   std::optional<CalibrationQuality> quality_;
   bool quality_fit_failed_ = false;
-  PointTable quality_table_;     // the point table the figures were computed from
-  std::string quality_problem_;  // why there are no figures, once a calibration ran
+  PointTable quality_table_;                   // the point table the figures were computed from
+  std::string quality_problem_;                // why there are no figures, once a calibration ran
+  std::vector<ControlPointWarning> warnings_;  // of the last calibration
 };
 
 }  // namespace vistrel

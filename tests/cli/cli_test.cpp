@@ -192,6 +192,7 @@ TEST_F(CliTest, CoplanarControlPointsFailTheComputation) {
   const CliRun r = RunWith({"calibrate", "--reference", Path("flat.txt"), "--size", "800x600"});
   EXPECT_EQ(r.status, kExitComputation);
   EXPECT_NE(r.err.find("Invert: Singular matrix"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.rfind("warning: the nine control points lie in one plane", 0), 0u) << r.err;
 }
 
 TEST_F(CliTest, MeasureTheExampleAndAppend) {

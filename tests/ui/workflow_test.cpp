@@ -159,6 +159,16 @@ TEST_F(Workflow, CalibrationIgnoresTheZoomOfTheLeftPane) {
         << percent;
   }
   EXPECT_TRUE(Messages().empty());
+
+  // Two control points typed with the same space coordinates: the calibration runs, and a box
+  // names them.
+  PointTable& table = form_->Table();
+  table.px[7] = table.px[4], table.py[7] = table.py[4], table.pz[7] = table.pz[4];
+  form_->Button6Click();
+  ASSERT_FALSE(Messages().empty());
+  EXPECT_EQ(Messages()[0].first, MessageKind::kWarning);
+  EXPECT_TRUE(Messages()[0].second.contains("control points 4 and 7 have the same space"))
+      << Messages()[0].second.toStdString();
 }
 
 // Shift-click a few pixels off any demo target, in either photograph: the capture is the

@@ -176,15 +176,23 @@ void TForm1::Button6Click() {
   // The left photograph's own size, whatever the zoom: the centring and the start of the
   // principal point belong to the photograph, not to how large it is shown.
   CalibrationOutcome outcome;
+  // Doubts about the control points or the result, in one box; the result stands.
+  const auto warn = [this] {
+    QStringList lines;
+    for (const ControlPointWarning& w : session_.Warnings()) lines << ToQt(w.text);
+    if (!lines.isEmpty()) ShowWarningBox("Check the control points:\n- " + lines.join("\n- "));
+  };
   try {
     outcome = session_.Calibrate(ClampToInt(left_.Geometry().picture_width),
                                  ClampToInt(left_.Geometry().picture_height),
                                  {.distortion = CheckBox1->isChecked()});
   } catch (...) {
     ShowQuality();  // the figures of the previous calibration are gone
+    warn();
     throw;
   }
   ShowQuality();
+  warn();
   if (outcome.joint_fit_failed) ShowMessageBox(kJointFitFailedMessage);
   write_memo();
 }

@@ -40,6 +40,14 @@ void ShowMessageBox(const QString& message) {
   QMessageBox::information(BoxParent(), kProgramTitle, message);
 }
 
+void ShowWarningBox(const QString& message) {
+  if (Recorder()) {
+    Recorder()(MessageKind::kWarning, message);
+    return;
+  }
+  QMessageBox::warning(BoxParent(), kProgramTitle, message);
+}
+
 bool ConfirmBox(QWidget* parent, const QString& message) {
   if (Recorder()) return Recorder()(MessageKind::kConfirmation, message);
   QMessageBox box(QMessageBox::Question, "Confirmation", message, QMessageBox::NoButton, parent);

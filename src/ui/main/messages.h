@@ -16,12 +16,14 @@ inline constexpr const char* kProgramTitle = "VISTREL";
 // "." ("Fichier introuvable" gains one; "Erreur JPEG #53" too; a text ending in ")" or "." not).
 QString ErrorBoxText(const QString& message);
 
-enum class MessageKind { kError, kInformation, kConfirmation };
+enum class MessageKind { kError, kInformation, kWarning, kConfirmation };
 
 // Error icon, one OK button, the program's title as caption.
 void ShowErrorBox(const QString& message);
 // Information icon, one OK button, the program's title as caption.
 void ShowMessageBox(const QString& message);
+// Warning icon, one OK button, the program's title as caption.
+void ShowWarningBox(const QString& message);
 // "Confirmation" caption with the buttons "&Oui" and "&Non"; true for yes.
 bool ConfirmBox(QWidget* parent, const QString& message);
 
