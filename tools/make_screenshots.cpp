@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QMouseEvent>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <cmath>
@@ -105,6 +106,26 @@ int main(int argc, char** argv) {
   form.Button15Click();
   form.Button16Click();
   ok = Save(&form, out + "main.png") && ok;
+
+  // The least size the window takes without scrolling, and the window on a 1366 x 768 laptop
+  // (less a task bar and a title bar) and at its own least size, both photographs fitted.
+  QApplication::processEvents();
+  auto* scroll = form.findChild<QScrollArea*>("ClientScroll");
+  const QSize content = scroll->widget()->minimumSizeHint();
+  const QSize least = form.minimumSizeHint();
+  std::printf("scale %g: window least %d x %d, without scrolling %d x %d (logical pixels)\n",
+              form.devicePixelRatioF(), least.width(), least.height(),
+              content.width() + (form.width() - scroll->viewport()->width()),
+              content.height() + (form.height() - scroll->viewport()->height()));
+  const QSize screens[] = {QSize(1366, 768 - 70), QSize(1920 / 2, 1080 / 2 - 70)};
+  const char* names[] = {"main_1366x768.png", "main_1920x1080_scale2.png"};
+  for (int i = 0; i < 2; ++i) {
+    form.resize(screens[i]);
+    QApplication::processEvents();
+    form.Button15Click();
+    form.Button16Click();
+    ok = Save(&form, out + names[i]) && ok;
+  }
   form.hide();
   return ok ? 0 : 2;
 }

@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -109,6 +110,12 @@ TEST_F(Window, StartState) {
   }
   EXPECT_NE(Child<QToolButton>("BitBtn1"), nullptr);
   EXPECT_NE(Child<QStatusBar>("StatusBar1"), nullptr);
+  // Every control in view without scrolling on a 1366 x 768 screen, less title and task bars.
+  auto* scroll = Child<QScrollArea>("ClientScroll");
+  const QSize chrome = form_->size() - scroll->viewport()->size();
+  const QSize least = scroll->widget()->minimumSizeHint() + chrome;
+  EXPECT_TRUE(least.width() <= 1366 && least.height() <= 768 - 70)
+      << least.width() << " x " << least.height();
 }
 
 TEST_F(Window, SelectorRecoloursTheSwatch) {
@@ -541,7 +548,7 @@ TEST_F(Window, LoupeStatusLivePanAndFit) {
   EXPECT_TRUE(g.wd == box->width() || g.hd == box->height());
   EXPECT_TRUE(g.ox >= 0 && g.oy >= 0 && g.ox + g.wd <= box->width() &&
               g.oy + g.hd <= box->height());
-  EXPECT_EQ(g.wd * 1200 / 1600, g.hd);
+  EXPECT_LE(std::abs(g.wd * 1200 - g.hd * 1600), 1600);  // the aspect, to within a pixel
 }
 
 // The slider shows the zoom in effect after "Fit" and the wheel, so that its next step is one

@@ -149,9 +149,12 @@ TEST(PictureLoader, DamagedFilesGiveTheirMessages) {
   // A PNG header declaring 10000 x 10000 pixels, with its checksum, and an empty data chunk.
   std::vector<std::uint8_t> giant(
       {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'});
-  for (const std::uint8_t b : {0, 0, 0x27, 0x10, 0, 0, 0x27, 0x10, 8, 2, 0, 0, 0}) giant.push_back(b);
+  for (const std::uint8_t b : {0, 0, 0x27, 0x10, 0, 0, 0x27, 0x10, 8, 2, 0, 0, 0})
+    giant.push_back(b);
   for (const std::uint8_t b : {0x35, 0x2C, 0xF5, 0x70}) giant.push_back(b);
-  for (const std::uint8_t b : std::initializer_list<std::uint8_t>{0, 0, 0, 0, 'I', 'D', 'A', 'T', 0x35, 0xAF, 0x06, 0x1E}) giant.push_back(b);
+  for (const std::uint8_t b :
+       std::initializer_list<std::uint8_t>{0, 0, 0, 0, 'I', 'D', 'A', 'T', 0x35, 0xAF, 0x06, 0x1E})
+    giant.push_back(b);
   WriteBytes(dir.path() / "giant.png", giant);
   WriteBytes(dir.path() / "noextension", "\1\2\3");
   WriteBytes(dir.path() / "empty.emf", testing::SampleEmf(false));

@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +15,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -120,6 +122,14 @@ TEST_F(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
   Click("Button9");
   ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
   EXPECT_TRUE(memo->document()->lastBlock().text().startsWith("Object point n° 1       x : "));
+  // The report's columns line up, the new line is in view, and X, Y, Z show in full.
+  EXPECT_TRUE(QFontInfo(memo->font()).fixedPitch());
+  EXPECT_TRUE(memo->viewport()->rect().contains(
+      memo->cursorRect(QTextCursor(memo->document()->lastBlock()))));
+  for (const char* name : {"px1", "py1", "pz1"}) {
+    QLineEdit* edit = Child<QLineEdit>(name);
+    EXPECT_GE(edit->width(), edit->fontMetrics().horizontalAdvance(edit->text()) + 8) << name;
+  }
   Click("Button10");
   Click("Button9");  // measured again: numbered 2, same place
   Click("Button10");

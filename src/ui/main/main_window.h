@@ -134,6 +134,7 @@ class TForm1 : public QMainWindow {
   QWidget* CreateCommandColumn();
   void CreateStatusBar();
   void CreateViewOptions();
+  void AppendToMemo(const QString& line);
   void ConnectHandlers();
 
   // The panes (main_window_panes.cpp).

@@ -276,8 +276,12 @@ QImage DecodeWithQt(const std::vector<std::uint8_t>& bytes, const char* format,
 
 QStringList PictureExtensions() {
   QStringList extensions{"bmp", "jpg", "jpeg", "png"};
-  if (TiffReadable()) extensions << "tif" << "tiff";
-  extensions << "ico" << "wmf" << "emf";
+  if (TiffReadable())
+    extensions << "tif"
+               << "tiff";
+  extensions << "ico"
+             << "wmf"
+             << "emf";
   return extensions;
 }
 
@@ -289,9 +293,11 @@ QStringList PictureFileFilters() {
     return list.join(' ');
   };
   QStringList filters{"Photographies (" + patterns(PictureExtensions()) + ")",
-                      "JPEG (" + patterns({"jpg", "jpeg"}) + ")", "PNG (" + patterns({"png"}) + ")"};
+                      "JPEG (" + patterns({"jpg", "jpeg"}) + ")",
+                      "PNG (" + patterns({"png"}) + ")"};
   if (TiffReadable()) filters << "TIFF (" + patterns({"tif", "tiff"}) + ")";
-  filters << "Bitmap (" + patterns({"bmp"}) + ")" << "Tous les fichiers (*)";
+  filters << "Bitmap (" + patterns({"bmp"}) + ")"
+          << "Tous les fichiers (*)";
   return filters;
 }
 
