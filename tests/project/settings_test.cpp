@@ -51,6 +51,7 @@ TEST_F(SettingsFile, RoundTripKeepsEveryValue) {
               kColorDefault, 0xFFFFFFFF, 0x000000FF};
   s.scale = 2;
   s.ball = 1.5e-7;
+  s.fit_when_shown = true;
   for (const char separator : {'.', ','}) {
     WriteSettingsFile(path_, s, separator);
     const Settings back = ReadSettingsFile(path_, separator);
@@ -59,6 +60,7 @@ TEST_F(SettingsFile, RoundTripKeepsEveryValue) {
     EXPECT_EQ(back.colors, s.colors);
     EXPECT_EQ(back.scale, 2);
     EXPECT_EQ(back.ball, 1.5e-7);
+    EXPECT_TRUE(back.fit_when_shown);
   }
   const std::string text = Read();
   EXPECT_NE(text.find("OBS=$0080FF00\n"), std::string::npos);
