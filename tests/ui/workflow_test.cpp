@@ -142,6 +142,56 @@ TEST_F(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
   EXPECT_EQ(records, 2);
 }
 
+// "Measure Object Point" never measures pixels other than those shown: a capture of the object
+// point that was not stored is stored first and the status bar says so; a capture made while
+// another point was selected never counts, and with another point selected the status bar says
+// which stored pixels were measured.
+TEST_F(Workflow, MeasureUsesThePixelsShown) {
+  Click("Button8");
+  Click("Button6");
+  auto* combo = Child<QComboBox>("ComboBox1");
+  auto* status = Child<QLabel>("StatusBar1Panel2");
+  const demo::Target& a = demo::kExtraTargets[0];
+  const demo::Target& c = demo::kExtraTargets[2];
+  combo->setCurrentIndex(0);
+  ClickPicturePixel(form_->LeftPane(), TrueProjection(demo::kLeftCamera, c));
+  Click("Button12");
+  ClickPicturePixel(form_->RightPane(), TrueProjection(demo::kRightCamera, c));
+  Click("Button13");
+  // Target A captured in both photographs, neither stored.
+  const Pixel left_a = TrueProjection(demo::kLeftCamera, a);
+  const Pixel right_a = TrueProjection(demo::kRightCamera, a);
+  ClickPicturePixel(form_->LeftPane(), left_a);
+  ClickPicturePixel(form_->RightPane(), right_a);
+  Click("Button9");
+  ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
+  const PointTable& table = form_->Table();
+  EXPECT_EQ(table.xg[0], left_a.x);
+  EXPECT_EQ(table.yd[0], right_a.y);
+  EXPECT_NEAR(Child<QLineEdit>("px1")->text().toDouble(), a.X, 0.3);
+  EXPECT_TRUE(status->text().startsWith(QString("Stored the shown left %1 %2 and right %3 %4")
+                                            .arg(left_a.x)
+                                            .arg(left_a.y)
+                                            .arg(right_a.x)
+                                            .arg(right_a.y)))
+      << status->text().toStdString();
+
+  // Target C clicked while control point 3 is selected: not the object point's capture.
+  combo->setCurrentIndex(3);
+  ClickPicturePixel(form_->LeftPane(), TrueProjection(demo::kLeftCamera, c));
+  combo->setCurrentIndex(0);
+  Click("Button9");
+  EXPECT_EQ(table.xg[0], left_a.x);
+  EXPECT_NEAR(Child<QLineEdit>("px1")->text().toDouble(), a.X, 0.3);
+  combo->setCurrentIndex(5);
+  Click("Button9");
+  EXPECT_TRUE(status->text().startsWith(
+      QString("Measured the stored object point: left %1 %2").arg(left_a.x).arg(left_a.y)))
+      << status->text().toStdString();
+  EXPECT_NEAR(Child<QLineEdit>("pz1")->text().toDouble(), a.Z, 0.6);
+  ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
+}
+
 // The centring size is the left photograph's own: zooming the left pane before calibrating
 // changes nothing.
 TEST_F(Workflow, CalibrationIgnoresTheZoomOfTheLeftPane) {

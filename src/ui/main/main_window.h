@@ -170,6 +170,7 @@ class TForm1 : public QMainWindow {
   QColor last_dialog_color_ = Qt::black;  // the colour dialog opens on its last choice
 
   PaneView left_{true}, right_{false};
+  QLineEdit* select_on_release_ = nullptr;  // took the focus by a click still held
   QString status_note_;  // a one-off message (no target found), until the pointer moves on
 
  private:
