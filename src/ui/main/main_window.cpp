@@ -148,18 +148,21 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::Button12Click() {
   session_.StoreLeft(SelectedIndex(), ToStd(left_.XEdit()->text()), ToStd(left_.YEdit()->text()));
   Stored();
+  Advance();
 }
 
 void TForm1::Button13Click() {
   session_.StoreRight(SelectedIndex(), ToStd(right_.XEdit()->text()),
                       ToStd(right_.YEdit()->text()));
   Stored();
+  Advance();
 }
 
 void TForm1::Button5Click() {
   session_.StoreSpace(SelectedIndex(), ToStd(px1->text()), ToStd(py1->text()), ToStd(pz1->text()),
                       LocaleDecimalSeparator());
   Stored();
+  Advance();
 }
 
 void TForm1::ComboBox1Change() {

@@ -125,6 +125,7 @@ void TForm1::CreateControls() {
   main->addLayout(bottom, 2);
 
   CreateStatusBar();
+  CreateActions();
 }
 
 QWidget* TForm1::CreateSelectedPoint() {

@@ -119,6 +119,7 @@ void TForm1::MouseDown(PaneView& pane, Qt::MouseButton button, int x, int y,
   }
   pane.ShowCapture(pixel->first, pixel->second);
   session_.NoteCapture(SelectedIndex(), pane.IsLeft(), pixel->first, pixel->second);
+  if (store_on_click_->isChecked()) pane.IsLeft() ? Button12Click() : Button13Click();
   // The other pane's epipolar guide follows this capture.
   Other(pane).Box()->update();
 }
