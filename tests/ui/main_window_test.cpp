@@ -80,26 +80,35 @@ TEST_F(Window, StartState) {
     const char* name;
     const char* text;
     const char* hint;
+    const char* keys;  // the command's shortcut, shown after the hint
   } buttons[] = {
-      {"Button1", "Load image", ""},
-      {"Button3", "Load image", ""},
-      {"Button2", "Center", ""},
-      {"Button12", "Store Point coordinates", ""},
-      {"Button5", "Store Point coordinates", ""},
+      {"Button1", "Load image", "", ""},
+      {"Button3", "Load image", "", ""},
+      {"Button2", "Center", "", ""},
+      {"Button12", "Store Point coordinates",
+       "enregistre le pixel saisi du point choisi ; Entrée dans une case aussi", "Ctrl+Return"},
+      {"Button5", "Store Point coordinates", "", ""},
       {"Button7", "Save Control Points",
-       "sauvegarde les coordonnées dans le fichier \"reference.txt\""},
+       "sauvegarde les coordonnées dans le fichier \"reference.txt\"", "Ctrl+S"},
       {"Button6", "Compute Ext./Int. parameters",
-       "calcule les paramètres DLT, indispensable avant de vectoriser"},
+       "calcule les paramètres DLT, indispensable avant de vectoriser", "F9"},
+      {"Button9", "Measure Object Point",
+       "détermine les coordonnées spatiales d'un point d'observation", "Ctrl+M"},
       {"Button10", "Save Measured Point ",
        "sauvegarde les coordonnées spatiales du point d'observation dans le fichier "
-       "\"geom.txt\""},
+       "\"geom.txt\"",
+       "Ctrl+G"},
+      {"Button16", "Fit", "affiche toute l'image dans le cadre", "F6"},
       {"Button11", "3D vizualization",
-       "visualise en 3D  les points stockés dans le fichier \"geom.txt\""},
+       "visualise en 3D  les points stockés dans le fichier \"geom.txt\"", ""},
   };
   for (const Caption& b : buttons) {
     auto* button = Child<QPushButton>(b.name);
     EXPECT_EQ(button->text(), QString::fromUtf8(b.text)) << b.name;
-    EXPECT_EQ(button->toolTip(), QString::fromUtf8(b.hint)) << b.name;
+    const QString keys = QString::fromUtf8(b.keys);
+    EXPECT_EQ(button->toolTip(),
+              QString::fromUtf8(b.hint) + (keys.isEmpty() ? QString() : " (" + keys + ")"))
+        << b.name;
   }
   EXPECT_EQ(Child<QGroupBox>("GroupBox1")->title(), "Left Image");
   EXPECT_EQ(Child<QGroupBox>("GroupBox4")->title(), "Control points - Right Image");

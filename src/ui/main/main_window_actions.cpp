@@ -43,7 +43,16 @@ QAction* TForm1::AddAction(QMenu* menu, const char* name, const QString& text,
   action->setShortcutContext(Qt::WindowShortcut);
   addAction(action);
   menu->addAction(action);
-  if (handler) connect(action, &QAction::triggered, this, handler);
+  if (handler) {
+    // A shortcut reaches here by paths that do not all end in the application's error box.
+    connect(action, &QAction::triggered, this, [this, handler] {
+      try {
+        (this->*handler)();
+      } catch (const std::exception& e) {
+        ShowErrorBox(QString::fromUtf8(e.what()));
+      }
+    });
+  }
   return action;
 }
 
