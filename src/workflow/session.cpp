@@ -37,11 +37,13 @@ void Session::MarkStored(int index, bool StoredParts::*part) {
 void Session::StoreLeft(int index, const std::string& x, const std::string& y) {
   StoreLeftImage(table_, index, x, y);
   MarkStored(index, &StoredParts::left);
+  captures_[0].reset();
 }
 
 void Session::StoreRight(int index, const std::string& x, const std::string& y) {
   StoreRightImage(table_, index, x, y);
   MarkStored(index, &StoredParts::right);
+  captures_[1].reset();
 }
 
 void Session::StoreSpace(int index, const std::string& x, const std::string& y,
@@ -125,6 +127,35 @@ MeasuredPoint Session::Measure() {
     throw EIncomplete(missing);
   }
   return MeasureObjectPoint(table_, camera_, object_point_count_);
+}
+
+void Session::NoteCapture(int index, bool left, std::int64_t x, std::int64_t y) {
+  captures_[left ? 0 : 1] = Capture{index, x, y};
+}
+
+MeasuredPoint Session::MeasureShown(int selected, std::string& note) {
+  constexpr int o = PointTable::kObservation;
+  note.clear();
+  if (selected == o) {
+    for (const bool left : {true, false}) {
+      const std::optional<Capture> capture = captures_[left ? 0 : 1];
+      if (!capture || capture->index != o) continue;
+      const bool same =
+          left ? stored_[o].left && table_.xg[o] == capture->x && table_.yg[o] == capture->y
+               : stored_[o].right && table_.xd[o] == capture->x && table_.yd[o] == capture->y;
+      if (same) continue;
+      const std::string x = std::to_string(capture->x), y = std::to_string(capture->y);
+      left ? StoreLeft(o, x, y) : StoreRight(o, x, y);
+      note += (note.empty() ? "Stored the shown " : " and ") +
+              std::string(left ? "left " : "right ") + x + " " + y;
+    }
+    if (!note.empty()) note += " before measuring";
+  } else {
+    note = "Measured the stored object point: left " + std::to_string(table_.xg[o]) + " " +
+           std::to_string(table_.yg[o]) + ", right " + std::to_string(table_.xd[o]) + " " +
+           std::to_string(table_.yd[o]);
+  }
+  return Measure();
 }
 
 void Session::AppendPoint(const std::string& path, const PointTexts& texts,

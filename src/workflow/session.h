@@ -6,6 +6,7 @@
 // and show the outcome; tests drive them directly.
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -84,6 +85,16 @@ class Session {
   // EIncomplete, using up nothing, before a calibration or while a pixel of the point is missing.
   MeasuredPoint Measure();
 
+  // A pixel clicked in the left (or right) photograph while point `index` was selected, shown in
+  // the capture boxes but perhaps not stored. A store of that side, or a new selection, forgets it.
+  void NoteCapture(int index, bool left, std::int64_t x, std::int64_t y);
+  void ForgetCaptures() { captures_ = {}; }
+  // Measure of what the user sees. With the observation point selected, a capture noted for it
+  // that differs from its stored pixel is stored first: a measurement never uses pixels other
+  // than those shown. `note` says what was stored, or, with another point selected, which
+  // stored pixels were measured.
+  MeasuredPoint MeasureShown(int selected, std::string& note);
+
   // Appends a measured point's three texts to the geometry file at `path`.
   static void AppendPoint(const std::string& path, const PointTexts& texts, char decimal_separator);
 
@@ -112,8 +123,14 @@ class Session {
  private:
   void MarkStored(int index, bool StoredParts::*part);
 
+  struct Capture {
+    int index;
+    std::int64_t x, y;
+  };
+
   PointTable table_;
   StoredPoints stored_{};
+  std::array<std::optional<Capture>, 2> captures_;  // left, right
   bool control_points_changed_ = false;
   TCameraParameters camera_;
   bool calibrated_ = false;
