@@ -1,25 +1,22 @@
 #include "cli/cli.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <istream>
+#include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <sstream>
 
 #include "numeric/exception.h"
 #include "numeric/text_format.h"
-#include "photogrammetry/calibration.h"
-#include "photogrammetry/measurement.h"
 #include "photogrammetry/quality.h"
-#include "photogrammetry/report.h"
 #include "project/export.h"
 #include "project/file_error.h"
 #include "project/geom_file.h"
+#include "project/line_reader.h"
 #include "project/reference_file.h"
+#include "workflow/session.h"
 
 namespace vistrel {
 
@@ -53,9 +50,11 @@ Commands:
              "not-significant"): an F test of the five distortion coefficients at 95 %.
   measure    Calibrates once, then measures every line "xg yg xd yd" of OBSERVATIONS
              ("-" for standard input) and prints "Object point n° k       x : X ..." for each.
-             Blank lines and lines starting with "#" are skipped.
-  export     Reads the geometry file GEOM and writes its points and lines, in file units with
-             15 significant digits, to OUT: csv (header "kind,index,x,y,z,x2,y2,z2"), ply
+             Blank lines and lines starting with "#" are skipped; lines end with LF, CR LF or
+             CR, and a line longer than 4096 characters stops the run (exit 2).
+  export     Reads the geometry file GEOM (which must exist) and writes its points and lines,
+             in file units with 15 significant digits, to OUT (never GEOM itself, under any
+             name): csv (header "kind,index,x,y,z,x2,y2,z2"), ply
              (ASCII, vertices and edges), obj ("v" and "l") or dxf (R12, POINT entities on layer
              POINTS, LINE entities on layer LINES).
 
@@ -106,8 +105,12 @@ std::pair<int, int> ParseSize(const std::string& text) {
 
 Options ParseArgs(const std::vector<std::string>& args) {
   Options o;
+  std::set<std::string> seen;  // an option given twice would silently override the first
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
+    if (a.size() > 1 && a[0] == '-' && !seen.insert(a).second) {
+      throw UsageError("option " + a + " given twice");
+    }
     auto value = [&]() -> const std::string& {
       if (i + 1 >= args.size()) throw UsageError("option " + a + " needs a value");
       return args[++i];
@@ -171,12 +174,12 @@ Options ParseArgs(const std::vector<std::string>& args) {
   return o;
 }
 
-void PrintReport(std::ostream& out, const PointTable& table, const TCameraParameters& camera) {
-  for (const std::string& line : ReportLines(table, camera, '.')) out << line << '\n';
+void PrintLines(std::ostream& out, const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) out << line << '\n';
 }
 
-// Parses "xg yg xd yd" into the observation point; extra text is an error.
-void ParseObservation(const std::string& line, PointTable& table) {
+// Stores "xg yg xd yd" as the observation point's pixels; anything else is an error.
+void StoreObservation(const std::string& line, Session& session) {
   std::istringstream words(line);
   std::string w[5];
   int count = 0;
@@ -184,82 +187,53 @@ void ParseObservation(const std::string& line, PointTable& table) {
   if (count != 4) {
     throw EConvertError("expected four whole numbers \"xg yg xd yd\", got '" + line + "'");
   }
-  table.xg[0] = StrToInt(w[0]);
-  table.yg[0] = StrToInt(w[1]);
-  table.xd[0] = StrToInt(w[2]);
-  table.yd[0] = StrToInt(w[3]);
+  session.StoreLeft(PointTable::kObservation, w[0], w[1]);
+  session.StoreRight(PointTable::kObservation, w[2], w[3]);
 }
 
-// The whole observations file. A stream would take a directory, or a file whose reading fails,
-// for an empty file; here both are errors. Throws EInOutError.
-std::string ReadObservationsFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw EInOutError::FromErrno(errno, path);
-  std::string text;
-  struct stat info;
-  int error = ::fstat(fd, &info) != 0 ? errno : (S_ISDIR(info.st_mode) ? EISDIR : 0);
-  char buffer[65536];
-  while (error == 0) {
-    const ssize_t count = ::read(fd, buffer, sizeof buffer);
-    if (count == 0) break;
-    if (count < 0) {
-      if (errno != EINTR) error = errno;
-      continue;
-    }
-    text.append(buffer, static_cast<std::size_t>(count));
+int Measure(const Options& o, Session& session, std::istream& in, std::ostream& out,
+            std::ostream& err, int status) {
+  std::unique_ptr<LineReader> source;
+  try {
+    source = o.observations == "-" ? std::make_unique<LineReader>(in)
+                                   : std::make_unique<LineReader>(o.observations);
+  } catch (const EInOutError& e) {
+    err << o.observations << ": " << e.what() << '\n';
+    return kExitInput;
   }
-  ::close(fd);
-  if (error != 0) throw EInOutError::FromErrno(error, path);
-  return text;
-}
-
-int Measure(const Options& o, PointTable& table, const TCameraParameters& camera, std::istream& in,
-            std::ostream& out, std::ostream& err, int status) {
-  std::istringstream file;
-  std::istream* source = &in;
-  if (o.observations != "-") {
+  int input_errors = 0;
+  std::string line;
+  for (;;) {
     try {
-      file.str(ReadObservationsFile(o.observations));
+      if (!source->Next(line)) break;
+    } catch (const ELineTooLong& e) {
+      err << o.observations << ":" << source->line_number() << ": " << e.what() << '\n';
+      return kExitInput;
     } catch (const EInOutError& e) {
       err << o.observations << ": " << e.what() << '\n';
       return kExitInput;
     }
-    source = &file;
-  }
-  int counter = 0;
-  int input_errors = 0;
-  std::string line;
-  int line_number = 0;
-  while (std::getline(*source, line)) {
-    ++line_number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const int line_number = source->line_number();
     const auto first = line.find_first_not_of(" \t");
     if (first == std::string::npos || line[first] == '#') continue;
     try {
-      ParseObservation(line, table);
+      StoreObservation(line, session);
     } catch (const Exception& e) {
       err << o.observations << ":" << line_number << ": " << e.what() << '\n';
       ++input_errors;
       continue;
     }
     try {
-      const MeasuredPoint p = MeasureObjectPoint(table, camera, counter);
+      const MeasuredPoint p = session.Measure();
       out << MeasurementLine(p, '.') << '\n';
-      if (!o.append_geom.empty()) {
-        AppendMeasuredPoint(o.append_geom, FormatGeneral(p.X, '.'), FormatGeneral(p.Y, '.'),
-                            FormatGeneral(p.Z, '.'), '.');
-      }
+      if (!o.append_geom.empty()) Session::AppendPoint(o.append_geom, MeasuredTexts(p, '.'), '.');
     } catch (const EInOutError& e) {
       err << o.append_geom << ": " << e.what() << '\n';
       return kExitInput;
     } catch (const Exception& e) {
-      err << "Object point n° " << counter << ": " << e.what() << '\n';
+      err << "Object point n° " << session.ObjectPointCount() << ": " << e.what() << '\n';
       status = kExitComputation;
     }
-  }
-  if (source->bad()) {
-    err << o.observations << ": " << EInOutError::MessageFor(EInOutError::kDeviceError) << '\n';
-    return kExitInput;
   }
   return input_errors > 0 ? kExitInput : status;
 }
@@ -267,9 +241,13 @@ int Measure(const Options& o, PointTable& table, const TCameraParameters& camera
 int Export(const Options& o, std::ostream& out, std::ostream& err) {
   GeomData data;
   try {
-    data = ReadGeometry(o.geom);
+    data = ReadExportSource(o.geom);
   } catch (const Exception& e) {
     err << o.geom << ": " << e.what() << '\n';
+    return kExitInput;
+  }
+  if (const std::string problem = ExportOutputProblem(o.geom, o.out); !problem.empty()) {
+    err << o.out << ": " << problem << '\n';
     return kExitInput;
   }
   try {
@@ -303,29 +281,25 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
 
   if (o.command == "export") return Export(o, out, err);
 
-  PointTable table;
-  table.Reset();
+  Session session;
   try {
-    LoadControlPoints(o.reference, table);
+    session.LoadControlPoints(o.reference);
   } catch (const Exception& e) {
     err << o.reference << ": " << e.what() << '\n';
     return kExitInput;
   }
 
-  TCameraParameters camera;
   if (o.command == "report") {
-    PrintReport(out, table, camera);
+    PrintLines(out, session.Report('.'));
     return kExitOk;
   }
 
   int status = kExitOk;
-  int counter = 0;
-  CalibrationOutcome outcome;
   try {
-    CalibrationOptions options;
+    CalibrateOptions options;
+    options.distortion = o.distortion;
     options.single_start = o.single_start;
-    outcome =
-        Calibrate(table, o.size->first, o.size->second, o.distortion, camera, counter, options);
+    const CalibrationOutcome outcome = session.Calibrate(o.size->first, o.size->second, options);
     if (outcome.joint_fit_failed) {
       err << kJointFitFailedMessage << " (" << outcome.failure_reason << ")\n";
       status = kExitComputation;
@@ -336,20 +310,17 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   }
 
   if (o.command == "calibrate") {
-    PrintReport(out, table, camera);
+    PrintLines(out, session.Report('.'));
     if (o.quality) {
-      try {
-        for (const std::string& line : QualityLines(ComputeQuality(table, camera, outcome), '.')) {
-          out << line << '\n';
-        }
-      } catch (const Exception& e) {
-        err << e.what() << '\n';
+      if (!session.Quality()) {
+        err << session.QualityProblem() << '\n';
         return kExitComputation;
       }
+      PrintLines(out, QualityLines(*session.Quality(), '.'));
     }
     return status;
   }
-  return Measure(o, table, camera, in, out, err, status);
+  return Measure(o, session, in, out, err, status);
 }
 
 }  // namespace vistrel
