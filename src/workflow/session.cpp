@@ -95,12 +95,21 @@ CalibrationOutcome Session::Calibrate(int width, int height, const CalibrateOpti
   if (const std::string missing = MissingForCalibration(); !missing.empty()) {
     throw EIncomplete(missing);
   }
-  quality_.reset();
-  quality_problem_ = "No calibration quality: the last calibration stopped before its joint fit.";
   CalibrationOptions calibration;
   calibration.single_start = options.single_start;
-  const CalibrationOutcome outcome = vistrel::Calibrate(table_, width, height, options.distortion,
-                                                        camera_, object_point_count_, calibration);
+  calibration.progress = options.progress;
+  calibration.stop = options.stop;
+  CalibrationOutcome outcome;
+  try {
+    outcome = vistrel::Calibrate(table_, width, height, options.distortion, camera_,
+                                 object_point_count_, calibration);
+  } catch (const CalibrationCancelled&) {
+    throw;  // the previous calibration and its figures stand
+  } catch (...) {
+    quality_.reset();
+    quality_problem_ = "No calibration quality: the last calibration stopped before its joint fit.";
+    throw;
+  }
   calibrated_ = true;
   try {
     quality_ = ComputeQuality(table_, camera_, outcome);

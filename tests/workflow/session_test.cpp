@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <fstream>
+#include <stop_token>
 #include <string>
 
 #include "project/geom_file.h"
@@ -111,6 +113,20 @@ TEST(Session, FailedCalibrationsFollowOnePolicy) {
   EXPECT_TRUE(s.QualityFitFailed());
   EXPECT_FALSE(s.Calibrate(1600, 1200, {.distortion = true}).joint_fit_failed);
   ASSERT_TRUE(s.Quality().has_value());
+
+  // A calibration cancelled mid-way changes nothing: cameras, figures, counter.
+  const TCameraParameters cameras = s.Camera();
+  const long double sigma0 = s.Quality()->sigma0;
+  std::stop_source stop;
+  CalibrateOptions cancelled{.distortion = false};
+  cancelled.stop = stop.get_token();
+  cancelled.progress = [&stop](const CalibrationProgress& p) {
+    if (p.starts_ended > 0) stop.request_stop();
+  };
+  EXPECT_THROW(s.Calibrate(1600, 1200, cancelled), CalibrationCancelled);
+  EXPECT_EQ(std::memcmp(&cameras, &s.Camera(), sizeof cameras), 0);
+  ASSERT_TRUE(s.Quality().has_value());
+  EXPECT_EQ(s.Quality()->sigma0, sigma0);
 
   // Coplanar control points: the first stage cannot start.
   for (int i = 1; i <= 9; ++i) s.Table().pz[i] = 0;
