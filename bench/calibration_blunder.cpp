@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,19 +28,22 @@ using vistrel::synthetic::StereoCase;
 struct Run {
   double ratio = 0;  // held-out RMS / floor
   double ms = 0;
+  double cpu_ms = 0;  // processor time of all threads: the wall time of an idle machine is
+                      // between this divided by the cores and this
   bool failed = false;
   bool distortion_significant = false;  // the F test of the distortion coefficients says so
   std::string starts;  // which start won, and every start's objective and iterations
 };
 
 struct Summary {
-  std::vector<double> ratios, times;
+  std::vector<double> ratios, times, cpu_times;
   int blunders = 0;
   std::vector<std::string> worst;
 
   void Add(const Run& r, const StereoCase& c) {
     ratios.push_back(r.ratio);
     times.push_back(r.ms);
+    cpu_times.push_back(r.cpu_ms);
     if (r.failed || !(r.ratio <= 2.0)) {
       ++blunders;
       char line[64];
@@ -59,9 +63,11 @@ double Median(std::vector<double> v) {
 void Print(const char* title, const Summary& s) {
   if (s.ratios.empty()) return;
   std::printf(
-      "%-44s pairs %4zu  blunders %3d  median ratio %.3f  time median %7.1f ms  worst %7.1f ms\n",
+      "%-44s pairs %4zu  blunders %3d  median ratio %.3f  time median %7.1f ms  worst %7.1f ms"
+      "  cpu median %7.1f ms  worst %7.1f ms\n",
       title, s.ratios.size(), s.blunders, Median(s.ratios), Median(s.times),
-      *std::max_element(s.times.begin(), s.times.end()));
+      *std::max_element(s.times.begin(), s.times.end()), Median(s.cpu_times),
+      *std::max_element(s.cpu_times.begin(), s.cpu_times.end()));
   for (const std::string& w : s.worst) std::printf("    blunder: %s\n", w.c_str());
 }
 
@@ -145,6 +151,7 @@ int main(int argc, char** argv) {
       int counter = 0;
       Run& r = runs[distortion];
       const auto t0 = std::chrono::steady_clock::now();
+      const std::clock_t c0 = std::clock();
       try {
         const vistrel::CalibrationOutcome outcome =
             vistrel::Calibrate(c.table, c.W, c.H, distortion == 1, camera, counter, options);
@@ -167,6 +174,7 @@ int main(int argc, char** argv) {
       }
       r.ms =
           std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+      r.cpu_ms = 1000.0 * static_cast<double>(std::clock() - c0) / CLOCKS_PER_SEC;
       r.ratio = r.failed ? 1e300 : vistrel::synthetic::HeldOutRms(c, camera) / floor;
     }
     const bool distorted = c.corner_distortion > 0;

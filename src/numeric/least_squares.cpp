@@ -65,7 +65,8 @@ LeastSquaresSummary MinimiseLeastSquares(const ResidualFunction& f, std::size_t 
   for (long double v : r) cost += v * v;
   FpuCheck();
   summary.initial_cost = cost;
-  long double mu = -1;  // set from the first J^T J
+  // Damping relative to each parameter's own curvature: (A + mu diag(A)) d = -g.
+  long double mu = kLmInitialDamping;
   long double nu = 2;
 
   for (;;) {
@@ -109,12 +110,11 @@ LeastSquaresSummary MinimiseLeastSquares(const ResidualFunction& f, std::size_t 
     long double largest = 0;
     for (std::size_t a = 0; a < n; ++a) largest = std::max(largest, A[a * n + a]);
     if (!(largest > 0)) break;  // the residuals do not depend on x
-    if (mu < 0) mu = kLmInitialDamping * largest;
 
     // Trials from this point until one lowers the sum or the damping says none will.
     bool stepped = false, converged = false;
     while (!stepped) {
-      if (mu > kLmDampingCap * largest) {
+      if (mu > kLmDampingCap) {
         converged = true;
         break;
       }

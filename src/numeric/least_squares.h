@@ -20,10 +20,8 @@ using ResidualFunction =
 // Constants of the iteration.
 inline constexpr long double kLmDifferenceStep =
     1e-7L;  // central difference h = this * max(1, |x|)
-inline constexpr long double kLmInitialDamping =
-    1e-3L;  // mu = this * the largest diagonal of J^T J
+inline constexpr long double kLmInitialDamping = 1e-3L;  // mu at the start, relative to diag(J^T J)
 inline constexpr long double kLmStepTolerance = 1e-14L;  // converged: |dx| <= tol * (|x| + tol)
-inline constexpr long double kLmCostTolerance = 1e-18L;  // converged: a step gains less (relative)
 inline constexpr long double kLmDampingCap = 1e32L;      // damping this large: no step helps
 inline constexpr long double kLmDiagonalFloor = 1e-30L;  // of the largest: keeps D positive
 

@@ -19,7 +19,7 @@ constexpr double kSameRotation = 1e-12;
 
 // Iterations a start runs between two looks at all starts; the looks are the only points where
 // starts influence one another, so the outcome does not depend on threads or timing.
-constexpr std::int64_t kRoundIterations = 20;
+constexpr std::int64_t kRoundIterations = 10;
 // A running start whose objective is still this many times the best finished start's, and which
 // did not halve it during its last round, is creeping along another valley: it stops there.
 constexpr long double kHopelessFactor = 10.0L;
