@@ -180,6 +180,7 @@ void TForm1::Button6Click() {
   // A calibration that takes longer than half a second shows its progress with Cancel; the
   // calibration calls back between its rounds, where the dialog gets its events.
   QProgressDialog progress("Calibrating...", "Cancel", 0, 1, this);
+  progress.setWindowTitle("Calibration");
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(500);
   progress.setValue(0);
