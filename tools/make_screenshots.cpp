@@ -4,8 +4,10 @@
 // guide on the right, loupe), close-ups of each pane at 100 %, and the calibration quality
 // window with every start of the joint fit.
 //
-// Usage: make_screenshots OUTPUT_DIR
-//        (writes main.png, left_pane.png, right_pane.png, quality.png)
+// Usage: make_screenshots OUTPUT_DIR [REFERENCE]
+//        (writes main.png, left_pane.png, right_pane.png, quality.png, and progress.png when
+//        the calibration runs long enough to show its progress; REFERENCE replaces the demo's
+//        control points)
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 
 #include <QApplication>
@@ -15,6 +17,7 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -56,16 +59,18 @@ bool Save(QWidget* widget, const QString& file) {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: make_screenshots OUTPUT_DIR\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: make_screenshots OUTPUT_DIR [REFERENCE]\n");
     return 1;
   }
   const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath() + "/";
   QDir().mkpath(out);
   // A scratch working directory with the demo's control points; settings go there too.
   QTemporaryDir work;
-  std::filesystem::copy_file(std::filesystem::path(VISTREL_SOURCE_DIR) / "examples/reference.txt",
-                             std::filesystem::path(work.path().toStdString()) / "reference.txt");
+  std::filesystem::copy_file(
+      argc == 3 ? std::filesystem::absolute(argv[2])
+                : std::filesystem::path(VISTREL_SOURCE_DIR) / "examples/reference.txt",
+      std::filesystem::path(work.path().toStdString()) / "reference.txt");
   std::filesystem::current_path(work.path().toStdString());
 
   TForm1 form(work.path().toStdString() + "/");
@@ -74,6 +79,13 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   form.Button8Click();
   form.findChild<QCheckBox*>("CheckBox1")->setChecked(true);
+  // The progress dialog, when the calibration runs long enough to show one (progress.png).
+  QTimer::singleShot(650, [&out] {
+    if (QWidget* dialog = QApplication::activeModalWidget())
+      std::printf("%s %s\n",
+                  dialog->grab().save(out + "progress.png") ? "wrote" : "could not write",
+                  qPrintable(out + "progress.png"));
+  });
   form.Button6Click();
   form.findChild<QComboBox*>("ComboBox1")->setCurrentIndex(0);
   form.Button14Click();

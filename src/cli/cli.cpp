@@ -46,8 +46,9 @@ Commands:
              residual exceeds 3 sigma0), "rms R", "sigma0 S", "fitted N", then one line per
              fitted parameter ("parameter NAME VALUE STDERR", or "not available" in place of
              STDERR when the joint fit failed), one line per start of the joint fit
-             ("start NAME objective F iterations N", then "failed", "abandoned" or
-             "same-as OTHER" when so) and "winner NAME" ("winner none" when all failed);
+             ("start NAME objective F iterations N", then "failed", "abandoned",
+             "budget B" (stopped on its budget of B iterations) or "same-as OTHER" when
+             so) and "winner NAME" ("winner none" when all failed);
              with --distortion, "distortion F F without S15 with S20 significant" (or
              "not-significant"): an F test of the five distortion coefficients at 95 %.
              Control points that coincide, lie on one line or in one plane, or share a

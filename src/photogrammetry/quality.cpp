@@ -212,6 +212,7 @@ std::vector<std::string> QualityLines(const CalibrationQuality& q, char sep) {
                        std::to_string(s.iterations);
     if (s.failed) line += " failed";
     if (s.abandoned) line += " abandoned";
+    if (s.stopped_at_budget) line += " budget " + std::to_string(s.budget);
     if (s.same_as >= 0) line += " same-as " + q.starts[static_cast<std::size_t>(s.same_as)].name;
     lines.push_back(line);
   }

@@ -58,7 +58,8 @@ CalibrationQuality ComputeQuality(const PointTable& table, const TCameraParamete
 // len flag"), the summary, then one line per parameter ("parameter NAME VALUE ERROR" or
 // "... not available"; names such as "left.Tx"), one line per start of the joint fit
 // ("start NAME objective F iterations N", F "none" for a start that raised, followed by
-// "failed", "abandoned" or "same-as OTHER" when so) and "winner NAME" ("winner none" when every
+// "failed", "abandoned", "budget B" (stopped on its budget of B iterations) or "same-as OTHER"
+// when so) and "winner NAME" ("winner none" when every
 // start failed), then with distortion "distortion F F without S15 with S20 significant" (or
 // "not-significant").
 std::vector<std::string> QualityLines(const CalibrationQuality& quality, char decimal_separator);

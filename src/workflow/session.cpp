@@ -97,14 +97,27 @@ CalibrationOutcome Session::Calibrate(int width, int height, const CalibrateOpti
   if (const std::string missing = MissingForCalibration(); !missing.empty()) {
     throw EIncomplete(missing);
   }
-  quality_.reset();
-  quality_problem_ = "No calibration quality: the last calibration stopped before its joint fit.";
-  warnings_ = CheckControlPoints(table_);
+  // Checked before the calibration runs, so that a first stage that throws still has them.
+  std::vector<ControlPointWarning> warnings = CheckControlPoints(table_);
   CalibrationOptions calibration;
   calibration.single_start = options.single_start;
-  const CalibrationOutcome outcome = vistrel::Calibrate(table_, width, height, options.distortion,
-                                                        camera_, object_point_count_, calibration);
+  calibration.progress = options.progress;
+  calibration.stop = options.stop;
+  CalibrationOutcome outcome;
+  try {
+    outcome = vistrel::Calibrate(table_, width, height, options.distortion, camera_,
+                                 object_point_count_, calibration);
+  } catch (const CalibrationCancelled&) {
+    throw;  // the previous calibration and its figures stand
+  } catch (...) {
+    quality_.reset();
+    quality_problem_ = "No calibration quality: the last calibration stopped before its joint fit.";
+    warnings_ = std::move(warnings);
+    throw;
+  }
   calibrated_ = true;
+  warnings_ = std::move(warnings);
+  quality_.reset();  // the previous calibration's figures do not describe this one
   try {
     quality_ = ComputeQuality(table_, camera_, outcome);
     quality_fit_failed_ = outcome.joint_fit_failed;

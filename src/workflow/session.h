@@ -7,7 +7,9 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,10 @@ using StoredPoints = std::array<StoredParts, 10>;
 struct CalibrateOptions {
   bool distortion = false;    // also fit the five lens-distortion coefficients
   bool single_start = false;  // only the "dlt" start (the classic method)
+  // Progress and cancelling, as CalibrationOptions: a cancelled calibration throws
+  // CalibrationCancelled and leaves the session as it was.
+  std::function<void(const CalibrationProgress&)> progress{};
+  std::stop_token stop{};
 };
 
 // The three texts of a measured point as they are shown and appended to the geometry file.
@@ -73,7 +79,8 @@ class Session {
 
   // Calibrates from the control points, `width` x `height` being the left photograph's own pixel
   // size. Throws EIncomplete, running nothing, when a control point lacks a coordinate; throws,
-  // with no figures kept, when the first stage fails. The quality figures are computed every
+  // with no figures kept, when the first stage fails; throws CalibrationCancelled, changing
+  // nothing, when cancelled. The quality figures are computed every
   // time: when they cannot be, the calibration stands and QualityProblem() says why.
   CalibrationOutcome Calibrate(int width, int height, const CalibrateOptions& options);
   // What the last calibration should be doubted for: degenerate control points (checked before

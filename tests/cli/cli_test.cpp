@@ -150,7 +150,7 @@ TEST_F(CliTest, QualityFollowsTheUnchangedReport) {
   ASSERT_EQ(rated.status, kExitOk) << rated.err;
   const auto plain_lines = Lines(plain.out);
   const auto lines = Lines(rated.out);
-  ASSERT_EQ(lines.size(), 72u + 1u + 9u + 3u + 15u + 2u + 1u);
+  ASSERT_EQ(lines.size(), 72u + 1u + 9u + 3u + 15u + 3u + 1u);
   EXPECT_TRUE(std::equal(plain_lines.begin(), plain_lines.end(), lines.begin()));
   EXPECT_EQ(lines[72], "CALIBRATION QUALITY");
   EXPECT_EQ(lines[73].rfind("point ", 0), 0u);
@@ -158,7 +158,8 @@ TEST_F(CliTest, QualityFollowsTheUnchangedReport) {
   EXPECT_EQ(lines[87].rfind("parameter f ", 0), 0u);
   EXPECT_EQ(lines[100].rfind("start dlt objective ", 0), 0u);
   EXPECT_EQ(lines[101].rfind("start reprojection objective ", 0), 0u);
-  EXPECT_EQ(lines[102], "winner dlt");
+  EXPECT_EQ(lines[102].rfind("start decomposition objective ", 0), 0u);
+  EXPECT_EQ(lines[103], "winner dlt");
   EXPECT_EQ(RunWith({"report", "--quality"}).status, kExitUsage);
 }
 

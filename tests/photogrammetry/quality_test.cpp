@@ -162,9 +162,10 @@ TEST(CalibrationQuality, TextLinesForScripts) {
   EXPECT_EQ(lines[13].rfind("parameter a1 ", 0), 0u);
   EXPECT_EQ(lines[21].rfind("parameter left.Tx ", 0), 0u);
   // Then every start in its fixed order, and the one kept.
-  ASSERT_EQ(outcome.starts.size(), 4u);
-  const char* names[] = {"dlt", "reprojection", "dlt-staged", "reprojection-staged"};
-  for (std::size_t k = 0; k < 4; ++k) {
+  ASSERT_EQ(outcome.starts.size(), 6u);
+  const char* names[] = {"dlt",        "reprojection",        "decomposition",
+                         "dlt-staged", "reprojection-staged", "decomposition-staged"};
+  for (std::size_t k = 0; k < 6; ++k) {
     std::istringstream words(lines[33 + k]);
     std::string start, name, objective, iterations;
     long double value = 0;

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -27,6 +28,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <limits>
+#include <stop_token>
 
 #include "numeric/text_format.h"
 #include "photogrammetry/calibration.h"
@@ -199,6 +201,22 @@ void TForm1::Button6Click() {
   } wait;
   // The left photograph's own size, whatever the zoom: the centring and the start of the
   // principal point belong to the photograph, not to how large it is shown.
+  // A calibration that takes longer than half a second shows its progress with Cancel; the
+  // calibration calls back between its rounds, where the dialog gets its events.
+  QProgressDialog progress("Calibrating...", "Cancel", 0, 1, this);
+  progress.setWindowTitle("Calibration");
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(500);
+  progress.setValue(0);
+  std::stop_source stop;
+  CalibrateOptions options{.distortion = CheckBox1->isChecked()};
+  options.stop = stop.get_token();
+  options.progress = [&progress, &stop](const CalibrationProgress& p) {
+    progress.setMaximum(p.starts);
+    progress.setValue(p.starts_ended);
+    QCoreApplication::processEvents();
+    if (progress.wasCanceled()) stop.request_stop();
+  };
   CalibrationOutcome outcome;
   // Doubts about the control points or the result, in one box; the result stands.
   const auto warn = [this] {
@@ -208,8 +226,11 @@ void TForm1::Button6Click() {
   };
   try {
     outcome = session_.Calibrate(ClampToInt(left_.Geometry().picture_width),
-                                 ClampToInt(left_.Geometry().picture_height),
-                                 {.distortion = CheckBox1->isChecked()});
+                                 ClampToInt(left_.Geometry().picture_height), options);
+  } catch (const CalibrationCancelled&) {
+    status_note_ = "Calibration cancelled: the previous calibration is kept";
+    ShowStatus();
+    return;
   } catch (...) {
     ShowQuality();  // the figures of the previous calibration are gone
     warn();
