@@ -1,14 +1,12 @@
 #include "cli/cli.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <cerrno>
 #include <istream>
+#include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <sstream>
 
 #include "numeric/exception.h"
@@ -17,6 +15,8 @@
 #include "project/coordinate_list.h"
 #include "project/export.h"
 #include "project/file_error.h"
+#include "project/geom_file.h"
+#include "project/line_reader.h"
 #include "project/reference_file.h"
 #include "workflow/session.h"
 
@@ -52,9 +52,11 @@ Commands:
              "not-significant"): an F test of the five distortion coefficients at 95 %.
   measure    Calibrates once, then measures every line "xg yg xd yd" of OBSERVATIONS
              ("-" for standard input) and prints "Object point n° k       x : X ..." for each.
-             Blank lines and lines starting with "#" are skipped.
-  export     Reads the geometry file GEOM and writes its points and lines, in file units with
-             15 significant digits, to OUT: csv (header "kind,index,x,y,z,x2,y2,z2"), ply
+             Blank lines and lines starting with "#" are skipped; lines end with LF, CR LF or
+             CR, and a line longer than 4096 characters stops the run (exit 2).
+  export     Reads the geometry file GEOM (which must exist) and writes its points and lines,
+             in file units with 15 significant digits, to OUT (never GEOM itself, under any
+             name): csv (header "kind,index,x,y,z,x2,y2,z2"), ply
              (ASCII, vertices and edges), obj ("v" and "l") or dxf (R12, POINT entities on layer
              POINTS, LINE entities on layer LINES).
 
@@ -114,8 +116,12 @@ std::pair<int, int> ParseSize(const std::string& text) {
 
 Options ParseArgs(const std::vector<std::string>& args) {
   Options o;
+  std::set<std::string> seen;  // an option given twice would silently override the first
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
+    if (a.size() > 1 && a[0] == '-' && !seen.insert(a).second) {
+      throw UsageError("option " + a + " given twice");
+    }
     auto value = [&]() -> const std::string& {
       if (i + 1 >= args.size()) throw UsageError("option " + a + " needs a value");
       return args[++i];
@@ -212,48 +218,29 @@ void StorePixels(const std::string& line, Session& session, int index = PointTab
   session.StoreRight(index, w[2], w[3]);
 }
 
-// The whole observations file. A stream would take a directory, or a file whose reading fails,
-// for an empty file; here both are errors. Throws EInOutError.
-std::string ReadObservationsFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw EInOutError::FromErrno(errno, path);
-  std::string text;
-  struct stat info;
-  int error = ::fstat(fd, &info) != 0 ? errno : (S_ISDIR(info.st_mode) ? EISDIR : 0);
-  char buffer[65536];
-  while (error == 0) {
-    const ssize_t count = ::read(fd, buffer, sizeof buffer);
-    if (count == 0) break;
-    if (count < 0) {
-      if (errno != EINTR) error = errno;
-      continue;
-    }
-    text.append(buffer, static_cast<std::size_t>(count));
-  }
-  ::close(fd);
-  if (error != 0) throw EInOutError::FromErrno(error, path);
-  return text;
-}
-
 int Measure(const Options& o, Session& session, std::istream& in, std::ostream& out,
             std::ostream& err, int status) {
-  std::istringstream file;
-  std::istream* source = &in;
-  if (o.observations != "-") {
+  std::unique_ptr<LineReader> source;
+  try {
+    source = o.observations == "-" ? std::make_unique<LineReader>(in)
+                                   : std::make_unique<LineReader>(o.observations);
+  } catch (const EInOutError& e) {
+    err << o.observations << ": " << e.what() << '\n';
+    return kExitInput;
+  }
+  int input_errors = 0;
+  std::string line;
+  for (;;) {
     try {
-      file.str(ReadObservationsFile(o.observations));
+      if (!source->Next(line)) break;
+    } catch (const ELineTooLong& e) {
+      err << o.observations << ":" << source->line_number() << ": " << e.what() << '\n';
+      return kExitInput;
     } catch (const EInOutError& e) {
       err << o.observations << ": " << e.what() << '\n';
       return kExitInput;
     }
-    source = &file;
-  }
-  int input_errors = 0;
-  std::string line;
-  int line_number = 0;
-  while (std::getline(*source, line)) {
-    ++line_number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const int line_number = source->line_number();
     const auto first = line.find_first_not_of(" \t");
     if (first == std::string::npos || line[first] == '#') continue;
     try {
@@ -275,22 +262,18 @@ int Measure(const Options& o, Session& session, std::istream& in, std::ostream& 
       status = kExitComputation;
     }
   }
-  if (source->bad()) {
-    err << o.observations << ": " << EInOutError::MessageFor(EInOutError::kDeviceError) << '\n';
-    return kExitInput;
-  }
   return input_errors > 0 ? kExitInput : status;
 }
 
-// The lines of a pixels or observations text that hold data: not blank, not a "#" comment.
-std::vector<std::pair<int, std::string>> DataLines(const std::string& text) {
+// The lines of a pixels or observations file that hold data: not blank, not a "#" comment.
+std::vector<std::pair<int, std::string>> DataLines(const std::string& path) {
   std::vector<std::pair<int, std::string>> lines;
-  std::istringstream in(text);
-  std::string line;
-  for (int number = 1; std::getline(in, line); ++number) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  LineReader reader(path);
+  for (std::string line; reader.Next(line);) {
     const auto first = line.find_first_not_of(" \t");
-    if (first != std::string::npos && line[first] != '#') lines.emplace_back(number, line);
+    if (first != std::string::npos && line[first] != '#') {
+      lines.emplace_back(reader.line_number(), line);
+    }
   }
   return lines;
 }
@@ -299,7 +282,7 @@ int MakeReference(const Options& o, std::ostream& out, std::ostream& err) {
   Session session;
   std::string file = o.pixels;
   try {
-    const auto lines = DataLines(ReadObservationsFile(o.pixels));
+    const auto lines = DataLines(o.pixels);
     if (lines.size() != PointTable::kControlCount) {
       throw EConvertError("expected nine lines \"xg yg xd yd\", got " +
                           std::to_string(lines.size()));
@@ -330,9 +313,13 @@ int MakeReference(const Options& o, std::ostream& out, std::ostream& err) {
 int Export(const Options& o, std::ostream& out, std::ostream& err) {
   GeomData data;
   try {
-    data = ReadGeometry(o.geom);
+    data = ReadExportSource(o.geom);
   } catch (const Exception& e) {
     err << o.geom << ": " << e.what() << '\n';
+    return kExitInput;
+  }
+  if (const std::string problem = ExportOutputProblem(o.geom, o.out); !problem.empty()) {
+    err << o.out << ": " << problem << '\n';
     return kExitInput;
   }
   try {

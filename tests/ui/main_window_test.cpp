@@ -720,6 +720,17 @@ TEST(Settings, WindowReadsAtStartAndWritesAtClose) {
   EXPECT_EQ(back.colors[9], 0x00123456u);
   EXPECT_EQ(back.scale, 2);
   EXPECT_EQ(IniFile::Load(ini).ReadString("CAD", "other", ""), "1");
+
+  // A photograph that exists but does not load is told, and still remembered.
+  const std::string damaged = (dir.path() / "damaged.jpg").string();
+  std::ofstream(damaged) << "not a JPEG";
+  std::ofstream(ini) << "[IMAGES]\nLEFT=" << damaged << "\n";
+  {
+    TForm1 form(dir.program_directory());
+    form.show();
+    form.close();
+  }
+  EXPECT_EQ(ReadSettingsFile(ini, '.').left_image, damaged);
 }
 
 TEST(Settings, RefusedWriteIsShownAndTheWindowStillCloses) {

@@ -37,6 +37,7 @@ void TForm1::ReadSettings() {
     try {
       LoadPanePicture(*pane, path);
     } catch (const std::exception& e) {
+      pane->RememberMissing(path);  // remembered still: it may read again next time
       problems << QString::fromUtf8(e.what());
     }
   }
