@@ -270,13 +270,11 @@ int Measure(const Options& o, Session& session, std::istream& in, std::ostream& 
   return input_errors > 0 ? kExitInput : status;
 }
 
-// The lines of a pixels file that hold data: not blank, not a "#" comment. Lines are bounded
-// in length and any line end counts, as for the observations.
+// The lines of a pixels or observations file that hold data: not blank, not a "#" comment.
 std::vector<std::pair<int, std::string>> DataLines(const std::string& path) {
   std::vector<std::pair<int, std::string>> lines;
   LineReader reader(path);
-  std::string line;
-  while (reader.Next(line)) {
+  for (std::string line; reader.Next(line);) {
     const auto first = line.find_first_not_of(" \t");
     if (first != std::string::npos && line[first] != '#') {
       lines.emplace_back(reader.line_number(), line);

@@ -1,12 +1,10 @@
 #include "project/coordinate_list.h"
 
-#include <cerrno>
-#include <fstream>
+#include <algorithm>
 #include <optional>
-#include <sstream>
 
 #include "numeric/text_format.h"
-#include "project/file_error.h"
+#include "project/line_reader.h"
 
 namespace vistrel {
 namespace {
@@ -113,12 +111,10 @@ std::vector<CoordinateRow> ReadCoordinateList(std::string_view text, char decima
 
 std::vector<CoordinateRow> ReadCoordinateListFile(const std::string& path, char decimal_separator,
                                                   std::size_t max_rows) {
-  errno = 0;
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw EInOutError::FromErrno(errno != 0 ? errno : ENOENT, path);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return ReadCoordinateList(text.str(), decimal_separator, max_rows);
+  std::string text;
+  LineReader reader(path);
+  for (std::string line; reader.Next(line);) text += line + '\n';
+  return ReadCoordinateList(text, decimal_separator, max_rows);
 }
 
 }  // namespace vistrel

@@ -33,7 +33,7 @@ class ECoordinateList : public Exception {
 std::vector<CoordinateRow> ReadCoordinateList(std::string_view text, char decimal_separator,
                                               std::size_t max_rows);
 
-// The same for the file at `path`; file errors throw EInOutError.
+// The same for the file at `path`; file errors throw EInOutError, a line too long ELineTooLong.
 std::vector<CoordinateRow> ReadCoordinateListFile(const std::string& path, char decimal_separator,
                                                   std::size_t max_rows);
 

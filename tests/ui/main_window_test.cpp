@@ -542,6 +542,32 @@ TEST_F(Window, TypingReplacesTheOldTextAndEnterStores) {
   EXPECT_EQ(Messages()[0].second, "'' n'est pas une valeur entière correcte.");
 }
 
+// Page Down / Page Up walk the selector round; Ctrl++ and Ctrl+- zoom the pane under the pointer
+// by one wheel step about the pointer, and no pane when the pointer is over neither.
+TEST_F(Window, KeyboardSelectsPointsAndZoomsUnderThePointer) {
+  form_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  auto* combo = Child<QComboBox>("ComboBox1");
+  QTest::keyClick(form_.get(), Qt::Key_PageDown);
+  EXPECT_EQ(combo->currentIndex(), 2);
+  for (int i = 0; i < 3; ++i) QTest::keyClick(form_.get(), Qt::Key_PageUp);
+  EXPECT_EQ(combo->currentIndex(), 9);
+
+  const PaneGeometry before = form_->LeftPane().Geometry();
+  QTest::keyClick(form_.get(), Qt::Key_Plus, Qt::ControlModifier);
+  EXPECT_EQ(form_->LeftPane().Geometry().wd, before.wd);  // pointer over no pane
+  QTest::mouseMove(Box(true), QPoint(100, 80));
+  QTest::keyClick(form_.get(), Qt::Key_Plus, Qt::ControlModifier);
+  PaneGeometry wheel = before;
+  wheel.WheelZoom(100, 80, 120);
+  EXPECT_EQ(form_->LeftPane().Geometry().wd, wheel.wd);
+  EXPECT_EQ(form_->LeftPane().Geometry().ox, wheel.ox);
+  EXPECT_EQ(form_->RightPane().Geometry().wd, before.wd);
+  QTest::keyClick(form_.get(), Qt::Key_Minus, Qt::ControlModifier);
+  wheel.WheelZoom(100, 80, -120);
+  EXPECT_EQ(form_->LeftPane().Geometry().wd, wheel.wd);
+}
+
 // Closing with control points changed since the last save or load asks Save / Discard / Cancel.
 TEST_F(Window, ClosingWithChangedControlPointsAsksFirst) {
   const std::filesystem::path reference = dir_.path() / "reference.txt";
