@@ -88,9 +88,10 @@ struct CalibrationOptions {
 // the left photograph's own pixel size: the DLT is centred on (W / 2, H / 2) and the principal
 // point starts there. Resets object_point_count to 0 first. A failure of the first stage
 // (singular DLT, floating-point fault) throws the "dlt" start's exception and leaves `camera`
-// unchanged, unless another start still gets through;
-// when every start's joint fit raises, the outcome says so and `camera` receives the values the
-// "dlt" start's minimiser wrote last.
+// unchanged, unless another start still gets through; when every start's joint fit raises, the
+// outcome says so and `camera` receives the values the "dlt" start's minimiser wrote last. A
+// stop requested through `options` throws CalibrationCancelled with `camera` and
+// object_point_count as they were.
 CalibrationOutcome Calibrate(const PointTable& table, int W, int H, bool distortion,
                              TCameraParameters& camera, int& object_point_count,
                              const CalibrationOptions& options = {});
