@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -16,10 +18,14 @@
 #include "photogrammetry/measurement.h"
 #include "photogrammetry/quality.h"
 #include "photogrammetry/report.h"
+#include "photogrammetry/target_finder.h"
 #include "project/export.h"
 #include "project/file_error.h"
 #include "project/geom_file.h"
 #include "project/reference_file.h"
+#ifdef VISTREL_CLI_READS_PHOTOGRAPHS
+#include "ui/pictures/grey_picture.h"
+#endif
 
 namespace vistrel {
 
@@ -33,8 +39,9 @@ Usage:
   vistrel-cli calibrate [--reference FILE] --size WxH [--distortion] [--single-start]
                         [--quality]
   vistrel-cli measure   [--reference FILE] --size WxH [--distortion] [--single-start]
-                        [--append-geom FILE] OBSERVATIONS
+                        [--precision] [--append-geom FILE] OBSERVATIONS
   vistrel-cli export    --format csv|ply|obj|dxf GEOM OUT
+  vistrel-cli snap      PHOTO X Y
 
 Commands:
   report     Reads the control points and prints the results report with the current
@@ -52,11 +59,19 @@ Commands:
              "not-significant"): an F test of the five distortion coefficients at 95 %.
   measure    Calibrates once, then measures every line "xg yg xd yd" of OBSERVATIONS
              ("-" for standard input) and prints "Object point n° k       x : X ..." for each.
-             Blank lines and lines starting with "#" are skipped.
+             Blank lines and lines starting with "#" are skipped. With --precision each
+             point's line is followed by "precision sx SX sy SY sz SZ": the standard errors
+             of X, Y, Z from the calibration's covariance and clicks as scattered as the
+             control points' residuals (sigma0), or "precision not available".
   export     Reads the geometry file GEOM and writes its points and lines, in file units with
              15 significant digits, to OUT: csv (header "kind,index,x,y,z,x2,y2,z2"), ply
              (ASCII, vertices and edges), obj ("v" and "l") or dxf (R12, POINT entities on layer
              POINTS, LINE entities on layer LINES).
+  snap       Finds the centre of the target (a disc, an ellipse, a ring or a chequered
+             corner) nearest the pixel position X Y of the photograph PHOTO, within 10
+             pixels, and prints "x y sigma": the centre and its standard error, in pixels,
+             the centre of pixel (i, j) being (i, j). Prints "none" and exits with 3 when
+             there is no target there.
 
 Options:
   --reference FILE    control-point file (default: reference.txt in the current directory)
@@ -66,6 +81,7 @@ Options:
                       DLT (the classic method), to compare with results of earlier versions
   --append-geom FILE  append every measured point to this geometry file
   --quality           (calibrate) print residuals and standard errors after the report
+  --precision         (measure) print each point's standard errors after it
   --format NAME       (export) csv, ply, obj or dxf
   --help              show this text
 
@@ -81,10 +97,12 @@ struct Options {
   bool distortion = false;
   bool single_start = false;
   bool quality = false;
+  bool precision = false;
   std::string append_geom;
   std::string observations;
   std::optional<ExportFormat> format;
-  std::string geom, out;  // export: input geometry file and output file
+  std::string geom, out;          // export: input geometry file and output file
+  std::vector<std::string> snap;  // snap: photograph, x, y
   bool help = false;
 };
 
@@ -123,12 +141,16 @@ Options ParseArgs(const std::vector<std::string>& args) {
       o.single_start = true;
     } else if (a == "--quality") {
       o.quality = true;
+    } else if (a == "--precision") {
+      o.precision = true;
     } else if (a == "--append-geom") {
       o.append_geom = value();
     } else if (a == "--format") {
       const std::string& name = value();
       o.format = ExportFormatFromName(name);
       if (!o.format) throw UsageError("unknown --format '" + name + "': csv, ply, obj or dxf");
+    } else if (o.command == "snap" && o.snap.size() >= 1 && o.snap.size() < 3) {
+      o.snap.push_back(a);  // a position, negative ones included
     } else if (a.size() > 1 && a[0] == '-' && a != "-") {
       throw UsageError("unknown option " + a);
     } else if (o.command.empty()) {
@@ -137,6 +159,8 @@ Options ParseArgs(const std::vector<std::string>& args) {
       o.observations = a;
     } else if (o.command == "export" && (o.geom.empty() || o.out.empty())) {
       (o.geom.empty() ? o.geom : o.out) = a;
+    } else if (o.command == "snap" && o.snap.size() < 3) {
+      o.snap.push_back(a);
     } else {
       throw UsageError("unexpected argument '" + a + "'");
     }
@@ -145,13 +169,21 @@ Options ParseArgs(const std::vector<std::string>& args) {
   if (o.command == "export") {
     if (!o.format) throw UsageError("export needs --format csv|ply|obj|dxf");
     if (o.out.empty()) throw UsageError("export needs a geometry file and an output file");
-    if (o.size || o.distortion || o.quality || !o.append_geom.empty() ||
+    if (o.size || o.distortion || o.quality || o.precision || !o.append_geom.empty() ||
         o.reference != kReferenceFileName) {
       throw UsageError("export takes only --format");
     }
     return o;
   }
   if (o.format) throw UsageError("--format belongs to export");
+  if (o.command == "snap") {
+    if (o.snap.size() != 3) throw UsageError("snap needs a photograph and a position X Y");
+    if (o.size || o.distortion || o.single_start || o.quality || o.precision ||
+        !o.append_geom.empty() || o.reference != kReferenceFileName) {
+      throw UsageError("snap takes no option");
+    }
+    return o;
+  }
   if (o.command != "report" && o.command != "calibrate" && o.command != "measure") {
     throw UsageError(o.command.empty() ? "no command given"
                                        : "unknown command '" + o.command + "'");
@@ -164,6 +196,7 @@ Options ParseArgs(const std::vector<std::string>& args) {
     throw UsageError("--append-geom belongs to measure");
   }
   if (o.quality && o.command != "calibrate") throw UsageError("--quality belongs to calibrate");
+  if (o.precision && o.command != "measure") throw UsageError("--precision belongs to measure");
   if (o.command == "report" && (o.size || o.distortion || o.single_start)) {
     throw UsageError("report takes only --reference");
   }
@@ -212,8 +245,9 @@ std::string ReadObservationsFile(const std::string& path) {
   return text;
 }
 
-int Measure(const Options& o, PointTable& table, const TCameraParameters& camera, std::istream& in,
-            std::ostream& out, std::ostream& err, int status) {
+int Measure(const Options& o, PointTable& table, const TCameraParameters& camera,
+            const std::optional<CalibrationQuality>& quality, std::istream& in, std::ostream& out,
+            std::ostream& err, int status) {
   std::istringstream file;
   std::istream* source = &in;
   if (o.observations != "-") {
@@ -244,6 +278,13 @@ int Measure(const Options& o, PointTable& table, const TCameraParameters& camera
     try {
       const MeasuredPoint p = MeasureObjectPoint(table, camera, counter);
       out << MeasurementLine(p, '.') << '\n';
+      if (o.precision) {
+        const std::optional<PointPrecision> precision =
+            quality
+                ? MeasuredPointPrecision(table, camera, *quality, p.X, p.Y, p.Z, quality->sigma0)
+                : std::nullopt;
+        out << (precision ? PrecisionLine(*precision, '.') : "precision not available") << '\n';
+      }
       if (!o.append_geom.empty()) {
         AppendMeasuredPoint(o.append_geom, FormatGeneral(p.X, '.'), FormatGeneral(p.Y, '.'),
                             FormatGeneral(p.Z, '.'), '.');
@@ -281,6 +322,43 @@ int Export(const Options& o, std::ostream& out, std::ostream& err) {
   return kExitOk;
 }
 
+// Four decimals: a ten-thousandth of a pixel, well below what any centre is good to.
+std::string Pixels(double v) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.4f", v);
+  return text;
+}
+
+int Snap(const Options& o, std::ostream& out, std::ostream& err) {
+  double x = 0, y = 0;
+  if (!TryStrToDouble(o.snap[1], x) || !TryStrToDouble(o.snap[2], y) || !std::isfinite(x) ||
+      !std::isfinite(y)) {
+    err << "vistrel-cli: invalid position '" << o.snap[1] << " " << o.snap[2]
+        << "': expected two numbers\n";
+    return kExitUsage;
+  }
+#ifdef VISTREL_CLI_READS_PHOTOGRAPHS
+  GreyPicture picture;
+  try {
+    picture = LoadGreyPicture(o.snap[0]);
+  } catch (const Exception& e) {
+    err << o.snap[0] << ": " << e.what() << '\n';
+    return kExitInput;
+  }
+  const std::optional<TargetCentre> centre = FindTargetCentre(
+      [&picture](std::int64_t i, std::int64_t j) { return picture.at(i, j); }, x, y);
+  if (!centre) {
+    out << "none\n";
+    return kExitComputation;
+  }
+  out << Pixels(centre->x) << ' ' << Pixels(centre->y) << ' ' << Pixels(centre->sigma) << '\n';
+  return kExitOk;
+#else
+  err << o.snap[0] << ": this build reads no photographs (it was built without the window)\n";
+  return kExitInput;
+#endif
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
@@ -301,6 +379,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   }
 
   if (o.command == "export") return Export(o, out, err);
+  if (o.command == "snap") return Snap(o, out, err);
 
   PointTable table;
   table.Reset();
@@ -348,7 +427,16 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     }
     return status;
   }
-  return Measure(o, table, camera, in, out, err, status);
+  // The calibration's covariance, computed once for every point's precision.
+  std::optional<CalibrationQuality> quality;
+  if (o.precision) {
+    try {
+      quality = ComputeQuality(table, camera, outcome);
+    } catch (const Exception&) {
+      quality.reset();  // a control point on a principal plane: no precision
+    }
+  }
+  return Measure(o, table, camera, quality, in, out, err, status);
 }
 
 }  // namespace vistrel

@@ -11,6 +11,7 @@
 #include "project/export.h"
 #include "project/geom_file.h"
 #include "tests/support/temp_dir.h"
+#include "tools/demo_scene.h"
 
 namespace vistrel {
 namespace {
@@ -57,6 +58,9 @@ TEST_F(CliTest, UsageErrors) {
            {"calibrate", "--size", "0x10"},
            {"measure", "--size", "10x10"},
            {"report", "--bogus"},
+           {"snap", kExamples + "/left.jpg", "100"},
+           {"snap", kExamples + "/left.jpg", "100", "1,5"},
+           {"snap", "--size", "10x10", kExamples + "/left.jpg", "100", "100"},
            {"report", "--reference"},
            {"calibrate", "--size", "10x10", "--append-geom", "g.txt"},
            {"export", "g.txt", "out"},
@@ -111,6 +115,46 @@ TEST_F(CliTest, FileErrors) {
     EXPECT_EQ(r.out, "") << c.observations;
   }
 }
+
+#ifdef VISTREL_CLI_READS_PHOTOGRAPHS
+// Every demo target, started 3 px off its true projection in either photograph: "x y sigma"
+// within a few hundredths of a pixel, the centre of pixel (i, j) being (i, j). Off any target,
+// "none" and exit 3; a photograph that cannot be read is an input error.
+TEST_F(CliTest, SnapFindsTheDemoTargets) {
+  std::vector<demo::Target> targets(demo::kControlTargets.begin(), demo::kControlTargets.end());
+  targets.insert(targets.end(), demo::kExtraTargets.begin(), demo::kExtraTargets.end());
+  for (const bool left : {true, false}) {
+    const ExternalParameters& camera = left ? demo::kLeftCamera : demo::kRightCamera;
+    for (const demo::Target& t : targets) {
+      const ImagePoint truth = ProjectToImage(demo::kLens, camera, t.X, t.Y, t.Z);
+      const CliRun r = RunWith({"snap", kExamples + (left ? "/left.jpg" : "/right.jpg"),
+                                std::to_string(static_cast<double>(truth.x) + 2.6),
+                                std::to_string(static_cast<double>(truth.y) - 1.5)});
+      ASSERT_EQ(r.status, kExitOk) << r.err;
+      std::istringstream words(r.out);
+      double x = 0, y = 0, sigma = 0;
+      ASSERT_TRUE(words >> x >> y >> sigma) << r.out;
+      EXPECT_NEAR(x, static_cast<double>(truth.x), 0.06) << t.X << "," << t.Y << "," << t.Z;
+      EXPECT_NEAR(y, static_cast<double>(truth.y), 0.06) << t.X << "," << t.Y << "," << t.Z;
+      EXPECT_GT(sigma, 0);
+      EXPECT_LT(sigma, 0.05);
+    }
+  }
+  // The wall at the top left of the left photograph; a negative position is a position.
+  for (const auto& [x, y] : {std::pair<std::string, std::string>{"60", "60"}, {"-3", "40.5"}}) {
+    const CliRun r = RunWith({"snap", kExamples + "/left.jpg", x, y});
+    EXPECT_EQ(r.status, kExitComputation) << x;
+    EXPECT_EQ(r.out, "none\n");
+  }
+  CliRun r = RunWith({"snap", Path("absent.jpg"), "1", "1"});
+  EXPECT_EQ(r.status, kExitInput);
+  EXPECT_EQ(r.err, Path("absent.jpg") + ": Fichier introuvable\n");
+  Write("photo.txt", "not a picture");
+  r = RunWith({"snap", Path("photo.txt"), "1", "1"});
+  EXPECT_EQ(r.status, kExitInput);
+  EXPECT_EQ(r.err, Path("photo.txt") + ": Extension de fichier image inconnue (.txt)\n");
+}
+#endif
 
 // Standard input whose reading fails part way: what was read is measured, then the failure
 // makes the run an input error.

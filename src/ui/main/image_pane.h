@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "ui/main/pane_geometry.h"
-#include "ui/main/target_snap.h"
+#include "photogrammetry/target_finder.h"
 
 class QPainter;
 

@@ -26,6 +26,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "numeric/text_format.h"
@@ -301,14 +302,16 @@ void TForm1::MouseDown(Pane& pane, Qt::MouseButton button, int x, int y,
   // Off the picture there is no pixel to capture (nor when nothing is shown).
   if (!pane.geometry.ToImageInside(x, y, ix, iy)) return;
   if (modifiers & Qt::ShiftModifier) {
-    const std::optional<SnapResult> snap = SnapToTarget(PictureGrey(pane.picture), ix, iy);
+    const std::optional<TargetCentre> snap = FindTargetCentre(
+        PictureGrey(pane.picture), static_cast<double>(ix), static_cast<double>(iy));
     if (!snap) {
       status_note_ = "No target under the pointer: nothing captured";
       ShowStatus();
       return;
     }
-    ix = snap->x;
-    iy = snap->y;
+    // The capture boxes hold whole pixels.
+    ix = std::llround(snap->x);
+    iy = std::llround(snap->y);
   }
   pane.x_edit->setText(QString::number(ix));
   pane.y_edit->setText(QString::number(iy));
