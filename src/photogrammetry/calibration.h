@@ -7,6 +7,7 @@
 
 #include "photogrammetry/camera_model.h"
 #include "photogrammetry/point_table.h"
+#include "photogrammetry/significance.h"
 
 namespace vistrel {
 
@@ -30,21 +31,6 @@ struct StartRecord {
   long double objective = 0;    // sum of the 36 squared residuals at the end of the fit
   std::int64_t iterations = 0;  // minimiser iterations, both stages of a staged start
 };
-
-// Whether the five distortion coefficients explain more than click noise: an F test of the kept
-// 20-parameter objective against the lowest 15-parameter objective the same calibration reached
-// (the first stage of its staged starts). Nine points give 36 observations, so the distortion
-// terms add 5 parameters to 15 and leave 16 degrees of freedom; with so few, coefficients that are
-// not significant fit the noise and usually measure worse than no distortion terms at all.
-struct DistortionSignificance {
-  long double without_distortion = 0;  // lowest 15-parameter objective
-  long double with_distortion = 0;     // the kept 20-parameter objective
-  long double F = 0;                   // ((without - with) / 5) / (with / 16)
-  bool significant = false;            // F above the 95 % point of F(5, 16)
-};
-
-// The 95 % point of the F distribution with 5 and 16 degrees of freedom.
-inline constexpr long double kDistortionFCritical = 2.852409L;
 
 struct CalibrationOutcome {
   bool joint_fit_failed = false;  // every start raised; camera holds the first start's last trial

@@ -9,7 +9,7 @@
 #include "numeric/fpu.h"
 #include "numeric/matrix.h"
 #include "numeric/text_format.h"
-#include "photogrammetry/calibration_detail.h"
+#include "photogrammetry/joint_fields.h"
 
 namespace vistrel {
 

@@ -7,7 +7,8 @@
 #include <random>
 
 #include "numeric/matrix.h"
-#include "photogrammetry/calibration_detail.h"
+#include "photogrammetry/dlt.h"
+#include "photogrammetry/joint_fields.h"
 #include "photogrammetry/models.h"
 #include "synthetic_pair.h"
 #include "tools/demo_scene.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "numeric/exception.h"
-#include "photogrammetry/calibration_detail.h"
+#include "photogrammetry/joint_fields.h"
 #include "photogrammetry/models.h"
 #include "synthetic_pair.h"
 #include "tools/demo_scene.h"
