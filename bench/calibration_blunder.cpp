@@ -3,7 +3,10 @@
 // true cameras give on the same rounded clicks (the floor). A blunder is a held-out RMS more
 // than twice the floor's, or a calibration that fails.
 //
-//   calibration_blunder [--pairs N] [--first-seed S] [--single-start] [--threads T] [--verbose]
+//   calibration_blunder [--pairs N] [--first-seed S] [--single-start] [--threads T] [--models]
+//                       [--verbose]
+//
+// --models also calibrates each pair with the radial lens model and the automatic one.
 
 #include <algorithm>
 #include <chrono>
@@ -66,7 +69,7 @@ void Print(const char* title, const Summary& s) {
 int main(int argc, char** argv) {
   int pairs = 200;
   std::uint64_t first = 1;
-  bool verbose = false;
+  bool verbose = false, models = false;
   vistrel::CalibrationOptions options;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--pairs") && i + 1 < argc) {
@@ -98,10 +101,12 @@ int main(int argc, char** argv) {
       return 0;
     } else if (!std::strcmp(argv[i], "--verbose")) {
       verbose = true;
+    } else if (!std::strcmp(argv[i], "--models")) {
+      models = true;
     } else {
       std::fprintf(stderr,
                    "usage: %s [--pairs N] [--first-seed S] [--single-start] "
-                   "[--threads T] [--verbose]\n",
+                   "[--threads T] [--models] [--verbose]\n",
                    argv[0]);
       return 1;
     }
@@ -114,6 +119,10 @@ int main(int argc, char** argv) {
   int significant[2] = {0, 0};  // pairs without / with distortion whose F test was significant
   std::vector<double> distorted_gain;  // 20-parameter RMS / 15-parameter RMS on distorted pairs
   std::vector<double> advised_gain;    // the same with the advised result in place of 20
+  // --models: the radial and automatic lens models.
+  Summary radial_all, radial_distorted, auto_all, auto_distorted;
+  std::vector<double> auto_gain, auto_gain_significant, radial_gain;  // RMS / 15-parameter RMS
+  int auto_picks[2][3] = {};  // pairs without / with distortion: none, radial, full
   for (int n = 0; n < pairs; ++n) {
     const StereoCase c = vistrel::synthetic::MakeStereoCase(first + n);
     const double floor = vistrel::synthetic::HeldOutRms(c, c.truth);
@@ -148,6 +157,39 @@ int main(int argc, char** argv) {
       r.ratio = r.failed ? 1e300 : vistrel::synthetic::HeldOutRms(c, camera) / floor;
     }
     const bool distorted = c.corner_distortion > 0;
+    if (models) {
+      for (const vistrel::LensModel model :
+           {vistrel::LensModel::kRadial, vistrel::LensModel::kAuto}) {
+        vistrel::TCameraParameters camera;
+        int counter = 0;
+        Run r;
+        const auto t0 = std::chrono::steady_clock::now();
+        std::string picked;
+        try {
+          const vistrel::CalibrationOutcome outcome =
+              vistrel::CalibrateLensModel(c.table, c.W, c.H, model, camera, counter, options);
+          r.failed = outcome.joint_fit_failed;
+          picked = outcome.lens_model;
+        } catch (const std::exception&) {
+          r.failed = true;
+        }
+        r.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                   .count();
+        r.ratio = r.failed ? 1e300 : vistrel::synthetic::HeldOutRms(c, camera) / floor;
+        const bool automatic = model == vistrel::LensModel::kAuto;
+        (automatic ? auto_all : radial_all).Add(r, c);
+        if (automatic) ++auto_picks[distorted][picked == "none" ? 0 : picked == "radial" ? 1 : 2];
+        if (distorted) {
+          (automatic ? auto_distorted : radial_distorted).Add(r, c);
+          (automatic ? auto_gain : radial_gain).push_back(r.ratio / runs[0].ratio);
+          if (automatic && runs[1].distortion_significant)
+            auto_gain_significant.push_back(r.ratio / runs[0].ratio);
+        }
+        if (verbose)
+          std::printf("  %s: ratio %.3f %.1f ms %s\n", automatic ? "auto" : "radial", r.ratio, r.ms,
+                      picked.c_str());
+      }
+    }
     (distorted ? plain_distorted : plain_undistorted).Add(runs[0], c);
     full_all.Add(runs[1], c);
     const Run& advised = runs[1].distortion_significant ? runs[1] : runs[0];
@@ -179,5 +221,23 @@ int main(int argc, char** argv) {
   Print("advised, distorted pairs", advised_distorted);
   std::printf("distorted pairs: median of advised RMS / 15-parameter RMS %.3f\n",
               Median(advised_gain));
+  if (models) {
+    Print("radial (a1), all", radial_all);
+    Print("radial, distorted pairs", radial_distorted);
+    std::printf("distorted pairs: median of radial RMS / 15-parameter RMS %.3f\n",
+                Median(radial_gain));
+    Print("automatic model, all", auto_all);
+    Print("automatic model, distorted pairs", auto_distorted);
+    std::printf(
+        "distorted pairs: median of automatic RMS / 15-parameter RMS %.3f (%zu pairs), "
+        "where the five coefficients test significant %.3f (%zu pairs)\n",
+        Median(auto_gain), auto_gain.size(), Median(auto_gain_significant),
+        auto_gain_significant.size());
+    std::printf(
+        "automatic picks none / radial / full: without distortion %d / %d / %d, with "
+        "%d / %d / %d\n",
+        auto_picks[0][0], auto_picks[0][1], auto_picks[0][2], auto_picks[1][0], auto_picks[1][1],
+        auto_picks[1][2]);
+  }
   return 0;
 }

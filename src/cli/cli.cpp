@@ -36,9 +36,9 @@ constexpr const char* kHelp =
 
 Usage:
   vistrel-cli report    [--reference FILE]
-  vistrel-cli calibrate [--reference FILE] --size WxH [--distortion] [--single-start]
+  vistrel-cli calibrate [--reference FILE] --size WxH [--distortion[=MODEL]] [--single-start]
                         [--quality]
-  vistrel-cli measure   [--reference FILE] --size WxH [--distortion] [--single-start]
+  vistrel-cli measure   [--reference FILE] --size WxH [--distortion[=MODEL]] [--single-start]
                         [--precision] [--append-geom FILE] OBSERVATIONS
   vistrel-cli export    --format csv|ply|obj|dxf GEOM OUT
   vistrel-cli snap      PHOTO X Y
@@ -56,7 +56,8 @@ Commands:
              ("start NAME objective F iterations N", then "failed", "abandoned" or
              "same-as OTHER" when so) and "winner NAME" ("winner none" when all failed);
              with --distortion, "distortion F F without S15 with S20 significant" (or
-             "not-significant"): an F test of the five distortion coefficients at 95 %.
+             "not-significant"): an F test of the five distortion coefficients at 95 %;
+             with --distortion=MODEL, "lens-model NAME REASON": the model used and why.
   measure    Calibrates once, then measures every line "xg yg xd yd" of OBSERVATIONS
              ("-" for standard input) and prints "Object point n° k       x : X ..." for each.
              Blank lines and lines starting with "#" are skipped. With --precision each
@@ -77,6 +78,9 @@ Options:
   --reference FILE    control-point file (default: reference.txt in the current directory)
   --size WxH          display size of the left photograph (its own size at 100 % zoom)
   --distortion        also fit the five lens-distortion coefficients
+  --distortion=MODEL  the lens model: none (no distortion), radial (a1 only), full (the five
+                      coefficients, as --distortion) or auto (the simplest of the three whose
+                      added coefficients test significant, by nested F tests at 95 %)
   --single-start      start the joint fit only from the Euler angles most consistent with the
                       DLT (the classic method), to compare with results of earlier versions
   --append-geom FILE  append every measured point to this geometry file
@@ -95,6 +99,7 @@ struct Options {
   std::string reference = kReferenceFileName;
   std::optional<std::pair<int, int>> size;
   bool distortion = false;
+  std::optional<LensModel> lens_model;  // --distortion=MODEL
   bool single_start = false;
   bool quality = false;
   bool precision = false;
@@ -137,6 +142,10 @@ Options ParseArgs(const std::vector<std::string>& args) {
       o.size = ParseSize(value());
     } else if (a == "--distortion") {
       o.distortion = true;
+    } else if (a.rfind("--distortion=", 0) == 0) {
+      o.lens_model = LensModelFromName(a.substr(std::string("--distortion=").size()));
+      if (!o.lens_model) throw UsageError("unknown " + a + ": none, radial, full or auto");
+      o.distortion = *o.lens_model != LensModel::kNone;
     } else if (a == "--single-start") {
       o.single_start = true;
     } else if (a == "--quality") {
@@ -169,8 +178,8 @@ Options ParseArgs(const std::vector<std::string>& args) {
   if (o.command == "export") {
     if (!o.format) throw UsageError("export needs --format csv|ply|obj|dxf");
     if (o.out.empty()) throw UsageError("export needs a geometry file and an output file");
-    if (o.size || o.distortion || o.quality || o.precision || !o.append_geom.empty() ||
-        o.reference != kReferenceFileName) {
+    if (o.size || o.distortion || o.lens_model || o.quality || o.precision ||
+        !o.append_geom.empty() || o.reference != kReferenceFileName) {
       throw UsageError("export takes only --format");
     }
     return o;
@@ -178,7 +187,7 @@ Options ParseArgs(const std::vector<std::string>& args) {
   if (o.format) throw UsageError("--format belongs to export");
   if (o.command == "snap") {
     if (o.snap.size() != 3) throw UsageError("snap needs a photograph and a position X Y");
-    if (o.size || o.distortion || o.single_start || o.quality || o.precision ||
+    if (o.size || o.distortion || o.lens_model || o.single_start || o.quality || o.precision ||
         !o.append_geom.empty() || o.reference != kReferenceFileName) {
       throw UsageError("snap takes no option");
     }
@@ -197,7 +206,7 @@ Options ParseArgs(const std::vector<std::string>& args) {
   }
   if (o.quality && o.command != "calibrate") throw UsageError("--quality belongs to calibrate");
   if (o.precision && o.command != "measure") throw UsageError("--precision belongs to measure");
-  if (o.command == "report" && (o.size || o.distortion || o.single_start)) {
+  if (o.command == "report" && (o.size || o.distortion || o.lens_model || o.single_start)) {
     throw UsageError("report takes only --reference");
   }
   return o;
@@ -402,8 +411,10 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   try {
     CalibrationOptions options;
     options.single_start = o.single_start;
-    outcome =
-        Calibrate(table, o.size->first, o.size->second, o.distortion, camera, counter, options);
+    outcome = o.lens_model ? CalibrateLensModel(table, o.size->first, o.size->second, *o.lens_model,
+                                                camera, counter, options)
+                           : Calibrate(table, o.size->first, o.size->second, o.distortion, camera,
+                                       counter, options);
     if (outcome.joint_fit_failed) {
       err << kJointFitFailedMessage << " (" << outcome.failure_reason << ")\n";
       status = kExitComputation;

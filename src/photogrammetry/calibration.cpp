@@ -1,7 +1,9 @@
 #include "photogrammetry/calibration.h"
 
+#include <cstdio>
 #include <exception>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "numeric/fpu.h"
@@ -15,7 +17,7 @@ namespace {
 
 // The starts of the joint fit, in their fixed order, with their start values; the classic
 // start comes first. Throws when the first stage fails for every start alike.
-std::vector<StartRun> MakeStarts(const PointTable& table, int W, int H, bool distortion,
+std::vector<StartRun> MakeStarts(const PointTable& table, int W, int H, DistortionTerms distortion,
                                  const CalibrationOptions& options) {
   const ControlImage images[2] = {LeftImage(table), RightImage(table)};
   std::array<double, 11> L[2];
@@ -55,7 +57,7 @@ std::vector<StartRun> MakeStarts(const PointTable& table, int W, int H, bool dis
     throw;
   }
   add_run("reprojection", false).start = reprojection;
-  if (distortion) {
+  if (distortion != kNoDistortion) {
     StartRun& dlt_staged = add_run("dlt-staged", true);
     dlt_staged.start = classic;
     dlt_staged.first_stage_fault = classic_fault;
@@ -108,17 +110,16 @@ std::optional<DistortionSignificance> TestDistortion(const std::vector<StartRun>
   return TestDistortionTerms(*first_stages[pick], with);
 }
 
-}  // namespace
-
-CalibrationOutcome Calibrate(const PointTable& table, int W, int H, bool distortion,
-                             TCameraParameters& camera, int& object_point_count,
-                             const CalibrationOptions& options) {
+// The calibration fitting the fifteen parameters and the distortion coefficients named.
+CalibrationOutcome CalibrateWith(const PointTable& table, int W, int H, DistortionTerms distortion,
+                                 TCameraParameters& camera, int& object_point_count,
+                                 const CalibrationOptions& options) {
   object_point_count = 0;
   std::vector<StartRun> runs = MakeStarts(table, W, H, distortion, options);
   RunStarts(table, distortion, runs, options.threads);
 
   CalibrationOutcome outcome;
-  for (const JointField& field : FittedFields(distortion ? kAllDistortion : kNoDistortion))
+  for (const JointField& field : FittedFields(distortion))
     outcome.fitted_names.push_back(field.name);
   std::vector<std::optional<long double>> objectives;
   for (const StartRun& run : runs) {
@@ -139,8 +140,112 @@ CalibrationOutcome Calibrate(const PointTable& table, int W, int H, bool distort
 
   CopyToCamera(*Done(runs, runs[winner]).model, camera);
   FpuClear();
-  if (distortion && !options.single_start && !outcome.joint_fit_failed)
+  if (distortion == kAllDistortion && !options.single_start && !outcome.joint_fit_failed)
     outcome.distortion_significance = TestDistortion(runs, outcome.starts[winner].objective);
+  return outcome;
+}
+
+// The radial model adds a1 alone.
+constexpr DistortionTerms kRadialDistortion = 1u;
+
+// 95 % points of the F distributions of the nested tests: a1 against none (1 and 36 - 16
+// degrees of freedom), the four others against radial (4 and 36 - 20).
+constexpr long double kRadialFCritical = 4.351244L;
+constexpr long double kRestFCritical = 3.006917L;
+
+// "a1 significant (F 12.3 > 4.35)", three digits.
+std::string FTest(const char* what, long double F, long double critical) {
+  const bool significant = F > critical;
+  char text[96];
+  std::snprintf(text, sizeof text, "%s %s (F %.3Lg %s %.3Lg)", what,
+                significant ? "significant" : "not significant", F,
+                significant ? ">" : "<=", critical);
+  return text;
+}
+
+}  // namespace
+
+const char* LensModelName(LensModel model) {
+  switch (model) {
+    case LensModel::kNone:
+      return "none";
+    case LensModel::kRadial:
+      return "radial";
+    case LensModel::kFull:
+      return "full";
+    case LensModel::kAuto:
+      break;
+  }
+  return "auto";
+}
+
+std::optional<LensModel> LensModelFromName(std::string_view name) {
+  for (const LensModel m :
+       {LensModel::kNone, LensModel::kRadial, LensModel::kFull, LensModel::kAuto})
+    if (name == LensModelName(m)) return m;
+  return std::nullopt;
+}
+
+CalibrationOutcome Calibrate(const PointTable& table, int W, int H, bool distortion,
+                             TCameraParameters& camera, int& object_point_count,
+                             const CalibrationOptions& options) {
+  return CalibrateWith(table, W, H, distortion ? kAllDistortion : kNoDistortion, camera,
+                       object_point_count, options);
+}
+
+CalibrationOutcome CalibrateLensModel(const PointTable& table, int W, int H, LensModel model,
+                                      TCameraParameters& camera, int& object_point_count,
+                                      const CalibrationOptions& options) {
+  if (model != LensModel::kAuto) {
+    const DistortionTerms terms = model == LensModel::kNone     ? kNoDistortion
+                                  : model == LensModel::kRadial ? kRadialDistortion
+                                                                : kAllDistortion;
+    CalibrationOutcome outcome =
+        CalibrateWith(table, W, H, terms, camera, object_point_count, options);
+    outcome.lens_model = LensModelName(model);
+    outcome.lens_model_reason = "chosen";
+    return outcome;
+  }
+  // All three, then the simplest that no richer one beats significantly.
+  TCameraParameters cameras[3] = {camera, camera, camera};
+  CalibrationOutcome outcomes[3];
+  const DistortionTerms terms[3] = {kNoDistortion, kRadialDistortion, kAllDistortion};
+  for (int k = 0; k < 3; ++k)
+    outcomes[k] = CalibrateWith(table, W, H, terms[k], cameras[k], object_point_count, options);
+  int pick = 0;
+  std::string reason;
+  const auto objective = [&](int k) { return outcomes[k].starts[outcomes[k].winner].objective; };
+  const bool all_fitted = !outcomes[0].joint_fit_failed && !outcomes[1].joint_fit_failed &&
+                          !outcomes[2].joint_fit_failed && objective(1) > 0 && objective(2) > 0;
+  if (!all_fitted) {
+    // Without three fits to compare, the fewest parameters that fitted.
+    while (pick < 2 && outcomes[pick].joint_fit_failed) ++pick;
+    reason = "a calibration failed, no test";
+  } else {
+    const long double radial = NestedF(objective(0), objective(1), 1, 20);
+    const long double full = NestedF(objective(0), objective(2), 5, 16);
+    const long double rest = NestedF(objective(1), objective(2), 4, 16);
+    const std::string a1 = FTest("a1", radial, kRadialFCritical);
+    const std::string all = FTest("five coefficients", full, kDistortionFCritical);
+    const std::string others = FTest("a2 a3 p1 p2", rest, kRestFCritical);
+    if (!(radial > kRadialFCritical) && !(full > kDistortionFCritical)) {
+      pick = 0;
+      reason = a1 + ", " + all;
+    } else if (!(rest > kRestFCritical)) {
+      pick = 1;
+      reason = a1 + ", " + others;
+    } else {
+      pick = 2;
+      reason = a1 + ", " + others;
+    }
+  }
+  camera = cameras[pick];
+  object_point_count = 0;
+  CalibrationOutcome outcome = outcomes[pick];
+  outcome.lens_model = LensModelName(pick == 0   ? LensModel::kNone
+                                     : pick == 1 ? LensModel::kRadial
+                                                 : LensModel::kFull);
+  outcome.lens_model_reason = "auto: " + reason;
   return outcome;
 }
 

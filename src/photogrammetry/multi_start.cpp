@@ -42,7 +42,7 @@ void SetModel(TDemoModel1& m, const JointStart& s) {
 }
 
 // One round of a start: up to kRoundIterations iterations of its minimiser.
-void Advance(const PointTable& table, bool distortion, StartRun& run) {
+void Advance(const PointTable& table, DistortionTerms distortion, StartRun& run) {
   try {
     if (!run.model) {
       run.model.emplace(table);
@@ -52,10 +52,9 @@ void Advance(const PointTable& table, bool distortion, StartRun& run) {
       run.round_start = run.model->Objective();
     }
     TDemoModel1& model = *run.model;
-    const bool with_distortion = run.final_stage && distortion;
     if (!run.fit) {
       std::vector<long double*> params;
-      for (const JointField& field : FittedFields(with_distortion ? kAllDistortion : kNoDistortion))
+      for (const JointField& field : FittedFields(run.final_stage ? distortion : kNoDistortion))
         params.push_back(&(model.*field.model));
       run.fit = CreateFit(params, model.Bound());
     }
@@ -113,7 +112,8 @@ JointStart MakeJointStart(const DltStart& left, const DltStart& right, int W, in
   return s;
 }
 
-void RunStarts(const PointTable& table, bool distortion, std::vector<StartRun>& runs, int threads) {
+void RunStarts(const PointTable& table, DistortionTerms distortion, std::vector<StartRun>& runs,
+               int threads) {
   for (;;) {
     std::vector<std::function<void()>> tasks;
     for (StartRun& run : runs)

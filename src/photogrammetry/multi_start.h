@@ -61,9 +61,11 @@ struct StartRun {
 };
 
 // Runs every start that has start values and no twin to its end, in rounds, stopping hopeless
-// ones between rounds. `distortion` selects the 20-parameter fit (after the first stage of a
-// staged start). Threads as RunInParallel; the outcome does not depend on them.
-void RunStarts(const PointTable& table, bool distortion, std::vector<StartRun>& runs, int threads);
+// ones between rounds. `distortion` names the coefficients the final fit adds to the fifteen
+// (after the first stage of a staged start). Threads as RunInParallel; the outcome does not
+// depend on them.
+void RunStarts(const PointTable& table, DistortionTerms distortion, std::vector<StartRun>& runs,
+               int threads);
 
 // The run whose fit a start's record shows: its twin's when it shares one.
 inline const StartRun& Done(const std::vector<StartRun>& runs, const StartRun& run) {

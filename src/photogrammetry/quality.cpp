@@ -324,6 +324,8 @@ CalibrationQuality ComputeQuality(const PointTable& table, const TCameraParamete
   q.winner = outcome.winner;
   q.joint_fit_failed = outcome.joint_fit_failed;
   q.distortion_significance = outcome.distortion_significance;
+  q.lens_model = outcome.lens_model;
+  q.lens_model_reason = outcome.lens_model_reason;
   return q;
 }
 
@@ -371,6 +373,8 @@ std::vector<std::string> QualityLines(const CalibrationQuality& q, char sep) {
     lines.push_back("distortion F " + num(d->F) + " without " + num(d->without_distortion) +
                     " with " + num(d->with_distortion) +
                     (d->significant ? " significant" : " not-significant"));
+  if (!q.lens_model.empty())
+    lines.push_back("lens-model " + q.lens_model + " " + q.lens_model_reason);
   return lines;
 }
 

@@ -46,6 +46,7 @@ struct CalibrationQuality {
   int winner = 0;                   // index into starts of the result kept
   bool joint_fit_failed = false;    // every start raised
   std::optional<DistortionSignificance> distortion_significance;
+  std::string lens_model, lens_model_reason;  // as the calibration's outcome names them
 
   // Points ordered by largest residual first (ties keep point order).
   std::vector<ControlPointQuality> ByLargestResidual() const;
@@ -83,7 +84,7 @@ std::string PrecisionLine(const PointPrecision& precision, char decimal_separato
 // ("start NAME objective F iterations N", F "none" for a start that raised, followed by
 // "failed", "abandoned" or "same-as OTHER" when so) and "winner NAME" ("winner none" when every
 // start failed), then with distortion "distortion F F without S15 with S20 significant" (or
-// "not-significant").
+// "not-significant"), then, when the calibration chose a lens model, "lens-model NAME REASON".
 std::vector<std::string> QualityLines(const CalibrationQuality& quality, char decimal_separator);
 
 }  // namespace vistrel

@@ -58,6 +58,9 @@ TEST_F(CliTest, UsageErrors) {
            {"calibrate", "--size", "0x10"},
            {"measure", "--size", "10x10"},
            {"report", "--bogus"},
+           {"calibrate", "--size", "1600x1200", "--distortion=fisheye"},
+           {"report", "--distortion=none"},
+           {"calibrate", "--size", "1600x1200", "--precision"},
            {"snap", kExamples + "/left.jpg", "100"},
            {"snap", kExamples + "/left.jpg", "100", "1,5"},
            {"snap", "--size", "10x10", kExamples + "/left.jpg", "100", "100"},
@@ -270,6 +273,41 @@ TEST_F(CliTest, MeasureTheExampleAndAppend) {
     EXPECT_NEAR(p.y, Y, 0.3);
     EXPECT_NEAR(p.z, Z, 0.6);
   }
+}
+
+// With --precision every point's line is followed by its standard errors, which cover the
+// distance to the true position; --distortion=MODEL names the model in the quality output.
+TEST_F(CliTest, PrecisionAndLensModel) {
+  const std::string reference = kExamples + "/reference.txt";
+  const CliRun r = RunWith({"measure", "--reference", reference, "--size", "1600x1200",
+                            "--distortion=radial", "--precision", kExamples + "/observations.txt"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 8u);
+  std::ifstream truth_file(kExamples + "/observations-truth.txt");
+  std::string header;
+  std::getline(truth_file, header);
+  for (std::size_t k = 0; k < 8; k += 2) {
+    std::istringstream point(lines[k].substr(lines[k].find("x : ") + 4));
+    std::string y_label, z_label, colon;
+    double X, Y, Z, tX, tY, tZ, sX, sY, sZ;
+    point >> X >> y_label >> colon >> Y >> z_label >> colon >> Z;
+    truth_file >> tX >> tY >> tZ;
+    std::istringstream precision(lines[k + 1]);
+    std::string words[4];
+    precision >> words[0] >> words[1] >> sX >> words[2] >> sY >> words[3] >> sZ;
+    ASSERT_EQ(words[0] + words[1] + words[2] + words[3], "precisionsxsysz") << lines[k + 1];
+    EXPECT_GT(sZ, sX);  // depth is the weak direction of a stereo pair
+    EXPECT_LT(std::fabs(X - tX), 4 * sX) << lines[k + 1];
+    EXPECT_LT(std::fabs(Y - tY), 4 * sY) << lines[k + 1];
+    EXPECT_LT(std::fabs(Z - tZ), 4 * sZ) << lines[k + 1];
+  }
+
+  const CliRun automatic = RunWith({"calibrate", "--reference", reference, "--size", "1600x1200",
+                                    "--distortion=auto", "--quality"});
+  ASSERT_EQ(automatic.status, kExitOk) << automatic.err;
+  EXPECT_EQ(Lines(automatic.out).back().rfind("lens-model ", 0), 0u);
+  EXPECT_NE(Lines(automatic.out).back().find(" auto: a1 "), std::string::npos);
 }
 
 TEST_F(CliTest, ExportWritesTheFormat) {
