@@ -131,12 +131,18 @@ ParameterErrors Covariance(const PointTable& t, const TCameraParameters& camera,
 
 // The observation's four image residuals (left ex, ey, right ex, ey) at space point P, from
 // the image coordinates o.
+// The camera as the model computes with it, converted once (the rotations' sines and cosines
+// are most of the cost).
 using Four = std::array<long double, 4>;
-Four ObservationResiduals(const TCameraParameters& c, const std::array<long double, 3>& P,
-                          const Four& o) {
-  const Lens lens = LensOf(c.internal);
-  const Residual l = ImageResidual(o[0], o[1], P[0], P[1], P[2], PoseOf(c.left), lens);
-  const Residual r = ImageResidual(o[2], o[3], P[0], P[1], P[2], PoseOf(c.right), lens);
+struct PairModel {
+  Lens lens;
+  Pose left, right;
+  explicit PairModel(const TCameraParameters& c)
+      : lens(LensOf(c.internal)), left(PoseOf(c.left)), right(PoseOf(c.right)) {}
+};
+Four ObservationResiduals(const PairModel& c, const std::array<long double, 3>& P, const Four& o) {
+  const Residual l = ImageResidual(o[0], o[1], P[0], P[1], P[2], c.left, c.lens);
+  const Residual r = ImageResidual(o[2], o[3], P[0], P[1], P[2], c.right, c.lens);
   return {l.ex, l.ey, r.ex, r.ey};
 }
 
@@ -160,6 +166,7 @@ std::optional<PointPrecision> MeasuredPointPrecision(const PointTable& table,
   if (quality.covariance.size() != n * n) return {};
   FpuClear();
   const std::array<long double, 3> P = {X, Y, Z};
+  const PairModel model(camera);
   const Four o = {static_cast<long double>(table.xg[0]), static_cast<long double>(table.yg[0]),
                   static_cast<long double>(table.xd[0]), static_cast<long double>(table.yd[0])};
 
@@ -173,7 +180,7 @@ std::optional<PointPrecision> MeasuredPointPrecision(const PointTable& table,
     A[j] = Derivative(hP, [&](long double h) {
       std::array<long double, 3> moved = P;
       moved[j] += h;
-      return ObservationResiduals(camera, moved, o);
+      return ObservationResiduals(model, moved, o);
     });
   }
   // G = (A'A)^-1 A' (3 x 4): how the intersection moves with the residuals (dP = -G de).
@@ -214,9 +221,14 @@ std::optional<PointPrecision> MeasuredPointPrecision(const PointTable& table,
     TCameraParameters moved = camera;
     double& p = CameraField(moved, *field);
     const double p0 = p;
+    PairModel moved_model = model;
     const auto at = [&](long double h) {
       p = static_cast<double>(p0 + h);
-      const Four r = ObservationResiduals(moved, P, o);
+      // Only the part of the camera the parameter belongs to changes.
+      if (field->photograph < 0) moved_model.lens = LensOf(moved.internal);
+      if (field->photograph == 0) moved_model.left = PoseOf(moved.left);
+      if (field->photograph == 1) moved_model.right = PoseOf(moved.right);
+      const Four r = ObservationResiduals(moved_model, P, o);
       p = p0;
       return r;
     };
@@ -248,7 +260,7 @@ std::optional<PointPrecision> MeasuredPointPrecision(const PointTable& table,
     const Four D = Derivative(kPixelStep, [&](long double h) {
       Four moved = o;
       moved[m] += h;
-      return ObservationResiduals(camera, P, moved);
+      return ObservationResiduals(model, P, moved);
     });
     for (int i = 0; i < 4; ++i) {
       for (int j = 0; j < 4; ++j) S[i][j] += pixel_sigma * pixel_sigma * D[i] * D[j];

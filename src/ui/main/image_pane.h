@@ -12,8 +12,8 @@
 #include <optional>
 #include <vector>
 
-#include "ui/main/pane_geometry.h"
 #include "photogrammetry/target_finder.h"
+#include "ui/main/pane_geometry.h"
 
 class QPainter;
 
