@@ -28,6 +28,7 @@ struct Run {
   double ms = 0;
   bool failed = false;
   bool distortion_significant = false;  // the F test of the distortion coefficients says so
+  long double objective = 0;            // the kept start's sum of squared residuals
   std::string starts;  // which start won, and every start's objective and iterations
 };
 
@@ -136,6 +137,7 @@ int main(int argc, char** argv) {
         const vistrel::CalibrationOutcome outcome =
             vistrel::Calibrate(c.table, c.W, c.H, distortion == 1, camera, counter, options);
         r.failed = outcome.joint_fit_failed;
+        r.objective = outcome.starts[outcome.winner].objective;
         r.distortion_significant =
             outcome.distortion_significance && outcome.distortion_significance->significant;
         for (std::size_t k = 0; k < outcome.starts.size(); ++k) {
@@ -158,37 +160,45 @@ int main(int argc, char** argv) {
     }
     const bool distorted = c.corner_distortion > 0;
     if (models) {
-      for (const vistrel::LensModel model :
-           {vistrel::LensModel::kRadial, vistrel::LensModel::kAuto}) {
-        vistrel::TCameraParameters camera;
-        int counter = 0;
-        Run r;
-        const auto t0 = std::chrono::steady_clock::now();
-        std::string picked;
-        try {
-          const vistrel::CalibrationOutcome outcome =
-              vistrel::CalibrateLensModel(c.table, c.W, c.H, model, camera, counter, options);
-          r.failed = outcome.joint_fit_failed;
-          picked = outcome.lens_model;
-        } catch (const std::exception&) {
-          r.failed = true;
-        }
-        r.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
-                   .count();
-        r.ratio = r.failed ? 1e300 : vistrel::synthetic::HeldOutRms(c, camera) / floor;
-        const bool automatic = model == vistrel::LensModel::kAuto;
-        (automatic ? auto_all : radial_all).Add(r, c);
-        if (automatic) ++auto_picks[distorted][picked == "none" ? 0 : picked == "radial" ? 1 : 2];
-        if (distorted) {
-          (automatic ? auto_distorted : radial_distorted).Add(r, c);
-          (automatic ? auto_gain : radial_gain).push_back(r.ratio / runs[0].ratio);
-          if (automatic && runs[1].distortion_significant)
-            auto_gain_significant.push_back(r.ratio / runs[0].ratio);
-        }
-        if (verbose)
-          std::printf("  %s: ratio %.3f %.1f ms %s\n", automatic ? "auto" : "radial", r.ratio, r.ms,
-                      picked.c_str());
+      // The radial model's calibration; the automatic model picks among it and the two above
+      // by their objectives, as CalibrateLensModel does after running the same three.
+      vistrel::TCameraParameters camera;
+      int counter = 0;
+      Run radial;
+      const auto t0 = std::chrono::steady_clock::now();
+      try {
+        const vistrel::CalibrationOutcome outcome = vistrel::CalibrateLensModel(
+            c.table, c.W, c.H, vistrel::LensModel::kRadial, camera, counter, options);
+        radial.failed = outcome.joint_fit_failed;
+        radial.objective = outcome.starts[outcome.winner].objective;
+      } catch (const std::exception&) {
+        radial.failed = true;
       }
+      radial.ms =
+          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+      radial.ratio = radial.failed ? 1e300 : vistrel::synthetic::HeldOutRms(c, camera) / floor;
+      int pick = 0;
+      if (!runs[0].failed && !radial.failed && !runs[1].failed)
+        pick = static_cast<int>(
+            vistrel::ChooseLensModel(runs[0].objective, radial.objective, runs[1].objective).model);
+      Run automatic = pick == 0 ? runs[0] : pick == 1 ? radial : runs[1];
+      automatic.ms = runs[0].ms + radial.ms + runs[1].ms;
+      radial_all.Add(radial, c);
+      auto_all.Add(automatic, c);
+      ++auto_picks[distorted][pick];
+      if (distorted) {
+        radial_distorted.Add(radial, c);
+        auto_distorted.Add(automatic, c);
+        radial_gain.push_back(radial.ratio / runs[0].ratio);
+        auto_gain.push_back(automatic.ratio / runs[0].ratio);
+        if (runs[1].distortion_significant)
+          auto_gain_significant.push_back(automatic.ratio / runs[0].ratio);
+      }
+      if (verbose)
+        std::printf("  radial: ratio %.3f %.1f ms; auto picks %s\n", radial.ratio, radial.ms,
+                    pick == 0   ? "none"
+                    : pick == 1 ? "radial"
+                                : "full");
     }
     (distorted ? plain_distorted : plain_undistorted).Add(runs[0], c);
     full_all.Add(runs[1], c);

@@ -76,17 +76,17 @@ vistrel::TForm1& BigForm() {
 }
 
 void BM_RepaintPane(benchmark::State& state) {
-  vistrel::TForm1::Pane& pane = BigForm().LeftPane();
-  pane.slider->setValue(static_cast<int>(state.range(0)));
-  pane.geometry.ox = -static_cast<int>(pane.geometry.wd / 3);
-  pane.geometry.oy = -static_cast<int>(pane.geometry.hd / 3);
+  vistrel::PaneView& pane = BigForm().LeftPane();
+  pane.Slider()->setValue(static_cast<int>(state.range(0)));
+  pane.Geometry().ox = -static_cast<int>(pane.Geometry().wd / 3);
+  pane.Geometry().oy = -static_cast<int>(pane.Geometry().hd / 3);
   // The pane's whole paint handler, into an image like the window's backing store.
-  QImage target(pane.box->size(), QImage::Format_ARGB32_Premultiplied);
+  QImage target(pane.Box()->size(), QImage::Format_ARGB32_Premultiplied);
   for (auto _ : state) {
-    pane.box->render(&target);
+    pane.Box()->render(&target);
     benchmark::DoNotOptimize(target.constBits());
   }
-  state.counters["pane_px"] = pane.box->width() * pane.box->height();
+  state.counters["pane_px"] = pane.Box()->width() * pane.Box()->height();
 }
 BENCHMARK(BM_RepaintPane)->Arg(10)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
 
@@ -94,20 +94,20 @@ BENCHMARK(BM_RepaintPane)->Arg(10)->Arg(100)->Arg(300)->Unit(benchmark::kMillise
 // the paint of what it marked dirty (the loupe's old and new places).
 void BM_PointerMoveWithLoupe(benchmark::State& state) {
   vistrel::TForm1& form = BigForm();
-  vistrel::TForm1::Pane& pane = form.LeftPane();
-  pane.geometry.SetZoomPercent(static_cast<int>(state.range(0)));
-  pane.geometry.ox = -static_cast<int>(pane.geometry.wd / 3);
-  pane.geometry.oy = -static_cast<int>(pane.geometry.hd / 3);
-  pane.box->repaint();
-  const int w = pane.box->width(), h = pane.box->height();
+  vistrel::PaneView& pane = form.LeftPane();
+  pane.Geometry().SetZoomPercent(static_cast<int>(state.range(0)));
+  pane.Geometry().ox = -static_cast<int>(pane.Geometry().wd / 3);
+  pane.Geometry().oy = -static_cast<int>(pane.Geometry().hd / 3);
+  pane.Box()->repaint();
+  const int w = pane.Box()->width(), h = pane.Box()->height();
   int k = 0;
   for (auto _ : state) {
     // Across the pane and back, so the loupe changes sides now and then.
     const QPoint at(20 + (k * 37) % (w - 40), 20 + (k * 23) % (h - 40));
     ++k;
-    QMouseEvent move(QEvent::MouseMove, at, pane.box->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+    QMouseEvent move(QEvent::MouseMove, at, pane.Box()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
                      Qt::NoModifier);
-    QApplication::sendEvent(pane.box, &move);
+    QApplication::sendEvent(pane.Box(), &move);
     QApplication::processEvents();
   }
 }

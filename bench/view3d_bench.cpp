@@ -15,7 +15,7 @@
 
 #include "project/geom_file.h"
 #include "scene/viewer.h"
-#include "ui/view3d/tform2.h"
+#include "ui/view3d/reconstruction_window.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ void BM_Frame(benchmark::State& state) {
   Fixture& f = Shared();
   for (auto _ : state) {
     // Renders into the widget's framebuffer and reads it back, so the frame is finished.
-    benchmark::DoNotOptimize(f.form.GLSceneViewer1->grabFramebuffer());
+    benchmark::DoNotOptimize(f.form.viewer()->grabFramebuffer());
   }
   state.counters["nodes"] =
       double(f.form.geometry().points().size() + f.form.geometry().lines().size());
@@ -71,19 +71,18 @@ BENCHMARK(BM_Frame)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 // The same frame without the height overlays (drop lines and grid).
 void BM_FrameWithoutHeights(benchmark::State& state) {
   Fixture& f = Shared();
-  f.form.HeightCheck->setChecked(false);
-  for (auto _ : state) benchmark::DoNotOptimize(f.form.GLSceneViewer1->grabFramebuffer());
-  f.form.HeightCheck->setChecked(true);
+  f.form.controls().HeightCheck->setChecked(false);
+  for (auto _ : state) benchmark::DoNotOptimize(f.form.viewer()->grabFramebuffer());
+  f.form.controls().HeightCheck->setChecked(true);
 }
 BENCHMARK(BM_FrameWithoutHeights)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 void BM_Pick(benchmark::State& state) {
   Fixture& f = Shared();
-  vistrel::scene::SceneViewer* viewer = f.form.GLSceneViewer1;
+  vistrel::scene::SceneViewer* viewer = f.form.viewer();
   int hits = 0;
   for (auto _ : state) {
-    hits +=
-        f.form.GLSceneViewer1->Pick(viewer->width() / 2 + 40, viewer->height() / 2 - 60) != nullptr;
+    hits += f.form.viewer()->Pick(viewer->width() / 2 + 40, viewer->height() / 2 - 60) != nullptr;
   }
   state.counters["hit_rate"] = double(hits) / double(state.iterations());
 }
@@ -94,7 +93,7 @@ void BM_Open(benchmark::State& state) {
   Fixture& f = Shared();
   for (auto _ : state) {
     f.form.FormActivate();
-    benchmark::DoNotOptimize(f.form.GLSceneViewer1->grabFramebuffer());
+    benchmark::DoNotOptimize(f.form.viewer()->grabFramebuffer());
   }
 }
 BENCHMARK(BM_Open)->Unit(benchmark::kMillisecond)->MinTime(3.0);

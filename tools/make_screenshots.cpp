@@ -37,11 +37,11 @@ void Send(QWidget* box, QEvent::Type type, QPoint at, Qt::MouseButton button,
 }
 
 // Puts picture pixel (x, y) at pane position `at` at 100 %.
-void ShowAt(TForm1::Pane& pane, long double x, long double y, QPoint at) {
-  pane.slider->setValue(100);
-  pane.geometry.ox = at.x() - std::lround(static_cast<double>(x));
-  pane.geometry.oy = at.y() - std::lround(static_cast<double>(y));
-  pane.box->update();
+void ShowAt(vistrel::PaneView& pane, long double x, long double y, QPoint at) {
+  pane.Slider()->setValue(100);
+  pane.Geometry().ox = at.x() - std::lround(static_cast<double>(x));
+  pane.Geometry().oy = at.y() - std::lround(static_cast<double>(y));
+  pane.Box()->update();
 }
 
 bool Save(QWidget* widget, const QString& file) {
@@ -86,20 +86,20 @@ int main(int argc, char** argv) {
       vistrel::ProjectToImage(vistrel::demo::kLens, vistrel::demo::kLeftCamera, b.X, b.Y, b.Z);
   const auto right =
       vistrel::ProjectToImage(vistrel::demo::kLens, vistrel::demo::kRightCamera, b.X, b.Y, b.Z);
-  TForm1::Pane& lp = form.LeftPane();
-  TForm1::Pane& rp = form.RightPane();
+  vistrel::PaneView& lp = form.LeftPane();
+  vistrel::PaneView& rp = form.RightPane();
   ShowAt(lp, left.x, left.y, QPoint(140, 150));
-  Send(lp.box, QEvent::MouseButtonPress, QPoint(143, 148), Qt::LeftButton, Qt::ShiftModifier);
-  Send(lp.box, QEvent::MouseButtonRelease, QPoint(143, 148), Qt::LeftButton, Qt::ShiftModifier);
+  Send(lp.Box(), QEvent::MouseButtonPress, QPoint(143, 148), Qt::LeftButton, Qt::ShiftModifier);
+  Send(lp.Box(), QEvent::MouseButtonRelease, QPoint(143, 148), Qt::LeftButton, Qt::ShiftModifier);
   form.Button12Click();
-  Send(lp.box, QEvent::MouseMove, QPoint(150, 155), Qt::NoButton);
-  ok = Save(lp.box, out + "left_pane.png") && ok;
+  Send(lp.Box(), QEvent::MouseMove, QPoint(150, 155), Qt::NoButton);
+  ok = Save(lp.Box(), out + "left_pane.png") && ok;
 
   QEvent leave(QEvent::Leave);
-  QApplication::sendEvent(lp.box, &leave);
+  QApplication::sendEvent(lp.Box(), &leave);
   ShowAt(rp, right.x, right.y, QPoint(200, 150));
-  Send(rp.box, QEvent::MouseMove, QPoint(205, 150), Qt::NoButton);
-  ok = Save(rp.box, out + "right_pane.png") && ok;
+  Send(rp.Box(), QEvent::MouseMove, QPoint(205, 150), Qt::NoButton);
+  ok = Save(rp.Box(), out + "right_pane.png") && ok;
 
   // The whole window: both photographs fitted, the pointer near the target on the right.
   form.Button15Click();

@@ -13,7 +13,7 @@
 #include <cstdio>
 
 #include "scene/viewer.h"
-#include "ui/view3d/tform2.h"
+#include "ui/view3d/reconstruction_window.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -39,12 +39,12 @@ int main(int argc, char** argv) {
   auto shot = [&](const char* name) {
     app.processEvents();
     const QImage picture = form.grab().toImage();
-    const QImage view = form.GLSceneViewer1->grabFramebuffer();
+    const QImage view = form.viewer()->grabFramebuffer();
     QImage whole = picture;
     // The window's own grab leaves the GL area blank on some platforms: paint the frame in.
     {
       QPainter painter(&whole);
-      painter.drawImage(form.GLSceneViewer1->mapTo(&form, QPoint(0, 0)), view);
+      painter.drawImage(form.viewer()->mapTo(&form, QPoint(0, 0)), view);
     }
     whole.save(out + "/" + name + ".png");
     std::printf("%s/%s.png\n", qPrintable(out), name);
@@ -54,18 +54,18 @@ int main(int argc, char** argv) {
   shot("zoomed_in");
   form.Fit();
   shot("fit");
-  form.LabelsCombo->setCurrentIndex(1);
-  form.HeightCheck->setChecked(true);
+  form.controls().LabelsCombo->setCurrentIndex(1);
+  form.controls().HeightCheck->setChecked(true);
   shot("labels");
   const auto& points = form.geometry().points();
   if (points.size() >= 2) {
     for (int i : {0, 1}) {
       double x = 0, y = 0;
-      form.GLSceneViewer1->ProjectToWidget(points[size_t(i)]->AbsolutePosition(), x, y);
+      form.viewer()->ProjectToWidget(points[size_t(i)]->AbsolutePosition(), x, y);
       form.GLSceneViewer1MouseDown(Qt::RightButton, int(x), int(y));
     }
   }
-  form.LabelsCombo->setCurrentIndex(2);
+  form.controls().LabelsCombo->setCurrentIndex(2);
   shot("selected");
   form.reject();
   return 0;

@@ -4,7 +4,7 @@
 #include "ui/help/help_window.h"
 #include "ui/main/application.h"
 #include "ui/main/main_window.h"
-#include "ui/view3d/tform2.h"
+#include "ui/view3d/reconstruction_window.h"
 
 int main(int argc, char** argv) {
   vistrel::TApplication app(argc, argv);

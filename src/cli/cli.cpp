@@ -1,28 +1,25 @@
 #include "cli/cli.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <istream>
+#include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <sstream>
 
 #include "numeric/exception.h"
 #include "numeric/text_format.h"
-#include "photogrammetry/calibration.h"
-#include "photogrammetry/measurement.h"
 #include "photogrammetry/quality.h"
-#include "photogrammetry/report.h"
 #include "photogrammetry/target_finder.h"
 #include "project/export.h"
 #include "project/file_error.h"
 #include "project/geom_file.h"
+#include "project/line_reader.h"
 #include "project/reference_file.h"
+#include "workflow/session.h"
 #ifdef VISTREL_CLI_READS_PHOTOGRAPHS
 #include "ui/pictures/grey_picture.h"
 #endif
@@ -39,7 +36,8 @@ Usage:
   vistrel-cli calibrate [--reference FILE] --size WxH [--distortion[=MODEL]] [--single-start]
                         [--quality]
   vistrel-cli measure   [--reference FILE] --size WxH [--distortion[=MODEL]] [--single-start]
-                        [--precision] [--append-geom FILE] OBSERVATIONS
+                        [--precision]
+                        [--append-geom FILE] OBSERVATIONS
   vistrel-cli export    --format csv|ply|obj|dxf GEOM OUT
   vistrel-cli snap      PHOTO X Y
 
@@ -60,12 +58,15 @@ Commands:
              with --distortion=MODEL, "lens-model NAME REASON": the model used and why.
   measure    Calibrates once, then measures every line "xg yg xd yd" of OBSERVATIONS
              ("-" for standard input) and prints "Object point n° k       x : X ..." for each.
-             Blank lines and lines starting with "#" are skipped. With --precision each
-             point's line is followed by "precision sx SX sy SY sz SZ": the standard errors
-             of X, Y, Z from the calibration's covariance and clicks as scattered as the
-             control points' residuals (sigma0), or "precision not available".
-  export     Reads the geometry file GEOM and writes its points and lines, in file units with
-             15 significant digits, to OUT: csv (header "kind,index,x,y,z,x2,y2,z2"), ply
+             Blank lines and lines starting with "#" are skipped; lines end with LF, CR LF or
+             CR, and a line longer than 4096 characters stops the run (exit 2). With
+             --precision each point's line is followed by "precision sx SX sy SY sz SZ": the
+             standard errors of X, Y, Z from the calibration's covariance and clicks as
+             scattered as the control points' residuals (sigma0), or "precision not
+             available".
+  export     Reads the geometry file GEOM (which must exist) and writes its points and lines,
+             in file units with 15 significant digits, to OUT (never GEOM itself, under any
+             name): csv (header "kind,index,x,y,z,x2,y2,z2"), ply
              (ASCII, vertices and edges), obj ("v" and "l") or dxf (R12, POINT entities on layer
              POINTS, LINE entities on layer LINES).
   snap       Finds the centre of the target (a disc, an ellipse, a ring or a chequered
@@ -81,11 +82,11 @@ Options:
   --distortion=MODEL  the lens model: none (no distortion), radial (a1 only), full (the five
                       coefficients, as --distortion) or auto (the simplest of the three whose
                       added coefficients test significant, by nested F tests at 95 %)
+  --precision         (measure) print each point's standard errors after it
   --single-start      start the joint fit only from the Euler angles most consistent with the
                       DLT (the classic method), to compare with results of earlier versions
   --append-geom FILE  append every measured point to this geometry file
   --quality           (calibrate) print residuals and standard errors after the report
-  --precision         (measure) print each point's standard errors after it
   --format NAME       (export) csv, ply, obj or dxf
   --help              show this text
 
@@ -100,14 +101,14 @@ struct Options {
   std::optional<std::pair<int, int>> size;
   bool distortion = false;
   std::optional<LensModel> lens_model;  // --distortion=MODEL
+  bool precision = false;
+  std::vector<std::string> snap;  // snap: photograph, x, y
   bool single_start = false;
   bool quality = false;
-  bool precision = false;
   std::string append_geom;
   std::string observations;
   std::optional<ExportFormat> format;
-  std::string geom, out;          // export: input geometry file and output file
-  std::vector<std::string> snap;  // snap: photograph, x, y
+  std::string geom, out;  // export: input geometry file and output file
   bool help = false;
 };
 
@@ -128,13 +129,21 @@ std::pair<int, int> ParseSize(const std::string& text) {
 
 Options ParseArgs(const std::vector<std::string>& args) {
   Options o;
+  std::set<std::string> seen;  // an option given twice would silently override the first
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
+    // snap's position may be negative: "-3" is then a number, not an option.
+    const bool snap_position = o.command == "snap" && !o.snap.empty() && o.snap.size() < 3;
+    if (!snap_position && a.size() > 1 && a[0] == '-' && !seen.insert(a).second) {
+      throw UsageError("option " + a + " given twice");
+    }
     auto value = [&]() -> const std::string& {
       if (i + 1 >= args.size()) throw UsageError("option " + a + " needs a value");
       return args[++i];
     };
-    if (a == "--help" || a == "-h") {
+    if (snap_position) {
+      o.snap.push_back(a);
+    } else if (a == "--help" || a == "-h") {
       o.help = true;
     } else if (a == "--reference") {
       o.reference = value();
@@ -146,20 +155,18 @@ Options ParseArgs(const std::vector<std::string>& args) {
       o.lens_model = LensModelFromName(a.substr(std::string("--distortion=").size()));
       if (!o.lens_model) throw UsageError("unknown " + a + ": none, radial, full or auto");
       o.distortion = *o.lens_model != LensModel::kNone;
+    } else if (a == "--precision") {
+      o.precision = true;
     } else if (a == "--single-start") {
       o.single_start = true;
     } else if (a == "--quality") {
       o.quality = true;
-    } else if (a == "--precision") {
-      o.precision = true;
     } else if (a == "--append-geom") {
       o.append_geom = value();
     } else if (a == "--format") {
       const std::string& name = value();
       o.format = ExportFormatFromName(name);
       if (!o.format) throw UsageError("unknown --format '" + name + "': csv, ply, obj or dxf");
-    } else if (o.command == "snap" && o.snap.size() >= 1 && o.snap.size() < 3) {
-      o.snap.push_back(a);  // a position, negative ones included
     } else if (a.size() > 1 && a[0] == '-' && a != "-") {
       throw UsageError("unknown option " + a);
     } else if (o.command.empty()) {
@@ -168,7 +175,7 @@ Options ParseArgs(const std::vector<std::string>& args) {
       o.observations = a;
     } else if (o.command == "export" && (o.geom.empty() || o.out.empty())) {
       (o.geom.empty() ? o.geom : o.out) = a;
-    } else if (o.command == "snap" && o.snap.size() < 3) {
+    } else if (o.command == "snap" && o.snap.empty()) {
       o.snap.push_back(a);
     } else {
       throw UsageError("unexpected argument '" + a + "'");
@@ -212,12 +219,12 @@ Options ParseArgs(const std::vector<std::string>& args) {
   return o;
 }
 
-void PrintReport(std::ostream& out, const PointTable& table, const TCameraParameters& camera) {
-  for (const std::string& line : ReportLines(table, camera, '.')) out << line << '\n';
+void PrintLines(std::ostream& out, const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) out << line << '\n';
 }
 
-// Parses "xg yg xd yd" into the observation point; extra text is an error.
-void ParseObservation(const std::string& line, PointTable& table) {
+// Stores "xg yg xd yd" as the observation point's pixels; anything else is an error.
+void StoreObservation(const std::string& line, Session& session) {
   std::istringstream words(line);
   std::string w[5];
   int count = 0;
@@ -225,90 +232,57 @@ void ParseObservation(const std::string& line, PointTable& table) {
   if (count != 4) {
     throw EConvertError("expected four whole numbers \"xg yg xd yd\", got '" + line + "'");
   }
-  table.xg[0] = StrToInt(w[0]);
-  table.yg[0] = StrToInt(w[1]);
-  table.xd[0] = StrToInt(w[2]);
-  table.yd[0] = StrToInt(w[3]);
+  session.StoreLeft(PointTable::kObservation, w[0], w[1]);
+  session.StoreRight(PointTable::kObservation, w[2], w[3]);
 }
 
-// The whole observations file. A stream would take a directory, or a file whose reading fails,
-// for an empty file; here both are errors. Throws EInOutError.
-std::string ReadObservationsFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw EInOutError::FromErrno(errno, path);
-  std::string text;
-  struct stat info;
-  int error = ::fstat(fd, &info) != 0 ? errno : (S_ISDIR(info.st_mode) ? EISDIR : 0);
-  char buffer[65536];
-  while (error == 0) {
-    const ssize_t count = ::read(fd, buffer, sizeof buffer);
-    if (count == 0) break;
-    if (count < 0) {
-      if (errno != EINTR) error = errno;
-      continue;
-    }
-    text.append(buffer, static_cast<std::size_t>(count));
-  }
-  ::close(fd);
-  if (error != 0) throw EInOutError::FromErrno(error, path);
-  return text;
-}
-
-int Measure(const Options& o, PointTable& table, const TCameraParameters& camera,
-            const std::optional<CalibrationQuality>& quality, std::istream& in, std::ostream& out,
+int Measure(const Options& o, Session& session, std::istream& in, std::ostream& out,
             std::ostream& err, int status) {
-  std::istringstream file;
-  std::istream* source = &in;
-  if (o.observations != "-") {
+  std::unique_ptr<LineReader> source;
+  try {
+    source = o.observations == "-" ? std::make_unique<LineReader>(in)
+                                   : std::make_unique<LineReader>(o.observations);
+  } catch (const EInOutError& e) {
+    err << o.observations << ": " << e.what() << '\n';
+    return kExitInput;
+  }
+  int input_errors = 0;
+  std::string line;
+  for (;;) {
     try {
-      file.str(ReadObservationsFile(o.observations));
+      if (!source->Next(line)) break;
+    } catch (const ELineTooLong& e) {
+      err << o.observations << ":" << source->line_number() << ": " << e.what() << '\n';
+      return kExitInput;
     } catch (const EInOutError& e) {
       err << o.observations << ": " << e.what() << '\n';
       return kExitInput;
     }
-    source = &file;
-  }
-  int counter = 0;
-  int input_errors = 0;
-  std::string line;
-  int line_number = 0;
-  while (std::getline(*source, line)) {
-    ++line_number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const int line_number = source->line_number();
     const auto first = line.find_first_not_of(" \t");
     if (first == std::string::npos || line[first] == '#') continue;
     try {
-      ParseObservation(line, table);
+      StoreObservation(line, session);
     } catch (const Exception& e) {
       err << o.observations << ":" << line_number << ": " << e.what() << '\n';
       ++input_errors;
       continue;
     }
     try {
-      const MeasuredPoint p = MeasureObjectPoint(table, camera, counter);
+      const MeasuredPoint p = session.Measure();
       out << MeasurementLine(p, '.') << '\n';
       if (o.precision) {
-        const std::optional<PointPrecision> precision =
-            quality
-                ? MeasuredPointPrecision(table, camera, *quality, p.X, p.Y, p.Z, quality->sigma0)
-                : std::nullopt;
+        const std::optional<PointPrecision> precision = session.Precision(p);
         out << (precision ? PrecisionLine(*precision, '.') : "precision not available") << '\n';
       }
-      if (!o.append_geom.empty()) {
-        AppendMeasuredPoint(o.append_geom, FormatGeneral(p.X, '.'), FormatGeneral(p.Y, '.'),
-                            FormatGeneral(p.Z, '.'), '.');
-      }
+      if (!o.append_geom.empty()) Session::AppendPoint(o.append_geom, MeasuredTexts(p, '.'), '.');
     } catch (const EInOutError& e) {
       err << o.append_geom << ": " << e.what() << '\n';
       return kExitInput;
     } catch (const Exception& e) {
-      err << "Object point n° " << counter << ": " << e.what() << '\n';
+      err << "Object point n° " << session.ObjectPointCount() << ": " << e.what() << '\n';
       status = kExitComputation;
     }
-  }
-  if (source->bad()) {
-    err << o.observations << ": " << EInOutError::MessageFor(EInOutError::kDeviceError) << '\n';
-    return kExitInput;
   }
   return input_errors > 0 ? kExitInput : status;
 }
@@ -316,9 +290,13 @@ int Measure(const Options& o, PointTable& table, const TCameraParameters& camera
 int Export(const Options& o, std::ostream& out, std::ostream& err) {
   GeomData data;
   try {
-    data = ReadGeometry(o.geom);
+    data = ReadExportSource(o.geom);
   } catch (const Exception& e) {
     err << o.geom << ": " << e.what() << '\n';
+    return kExitInput;
+  }
+  if (const std::string problem = ExportOutputProblem(o.geom, o.out); !problem.empty()) {
+    err << o.out << ": " << problem << '\n';
     return kExitInput;
   }
   try {
@@ -390,31 +368,26 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   if (o.command == "export") return Export(o, out, err);
   if (o.command == "snap") return Snap(o, out, err);
 
-  PointTable table;
-  table.Reset();
+  Session session;
   try {
-    LoadControlPoints(o.reference, table);
+    session.LoadControlPoints(o.reference);
   } catch (const Exception& e) {
     err << o.reference << ": " << e.what() << '\n';
     return kExitInput;
   }
 
-  TCameraParameters camera;
   if (o.command == "report") {
-    PrintReport(out, table, camera);
+    PrintLines(out, session.Report('.'));
     return kExitOk;
   }
 
   int status = kExitOk;
-  int counter = 0;
-  CalibrationOutcome outcome;
   try {
-    CalibrationOptions options;
+    CalibrateOptions options;
+    options.distortion = o.distortion;
+    options.lens_model = o.lens_model;
     options.single_start = o.single_start;
-    outcome = o.lens_model ? CalibrateLensModel(table, o.size->first, o.size->second, *o.lens_model,
-                                                camera, counter, options)
-                           : Calibrate(table, o.size->first, o.size->second, o.distortion, camera,
-                                       counter, options);
+    const CalibrationOutcome outcome = session.Calibrate(o.size->first, o.size->second, options);
     if (outcome.joint_fit_failed) {
       err << kJointFitFailedMessage << " (" << outcome.failure_reason << ")\n";
       status = kExitComputation;
@@ -425,29 +398,17 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   }
 
   if (o.command == "calibrate") {
-    PrintReport(out, table, camera);
+    PrintLines(out, session.Report('.'));
     if (o.quality) {
-      try {
-        for (const std::string& line : QualityLines(ComputeQuality(table, camera, outcome), '.')) {
-          out << line << '\n';
-        }
-      } catch (const Exception& e) {
-        err << e.what() << '\n';
+      if (!session.Quality()) {
+        err << session.QualityProblem() << '\n';
         return kExitComputation;
       }
+      PrintLines(out, QualityLines(*session.Quality(), '.'));
     }
     return status;
   }
-  // The calibration's covariance, computed once for every point's precision.
-  std::optional<CalibrationQuality> quality;
-  if (o.precision) {
-    try {
-      quality = ComputeQuality(table, camera, outcome);
-    } catch (const Exception&) {
-      quality.reset();  // a control point on a principal plane: no precision
-    }
-  }
-  return Measure(o, table, camera, quality, in, out, err, status);
+  return Measure(o, session, in, out, err, status);
 }
 
 }  // namespace vistrel

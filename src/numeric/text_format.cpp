@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <cfenv>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -214,6 +215,48 @@ long double StrToFloat(std::string_view text, char decimal_separator) {
     throw EConvertError(Quoted(text, "n'est pas une valeur en virgule flottante correcte"));
   }
   return value;
+}
+
+std::string FormatShortestGeneral(double value) {
+  if (!std::isfinite(value)) return FormatGeneral(value, '.');
+  char buf[64];
+  const auto end = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific).ptr;
+  const std::string text(buf, end);  // [-]d[.ddd]e[+-]XX
+  const std::size_t e = text.find('e');
+  const bool negative = text[0] == '-';
+  std::string digits;
+  for (std::size_t i = negative ? 1 : 0; i < e; ++i) {
+    if (text[i] != '.') digits += text[i];
+  }
+  const int exponent = std::atoi(text.c_str() + e + 1);
+  const double magnitude = std::fabs(value);
+  std::string out = negative ? "-" : "";
+  if (magnitude == 0) return out + "0";
+  if (magnitude >= 1e-4 && magnitude < 1e15) {
+    if (exponent < 0) {
+      out += "0." + std::string(std::size_t(-exponent - 1), '0') + digits;
+    } else if (std::size_t(exponent) + 1 >= digits.size()) {
+      out += digits + std::string(std::size_t(exponent) + 1 - digits.size(), '0');
+    } else {
+      out += digits.substr(0, std::size_t(exponent) + 1) + "." +
+             digits.substr(std::size_t(exponent) + 1);
+    }
+  } else {
+    out += digits.substr(0, 1);
+    if (digits.size() > 1) out += "." + digits.substr(1);
+    out += "E" + std::to_string(exponent);
+  }
+  return out;
+}
+
+std::string FormatGeneralReadable(double value) {
+  std::string text = FormatGeneral(value, '.');
+  long double read = 0;
+  if (std::isfinite(value) && TryStrToFloat(text, read, '.') &&
+      std::fabs(read) > std::numeric_limits<double>::max()) {
+    text = FormatShortestGeneral(value);
+  }
+  return text;
 }
 
 }  // namespace vistrel

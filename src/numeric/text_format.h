@@ -20,6 +20,15 @@ class EConvertError : public Exception {
 // the full stop (the user's locale for display, always '.' in files).
 std::string FormatGeneral(long double value, char decimal_separator = '.');
 
+// The same notation with the fewest significant digits (at most 17) that read back as this very
+// double, '.' as separator.
+std::string FormatShortestGeneral(double value);
+
+// FormatGeneral's 15 digits with '.', except where their text lies beyond the largest double:
+// other programs read 1.79769313486232E308 as infinity, so such a value is written with the
+// shortest text that reads back (1.7976931348623157E308). For numbers in files.
+std::string FormatGeneralReadable(double value);
+
 // Whole number: optional leading blanks, optional sign, decimal digits or hexadecimal digits
 // after "$" or "0x"; nothing may follow; must fit in 32 bits. Throws EConvertError
 // "'%s' n'est pas une valeur entière correcte".

@@ -165,6 +165,23 @@ std::string FTest(const char* what, long double F, long double critical) {
 
 }  // namespace
 
+LensModelChoice ChooseLensModel(long double none, long double radial, long double full) {
+  const long double f_radial = NestedF(none, radial, 1, 20);
+  const long double f_full = NestedF(none, full, 5, 16);
+  const long double f_rest = NestedF(radial, full, 4, 16);
+  const std::string a1 = FTest("a1", f_radial, kRadialFCritical);
+  LensModelChoice choice;
+  if (!(f_radial > kRadialFCritical) && !(f_full > kDistortionFCritical)) {
+    choice.model = LensModel::kNone;
+    choice.reason = a1 + ", " + FTest("five coefficients", f_full, kDistortionFCritical);
+  } else {
+    const bool rest = f_rest > kRestFCritical;
+    choice.model = rest ? LensModel::kFull : LensModel::kRadial;
+    choice.reason = a1 + ", " + FTest("a2 a3 p1 p2", f_rest, kRestFCritical);
+  }
+  return choice;
+}
+
 const char* LensModelName(LensModel model) {
   switch (model) {
     case LensModel::kNone:
@@ -222,22 +239,9 @@ CalibrationOutcome CalibrateLensModel(const PointTable& table, int W, int H, Len
     while (pick < 2 && outcomes[pick].joint_fit_failed) ++pick;
     reason = "a calibration failed, no test";
   } else {
-    const long double radial = NestedF(objective(0), objective(1), 1, 20);
-    const long double full = NestedF(objective(0), objective(2), 5, 16);
-    const long double rest = NestedF(objective(1), objective(2), 4, 16);
-    const std::string a1 = FTest("a1", radial, kRadialFCritical);
-    const std::string all = FTest("five coefficients", full, kDistortionFCritical);
-    const std::string others = FTest("a2 a3 p1 p2", rest, kRestFCritical);
-    if (!(radial > kRadialFCritical) && !(full > kDistortionFCritical)) {
-      pick = 0;
-      reason = a1 + ", " + all;
-    } else if (!(rest > kRestFCritical)) {
-      pick = 1;
-      reason = a1 + ", " + others;
-    } else {
-      pick = 2;
-      reason = a1 + ", " + others;
-    }
+    const LensModelChoice choice = ChooseLensModel(objective(0), objective(1), objective(2));
+    pick = static_cast<int>(choice.model);
+    reason = choice.reason;
   }
   camera = cameras[pick];
   object_point_count = 0;

@@ -1,5 +1,7 @@
 #include "project/export.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 
@@ -10,7 +12,7 @@ namespace vistrel {
 
 namespace {
 
-std::string Num(double value) { return FormatGeneral(value, '.'); }
+std::string Num(double value) { return FormatGeneralReadable(value); }
 
 void Csv(const GeomData& data, std::string& out) {
   out += "kind,index,x,y,z,x2,y2,z2\n";
@@ -142,6 +144,33 @@ std::string ExportText(const GeomData& data, ExportFormat format) {
       break;
   }
   return out;
+}
+
+std::string ExportOutputProblem(const std::string& geom, const std::string& out) {
+  struct stat in_info, out_info;
+  if (::stat(out.c_str(), &out_info) == 0) {
+    if (S_ISDIR(out_info.st_mode)) return "is a folder: give the name of a file to write";
+    if (::stat(geom.c_str(), &in_info) == 0 && in_info.st_dev == out_info.st_dev &&
+        in_info.st_ino == out_info.st_ino) {
+      return "is the geometry file being exported (" + geom +
+             "), under this or another name: writing it would replace the geometry; choose "
+             "another output file";
+    }
+    return {};
+  }
+  const std::size_t slash = out.rfind('/');
+  if (slash != std::string::npos && slash > 0) {
+    const std::string folder = out.substr(0, slash);
+    struct stat folder_info;
+    if (::stat(folder.c_str(), &folder_info) != 0)
+      return "the folder " + folder + " does not exist";
+    if (!S_ISDIR(folder_info.st_mode)) return folder + " is not a folder";
+  }
+  return {};
+}
+
+GeomData ReadExportSource(const std::string& geom) {
+  return ReadGeometry(geom, /*missing_ok=*/false);
 }
 
 void WriteExport(const std::string& path, const GeomData& data, ExportFormat format) {

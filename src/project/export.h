@@ -24,6 +24,15 @@ std::optional<ExportFormat> ExportFormatFromName(std::string_view name);
 // The whole export as text, lines ended by LF.
 std::string ExportText(const GeomData& data, ExportFormat format);
 
+// Why `out` cannot take an export of the geometry file `geom`, or an empty text when it can:
+// it is that very file under any name (a symbolic or hard link, "./geom.txt": same device and
+// inode), it is a folder, or its folder does not exist. Looks only, writes nothing.
+std::string ExportOutputProblem(const std::string& geom, const std::string& out);
+
+// Reads the geometry file to export. Unlike the 3D view, which starts empty without one, a
+// missing file is an error here: "Fichier introuvable" (EInOutError), as other file errors.
+GeomData ReadExportSource(const std::string& geom);
+
 // Writes ExportText to path (beside and renamed, as the project files); throws EInOutError.
 void WriteExport(const std::string& path, const GeomData& data, ExportFormat format);
 

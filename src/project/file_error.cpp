@@ -32,6 +32,55 @@ bool IsDirectory(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// The path a chain of symbolic links at `path` ends at, whether or not that exists; `path`
+// itself when it is no link. A link's relative text is taken from the link's own folder. A loop
+// (or an absurdly long chain) gives up and returns where it got to, so that the save fails there
+// with the system's own error.
+std::string LinkTarget(const std::string& path) {
+  constexpr int kMaxLinks = 40;  // the system's own limit on a path's links
+  std::string current = path;
+  for (int hop = 0; hop < kMaxLinks; ++hop) {
+    struct stat info;
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+    std::string text(std::size_t(info.st_size > 0 ? info.st_size : 256) + 1, '\0');
+    const ssize_t length = ::readlink(current.c_str(), text.data(), text.size());
+    if (length <= 0 || std::size_t(length) >= text.size()) return current;
+    text.resize(std::size_t(length));
+    if (text[0] == '/') {
+      current = text;
+    } else {
+      const std::size_t slash = current.rfind('/');
+      current = slash == std::string::npos ? text : current.substr(0, slash + 1) + text;
+    }
+  }
+  return current;
+}
+
+// Copies the extended attributes of the file at `from` onto the open file `to_fd`, but for the
+// access control list, which is kept by writing in place. False when one cannot be copied (a
+// namespace we may not write, a file system without them): the caller then writes in place.
+bool CopyExtendedAttributes(const std::string& from, int to_fd) {
+  ssize_t size = ::listxattr(from.c_str(), nullptr, 0);
+  if (size < 0) return errno == ENOTSUP;  // nothing to keep where there are none
+  std::string names(std::size_t(size), '\0');
+  size = ::listxattr(from.c_str(), names.data(), names.size());
+  if (size < 0) return false;
+  names.resize(std::size_t(size));
+  for (std::size_t at = 0; at < names.size();) {
+    const std::string name = names.c_str() + at;
+    at += name.size() + 1;
+    if (name.empty() || name.rfind("system.posix_acl", 0) == 0) continue;
+    const ssize_t length = ::getxattr(from.c_str(), name.c_str(), nullptr, 0);
+    if (length < 0) return false;
+    std::string value(std::size_t(length), '\0');
+    const ssize_t got = ::getxattr(from.c_str(), name.c_str(), value.data(), value.size());
+    if (got < 0) return false;
+    value.resize(std::size_t(got));
+    if (::fsetxattr(to_fd, name.c_str(), value.data(), value.size(), 0) != 0) return false;
+  }
+  return true;
+}
+
 // Writes all of `contents`, retrying partial writes; returns 0 or the errno of the failure.
 int WriteAll(int fd, std::string_view contents) {
   const char* data = contents.data();
@@ -227,15 +276,10 @@ EInOutError EInOutError::FromErrno(int error_number, std::string_view path) {
 void ReplaceFile(const std::string& path, std::string_view contents) {
   if (path.empty()) throw EInOutError(EInOutError::kInvalidFileName);
 
-  // Replace what a symbolic link points at, not the link itself.
-  std::string target = path;
+  // Replace what a symbolic link points at, not the link itself, also when it does not exist
+  // yet (a dangling link): the save creates it, as editors do.
+  const std::string target = LinkTarget(path);
   struct stat info;
-  if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-      target = resolved;
-      std::free(resolved);
-    }
-  }
   const bool exists = ::stat(target.c_str(), &info) == 0;
   if (exists && S_ISDIR(info.st_mode)) throw EInOutError(EInOutError::kAccessDenied);
   if (exists && !S_ISREG(info.st_mode)) {
@@ -272,10 +316,10 @@ void ReplaceFile(const std::string& path, std::string_view contents) {
     ::unlink(temporary.c_str());
     throw EInOutError::FromErrno(error_number, target);
   };
-  // The new file must have the old one's owner, group and mode, or the save would change them
-  // (root saving another user's file; a group we are not in). Owner first: a change of owner
-  // clears the set-user-ID bit that the mode then restores. What cannot be kept is written in
-  // place instead.
+  // The new file must have the old one's owner, group, mode and extended attributes, or the save
+  // would change them (root saving another user's file; a group we are not in; a note in a
+  // user attribute). Owner first: a change of owner clears the set-user-ID bit that the mode
+  // then restores. What cannot be kept is written in place instead.
   if (exists) {
     struct stat made;
     if (::fstat(fd, &made) != 0) fail(errno);
@@ -285,7 +329,7 @@ void ReplaceFile(const std::string& path, std::string_view contents) {
                            ::fstat(fd, &made) == 0 && made.st_uid == info.st_uid &&
                            made.st_gid == info.st_gid &&
                            (made.st_mode & 07777) == (info.st_mode & 07777);
-    if (!mode_kept) {
+    if (!mode_kept || !CopyExtendedAttributes(target, fd)) {
       ::close(fd);
       ::unlink(temporary.c_str());
       OverwriteFile(target, contents);

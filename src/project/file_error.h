@@ -46,7 +46,9 @@ class EInOutError : public Exception {
 // we may not write, holding a file we may), or the new file could not be given the old one's
 // owner, group and mode. The in-place write touches only the bytes that change, reserves the
 // space it needs first, and puts the old bytes back when a write fails, so a failure leaves the
-// old file as it was there too. A symbolic link is followed and its target written; an existing
+// old file as it was there too. Extended attributes are copied to the new file, or the file is
+// written in place when they cannot be. A symbolic link is followed and its target written, also
+// a dangling one, whose target the save creates; an existing
 // device or pipe is written in place, since it cannot be replaced. Throws EInOutError by cause
 // ("Accès au fichier refusé" when the target is a directory or a file we may not write, or a
 // new file's folder is not writable; "Disque plein", ...).

@@ -20,37 +20,6 @@ std::string NotARealMessage(std::string_view text) {
 
 // A number the reader would refuse (beyond the range of a double: INF, 1E400) is never written,
 // since one such number makes the whole file unreadable.
-// The general format with the shortest digits that read back as this very double (up to 17):
-// used only where 15 digits would not.
-std::string ShortestGeneral(double value) {
-  char buf[64];
-  const auto end = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific).ptr;
-  const std::string text(buf, end);  // [-]d[.ddd]e[+-]XX
-  const size_t e = text.find('e');
-  const bool negative = text[0] == '-';
-  std::string digits;
-  for (size_t i = negative ? 1 : 0; i < e; ++i) {
-    if (text[i] != '.') digits += text[i];
-  }
-  const int exponent = std::atoi(text.c_str() + e + 1);
-  const double magnitude = value < 0 ? -value : value;
-  std::string out = negative ? "-" : "";
-  if (magnitude >= 1e-4 && magnitude < 1e15) {
-    if (exponent < 0) {
-      out += "0." + std::string(size_t(-exponent - 1), '0') + digits;
-    } else if (size_t(exponent) + 1 >= digits.size()) {
-      out += digits + std::string(size_t(exponent) + 1 - digits.size(), '0');
-    } else {
-      out += digits.substr(0, size_t(exponent) + 1) + "." + digits.substr(size_t(exponent) + 1);
-    }
-  } else {
-    out += digits.substr(0, 1);
-    if (digits.size() > 1) out += "." + digits.substr(1);
-    out += "E" + std::to_string(exponent);
-  }
-  return out;
-}
-
 void AppendNumber(std::string& text, long double value) {
   const std::string number = FormatGeneral(value, '.');
   if (!std::isfinite(value) || std::fabs(value) > std::numeric_limits<double>::max()) {
@@ -78,11 +47,12 @@ std::string AppendedNumber(const std::string& text, char decimal_separator) {
   return field;
 }
 
-// 15 significant digits when they read back as this double, else the shortest that do.
+// 15 significant digits when they read back as this double, in this program and in others (not
+// beyond the largest double), else the shortest that do.
 void AppendExactNumber(std::string& text, double value) {
-  std::string number = FormatGeneral(value, '.');
+  std::string number = FormatGeneralReadable(value);
   double back = 0;
-  if (!TryStrToDouble(number, back) || back != value) number = ShortestGeneral(value);
+  if (!TryStrToDouble(number, back) || back != value) number = FormatShortestGeneral(value);
   text += number;
   text += "  ";
 }
@@ -91,9 +61,9 @@ bool IsLineEnd(int c) { return c == '\r' || c == '\n' || c == TokenReader::kEnd;
 
 }  // namespace
 
-GeomData ReadGeometry(const std::string& path) {
+GeomData ReadGeometry(const std::string& path, bool missing_ok) {
   GeomData data;
-  TokenReader reader(path, /*missing_ok=*/true);
+  TokenReader reader(path, missing_ok);
   while (reader.Peek() != TokenReader::kEnd) {
     if (IsLineEnd(reader.Peek())) {
       reader.SkipLine();

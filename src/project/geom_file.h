@@ -21,12 +21,13 @@ struct GeomData {
   std::vector<GeomLine> lines;
 };
 
-// Reads every record, in file order. A missing file gives empty lists. Numbers are separated by
-// blanks, tabs or line breaks; the rest of a record's line after its last number is skipped; a
-// number missing at the end of the file reads 0. Lines holding nothing or only blanks and tabs
-// are skipped. Throws EInOutError ("Saisie numérique incorrecte" for a malformed number or one
-// beyond the range of a double, other file errors by cause).
-GeomData ReadGeometry(const std::string& path);
+// Reads every record, in file order. A missing file gives empty lists. Lines end with LF, CR LF or
+// a bare CR. Numbers are separated by blanks, tabs or line breaks; the rest of a record's line
+// after its last number is skipped; a number missing at the end of the file reads 0. Lines holding
+// nothing or only blanks and tabs are skipped. Throws EInOutError ("Saisie numérique incorrecte"
+// for a malformed number or one beyond the range of a double, other file errors by cause). With
+// missing_ok false, a missing file throws "Fichier introuvable" instead.
+GeomData ReadGeometry(const std::string& path, bool missing_ok = true);
 
 // Coordinates already converted back to file units, in extended precision.
 struct RewritePoint {

@@ -18,7 +18,7 @@ void SaveControlPoints(const std::string& path, const PointTable& table) {
       text += kSeparator;
     }
     for (const double value : {table.px[i], table.py[i], table.pz[i]}) {
-      text += FormatGeneral(value, '.');
+      text += FormatGeneralReadable(value);
       text += kSeparator;
     }
     text += "\r\n";

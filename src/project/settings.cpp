@@ -149,16 +149,23 @@ double ReadReal(const IniFile& ini, const char* key, double default_value, char 
 IniFile IniFile::FromText(std::string_view text) {
   IniFile ini;
   std::size_t start = 0;
+  bool newline_seen = false;
   while (start < text.size()) {
-    auto end = text.find('\n', start);
+    // Lines end with LF, CR LF or a bare CR; the first line end found is the one written back.
+    auto end = text.find_first_of("\r\n", start);
     if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') {
-      line.remove_suffix(1);
-      ini.newline_ = "\r\n";
+    ini.lines_.emplace_back(text.substr(start, end - start));
+    std::size_t next = end + 1;
+    if (end < text.size()) {
+      std::string newline(1, text[end]);
+      if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
+        newline = "\r\n";
+        ++next;
+      }
+      if (!newline_seen) ini.newline_ = newline;
+      newline_seen = true;
     }
-    ini.lines_.emplace_back(line);
-    start = end + 1;
+    start = next;
   }
   return ini;
 }

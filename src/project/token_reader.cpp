@@ -92,7 +92,13 @@ void TokenReader::SkipBlanks() {
 }
 
 void TokenReader::SkipLine() {
-  for (int c = Get(); c != kEnd && c != '\n'; c = Get()) {
+  for (int c = Get(); c != kEnd; c = Get()) {
+    if (c == '\n') return;
+    // A bare CR ends a line too (files of older Mac editors); CR LF is one line end.
+    if (c == '\r') {
+      if (Peek() == '\n') ++position_;
+      return;
+    }
   }
 }
 

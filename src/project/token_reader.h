@@ -39,7 +39,7 @@ class TokenReader {
 
   // Skips blanks and tabs, stopping before anything else.
   void SkipBlanks();
-  // Skips the rest of the current line, its line feed included.
+  // Skips the rest of the current line, its line end included: LF, CR LF or a bare CR.
   void SkipLine();
 
  private:

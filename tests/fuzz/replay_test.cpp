@@ -95,7 +95,7 @@ TEST(HostilePictures, RefusedWithTheirMessage) {
   } cases[] = {
       {"jpeg_fuzz", "huge_declared", "Image trop grande (65000 x 65000 pixels)"},
       // 4000 x 3000 pixels declared in 308 bytes.
-      {"jpeg_fuzz", "large_declared_truncated", "Erreur JPEG #"},
+      {"jpeg_fuzz", "large_declared_truncated", "Image incomplète"},
       {"jpeg_fuzz", "zero_height", "Erreur JPEG #"},
       {"bitmap_fuzz", "huge_size", "Image trop grande (65535 x 65535 pixels)"},
       {"bitmap_fuzz", "zero_size", "Image bitmap incorrecte"},

@@ -4,9 +4,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <random>
 
 #include "numeric/matrix.h"
+#include "photogrammetry/control_point_check.h"
 #include "photogrammetry/dlt.h"
 #include "photogrammetry/joint_fields.h"
 #include "photogrammetry/models.h"
@@ -413,6 +415,68 @@ TEST(TDemoModel1, CachedEvaluationIsBitIdenticalToPlain) {
     const long double plain = m.EvaluatePlain();
     ASSERT_EQ(std::memcmp(&cached, &plain, 10), 0) << "step " << n;
   }
+}
+
+}  // namespace
+}  // namespace vistrel
+
+namespace vistrel {
+namespace {
+
+// Control sets that cannot calibrate a pair well, each with the warnings it must give; the
+// demo's own set gives none.
+TEST(ControlPointCheck, DegenerateSetsAreNamedWithTheirPoints) {
+  InternalParameters lens;
+  lens.f = 2200;
+  const PointTable good = testing::MakePair(lens).table;
+  struct Case {
+    const char* what;
+    std::function<void(PointTable&)> spoil;
+    std::vector<std::pair<std::string, std::vector<int>>> expected;  // text start, points
+  };
+  const Case cases[] = {
+      {"the demo set", [](PointTable&) {}, {}},
+      {"nine identical points",
+       [](PointTable& t) {
+         for (int i = 1; i <= 9; ++i) t.px[i] = 3, t.py[i] = -2, t.pz[i] = 7;
+       },
+       {{"control points 1, 2, 3, 4, 5, 6, 7, 8 and 9 have the same space",
+         {1, 2, 3, 4, 5, 6, 7, 8, 9}}}},
+      {"two identical points",
+       [](PointTable& t) { t.px[7] = t.px[4], t.py[7] = t.py[4], t.pz[7] = t.pz[4]; },
+       {{"control points 4 and 7 have the same space", {4, 7}}}},
+      {"collinear",
+       [](PointTable& t) {
+         for (int i = 1; i <= 9; ++i) t.px[i] = 10.0 * i, t.py[i] = -5.0 * i, t.pz[i] = 2.5 * i;
+       },
+       {{"the nine control points lie on one line", {}}}},
+      {"coplanar",
+       [](PointTable& t) {
+         for (int i = 1; i <= 9; ++i) t.pz[i] = 0;
+       },
+       {{"the nine control points lie in one plane", {}}}},
+      {"one pixel twice on the right",
+       [](PointTable& t) { t.xd[9] = t.xd[2], t.yd[9] = t.yd[2]; },
+       {{"control points 2 and 9 share one pixel of the right photograph", {2, 9}}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    PointTable t = good;
+    c.spoil(t);
+    const auto warnings = CheckControlPoints(t);
+    ASSERT_EQ(warnings.size(), c.expected.size());
+    for (std::size_t i = 0; i < warnings.size(); ++i) {
+      EXPECT_EQ(warnings[i].text.rfind(c.expected[i].first, 0), 0u) << warnings[i].text;
+      EXPECT_EQ(warnings[i].points, c.expected[i].second);
+    }
+  }
+  // After the fit: sigma0 above the limit and a focal length that is not positive.
+  EXPECT_TRUE(CheckCalibrationResult(kMaxSigma0Pixels, 2200).empty());
+  const auto bad = CheckCalibrationResult(32.8, -15029741);
+  ASSERT_EQ(bad.size(), 2u);
+  EXPECT_EQ(bad[0].text.rfind("sigma0 is 32.8 px, above 5 px", 0), 0u) << bad[0].text;
+  EXPECT_EQ(bad[1].text.rfind("the focal length is -1.50297e+07, not positive", 0), 0u)
+      << bad[1].text;
 }
 
 }  // namespace

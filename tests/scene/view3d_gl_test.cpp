@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -21,7 +22,7 @@
 #include "scene/viewer.h"
 #include "tests/support/temp_dir.h"
 #include "ui/view3d/navigation.h"
-#include "ui/view3d/tform2.h"
+#include "ui/view3d/reconstruction_window.h"
 
 namespace vistrel {
 namespace {
@@ -132,9 +133,9 @@ class Form2Test : public ::testing::Test {
     EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     return form;
   }
-  QImage Frame(view3d::TForm2& form) { return form.GLSceneViewer1->grabFramebuffer(); }
+  QImage Frame(view3d::TForm2& form) { return form.viewer()->grabFramebuffer(); }
   QPoint PixelOf(view3d::TForm2& form, scene::Node* node) {
-    return ProjectToWidget(*form.GLSceneViewer1, node->AbsolutePosition()).toPoint();
+    return ProjectToWidget(*form.viewer(), node->AbsolutePosition()).toPoint();
   }
 
   QTemporaryDir dir_;
@@ -172,7 +173,7 @@ TEST_F(Form2Test, DemoSceneShowsBallsLinesAxesGroundAndHelp) {
   auto form = Open();
   ASSERT_TRUE(errors_.empty());
   ASSERT_FALSE(form->geometry().points().empty());
-  form->GLSceneViewer1->resize(900, 600);
+  form->viewer()->resize(900, 600);
   QApplication::processEvents();
   const QImage frame = Frame(*form);
   frame.save(QDir::tempPath() + "/vistrel_view3d_demo.png");
@@ -186,7 +187,7 @@ TEST_F(Form2Test, DemoSceneShowsBallsLinesAxesGroundAndHelp) {
   for (scene::PolylineNode* l : form->geometry().lines()) {
     const scene::Mat4 m = l->AbsoluteMatrix();
     const Vec3 mid = scene::TransformPoint((l->vertices[0] + l->vertices[1]) * 0.5f, m);
-    const QPoint c = ProjectToWidget(*form->GLSceneViewer1, mid).toPoint();
+    const QPoint c = ProjectToWidget(*form->viewer(), mid).toPoint();
     EXPECT_GT(CountPixels(
                   frame, [](QColor q) { return q.lightness() > 235; },
                   QRect(c - QPoint(2, 2), QSize(5, 5))),
@@ -206,9 +207,9 @@ TEST_F(Form2Test, DemoSceneShowsBallsLinesAxesGroundAndHelp) {
   // Help text: red glyphs in the top-left corner.
   EXPECT_GT(CountPixels(frame, Reddish, QRect(0, 0, 200, 70)), 50);
   // Target marker: yellow cube at the centre.
-  const QPoint centre = PixelOf(*form, form->GLDummyCube2);
+  const QPoint centre = PixelOf(*form, form->nodes().GLDummyCube2);
   EXPECT_GT(CountPixels(frame, Yellowish, QRect(centre - QPoint(5, 5), QSize(11, 11))), 20);
-  form->CheckBox1->setChecked(false);
+  form->controls().CheckBox1->setChecked(false);
   const QImage no_marker = Frame(*form);
   EXPECT_EQ(CountPixels(no_marker, Yellowish, QRect(centre - QPoint(5, 5), QSize(11, 11))), 0);
   form->reject();
@@ -219,7 +220,7 @@ TEST_F(Form2Test, ShadowOnTheGroundFromAboveNothingFromBelow) {
   // where it would be; from below the ground and shadows are not drawn and the ball shows.
   Write("p 20  0  -20  \r\n");
   auto form = Open(0.01, 0.05);
-  form->CheckBox1->setChecked(false);
+  form->controls().CheckBox1->setChecked(false);
   scene::SphereNode* ball = form->geometry().points().at(0);
   QImage above = Frame(*form);
   const QPoint at = PixelOf(*form, ball);
@@ -228,7 +229,7 @@ TEST_F(Form2Test, ShadowOnTheGroundFromAboveNothingFromBelow) {
   EXPECT_EQ(CountPixels(above, Reddish, QRect(at - QPoint(10, 10), QSize(21, 21))), 0);
   above.save(QDir::tempPath() + "/vistrel_view3d_shadow.png");
 
-  form->GLCamera1->position = {0, -1, 1};
+  form->nodes().GLCamera1->position = {0, -1, 1};
   const QImage below = Frame(*form);
   const QPoint seen = PixelOf(*form, ball);
   EXPECT_GT(CountPixels(below, Reddish, QRect(seen - QPoint(10, 10), QSize(21, 21))), 50);
@@ -243,29 +244,29 @@ TEST_F(Form2Test, SelectCreateDeleteAndCloseWritesTheEdits) {
   Frame(*form);  // a first frame, as the user would see before clicking
 
   // Real right clicks on the viewer select the first two points.
-  QTest::mouseClick(form->GLSceneViewer1, Qt::RightButton, {}, PixelOf(*form, g.points()[0]));
-  QTest::mouseClick(form->GLSceneViewer1, Qt::RightButton, {}, PixelOf(*form, g.points()[1]));
+  QTest::mouseClick(form->viewer(), Qt::RightButton, {}, PixelOf(*form, g.points()[0]));
+  QTest::mouseClick(form->viewer(), Qt::RightButton, {}, PixelOf(*form, g.points()[1]));
   EXPECT_EQ(g.selected1(), g.points()[0]);
   EXPECT_EQ(g.selected2(), g.points()[1]);
-  QTest::mouseClick(form->Button1, Qt::LeftButton);
+  QTest::mouseClick(form->controls().Button1, Qt::LeftButton);
   ASSERT_EQ(g.lines().size(), 2u);
   EXPECT_EQ(g.lines()[1]->name, "Line1");
   // Return presses no button of this window: no second line.
   QTest::keyClick(form.get(), Qt::Key_Return);
-  QTest::keyClick(form->GLSceneViewer1, Qt::Key_Return);
+  QTest::keyClick(form->viewer(), Qt::Key_Return);
   EXPECT_EQ(g.lines().size(), 2u);
   EXPECT_TRUE(form->isVisible());
 
   // Delete the third point, then the file's line (clicked at its middle), answering yes.
-  form->rg2->setChecked(true);
+  form->controls().rg2->setChecked(true);
   form->GLSceneViewer1MouseDown(Qt::RightButton, PixelOf(*form, g.points()[2]).x(),
                                 PixelOf(*form, g.points()[2]).y());
   EXPECT_FALSE(g.points()[2]->visible);
-  form->rg3->setChecked(true);
+  form->controls().rg3->setChecked(true);
   const Vec3 mid =
       scene::TransformPoint((g.lines()[0]->vertices[0] + g.lines()[0]->vertices[1]) * 0.5f,
-                            form->GLDummyCube1->AbsoluteMatrix());
-  const QPoint m = ProjectToWidget(*form->GLSceneViewer1, mid).toPoint();
+                            form->nodes().GLDummyCube1->AbsoluteMatrix());
+  const QPoint m = ProjectToWidget(*form->viewer(), mid).toPoint();
   form->GLSceneViewer1MouseDown(Qt::RightButton, m.x(), m.y());
   EXPECT_FALSE(g.lines()[0]->visible);
   ASSERT_EQ(questions_.size(), 2u);
@@ -285,7 +286,7 @@ TEST_F(Form2Test, SelectCreateDeleteAndCloseWritesTheEdits) {
 TEST_F(Form2Test, NavigationDragWheelAndKeypad) {
   Write("");
   auto form = Open();
-  scene::CameraNode& cam = *form->GLCamera1;
+  scene::CameraNode& cam = *form->nodes().GLCamera1;
   // Left drag 45 pixels up from the start: camera level with the target.
   form->GLSceneViewer1MouseDown(Qt::LeftButton, 100, 100);
   form->GLSceneViewer1MouseMove(Qt::LeftButton, 100, 55);
@@ -301,13 +302,24 @@ TEST_F(Form2Test, NavigationDragWheelAndKeypad) {
                     Qt::NoModifier, Qt::NoScrollPhase, false);
   QApplication::sendEvent(form.get(), &wheel);
   EXPECT_NEAR(scene::Length(cam.position), std::sqrt(2.0), 1e-4);
-  // Keypad 6 held for 20 ticks (one second) moves the target 2 units along X.
+  // The keypad is read whatever window has the focus: while another one is active it is left
+  // alone.
   keys_.set(6);
+  QWidget other;
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
   for (int i = 0; i < 20; ++i) form->GLCadencer1Progress(0.05);
-  EXPECT_NEAR(form->GLDummyCube2->position.x, 2.0, 1e-5);
+  EXPECT_EQ(form->nodes().GLDummyCube2->position.x, 0);
+  other.hide();
+  // Keypad 6 held for 20 ticks (one second) moves the target 2 units along X.
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  for (int i = 0; i < 20; ++i) form->GLCadencer1Progress(0.05);
+  EXPECT_NEAR(form->nodes().GLDummyCube2->position.x, 2.0, 1e-5);
   keys_.set(4);
   form->GLCadencer1Progress(0.05);
-  EXPECT_NEAR(form->GLDummyCube2->position.x, 2.0, 1e-5);
+  EXPECT_NEAR(form->nodes().GLDummyCube2->position.x, 2.0, 1e-5);
   form->reject();
 }
 
@@ -317,13 +329,13 @@ TEST_F(Form2Test, FitFramesEveryPointPanMovesTheViewAndResetReturns) {
       "p 500  300  100  \r\np 520  310  0  \r\np 430  240  60  \r\nl 500  300  100  600  300  0  "
       "\r\n");
   auto form = Open();
-  scene::SceneViewer& viewer = *form->GLSceneViewer1;
+  scene::SceneViewer& viewer = *form->viewer();
   form->Fit();
   const QRect inside = QRect(0, 0, viewer.width(), viewer.height()).adjusted(5, 5, -5, -5);
   std::vector<Vec3> ends;
   for (scene::SphereNode* p : form->geometry().points()) ends.push_back(p->AbsolutePosition());
   for (const Vec3& v : form->geometry().lines()[0]->vertices) {
-    ends.push_back(scene::TransformPoint(v, form->GLDummyCube1->AbsoluteMatrix()));
+    ends.push_back(scene::TransformPoint(v, form->nodes().GLDummyCube1->AbsoluteMatrix()));
   }
   for (const Vec3& p : ends) {
     double x = 0, y = 0;
@@ -338,30 +350,108 @@ TEST_F(Form2Test, FitFramesEveryPointPanMovesTheViewAndResetReturns) {
   }
 
   // A middle drag moves target and camera alike, and the point under the cursor follows it.
-  const Vec3 target = form->GLDummyCube2->position, eye = form->GLCamera1->position;
+  const Vec3 target = form->nodes().GLDummyCube2->position, eye = form->nodes().GLCamera1->position;
   const Vec3 ball = form->geometry().points()[0]->AbsolutePosition();
   double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
   viewer.ProjectToWidget(ball, x0, y0);
   form->GLSceneViewer1MouseDown(Qt::MiddleButton, 300, 300);
   form->GLSceneViewer1MouseMove(Qt::MiddleButton, 340, 280);
-  const Vec3 moved = form->GLDummyCube2->position - target;
+  const Vec3 moved = form->nodes().GLDummyCube2->position - target;
   EXPECT_GT(scene::Length(moved), 0);
-  EXPECT_LT(scene::Length(form->GLCamera1->position - eye - moved), 1e-4f);
+  EXPECT_LT(scene::Length(form->nodes().GLCamera1->position - eye - moved), 1e-4f);
   viewer.ProjectToWidget(ball, x1, y1);
   // Points at the target's depth move with the cursor exactly; this one is near that depth.
   EXPECT_NEAR(x1 - x0, 40, 8);
   EXPECT_NEAR(y1 - y0, -20, 8);
   // Shift with the left button pans too, instead of orbiting.
-  const float distance = scene::Length(form->GLCamera1->position - form->GLDummyCube2->position);
+  const float distance =
+      scene::Length(form->nodes().GLCamera1->position - form->nodes().GLDummyCube2->position);
   form->GLSceneViewer1MouseMove(Qt::LeftButton, 300, 300, Qt::ShiftModifier);
-  EXPECT_NEAR(scene::Length(form->GLDummyCube2->position - target), 0, 1e-3);
-  EXPECT_NEAR(scene::Length(form->GLCamera1->position - form->GLDummyCube2->position), distance,
-              1e-4);
+  EXPECT_NEAR(scene::Length(form->nodes().GLDummyCube2->position - target), 0, 1e-3);
+  EXPECT_NEAR(
+      scene::Length(form->nodes().GLCamera1->position - form->nodes().GLDummyCube2->position),
+      distance, 1e-4);
 
   form->ResetView();
-  EXPECT_EQ(form->GLDummyCube2->position, (Vec3{0, 0, 0}));
-  EXPECT_EQ(form->GLCamera1->position, (Vec3{0, 1, 1}));
+  EXPECT_EQ(form->nodes().GLDummyCube2->position, (Vec3{0, 0, 0}));
+  EXPECT_EQ(form->nodes().GLCamera1->position, (Vec3{0, 1, 1}));
   form->reject();
+}
+
+// Georeferenced coordinates (a national grid) are drawn around a local origin: the scene looks
+// as it does at the file's origin, and the measure line stays whole.
+TEST_F(Form2Test, FarFromTheOriginLooksLikeTheSameSceneAtTheOrigin) {
+  auto scene_at = [](double x0, double y0) {
+    std::ostringstream text;
+    text.precision(17);
+    for (int i = 0; i < 100; ++i) {
+      for (int j = 0; j < 100; ++j) {
+        text << "p " << x0 + 2.0 * i - 100 + 0.125 << "  " << y0 + 2.0 * j - 100 + 0.375 << "  "
+             << (i * 7 + j * 3) % 11 << "  \r\n";
+      }
+    }
+    text << "l " << x0 - 100 << "  " << y0 - 100 << "  5  " << x0 + 98 << "  " << y0 + 98
+         << "  5  \r\n";
+    return text.str();
+  };
+  QImage frames[2];
+  const double origins[2][2] = {{0, 0}, {500000, 5400000}};
+  for (int k = 0; k < 2; ++k) {
+    Write(scene_at(origins[k][0], origins[k][1]));
+    auto form = Open();
+    form->viewer()->resize(600, 450);
+    for (int i = 0; i < 12; ++i) form->FormMouseWheel(-120);  // close in on the balls
+    frames[k] = Frame(*form);
+    if (k == 1) {
+      EXPECT_NE(form->nodes().GridText->text.find("X 500000  Y 5400000  Z 0"), std::string::npos)
+          << form->nodes().GridText->text;
+      // Two far points selected: the readout wraps rather than being cut at the window's width.
+      auto& g = form->geometry();
+      g.RightClick(view3d::EditMode::kSelectPoint, g.points()[0], {});
+      g.RightClick(view3d::EditMode::kSelectPoint, g.points()[9999], {});
+      form->Button1Click();  // refreshes the measure line
+      QLabel* measure = form->controls().MeasureLabel;
+      form->resize(480, form->height());  // narrower than the readout's one line
+      QApplication::processEvents();
+      EXPECT_NE(measure->text().indexOf("distance"), -1);
+      const QRect needed = measure->fontMetrics().boundingRect(measure->contentsRect(),
+                                                               Qt::TextWordWrap, measure->text());
+      EXPECT_LE(needed.width(), measure->contentsRect().width());
+      EXPECT_LE(needed.height(), measure->contentsRect().height());
+      EXPECT_GT(needed.height(), measure->fontMetrics().height()) << "on more than one line";
+    }
+    form->reject();
+  }
+  frames[0].save(QDir::tempPath() + "/vistrel_view3d_at_origin.png");
+  frames[1].save(QDir::tempPath() + "/vistrel_view3d_far.png");
+  ASSERT_EQ(frames[0].size(), frames[1].size());
+  // The help texts at the top differ (the far one names its origin); below them, the same.
+  int differing = 0, reddish = 0;
+  for (int y = 120; y < frames[0].height(); ++y) {
+    for (int x = 0; x < frames[0].width(); ++x) {
+      const QColor a = frames[0].pixelColor(x, y), b = frames[1].pixelColor(x, y);
+      differing += std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                       std::abs(a.blue() - b.blue()) >
+                   30;
+      reddish += Reddish(a);
+    }
+  }
+  EXPECT_GT(reddish, 1000) << "the balls are in view at the opening";
+  EXPECT_LT(differing, frames[0].width() * frames[0].height() / 200);
+
+  // Beyond single precision: one point far out is framed; a spread no view can hold is told.
+  Write("p 1E21  2E21  0  \r\n");
+  auto far = Open();
+  far->Fit();
+  EXPECT_TRUE(informed_.empty());
+  EXPECT_GT(CountPixels(Frame(*far), Reddish), 50);
+  far->reject();
+  Write("p 0  0  0  \r\np 1E21  0  0  \r\n");
+  auto spread = Open();
+  spread->Fit();
+  ASSERT_EQ(informed_.size(), 1u);
+  EXPECT_TRUE(informed_[0].contains("farther than the view can frame"));
+  spread->reject();
 }
 
 TEST_F(Form2Test, ArrowKeysFollowTheViewAfterAQuarterTurn) {
@@ -372,7 +462,7 @@ TEST_F(Form2Test, ArrowKeysFollowTheViewAfterAQuarterTurn) {
   // A quarter turn to the left: the camera looks from +X, so the screen's right is scene -Z.
   form->GLSceneViewer1MouseDown(Qt::LeftButton, 200, 200);
   form->GLSceneViewer1MouseMove(Qt::LeftButton, 110, 200);
-  const Vec3 eye = form->GLCamera1->AbsolutePosition();
+  const Vec3 eye = form->nodes().GLCamera1->AbsolutePosition();
   ASSERT_NEAR(eye.x, 1, 1e-5);
   ASSERT_NEAR(eye.z, 0, 1e-5);
   const float s = view3d::kArrowStepPerDistance * std::sqrt(2.0f);
@@ -385,18 +475,18 @@ TEST_F(Form2Test, ArrowKeysFollowTheViewAfterAQuarterTurn) {
       {Qt::Key_Down, {s, 0, 0}}, {Qt::Key_PageUp, {0, s, 0}}, {Qt::Key_PageDown, {0, -s, 0}},
   };
   for (const Case& c : cases) {
-    form->GLDummyCube2->position = {};
-    form->GLCamera1->position = eye;
+    form->nodes().GLDummyCube2->position = {};
+    form->nodes().GLCamera1->position = eye;
     QTest::keyClick(form.get(), c.key);
-    const Vec3 p = form->GLDummyCube2->position;
+    const Vec3 p = form->nodes().GLDummyCube2->position;
     EXPECT_NEAR(p.x, c.move.x, 1e-5) << c.key;
     EXPECT_NEAR(p.y, c.move.y, 1e-5) << c.key;
     EXPECT_NEAR(p.z, c.move.z, 1e-5) << c.key;
   }
   // Home fits; with nothing to frame it is the opening view.
-  form->GLDummyCube2->position = {3, 0, 0};
+  form->nodes().GLDummyCube2->position = {3, 0, 0};
   QTest::keyClick(form.get(), Qt::Key_Home);
-  EXPECT_EQ(form->GLDummyCube2->position, (Vec3{0, 0, 0}));
+  EXPECT_EQ(form->nodes().GLDummyCube2->position, (Vec3{0, 0, 0}));
   form->reject();
 }
 
@@ -409,20 +499,20 @@ TEST_F(Form2Test, ExportAndPictureFromTheWindow) {
   form->ask_save_path = [&answer](const QString&, const QString&) { return answer; };
   // The export holds what is visible now, edits included, before any close.
   answer = dir_.filePath("out.dxf");
-  QTest::mouseClick(form->ExportButton, Qt::LeftButton);
+  QTest::mouseClick(form->controls().ExportButton, Qt::LeftButton);
   EXPECT_EQ(testing::ReadBytes(answer.toStdString()),
             ExportText(form->geometry().VisibleData(), ExportFormat::kDxf));
   EXPECT_EQ(form->geometry().VisibleData().points.size(), 1u);
   // A name without a known extension writes nothing and says why.
   answer = dir_.filePath("out.stl");
-  QTest::mouseClick(form->ExportButton, Qt::LeftButton);
+  QTest::mouseClick(form->controls().ExportButton, Qt::LeftButton);
   EXPECT_FALSE(QFile::exists(answer));
   ASSERT_EQ(informed_.size(), 1u);
   // The picture is the view, as a PNG.
   answer = dir_.filePath("view");
-  QTest::mouseClick(form->PictureButton, Qt::LeftButton);
+  QTest::mouseClick(form->controls().PictureButton, Qt::LeftButton);
   const QImage picture(dir_.filePath("view.png"), "PNG");
-  EXPECT_EQ(picture.size(), form->GLSceneViewer1->size() * form->devicePixelRatio());
+  EXPECT_EQ(picture.size(), form->viewer()->size() * form->devicePixelRatio());
   form->reject();
 }
 

@@ -218,7 +218,15 @@ std::vector<std::vector<double>> Values(const GeomData& data) {
 
 // The scene draws in single precision, but the file only ever gets the values it was read with.
 TEST_F(GeometryViewTest, GeometryRoundTripTable) {
-  enum class Edit { kNone, kDeleteLastPoint, kDeleteSecondLine, kJoinFirstTwo };
+  // Undo rows: every edit taken back leaves the file as it was; a redo after an undo counts.
+  enum class Edit {
+    kNone,
+    kDeleteLastPoint,
+    kDeleteSecondLine,
+    kJoinFirstTwo,
+    kDeleteBothUndoBoth,
+    kJoinUndoRedoThenDeleteUndo,
+  };
   struct Case {
     const char* what;
     double scale;
@@ -250,7 +258,12 @@ TEST_F(GeometryViewTest, GeometryRoundTripTable) {
        "p 7  8  9  \r\nl 1  1  1  2  2  2  \r\nl 5  5  5  6  6  6  \r\n"},
       {"more than 15 digits", 1, "p 0.30000000000000004 1.7976931348623157E308 3\r\np 0 0 0\r\n",
        Edit::kDeleteLastPoint, SaveOutcome::kSaved,
-       "p 0.30000000000000004  1.79769313486232E308  3  \r\n"},
+       "p 0.30000000000000004  1.7976931348623157E308  3  \r\n"},
+      {"two deletions, both undone", 1, "l 1 1 1 2 2 2\r\np 7 8 9\r\nl 3 3 3 4 4 4\r\n",
+       Edit::kDeleteBothUndoBoth, SaveOutcome::kUnchanged, ""},
+      {"a line created, undone, redone; a deletion undone", 1, "p 1 2 3\r\np 4 5 6\r\n",
+       Edit::kJoinUndoRedoThenDeleteUndo, SaveOutcome::kSaved,
+       "p 1  2  3  \r\np 4  5  6  \r\nl 1  2  3  4  5  6  \r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -272,6 +285,36 @@ TEST_F(GeometryViewTest, GeometryRoundTripTable) {
         view_.RightClick(EditMode::kSelectPoint, view_.points()[0], Answer(true));
         view_.RightClick(EditMode::kSelectPoint, view_.points()[1], Answer(true));
         ASSERT_NE(view_.CreateLine(), nullptr);
+        const GeomPoint a = expected.points[0], b = expected.points[1];
+        expected.lines.push_back({a.x, a.y, a.z, b.x, b.y, b.z});
+        break;
+      }
+      case Edit::kDeleteBothUndoBoth:
+        view_.RightClick(EditMode::kDeletePoint, view_.points()[0], Answer(true));
+        view_.RightClick(EditMode::kDeleteLine, view_.lines()[1], Answer(true));
+        EXPECT_TRUE(view_.Undo());
+        EXPECT_TRUE(view_.lines()[1]->visible);
+        EXPECT_EQ(view_.lines()[1]->line_color.r, 1) << "white again, not the asking cyan";
+        EXPECT_TRUE(view_.Undo());
+        EXPECT_TRUE(view_.points()[0]->visible);
+        EXPECT_EQ(view_.points()[0]->material.emission, kPointColor);
+        EXPECT_FALSE(view_.Undo());
+        break;
+      case Edit::kJoinUndoRedoThenDeleteUndo: {
+        view_.RightClick(EditMode::kSelectPoint, view_.points()[0], Answer(true));
+        view_.RightClick(EditMode::kSelectPoint, view_.points()[1], Answer(true));
+        scene::PolylineNode* made = view_.CreateLine();
+        ASSERT_NE(made, nullptr);
+        EXPECT_TRUE(view_.Undo());
+        EXPECT_FALSE(made->visible);
+        scene::PolylineNode* again = nullptr;
+        EXPECT_TRUE(view_.Redo(&again));
+        EXPECT_EQ(again, made);
+        EXPECT_FALSE(view_.Redo());
+        view_.RightClick(EditMode::kDeletePoint, view_.points()[1], Answer(true));
+        EXPECT_TRUE(view_.Undo());
+        // The selected point comes back blue, as it was before its deletion was asked.
+        EXPECT_EQ(view_.points()[1]->material.emission, kSelectedColor);
         const GeomPoint a = expected.points[0], b = expected.points[1];
         expected.lines.push_back({a.x, a.y, a.z, b.x, b.y, b.z});
         break;

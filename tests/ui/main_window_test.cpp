@@ -69,11 +69,11 @@ TEST_F(Window, StartState) {
     EXPECT_EQ(slider->maximum(), 300);
   }
   // The built-in photographs at 100 %.
-  for (TForm1::Pane* pane : {&form_->LeftPane(), &form_->RightPane()}) {
-    EXPECT_EQ(pane->picture.size(), QSize(1600, 1200));
-    EXPECT_EQ(pane->geometry.wd, 1600);
-    EXPECT_EQ(pane->geometry.hd, 1200);
-    EXPECT_EQ(pane->geometry.ox, 0);
+  for (PaneView* pane : {&form_->LeftPane(), &form_->RightPane()}) {
+    EXPECT_EQ(pane->Picture().size(), QSize(1600, 1200));
+    EXPECT_EQ(pane->Geometry().wd, 1600);
+    EXPECT_EQ(pane->Geometry().hd, 1200);
+    EXPECT_EQ(pane->Geometry().ox, 0);
   }
   struct Caption {
     const char* name;
@@ -123,7 +123,7 @@ TEST_F(Window, SelectorRecoloursTheSwatch) {
 }
 
 TEST_F(Window, CaptureAtTwiceThePictureSizeCutsTowardZeroAndStaysOnThePicture) {
-  PaneGeometry& g = form_->LeftPane().geometry;
+  PaneGeometry& g = form_->LeftPane().Geometry();
   g.wd = 3200;
   g.hd = 2400;
   g.ox = 50;
@@ -166,8 +166,8 @@ void Wheel(QWidget* target, QPoint at, int delta) {
 }
 
 TEST_F(Window, WheelZoomsThePaneUnderThePointer) {
-  PaneGeometry& left = form_->LeftPane().geometry;
-  PaneGeometry& right = form_->RightPane().geometry;
+  PaneGeometry& left = form_->LeftPane().Geometry();
+  PaneGeometry& right = form_->RightPane().Geometry();
   Wheel(Box(true), QPoint(100, 80), 120);
   EXPECT_EQ(left.wd, 1760);
   EXPECT_EQ(left.hd, 1320);
@@ -186,7 +186,7 @@ TEST_F(Window, WheelZoomsThePaneUnderThePointer) {
 }
 
 TEST_F(Window, RightDragMovesThePictureOnRelease) {
-  PaneGeometry& g = form_->LeftPane().geometry;
+  PaneGeometry& g = form_->LeftPane().Geometry();
   QWidget* box = Box(true);
   QTest::mousePress(box, Qt::RightButton, {}, QPoint(100, 100));
   QTest::mouseMove(box, QPoint(120, 95));
@@ -334,8 +334,8 @@ TEST_F(Window, CrossAndMarkersArePaintedAtTheMappedPlaces) {
   EXPECT_NE(At(shot, 80 + 3, 60), cyan);
   EXPECT_EQ(At(shot, 160 + 4, 120), blue);
   // A display 1 pixel wide and 0 high: nothing divides by zero.
-  form_->LeftPane().geometry.wd = 1;
-  form_->LeftPane().geometry.hd = 0;
+  form_->LeftPane().Geometry().wd = 1;
+  form_->LeftPane().Geometry().hd = 0;
   Edit("xg1")->setText("2147483647");
   Edit("yg1")->setText("-2147483648");
   shot = Box(true)->grab().toImage();
@@ -346,7 +346,7 @@ TEST_F(Window, CrossAndMarkersArePaintedAtTheMappedPlaces) {
 
 // At any zoom the capture cross stands on the middle of the pixel the click captured.
 TEST_F(Window, CaptureCrossStandsOnTheClickedPixel) {
-  PaneGeometry& g = form_->LeftPane().geometry;
+  PaneGeometry& g = form_->LeftPane().Geometry();
   struct Case {
     int percent;
     QPoint click;
@@ -395,20 +395,20 @@ TEST_F(Window, FailedLoadKeepsPictureAndLabel) {
   ASSERT_TRUE(sample.save(good, "BMP"));
   form_->LoadPanePicture(form_->LeftPane(), good);
   EXPECT_EQ(Child<QLabel>("Label4")->text(), good);
-  EXPECT_EQ(form_->LeftPane().picture.size(), QSize(40, 30));
+  EXPECT_EQ(form_->LeftPane().Picture().size(), QSize(40, 30));
   // The display rectangle keeps its size until the next zoom change.
-  EXPECT_EQ(form_->LeftPane().geometry.wd, 1600);
+  EXPECT_EQ(form_->LeftPane().Geometry().wd, 1600);
   testing::WriteBytes(dir_.path() / "bad.jpg", "garbage");
   const QString bad = QString::fromStdString((dir_.path() / "bad.jpg").string());
   EXPECT_THROW(form_->LoadPanePicture(form_->LeftPane(), bad), std::exception);
   EXPECT_EQ(Child<QLabel>("Label4")->text(), good);
-  EXPECT_EQ(form_->LeftPane().picture.size(), QSize(40, 30));
+  EXPECT_EQ(form_->LeftPane().Picture().size(), QSize(40, 30));
   Child<QScrollBar>("ScrollBar1")->setValue(50);
-  EXPECT_EQ(form_->LeftPane().geometry.wd, 20);
+  EXPECT_EQ(form_->LeftPane().Geometry().wd, 20);
 
   // Through the dialog: after a failed load, a cancel leaves the label on the photograph shown,
   // and that is what the settings keep.
-  QFileDialog* dialog = form_->LeftPane().dialog;
+  QFileDialog* dialog = form_->LeftPane().Dialog();
   dialog->setOption(QFileDialog::DontUseNativeDialog);
   const auto answer = [dialog](const QString& file) {
     QTimer::singleShot(0, dialog, [dialog, file] {
@@ -497,7 +497,7 @@ TEST_F(Window, TypedTextSurvivesThePointerCrossingAPane) {
 // the release puts it; "Fit" shows the whole photograph.
 TEST_F(Window, LoupeStatusLivePanAndFit) {
   QWidget* box = Box(true);
-  TForm1::Pane& pane = form_->LeftPane();
+  PaneView& pane = form_->LeftPane();
   auto* status = Child<QLabel>("StatusBar1Panel2");
   constexpr int kMiddle = (kLoupePixels / 2) * kLoupeZoom + kLoupeZoom / 2;
   struct Case {
@@ -510,9 +510,9 @@ TEST_F(Window, LoupeStatusLivePanAndFit) {
     const QRect loupe = LoupeRect(box->width(), c.at.x());
     EXPECT_EQ(loupe.x() > box->width() / 2, c.loupe_right);
     EXPECT_EQ(shot.pixelColor(loupe.x() + kMiddle, loupe.y() + kMiddle),
-              pane.picture.pixelColor(c.at));
+              pane.Picture().pixelColor(c.at));
     EXPECT_EQ(shot.pixelColor(loupe.x() + 3, loupe.y() + 3),
-              pane.picture.pixelColor(c.at - QPoint(kLoupePixels / 2, kLoupePixels / 2)));
+              pane.Picture().pixelColor(c.at - QPoint(kLoupePixels / 2, kLoupePixels / 2)));
     EXPECT_TRUE(
         status->text().startsWith(QString("x %1  y %2  |  zoom 100 %").arg(c.at.x()).arg(c.at.y())))
         << status->text().toStdString();
@@ -521,7 +521,7 @@ TEST_F(Window, LoupeStatusLivePanAndFit) {
   QApplication::sendEvent(box, &leave);
   const QRect loupe = LoupeRect(box->width(), 300);
   EXPECT_EQ(box->grab().toImage().pixelColor(loupe.x() + kMiddle, loupe.y() + kMiddle),
-            pane.picture.pixelColor(loupe.x() + kMiddle, loupe.y() + kMiddle));
+            pane.Picture().pixelColor(loupe.x() + kMiddle, loupe.y() + kMiddle));
   EXPECT_TRUE(status->text().startsWith("zoom 100 %"));
 
   const QImage before = box->grab().toImage();
@@ -529,14 +529,14 @@ TEST_F(Window, LoupeStatusLivePanAndFit) {
   QTest::mouseMove(box, QPoint(130, 90));
   const QImage dragging = box->grab().toImage();
   EXPECT_NE(dragging, before);
-  EXPECT_EQ(dragging.pixelColor(130, 90), pane.picture.pixelColor(100, 100));
+  EXPECT_EQ(dragging.pixelColor(130, 90), pane.Picture().pixelColor(100, 100));
   QTest::mouseRelease(box, Qt::RightButton, {}, QPoint(130, 90));
   QApplication::sendEvent(box, &leave);
-  EXPECT_EQ(pane.geometry.ox, 30);
+  EXPECT_EQ(pane.Geometry().ox, 30);
   EXPECT_EQ(box->grab().toImage(), dragging);
 
   Click("Button15");
-  const PaneGeometry& g = pane.geometry;
+  const PaneGeometry& g = pane.Geometry();
   EXPECT_TRUE(g.wd == box->width() || g.hd == box->height());
   EXPECT_TRUE(g.ox >= 0 && g.oy >= 0 && g.ox + g.wd <= box->width() &&
               g.oy + g.hd <= box->height());
@@ -576,9 +576,12 @@ TEST_F(Window, ErrorsOfCommandsEndInTheErrorBox) {
   ASSERT_EQ(Messages().size(), 2u);
   EXPECT_EQ(Messages()[0].first, MessageKind::kError);
   EXPECT_EQ(Messages()[0].second, "Fichier introuvable.");
-  EXPECT_EQ(Messages()[1].second, "Invert: Singular matrix.");
+  // What is missing is said before anything runs: no number is used up.
+  EXPECT_EQ(Messages()[1].second,
+            "Missing before measuring: a calibration (\"Compute Ext./Int. parameters\"), object "
+            "point (left, right).");
   EXPECT_EQ(Edit("px1")->text(), "keep");
-  EXPECT_EQ(form_->ObjectPointCount(), 1);  // the failed measurement used up a number
+  EXPECT_EQ(form_->ObjectPointCount(), 0);
   EXPECT_TRUE(Child<QPlainTextEdit>("Memo1")->toPlainText().isEmpty());
   EXPECT_TRUE(form_->isVisible());
 }
@@ -618,9 +621,9 @@ TEST(Settings, WindowReadsAtStartAndWritesAtClose) {
     EXPECT_EQ(form.Ball(), 0.01);
     EXPECT_EQ(form.findChild<QLabel*>("Label4")->text().toStdString(), photo);
     EXPECT_TRUE(form.findChild<QLabel*>("Label11")->text().isEmpty());  // missing: skipped
-    EXPECT_EQ(form.LeftPane().geometry.wd, 40);
-    EXPECT_EQ(form.LeftPane().geometry.hd, 30);
-    EXPECT_EQ(form.RightPane().picture.size(), QSize(1600, 1200));  // built-in kept
+    EXPECT_EQ(form.LeftPane().Geometry().wd, 40);
+    EXPECT_EQ(form.LeftPane().Geometry().hd, 30);
+    EXPECT_EQ(form.RightPane().Picture().size(), QSize(1600, 1200));  // built-in kept
     form.Table().color[9] = 0x00123456;
     form.show();
     form.close();
@@ -632,6 +635,17 @@ TEST(Settings, WindowReadsAtStartAndWritesAtClose) {
   EXPECT_EQ(back.colors[9], 0x00123456u);
   EXPECT_EQ(back.scale, 2);
   EXPECT_EQ(IniFile::Load(ini).ReadString("CAD", "other", ""), "1");
+
+  // A photograph that exists but does not load is told, and still remembered.
+  const std::string damaged = (dir.path() / "damaged.jpg").string();
+  std::ofstream(damaged) << "not a JPEG";
+  std::ofstream(ini) << "[IMAGES]\nLEFT=" << damaged << "\n";
+  {
+    TForm1 form(dir.program_directory());
+    form.show();
+    form.close();
+  }
+  EXPECT_EQ(ReadSettingsFile(ini, '.').left_image, damaged);
 }
 
 TEST(Settings, RefusedWriteIsShownAndTheWindowStillCloses) {

@@ -9,10 +9,8 @@
 #include <limits>
 #include <string>
 
-#include "tests/support/temp_dir.h"
 #include "tools/demo_scene.h"
 #include "ui/main/epipolar.h"
-#include "ui/main/session.h"
 
 namespace vistrel {
 namespace {
@@ -306,49 +304,6 @@ TEST(EpipolarCurve, PassesThroughTheMatchOnTheOtherPhotograph) {
   }
   EXPECT_GT(worst_straight, 1.0L);
   EXPECT_TRUE(EpipolarCurve(TCameraParameters{}, true, 800, 600, table).empty());  // uncalibrated
-}
-
-// The session without a window: what the stores mark, what a load marks, and that the quality
-// figures know which points moved since the calibration.
-TEST(Session, StoresMarkWhatTheyStoredAndCalibrationKeepsItsFigures) {
-  Session s;
-  struct Case {
-    int index;
-    const char* x;
-    const char* y;
-    bool left;  // else right
-    bool stored;
-  } cases[] = {{3, "12", "-4", true, true},
-               {4, "7", "y", true, false},  // a failed store marks nothing
-               {0, "5", "6", false, true}};
-  for (const Case& c : cases) {
-    try {
-      c.left ? s.StoreLeft(c.index, c.x, c.y) : s.StoreRight(c.index, c.x, c.y);
-    } catch (const std::exception&) {
-    }
-    EXPECT_EQ(c.left ? s.Stored()[c.index].left : s.Stored()[c.index].right, c.stored) << c.index;
-  }
-  s.StoreSpace(0, "1", "2", "3", '.');  // the observation point has no space coordinates
-  EXPECT_FALSE(s.Stored()[0].space);
-  EXPECT_FALSE(s.Stored()[0].Complete(0));
-  s.StoreLeft(0, "1", "1");
-  EXPECT_TRUE(s.Stored()[0].Complete(0));
-
-  const testing::TempDir dir;
-  const std::string file = dir.File("reference.txt");
-  Session demo_session;
-  demo_session.Table() = demo::ClickedControlPoints();
-  demo_session.SaveControlPoints(file);
-  s.LoadControlPoints(file);
-  for (int i = 1; i <= 9; ++i) EXPECT_TRUE(s.Stored()[i].Complete(i)) << i;
-  EXPECT_FALSE(s.Quality().has_value());
-  s.Calibrate(demo::kImageWidth, demo::kImageHeight, true);
-  ASSERT_TRUE(s.Quality().has_value());
-  EXPECT_LT(s.Quality()->rms, 1.0L);
-  EXPECT_TRUE(s.UnchangedSinceCalibration(5, true));
-  s.StoreLeft(5, "100", std::to_string(s.Table().yg[5]));
-  EXPECT_FALSE(s.UnchangedSinceCalibration(5, true));
-  EXPECT_TRUE(s.UnchangedSinceCalibration(5, false));
 }
 
 }  // namespace

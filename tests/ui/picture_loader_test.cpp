@@ -104,6 +104,21 @@ TEST(PictureLoader, DamagedFilesGiveTheirMessages) {
   testing::Put16(bmp, 24);
   for (int i = 0; i < 6; ++i) testing::Put32(bmp, 0);
   WriteBytes(dir.path() / "huge.bmp", bmp);
+  // 66 bytes declaring 10000 x 10000: a header with next to no pixels.
+  std::vector<std::uint8_t> cut = {'B', 'M'};
+  for (std::uint32_t v : {66u, 0u, 54u, 40u, 10000u, 10000u}) testing::Put32(cut, v);
+  testing::Put16(cut, 1);
+  testing::Put16(cut, 24);
+  for (int i = 0; i < 6; ++i) testing::Put32(cut, 0);
+  cut.resize(66, 0x7F);
+  WriteBytes(dir.path() / "cut.bmp", cut);
+  // An arithmetic-coded frame (no floor on the bits per block) declaring 14000 x 14000.
+  std::string arith = "\xFF\xD8\xFF\xC9";
+  arith += std::string("\x00\x0B\x08\x36\xB0\x36\xB0\x01\x01\x11\x00", 11);
+  arith += std::string("\xFF\xDA\x00\x08\x01\x01\x00\x00\x3F\x00", 10);
+  arith += std::string(96, '\x55') + "\xFF\xD9";
+  WriteBytes(dir.path() / "arith.jpg", arith);
+  fs::create_directory(dir.path() / "folder.jpg");
   WriteBytes(dir.path() / "photo.tif", "\1\2\3");
   WriteBytes(dir.path() / "noextension", "\1\2\3");
   WriteBytes(dir.path() / "empty.emf", testing::SampleEmf(false));
@@ -118,6 +133,9 @@ TEST(PictureLoader, DamagedFilesGiveTheirMessages) {
       {"bad.ico", "Icône incorrecte"},
       {"huge.jpg", "Image trop grande (60000 x 50000 pixels)"},
       {"huge.bmp", "Image trop grande (100000 x 100000 pixels)"},
+      {"cut.bmp", "Image incomplète (10000 x 10000 pixels déclarés pour 66 octets)"},
+      {"arith.jpg", "Image incomplète (14000 x 14000 pixels déclarés pour 123 octets)"},
+      {"folder.jpg", "folder.jpg est un dossier, pas une image"},
       {"photo.tif", "Extension de fichier image inconnue (.tif)"},
       {"noextension", "Extension de fichier image inconnue (.)"},
       {"empty.emf", kMetafileNoBitmapMessage},
@@ -141,6 +159,17 @@ TEST(PictureLoader, JpegCutInTheScanStillLoads) {
   const QImage whole =
       LoadPicture(QString::fromStdString((testing::SourceDir() / "examples/left.jpg").string()));
   EXPECT_TRUE(whole.text(kPictureWarningKey).isEmpty());
+  // A bitmap whose rows stop early loads too, with its warning.
+  QImage sample(100, 80, QImage::Format_RGB32);
+  sample.fill(QColor(10, 200, 30));
+  const QString bmp = QString::fromStdString((dir.path() / "whole.bmp").string());
+  ASSERT_TRUE(sample.save(bmp, "BMP"));
+  EXPECT_TRUE(LoadPicture(bmp).text(kPictureWarningKey).isEmpty());
+  const std::string bmp_bytes = ReadBytes(bmp.toStdString());
+  WriteBytes(dir.path() / "half.bmp", bmp_bytes.substr(0, bmp_bytes.size() / 2));
+  const QImage half_bmp = LoadPicture(QString::fromStdString((dir.path() / "half.bmp").string()));
+  EXPECT_EQ(half_bmp.size(), QSize(100, 80));
+  EXPECT_EQ(half_bmp.text(kPictureWarningKey), "Image bitmap incomplète");
 }
 
 }  // namespace

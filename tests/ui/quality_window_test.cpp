@@ -181,33 +181,33 @@ TEST_F(Quality, ResidualStrokesRunFromTheMarkerTowardTheModel) {
   ASSERT_TRUE(form_->Quality().has_value());
   const CalibrationQuality quality = *form_->Quality();
   auto* residuals = form_->findChild<QCheckBox*>("CheckBox2");
-  for (TForm1::Pane* pane : {&form_->LeftPane(), &form_->RightPane()}) {
-    SCOPED_TRACE(pane->left ? "left" : "right");
+  for (PaneView* pane : {&form_->LeftPane(), &form_->RightPane()}) {
+    SCOPED_TRACE(pane->IsLeft() ? "left" : "right");
     // The point with the longest stroke in this pane, shown in the middle of the pane at 50 %.
     const ControlPointQuality* longest = &quality.points[0];
     for (const ControlPointQuality& p : quality.points) {
       const auto length = [pane](const ControlPointQuality& q) {
-        return (pane->left ? q.left : q.right).length;
+        return (pane->IsLeft() ? q.left : q.right).length;
       };
       if (length(p) > length(*longest)) longest = &p;
     }
-    const PointResidual& r = pane->left ? longest->left : longest->right;
+    const PointResidual& r = pane->IsLeft() ? longest->left : longest->right;
     ASSERT_GT(r.length * kResidualMagnification, 30.0L);
     const PointTable& table = form_->Table();
-    const std::int64_t x = pane->left ? table.xg[longest->point] : table.xd[longest->point];
-    const std::int64_t y = pane->left ? table.yg[longest->point] : table.yd[longest->point];
-    pane->slider->setValue(50);
-    PaneGeometry& g = pane->geometry;
-    g.ox = pane->box->width() / 2 - x * g.wd / g.picture_width;
-    g.oy = pane->box->height() / 2 - y * g.hd / g.picture_height;
+    const std::int64_t x = pane->IsLeft() ? table.xg[longest->point] : table.xd[longest->point];
+    const std::int64_t y = pane->IsLeft() ? table.yg[longest->point] : table.yd[longest->point];
+    pane->Slider()->setValue(50);
+    PaneGeometry& g = pane->Geometry();
+    g.ox = pane->Box()->width() / 2 - x * g.wd / g.picture_width;
+    g.oy = pane->Box()->height() / 2 - y * g.hd / g.picture_height;
     std::int64_t sx, sy;
     ASSERT_TRUE(g.ToPane(x, y, sx, sy));
 
     residuals->setChecked(false);
-    const QImage off = pane->box->grab().toImage();
+    const QImage off = pane->Box()->grab().toImage();
     QTest::mouseClick(residuals, Qt::LeftButton);
     ASSERT_TRUE(residuals->isChecked());
-    const QImage on = pane->box->grab().toImage();
+    const QImage on = pane->Box()->grab().toImage();
     // Along the stroke toward the model (observed minus residual), not the other way.
     int checked = 0;
     for (const double t : {0.25, 0.5, 0.75}) {
@@ -225,7 +225,7 @@ TEST_F(Quality, ResidualStrokesRunFromTheMarkerTowardTheModel) {
 
     QTest::mouseClick(residuals, Qt::LeftButton);
     ASSERT_FALSE(residuals->isChecked());
-    EXPECT_EQ(pane->box->grab().toImage(), off);
+    EXPECT_EQ(pane->Box()->grab().toImage(), off);
     EXPECT_FALSE(StrokeNear(off, sx, sy));
   }
 }
@@ -233,27 +233,27 @@ TEST_F(Quality, ResidualStrokesRunFromTheMarkerTowardTheModel) {
 TEST_F(Quality, NoStrokesBeforeACalibrationNorForAPointMovedSince) {
   Click("Button8");
   auto* residuals = form_->findChild<QCheckBox*>("CheckBox2");
-  QWidget* box = form_->LeftPane().box;
+  QWidget* box = form_->LeftPane().Box();
   const QImage plain = box->grab().toImage();
   QTest::mouseClick(residuals, Qt::LeftButton);
   EXPECT_EQ(box->grab().toImage(), plain);  // nothing to draw yet
   QTest::mouseClick(residuals, Qt::LeftButton);
 
   Calibrate(1, 15);
-  form_->LeftPane().slider->setValue(25);  // all nine points in view
+  form_->LeftPane().Slider()->setValue(25);  // all nine points in view
   const QImage without = box->grab().toImage();
   QTest::mouseClick(residuals, Qt::LeftButton);
   EXPECT_NE(box->grab().toImage(), without);
   // Point 1 stored back where it belongs: its stroke would mislead, so it goes; the others stay.
   form_->Table().xg[1] -= 15;
-  form_->LeftPane().box->repaint();
+  form_->LeftPane().Box()->repaint();
   const QImage after = box->grab().toImage();
   const PointTable& table = form_->Table();
   std::int64_t sx, sy;
-  ASSERT_TRUE(form_->LeftPane().geometry.ToPane(table.xg[1], table.yg[1], sx, sy));
+  ASSERT_TRUE(form_->LeftPane().Geometry().ToPane(table.xg[1], table.yg[1], sx, sy));
   ASSERT_TRUE(after.valid(static_cast<int>(sx), static_cast<int>(sy)));
   EXPECT_FALSE(StrokeNear(after, sx, sy));
-  ASSERT_TRUE(form_->LeftPane().geometry.ToPane(table.xg[5], table.yg[5], sx, sy));
+  ASSERT_TRUE(form_->LeftPane().Geometry().ToPane(table.xg[5], table.yg[5], sx, sy));
   EXPECT_TRUE(StrokeNear(after, sx, sy));
 }
 

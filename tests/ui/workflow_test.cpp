@@ -44,11 +44,11 @@ Pixel TrueProjection(const ExternalParameters& camera, const demo::Target& t) {
 
 // Drags the picture with the right button until `target` sits at pane position (150, 100), then
 // clicks it with the left button.
-void ClickPicturePixel(TForm1::Pane& pane, Pixel target) {
-  QWidget* box = pane.box;
+void ClickPicturePixel(PaneView& pane, Pixel target) {
+  QWidget* box = pane.Box();
   const QPoint want(150, 100);
-  const QPoint now(static_cast<int>(pane.geometry.ox) + target.x,
-                   static_cast<int>(pane.geometry.oy) + target.y);
+  const QPoint now(static_cast<int>(pane.Geometry().ox) + target.x,
+                   static_cast<int>(pane.Geometry().oy) + target.y);
   QTest::mousePress(box, Qt::RightButton, {}, QPoint(300, 200));
   QTest::mouseRelease(box, Qt::RightButton, {}, QPoint(300, 200) + want - now);
   QTest::mouseClick(box, Qt::LeftButton, {}, want);
@@ -67,7 +67,7 @@ TEST_F(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
   Click("Button8");
   ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
   const PointTable& table = form_->Table();
-  const QColor centre = form_->LeftPane().picture.pixelColor(table.xg[1], table.yg[1]);
+  const QColor centre = form_->LeftPane().Picture().pixelColor(table.xg[1], table.yg[1]);
   EXPECT_GT(centre.red(), 150);
   EXPECT_LT(centre.green(), 100);
   auto* memo = Child<QPlainTextEdit>("Memo1");
@@ -87,7 +87,7 @@ TEST_F(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
   const Pixel left = TrueProjection(demo::kLeftCamera, b);
   const Pixel right = TrueProjection(demo::kRightCamera, b);
   // The photograph shows the quartered target there.
-  const QImage& photo = form_->LeftPane().picture;
+  const QImage& photo = form_->LeftPane().Picture();
   EXPECT_TRUE(Dark(photo.pixelColor(left.x + 4, left.y + 4)));
   EXPECT_TRUE(Yellow(photo.pixelColor(left.x + 4, left.y - 4)));
   ClickPicturePixel(form_->LeftPane(), left);
@@ -98,7 +98,7 @@ TEST_F(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
   EXPECT_EQ(text("xd1").toInt(), right.x);
   // The guide of the left click runs through the target on the right photograph, now at
   // (150, 100): beside the capture cross's arms, every column holds a guide pixel near that row.
-  const QImage right_pane = form_->RightPane().box->grab().toImage();
+  const QImage right_pane = form_->RightPane().Box()->grab().toImage();
   for (const int dx : {-30, -20, -14, 14, 20, 30}) {
     int nearest = 1000;
     for (int y = 80; y <= 120; ++y) {
@@ -119,7 +119,14 @@ TEST_F(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
 
   Click("Button9");
   ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
-  EXPECT_TRUE(memo->document()->lastBlock().text().startsWith("Object point n° 1       x : "));
+  // The measurement's line, then the point's standard errors: depth is the weak direction.
+  EXPECT_TRUE(memo->document()->lastBlock().previous().text().startsWith(
+      "Object point n° 1       x : "));
+  const QStringList precision = memo->document()->lastBlock().text().split(' ');
+  ASSERT_EQ(precision.size(), 7) << memo->document()->lastBlock().text().toStdString();
+  EXPECT_EQ(precision[0], "precision");
+  EXPECT_GT(precision[2].toDouble(), 0);
+  EXPECT_GT(precision[6].toDouble(), precision[2].toDouble());
   Click("Button10");
   Click("Button9");  // measured again: numbered 2, same place
   Click("Button10");
@@ -151,9 +158,9 @@ TEST_F(Workflow, CalibrationIgnoresTheZoomOfTheLeftPane) {
   const TCameraParameters at_full_size = form_->CameraParameters();
   EXPECT_NEAR(std::abs(at_full_size.internal.f), demo::kLens.f, 0.02 * demo::kLens.f);
   for (const int percent : {10, 37, 250}) {
-    form_->LeftPane().slider->setValue(percent);
-    form_->FormMouseWheel(form_->LeftPane().frame->geometry().center(), 120);  // a wheel step too
-    EXPECT_NE(form_->LeftPane().geometry.wd, 1600);
+    form_->LeftPane().Slider()->setValue(percent);
+    form_->FormMouseWheel(form_->LeftPane().Frame()->geometry().center(), 120);  // a wheel step too
+    EXPECT_NE(form_->LeftPane().Geometry().wd, 1600);
     form_->Button6Click();
     EXPECT_EQ(std::memcmp(&form_->CameraParameters(), &at_full_size, sizeof at_full_size), 0)
         << percent;
@@ -167,28 +174,28 @@ TEST_F(Workflow, CalibrationIgnoresTheZoomOfTheLeftPane) {
 TEST_F(Workflow, ShiftClickSnapsToTheDemoTargets) {
   std::vector<demo::Target> targets(demo::kControlTargets.begin(), demo::kControlTargets.end());
   targets.insert(targets.end(), demo::kExtraTargets.begin(), demo::kExtraTargets.end());
-  for (TForm1::Pane* pane : {&form_->LeftPane(), &form_->RightPane()}) {
-    const ExternalParameters& camera = pane->left ? demo::kLeftCamera : demo::kRightCamera;
+  for (PaneView* pane : {&form_->LeftPane(), &form_->RightPane()}) {
+    const ExternalParameters& camera = pane->IsLeft() ? demo::kLeftCamera : demo::kRightCamera;
     for (const demo::Target& t : targets) {
       const ImagePoint truth = ProjectToImage(demo::kLens, camera, t.X, t.Y, t.Z);
-      pane->geometry.ox = 150 - std::lround(static_cast<double>(truth.x));
-      pane->geometry.oy = 100 - std::lround(static_cast<double>(truth.y));
+      pane->Geometry().ox = 150 - std::lround(static_cast<double>(truth.x));
+      pane->Geometry().oy = 100 - std::lround(static_cast<double>(truth.y));
       for (const QPoint off : {QPoint(3, -2), QPoint(-6, 5), QPoint(0, 0)}) {
-        pane->x_edit->clear();
-        QTest::mouseClick(pane->box, Qt::LeftButton, Qt::ShiftModifier, QPoint(150, 100) + off);
-        EXPECT_LE(std::abs(pane->x_edit->text().toInt() - truth.x), 0.5L)
-            << pane->left << " " << t.X << "," << t.Y << "," << t.Z;
-        EXPECT_LE(std::abs(pane->y_edit->text().toInt() - truth.y), 0.5L)
-            << pane->left << " " << t.X << "," << t.Y << "," << t.Z;
+        pane->XEdit()->clear();
+        QTest::mouseClick(pane->Box(), Qt::LeftButton, Qt::ShiftModifier, QPoint(150, 100) + off);
+        EXPECT_LE(std::abs(pane->XEdit()->text().toInt() - truth.x), 0.5L)
+            << pane->IsLeft() << " " << t.X << "," << t.Y << "," << t.Z;
+        EXPECT_LE(std::abs(pane->YEdit()->text().toInt() - truth.y), 0.5L)
+            << pane->IsLeft() << " " << t.X << "," << t.Y << "," << t.Z;
       }
     }
   }
   // The wall at the top left of the left photograph.
-  TForm1::Pane& left = form_->LeftPane();
-  left.geometry.ox = left.geometry.oy = 0;
-  left.x_edit->setText("7");
-  QTest::mouseClick(left.box, Qt::LeftButton, Qt::ShiftModifier, QPoint(60, 60));
-  EXPECT_EQ(left.x_edit->text(), "7");
+  PaneView& left = form_->LeftPane();
+  left.Geometry().ox = left.Geometry().oy = 0;
+  left.XEdit()->setText("7");
+  QTest::mouseClick(left.Box(), Qt::LeftButton, Qt::ShiftModifier, QPoint(60, 60));
+  EXPECT_EQ(left.XEdit()->text(), "7");
   EXPECT_TRUE(Child<QLabel>("StatusBar1Panel2")->text().startsWith("No target under the pointer"));
 }
 

@@ -19,27 +19,24 @@
 #include "photogrammetry/point_table.h"
 #include "photogrammetry/quality.h"
 #include "ui/main/pane_geometry.h"
+#include "ui/main/pane_view.h"
 #include "ui/main/point_status.h"
-#include "ui/main/session.h"
+#include "workflow/session.h"
 
 class QCheckBox;
 class QComboBox;
-class QFileDialog;
-class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
-class QScrollBar;
 class QTableWidget;
 class QToolButton;
 class QWheelEvent;
 
 namespace vistrel {
 
-class TPaintBox;
 class TColorSwatch;
 class TQualityWindow;
 struct PaneResidual;
@@ -58,31 +55,8 @@ class TForm1 : public QMainWindow {
   // Set by the application: opens the help document (given its full name).
   std::function<void(const QString& help_file)> on_show_help;
 
-  // One image pane: what it shows and its controls.
-  struct Pane {
-    PaneGeometry geometry;
-    QImage picture;
-    QGroupBox* frame = nullptr;
-    TPaintBox* box = nullptr;
-    QScrollBar* slider = nullptr;
-    QLabel* file_label = nullptr;
-    QLineEdit* x_edit = nullptr;
-    QLineEdit* y_edit = nullptr;
-    QPushButton* fit_button = nullptr;
-    QFileDialog* dialog = nullptr;
-    QString last_dialog_file;  // what the dialog remembers between uses
-    // The photograph the pane shows; empty for the built-in one. The label and the settings
-    // name this one, never a file that failed to load.
-    QString shown_file;
-    // A remembered photograph that was missing at start: written back at close as long as the
-    // pane shows no other file, so a disconnected drive does not cost the user the setting.
-    QString missing_file;
-    QString picture_warning;  // the shown picture is damaged: the decoder's warning
-    bool left = true;  // left pane: xg/yg columns; right pane: xd/yd
-  };
-
-  Pane& LeftPane() { return left_; }
-  Pane& RightPane() { return right_; }
+  PaneView& LeftPane() { return left_; }
+  PaneView& RightPane() { return right_; }
   PointTable& Table() { return session_.Table(); }
   const TCameraParameters& CameraParameters() const { return session_.Camera(); }
   int ObjectPointCount() const { return session_.ObjectPointCount(); }
@@ -101,7 +75,7 @@ class TForm1 : public QMainWindow {
   QString HelpFilePath() const;
 
   // Loads `path` into a pane and shows its name; throws and changes nothing when it fails.
-  void LoadPanePicture(Pane& pane, const QString& path);
+  void LoadPanePicture(PaneView& pane, const QString& path);
 
   // ---- handlers, named after their control and event
   // ---------------------------------------------
@@ -148,14 +122,10 @@ class TForm1 : public QMainWindow {
 
  private:
   void FormCreate();
+  // The window in named steps (main_window_layout.cpp).
   void CreateControls();
-  QWidget* CreatePaneFrame(Pane& pane, const char* frame_name, const char* caption,
-                           const char* box_name);
-  QWidget* CreatePaneControls(Pane& pane, const char* label_name, const char* load_name,
-                              const char* center_name, const char* zoom_label_name,
-                              const char* slider_name);
   QWidget* CreateSelectedPoint();
-  QWidget* CreateImageCoordinates(Pane& pane, const char* group_name, const char* caption,
+  QWidget* CreateImageCoordinates(PaneView& pane, const char* group_name, const char* caption,
                                   const char* title_name, const char* x_label_name,
                                   const char* y_label_name, const char* x_name, const char* y_name,
                                   const char* store_name);
@@ -164,31 +134,31 @@ class TForm1 : public QMainWindow {
   void CreateStatusBar();
   void ConnectHandlers();
 
-  void LoadImageCommand(Pane& pane);
+  // The panes (main_window_panes.cpp).
   // A wheel event at a position of `receiver`: FormMouseWheel in client coordinates.
   void WheelAt(QWidget* receiver, QWheelEvent* event);
-  void MouseDown(Pane& pane, Qt::MouseButton button, int x, int y, Qt::KeyboardModifiers modifiers);
-  void MouseMove(Pane& pane, int x, int y);
-  void MouseLeave(Pane& pane);
-  // The geometry as painted: during a right drag the picture follows the pointer.
-  PaneGeometry ShownGeometry(const Pane& pane) const;
-  // The epipolar curve of the other pane's capture, in this pane's coordinates.
-  std::vector<QPointF> Guide(const Pane& pane, const PaneGeometry& shown) const;
-  // Status bar and point status table from the current state.
+  void MouseDown(PaneView& pane, Qt::MouseButton button, int x, int y,
+                 Qt::KeyboardModifiers modifiers);
+  void MouseMove(PaneView& pane);
+  void MouseUp(PaneView& pane, Qt::MouseButton button, int x, int y);
+  void Paint(PaneView& pane, QPainter& painter);
+  PaneView& Other(const PaneView& pane) { return &pane == &left_ ? right_ : left_; }
+  const PaneView& Other(const PaneView& pane) const { return &pane == &left_ ? right_ : left_; }
+  // The residual strokes to draw in `pane` for the markers drawn there: none unless "Residuals"
+  // is ticked, and none for a point moved since the calibration.
+  std::vector<PaneResidual> ResidualStrokes(const PaneView& pane) const;
+  void UpdatePanes();
+
+  // Status bar and point status table from the current state (main_window_status.cpp).
   void ShowStatus();
   void ShowPointStatus();
   // After a store or load of points: refresh table, status and markers.
   void Stored();
-  void ClearStatusNote();
-  void MouseUp(Pane& pane, Qt::MouseButton button, int x, int y);
-  void Paint(Pane& pane, QPainter& painter);
-  void SyncViewSize(Pane& pane);
   int SelectedIndex() const;
   // Shows the last calibration's figures wherever they are shown.
   void ShowQuality();
-  // The residual strokes to draw in `pane` for the markers drawn there: none unless "Residuals"
-  // is ticked, and none for a point moved since the calibration.
-  std::vector<PaneResidual> ResidualStrokes(const Pane& pane) const;
+
+  // config.ini (main_window_settings.cpp).
   void ReadSettings();
   void WriteSettings();
 
@@ -199,7 +169,7 @@ class TForm1 : public QMainWindow {
   std::string program_directory_;
   QColor last_dialog_color_ = Qt::black;  // the colour dialog opens on its last choice
 
-  Pane left_, right_;
+  PaneView left_{true}, right_{false};
   QString status_note_;  // a one-off message (no target found), until the pointer moves on
 
  private:

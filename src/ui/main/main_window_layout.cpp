@@ -28,10 +28,6 @@
 
 namespace vistrel {
 namespace {
-constexpr int kZoomMin = 1;
-constexpr int kZoomMax = 300;
-// The slider starts where the panes start, at 100 %, so that its first step is one percent.
-constexpr int kZoomStart = 100;
 const QColor kTealLabel(64, 128, 128);
 const QColor kSwatchStart(0, 128, 0);  // clGreen
 constexpr int kStatusRowHeight = 16;
@@ -95,12 +91,12 @@ void TForm1::CreateControls() {
   // Panes with the selected-point column between them.
   auto* top = new QGridLayout;
   top->setSpacing(4);
-  top->addWidget(CreatePaneFrame(left_, "GroupBox1", "Left Image", "PaintBox1"), 0, 0);
-  top->addWidget(CreatePaneFrame(right_, "GroupBox3", "Right Image", "PaintBox2"), 0, 2);
-  top->addWidget(CreatePaneControls(left_, "Label4", "Button1", "Button2", "Label19", "ScrollBar1"),
-                 1, 0);
-  top->addWidget(
-      CreatePaneControls(right_, "Label11", "Button3", "Button4", "Label20", "ScrollBar2"), 1, 2);
+  top->addWidget(left_.CreateFrame(this, "GroupBox1", "Left Image", "PaintBox1"), 0, 0);
+  top->addWidget(right_.CreateFrame(this, "GroupBox3", "Right Image", "PaintBox2"), 0, 2);
+  top->addWidget(left_.CreateControls("Label4", "Button1", "Button2", "Label19", "ScrollBar1"), 1,
+                 0);
+  top->addWidget(right_.CreateControls("Label11", "Button3", "Button4", "Label20", "ScrollBar2"), 1,
+                 2);
   top->addWidget(CreateSelectedPoint(), 0, 1, 2, 1);
   top->setColumnStretch(0, 1);
   top->setColumnStretch(2, 1);
@@ -129,61 +125,6 @@ void TForm1::CreateControls() {
   main->addLayout(bottom, 2);
 
   CreateStatusBar();
-}
-
-QWidget* TForm1::CreatePaneFrame(Pane& pane, const char* frame_name, const char* caption,
-                                 const char* box_name) {
-  pane.frame = new QGroupBox(caption);
-  pane.frame->setObjectName(frame_name);
-  auto* layout = new QVBoxLayout(pane.frame);
-  layout->setContentsMargins(4, 4, 4, 4);
-  pane.box = new TPaintBox(pane.frame);
-  pane.box->setObjectName(box_name);
-  pane.box->setMinimumSize(200, 150);
-  pane.box->setCursor(Qt::CrossCursor);
-  layout->addWidget(pane.box);
-  pane.dialog = new QFileDialog(this);
-  pane.dialog->setObjectName(pane.left ? "OpenDialog1" : "OpenDialog2");
-  pane.dialog->setFileMode(QFileDialog::ExistingFile);
-  return pane.frame;
-}
-
-QWidget* TForm1::CreatePaneControls(Pane& pane, const char* label_name, const char* load_name,
-                                    const char* center_name, const char* zoom_label_name,
-                                    const char* slider_name) {
-  auto* holder = new QWidget;
-  auto* layout = new QVBoxLayout(holder);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(2);
-  pane.file_label = MakeLabel(label_name, "", holder);
-  pane.file_label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  layout->addWidget(pane.file_label);
-  auto* row = new QHBoxLayout;
-  auto* load = MakeButton(load_name, "Load image", holder);
-  auto* center = MakeButton(center_name, "Center", holder);
-  connect(load, &QPushButton::clicked, this,
-          pane.left ? &TForm1::Button1Click : &TForm1::Button3Click);
-  connect(center, &QPushButton::clicked, this,
-          pane.left ? &TForm1::Button2Click : &TForm1::Button4Click);
-  pane.fit_button = MakeButton(pane.left ? "Button15" : "Button16", "Fit", holder,
-                               "affiche toute l'image dans le cadre");
-  connect(pane.fit_button, &QPushButton::clicked, this,
-          pane.left ? &TForm1::Button15Click : &TForm1::Button16Click);
-  row->addWidget(load);
-  row->addWidget(center);
-  row->addWidget(pane.fit_button);
-  row->addSpacing(12);
-  row->addWidget(MakeLabel(zoom_label_name, "Zoom", holder));
-  pane.slider = new QScrollBar(Qt::Horizontal, holder);
-  pane.slider->setObjectName(slider_name);
-  pane.slider->setRange(kZoomMin, kZoomMax);
-  pane.slider->setSingleStep(1);
-  pane.slider->setPageStep(1);
-  pane.slider->setValue(kZoomStart);
-  pane.slider->setFocusPolicy(Qt::StrongFocus);
-  row->addWidget(pane.slider, 1);
-  layout->addLayout(row);
-  return holder;
 }
 
 QWidget* TForm1::CreateSelectedPoint() {
@@ -256,7 +197,7 @@ QWidget* TForm1::CreateSelectedPoint() {
   return column;
 }
 
-QWidget* TForm1::CreateImageCoordinates(Pane& pane, const char* group_name, const char* caption,
+QWidget* TForm1::CreateImageCoordinates(PaneView& pane, const char* group_name, const char* caption,
                                         const char* title_name, const char* x_label_name,
                                         const char* y_label_name, const char* x_name,
                                         const char* y_name, const char* store_name) {
@@ -266,15 +207,14 @@ QWidget* TForm1::CreateImageCoordinates(Pane& pane, const char* group_name, cons
   auto* title = MakeLabel(title_name, "Image coordinates (mouse click)", group);
   MakeTeal(title);
   layout->addWidget(title, 0, 0, 1, 4);
-  pane.x_edit = MakeEdit(x_name, group);
-  pane.y_edit = MakeEdit(y_name, group);
+  const auto [x_edit, y_edit] = pane.CreateCaptureEdits(group, x_name, y_name);
   layout->addWidget(MakeLabel(x_label_name, "x", group), 1, 0);
-  layout->addWidget(pane.x_edit, 1, 1);
+  layout->addWidget(x_edit, 1, 1);
   layout->addWidget(MakeLabel(y_label_name, "y", group), 1, 2);
-  layout->addWidget(pane.y_edit, 1, 3);
+  layout->addWidget(y_edit, 1, 3);
   auto* store = MakeButton(store_name, "Store Point coordinates", group);
   layout->addWidget(store, 2, 0, 1, 4);
-  (pane.left ? Button12 : Button13) = store;
+  (pane.IsLeft() ? Button12 : Button13) = store;
   return group;
 }
 
@@ -349,26 +289,32 @@ void TForm1::CreateStatusBar() {
 }
 
 void TForm1::ConnectHandlers() {
-  left_.box->on_mouse_down = [this](Qt::MouseButton b, int x, int y, Qt::KeyboardModifiers m) {
-    PaintBox1MouseDown(b, x, y, m);
-  };
-  right_.box->on_mouse_down = [this](Qt::MouseButton b, int x, int y, Qt::KeyboardModifiers m) {
-    PaintBox2MouseDown(b, x, y, m);
-  };
-  left_.box->on_leave = [this] { MouseLeave(left_); };
-  right_.box->on_leave = [this] { MouseLeave(right_); };
+  for (PaneView* pane : {&left_, &right_}) {
+    TPaintBox* box = pane->Box();
+    box->on_mouse_down = [this, pane](Qt::MouseButton b, int x, int y, Qt::KeyboardModifiers m) {
+      pane->IsLeft() ? PaintBox1MouseDown(b, x, y, m) : PaintBox2MouseDown(b, x, y, m);
+    };
+    box->on_mouse_move = [this, pane](int x, int y) {
+      pane->IsLeft() ? PaintBox1MouseMove(x, y) : PaintBox2MouseMove(x, y);
+    };
+    box->on_mouse_up = [this, pane](Qt::MouseButton b, int x, int y) {
+      pane->IsLeft() ? PaintBox1MouseUp(b, x, y) : PaintBox2MouseUp(b, x, y);
+    };
+    box->on_leave = [this] { ShowStatus(); };
+    box->on_paint = [this, pane](QPainter& p) { Paint(*pane, p); };
+    box->installEventFilter(this);
+    const bool left = pane->IsLeft();
+    connect(pane->LoadButton(), &QPushButton::clicked, this,
+            left ? &TForm1::Button1Click : &TForm1::Button3Click);
+    connect(pane->CenterButton(), &QPushButton::clicked, this,
+            left ? &TForm1::Button2Click : &TForm1::Button4Click);
+    connect(pane->FitButton(), &QPushButton::clicked, this,
+            left ? &TForm1::Button15Click : &TForm1::Button16Click);
+    connect(pane->Slider(), &QScrollBar::valueChanged, this,
+            left ? &TForm1::ScrollBar1Change : &TForm1::ScrollBar2Change);
+  }
   connect(PointStatus, &QTableWidget::cellClicked, this,
           [this](int row, int) { PointStatusClick(row); });
-  left_.box->on_mouse_move = [this](int x, int y) { PaintBox1MouseMove(x, y); };
-  right_.box->on_mouse_move = [this](int x, int y) { PaintBox2MouseMove(x, y); };
-  left_.box->on_mouse_up = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseUp(b, x, y); };
-  right_.box->on_mouse_up = [this](Qt::MouseButton b, int x, int y) { PaintBox2MouseUp(b, x, y); };
-  left_.box->on_paint = [this](QPainter& p) { Paint(left_, p); };
-  left_.box->installEventFilter(this);
-  right_.box->installEventFilter(this);
-  right_.box->on_paint = [this](QPainter& p) { Paint(right_, p); };
-  connect(left_.slider, &QScrollBar::valueChanged, this, &TForm1::ScrollBar1Change);
-  connect(right_.slider, &QScrollBar::valueChanged, this, &TForm1::ScrollBar2Change);
   connect(Button12, &QPushButton::clicked, this, &TForm1::Button12Click);
   connect(Button13, &QPushButton::clicked, this, &TForm1::Button13Click);
   connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);

@@ -2,21 +2,13 @@
 
 // What the status bar and the point status table say, without any toolkit.
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 
-namespace vistrel {
+#include "workflow/session.h"
 
-// Which coordinates of a point were stored since start: left image, right image, space (control
-// points only). The point table alone cannot tell: a point never stored sits at (0, 0).
-struct StoredParts {
-  bool left = false, right = false, space = false;
-  // Everything the point needs: both images, and space coordinates for a control point.
-  bool Complete(int index) const { return left && right && (index == 0 || space); }
-};
-using StoredPoints = std::array<StoredParts, 10>;
+namespace vistrel {
 
 // "Control : 3: left stored, right missing, space stored" ("Object point: ..." has no space).
 std::string PointStateText(int index, const StoredParts& parts);

@@ -69,11 +69,9 @@ struct JpegTarget {
 
 enum : int { kJpegOk = 0, kJpegTooLarge = -1, kJpegNoMemory = -2 };
 
-// A Huffman-coded scan spends at least one bit on every 8 x 8 block, so a complete file holds at
-// most 512 pixels per byte. A header declaring eight times that is refused before the picture
-// memory is taken: a few hundred bytes must not cost hundreds of megabytes. (Arithmetic coding
-// has no such floor and is not checked.)
-constexpr std::uint64_t kJpegMaxPixelsPerByte = 8 * 512;
+bool DenseEnough(std::int64_t width, std::int64_t height, std::size_t file_bytes) {
+  return width * height <= std::int64_t(file_bytes) * kMaxPixelsPerFileByte;
+}
 
 void FreePixels(void* pixels) { std::free(pixels); }
 
@@ -121,11 +119,13 @@ int DecodeJpegInto(const std::uint8_t* data, std::size_t size, JpegTarget* targe
   // Four bytes per pixel in the order of QImage::Format_RGB32 on a little-endian machine, so rows
   // are decoded straight into the picture.
   cinfo.out_color_space = JCS_EXT_BGRX;
-  if (Acceptable(cinfo.image_width, cinfo.image_height) && !cinfo.arith_code &&
-      std::uint64_t{cinfo.image_width} * cinfo.image_height >
-          std::uint64_t{size} * kJpegMaxPixelsPerByte) {
+  target->declared_width = static_cast<int>(cinfo.image_width);
+  target->declared_height = static_cast<int>(cinfo.image_height);
+  // Whatever the coding (Huffman or arithmetic), before the picture memory is taken.
+  if (!Acceptable(cinfo.image_width, cinfo.image_height) ||
+      !DenseEnough(cinfo.image_width, cinfo.image_height, size)) {
     jpeg_destroy_decompress(&cinfo);
-    return JERR_INPUT_EOF;
+    return kJpegTooLarge;
   }
   if (!AllocateJpegTarget(target, cinfo.image_width, cinfo.image_height)) {
     const bool too_large = !Acceptable(cinfo.image_width, cinfo.image_height);
@@ -160,9 +160,7 @@ QImage ReadWithQt(const std::vector<std::uint8_t>& bytes, const char* format) {
   buffer.open(QIODevice::ReadOnly);
   QImageReader reader(&buffer, format);
   const QSize size = reader.size();
-  if (size.isValid() && !Acceptable(size.width(), size.height())) {
-    TooLarge(size.width(), size.height());
-  }
+  if (size.isValid()) CheckDeclaredSize(size.width(), size.height(), bytes.size());
   // Our own limit is the one that counts; Qt's default would refuse a 24-MP picture's big
   // brothers with a vaguer message.
   QImageReader::setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024) + 1));
@@ -173,6 +171,11 @@ QImage ReadWithQt(const std::vector<std::uint8_t>& bytes, const char* format) {
 
 std::vector<std::uint8_t> ReadFileBytes(const QString& path) {
   const std::string name = path.toStdString();
+  // A folder opens like a file here, and its "size" would be taken for the picture's.
+  if (QFileInfo(path).isDir()) {
+    throw EPictureError(QFileInfo(path).fileName().toStdString() +
+                        " est un dossier, pas une image");
+  }
   std::FILE* f = std::fopen(name.c_str(), "rb");
   if (!f) throw EInOutError::FromErrno(errno, name);
   // One read of the whole file: a photograph is read once and decoded from memory.
@@ -193,10 +196,22 @@ std::vector<std::uint8_t> ReadFileBytes(const QString& path) {
 
 }  // namespace
 
+void CheckDeclaredSize(std::int64_t width, std::int64_t height, std::size_t file_bytes) {
+  if (!Acceptable(width, height)) TooLarge(width, height);
+  if (!DenseEnough(width, height, file_bytes)) {
+    throw EPictureError("Image incomplète (" + std::to_string(width) + " x " +
+                        std::to_string(height) + " pixels déclarés pour " +
+                        std::to_string(file_bytes) + " octets)");
+  }
+}
+
 QImage DecodeJpeg(const std::uint8_t* data, std::size_t size) {
   JpegTarget target;
   const int code = DecodeJpegInto(data, size, &target);
-  if (code == kJpegTooLarge) TooLarge(target.declared_width, target.declared_height);
+  if (code == kJpegTooLarge) {
+    CheckDeclaredSize(target.declared_width, target.declared_height, size);
+    TooLarge(target.declared_width, target.declared_height);
+  }
   if (code == kJpegNoMemory) throw EPictureError("Mémoire insuffisante pour l'image");
   if (code != kJpegOk) throw EPictureError(FormatMessage("Erreur JPEG #%d", code));
   if (target.warning != 0)
@@ -208,22 +223,33 @@ QImage DecodeJpeg(const std::uint8_t* data, std::size_t size) {
 QImage DecodeBitmap(const std::vector<std::uint8_t>& bytes) {
   // The declared size, checked before the decoder takes memory for it.
   constexpr std::size_t kInfoAt = 14;
-  if (bytes.size() >= kInfoAt + 12) {
+  std::uint64_t pixel_bytes_end = 0;  // where uncompressed pixels end; 0 when unknown
+  if (bytes.size() >= kInfoAt + 16) {
     const auto u32 = [&bytes](std::size_t i) {
       return static_cast<std::uint32_t>(bytes[i] | (bytes[i + 1] << 8) | (bytes[i + 2] << 16) |
                                         (static_cast<std::uint32_t>(bytes[i + 3]) << 24));
     };
     const std::uint32_t header = u32(kInfoAt);
-    if (header >= 40 && bytes.size() >= kInfoAt + 12) {
+    if (header >= 40 && bytes.size() >= kInfoAt + 20) {
       const std::int64_t width = static_cast<std::int32_t>(u32(kInfoAt + 4));
-      const std::int64_t height = static_cast<std::int32_t>(u32(kInfoAt + 8));
-      if (width > 0 && height != 0 && !Acceptable(width, height < 0 ? -height : height)) {
-        TooLarge(width, height < 0 ? -height : height);
+      const std::int64_t height =
+          std::abs(std::int64_t{static_cast<std::int32_t>(u32(kInfoAt + 8))});
+      const unsigned bits = bytes[kInfoAt + 14] | (bytes[kInfoAt + 15] << 8);
+      const std::uint32_t compression = u32(kInfoAt + 16);
+      if (width > 0 && height != 0) {
+        CheckDeclaredSize(width, height, bytes.size());
+        // Uncompressed rows (plain or with bit-field masks) have a size known from the header.
+        if ((compression == 0 || compression == 3) && bits > 0 && bits <= 32) {
+          const std::uint64_t row = (std::uint64_t(width) * bits + 31) / 32 * 4;
+          pixel_bytes_end = u32(10) + row * std::uint64_t(height);
+        }
       }
     }
   }
   QImage image = ReadWithQt(bytes, "bmp");
   if (image.isNull()) throw EPictureError("Image bitmap incorrecte");
+  // The decoder fills missing rows without a word: say that the picture is cut short.
+  if (pixel_bytes_end > bytes.size()) image.setText(kPictureWarningKey, "Image bitmap incomplète");
   return image;
 }
 

@@ -12,8 +12,10 @@ namespace vistrel::view3d {
 
 namespace {
 
-scene::Vec3 Scaled(double x, double y, double z, double scale) {
-  return {float(x * scale), float(y * scale), float(z * scale)};
+// Shifted to the local origin in double precision, then scaled, then rounded to single.
+scene::Vec3 Scaled(double x, double y, double z, const GeomPoint& origin, double scale) {
+  return {float((x - origin.x) * scale), float((y - origin.y) * scale),
+          float((z - origin.z) * scale)};
 }
 
 // The kind of a picked node is told by its name; the cast only guards against a foreign node that
@@ -35,9 +37,47 @@ EditMode ModeFromButtons(bool select_point_checked, bool delete_line_checked) {
   return EditMode::kDeletePoint;
 }
 
+namespace {
+constexpr double kLocalOriginBeyond = 100;
+}  // namespace
+
+GeomPoint LocalOrigin(const GeomData& data, double least_unit) {
+  double lo[3], hi[3];
+  bool any = false;
+  auto add = [&](double x, double y, double z) {
+    const double v[3] = {x, y, z};
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return;
+    for (int i = 0; i < 3; ++i) {
+      lo[i] = any ? std::min(lo[i], v[i]) : v[i];
+      hi[i] = any ? std::max(hi[i], v[i]) : v[i];
+    }
+    any = true;
+  };
+  for (const GeomPoint& p : data.points) add(p.x, p.y, p.z);
+  for (const GeomLine& l : data.lines) {
+    add(l.x1, l.y1, l.z1);
+    add(l.x2, l.y2, l.z2);
+  }
+  if (!any) return {};
+  double extent = std::isfinite(least_unit) && least_unit > 0 ? least_unit : 1;
+  for (int i = 0; i < 3; ++i) extent = std::max(extent, hi[i] - lo[i]);
+  const double unit = std::pow(10.0, std::ceil(std::log10(extent)));
+  double origin[3];
+  for (int i = 0; i < 3; ++i) {
+    const double centre = lo[i] / 2 + hi[i] / 2;  // halves first: no overflow near the largest
+    // Within a hundred extents of the file's origin single precision is fine (an error of a
+    // millionth of the extent), and the ground stays the file's plane z = 0.
+    const double rounded = std::round(centre / unit) * unit;
+    origin[i] =
+        std::isfinite(rounded) && std::fabs(centre) > kLocalOriginBeyond * unit ? rounded : 0;
+  }
+  return {origin[0], origin[1], origin[2]};
+}
+
 void GeometryView::Open(const std::string& path, double scale, double ball) {
   read_failed_ = false;
-  edited_ = false;
+  done_.clear();
+  undone_.clear();
   GeomData data;
   try {
     data = ReadGeometry(path);
@@ -50,6 +90,8 @@ void GeometryView::Open(const std::string& path, double scale, double ball) {
 
 void GeometryView::Build(const GeomData& data, double scale, double ball) {
   scale_ = scale;
+  // A ball's radius in file units is the least extent worth a shift: one ball never moves.
+  origin_ = LocalOrigin(data, scale != 0 ? std::abs(ball / scale) : 1);
   points_.reserve(points_.size() + data.points.size());
   point_records_.reserve(points_.capacity());
   for (const GeomPoint& p : data.points) AddPoint(p, scale, ball);
@@ -63,7 +105,7 @@ scene::SphereNode* GeometryView::AddPoint(const GeomPoint& record, double scale,
   sphere->name = "Point" + std::to_string(points_.size());
   sphere->radius = float(ball);
   sphere->material.emission = kPointColor;
-  sphere->position = Scaled(record.x, record.y, record.z, scale);
+  sphere->position = Scaled(record.x, record.y, record.z, origin_, scale);
   points_.push_back(sphere);
   point_records_.push_back(record);
   return sphere;
@@ -73,8 +115,8 @@ scene::PolylineNode* GeometryView::AddLine(const GeomLine& record, double scale)
   auto* line = frame_.AddChild<scene::PolylineNode>();
   line->name = "Line" + std::to_string(lines_.size());
   line->markers = false;
-  line->vertices = {Scaled(record.x1, record.y1, record.z1, scale),
-                    Scaled(record.x2, record.y2, record.z2, scale)};
+  line->vertices = {Scaled(record.x1, record.y1, record.z1, origin_, scale),
+                    Scaled(record.x2, record.y2, record.z2, origin_, scale)};
   lines_.push_back(line);
   line_records_.push_back(record);
   return line;
@@ -124,7 +166,7 @@ void GeometryView::DeletePoint(scene::SphereNode* point, const Confirm& confirm)
   if (confirm(kRemovePointQuestion)) {
     // Hidden, not removed: lines ending here stay, and a selected point still ends new lines.
     point->visible = false;
-    edited_ = true;
+    Record(point, false);
   } else {
     point->material.emission = kPointColor;
   }
@@ -134,7 +176,7 @@ void GeometryView::DeleteLine(scene::PolylineNode* line, const Confirm& confirm)
   line->line_color.r = 0;  // cyan while asked
   if (confirm(kRemoveLineQuestion)) {
     line->visible = false;
-    edited_ = true;
+    Record(line, false);
   } else {
     line->line_color.r = 1;
   }
@@ -143,8 +185,39 @@ void GeometryView::DeleteLine(scene::PolylineNode* line, const Confirm& confirm)
 scene::PolylineNode* GeometryView::CreateLine() {
   if (selected1_ == nullptr || selected2_ == nullptr) return nullptr;
   const GeomPoint a = *RecordOf(selected1_), b = *RecordOf(selected2_);
-  edited_ = true;
-  return AddLine({a.x, a.y, a.z, b.x, b.y, b.z}, scale_);
+  scene::PolylineNode* line = AddLine({a.x, a.y, a.z, b.x, b.y, b.z}, scale_);
+  Record(line, true);
+  return line;
+}
+
+void GeometryView::Record(scene::Node* node, bool shown) {
+  done_.push_back({node, shown});
+  undone_.clear();
+}
+
+bool GeometryView::Undo() {
+  if (done_.empty()) return false;
+  const Edit edit = done_.back();
+  done_.pop_back();
+  edit.node->visible = !edit.shown;
+  if (auto* line = dynamic_cast<scene::PolylineNode*>(edit.node)) line->line_color.r = 1;
+  if (auto* point = dynamic_cast<scene::SphereNode*>(edit.node)) {
+    const bool selected = point == selected1_ || point == selected2_;
+    point->material.emission = selected ? kSelectedColor : kPointColor;
+  }
+  undone_.push_back(edit);
+  return true;
+}
+
+bool GeometryView::Redo(scene::PolylineNode** line) {
+  if (line != nullptr) *line = nullptr;
+  if (undone_.empty()) return false;
+  const Edit edit = undone_.back();
+  undone_.pop_back();
+  edit.node->visible = edit.shown;
+  if (line != nullptr && edit.shown) *line = dynamic_cast<scene::PolylineNode*>(edit.node);
+  done_.push_back(edit);
+  return true;
 }
 
 std::string GeometryView::SelectionReadout() const {
@@ -223,7 +296,7 @@ SaveOutcome GeometryView::Close(const std::string& path) {
   SaveOutcome outcome = SaveOutcome::kSaved;
   if (read_failed_) {
     outcome = SaveOutcome::kNotSavedAfterFailedRead;
-  } else if (!edited_) {
+  } else if (done_.empty()) {
     // Viewing alone never rewrites: the file keeps its own digits and layout.
     outcome = SaveOutcome::kUnchanged;
     std::error_code error;
@@ -249,7 +322,6 @@ SaveOutcome GeometryView::Close(const std::string& path) {
   }
   Clear();
   read_failed_ = false;
-  edited_ = false;
   return outcome;
 }
 
@@ -263,6 +335,9 @@ void GeometryView::Clear() {
   point_records_.clear();
   selected1_ = nullptr;
   selected2_ = nullptr;
+  done_.clear();
+  undone_.clear();
+  origin_ = {};
 }
 
 }  // namespace vistrel::view3d

@@ -34,6 +34,14 @@ enum class SaveOutcome {
   kNotSavedNonFinite,        // a value to write is not a finite number; the file is left as it was
 };
 
+// The point the scene is drawn around, in file units. Along each axis where the data's centre
+// lies more than a hundred times its extent from the file's origin (a national grid, UTM), it is
+// that centre rounded to a power of ten no smaller than the extent (at least `least_unit`), so
+// the data is drawn near the scene's origin, where single precision is fine; elsewhere 0, so
+// ordinary data, and its ground at z = 0, stay where they are. Each coordinate is shifted in double
+// precision before it becomes a float. Non-finite values are left out; (0, 0, 0) for no data.
+GeomPoint LocalOrigin(const GeomData& data, double least_unit);
+
 class GeometryView {
  public:
   // Asks the user a yes/no question; true for yes.
@@ -42,19 +50,31 @@ class GeometryView {
   // Nodes are created as children of data_frame, which must outlive this view's nodes.
   explicit GeometryView(scene::Node& data_frame) : frame_(data_frame) {}
 
-  // Reads the geometry file and builds the nodes: Point0.. at each record times scale (stored as
-  // floats, for drawing only), radius ball; Line0.. likewise. The values as read are kept beside
-  // the nodes: they are what Close writes and what the measure and export show. A missing file
-  // builds nothing. A failed read builds nothing, remembers the failure for Close and rethrows.
+  // Reads the geometry file and builds the nodes: Point0.. at each record less the local origin,
+  // times scale (stored as floats, for drawing only), radius ball; Line0.. likewise. The values as
+  // read are kept beside the nodes: they are what Close writes and what the measure and export
+  // show. A missing file builds nothing. A failed read builds nothing, remembers the failure for
+  // Close and rethrows.
   void Open(const std::string& path, double scale, double ball);
-  // The node-building part of Open, for data already in memory.
+  // The node-building part of Open, for data already in memory; it sets the local origin.
   void Build(const GeomData& data, double scale, double ball);
+  // The file coordinates drawn at the data frame's origin (see LocalOrigin).
+  const GeomPoint& origin() const { return origin_; }
 
   // The right-click command of the mode on the node under the cursor (nullptr: background).
   void RightClick(EditMode mode, scene::Node* picked, const Confirm& confirm);
   // Joins the two selected points with a new line named after its index; nullptr and no change
   // when fewer than two points are selected.
   scene::PolylineNode* CreateLine();
+  // Takes back the last deletion or created line still in effect (a created line is hidden, as
+  // a deleted one); false when there is none. Edits taken back count as never made, so undoing
+  // every edit leaves the file untouched at Close.
+  bool Undo();
+  // Puts back the last edit taken back, unless a new edit came since; false when there is none.
+  // A line created again is returned through `line` (nullptr otherwise).
+  bool Redo(scene::PolylineNode** line = nullptr);
+  bool CanUndo() const { return !done_.empty(); }
+  bool CanRedo() const { return !undone_.empty(); }
 
   // After an edit, rewrites the file from the visible records with the values they were read with
   // (a created line with those of its end points); without one, leaves the file as it is. Then
@@ -87,7 +107,7 @@ class GeometryView {
   scene::SphereNode* selected1() const { return selected1_; }
   scene::SphereNode* selected2() const { return selected2_; }
   bool read_failed() const { return read_failed_; }
-  bool edited() const { return edited_; }
+  bool edited() const { return !done_.empty(); }
 
  private:
   scene::SphereNode* AddPoint(const GeomPoint& record, double scale, double ball);
@@ -95,6 +115,12 @@ class GeometryView {
   void SelectPoint(scene::SphereNode* point);
   void DeletePoint(scene::SphereNode* point, const Confirm& confirm);
   void DeleteLine(scene::PolylineNode* line, const Confirm& confirm);
+  // An edit is one node made invisible (a deletion) or visible (a created line).
+  struct Edit {
+    scene::Node* node;
+    bool shown;  // the node's visibility after the edit
+  };
+  void Record(scene::Node* node, bool shown);
 
   scene::Node& frame_;
   std::vector<scene::SphereNode*> points_;   // PointObjects; deleted ones stay, hidden
@@ -102,7 +128,9 @@ class GeometryView {
   std::vector<GeomPoint> point_records_;     // values as read, one per points_ entry
   std::vector<GeomLine> line_records_;       // values as read, one per lines_ entry
   double scale_ = 1;                         // file units to scene units, for created lines
-  bool edited_ = false;                      // a deletion or a new line since the opening
+  GeomPoint origin_;                         // file coordinates at the data frame's origin
+  std::vector<Edit> done_;                   // edits in effect, oldest first
+  std::vector<Edit> undone_;                 // edits taken back, the last taken back at the end
   scene::SphereNode* selected1_ = nullptr;
   scene::SphereNode* selected2_ = nullptr;
   bool read_failed_ = false;

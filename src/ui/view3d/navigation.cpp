@@ -1,6 +1,9 @@
 #include "ui/view3d/navigation.h"
 
+#include <algorithm>
 #include <cmath>
+
+#include "scene/camera.h"
 
 namespace vistrel::view3d {
 
@@ -45,6 +48,19 @@ double FitDistance(double radius, double tan_half_angle) {
   // The sphere touches the view's sides when sin(half angle) = radius / distance.
   const double sin_half = tan_half_angle / std::sqrt(1 + tan_half_angle * tan_half_angle);
   return radius * kFitMargin / sin_half;
+}
+
+std::optional<ViewPose> FitPose(scene::Vec3 centre, double radius, const ViewPose& now,
+                                double tan_half_angle) {
+  const double distance = FitDistance(std::max(radius, 1e-4), tan_half_angle);
+  if (!std::isfinite(centre.x) || !std::isfinite(centre.y) || !std::isfinite(centre.z) ||
+      !std::isfinite(distance) || distance > scene::kMaxTargetDistance) {
+    return std::nullopt;
+  }
+  scene::Vec3 back = now.eye - now.target;
+  back = scene::Length(back) > 0 ? scene::Normalized(back)
+                                 : scene::Normalized(kOpeningPose.eye - kOpeningPose.target);
+  return ViewPose{centre, centre + back * float(std::max(distance, scene::kMinTargetDistance))};
 }
 
 scene::Vec3 PanMove(scene::Vec3 eye, scene::Vec3 target, scene::Vec3 up, int dx, int dy,

@@ -4,6 +4,7 @@
 // the wheel zoom ratio.
 
 #include <bitset>
+#include <optional>
 
 #include "scene/math.h"
 
@@ -35,6 +36,20 @@ inline constexpr float kArrowStepPerDistance = 0.1f;
 // has the tangent tan_half_angle, with a little room around it.
 inline constexpr double kFitMargin = 1.1;
 double FitDistance(double radius, double tan_half_angle);
+
+// Where the camera target and the camera stand.
+struct ViewPose {
+  scene::Vec3 target;
+  scene::Vec3 eye;
+};
+// The opening view: target at the origin, camera at (0, 1, 1).
+inline constexpr ViewPose kOpeningPose{{0, 0, 0}, {0, 1, 1}};
+
+// The pose that frames a bounding sphere (scene units), looking from the direction the camera
+// looks from now (the opening direction when it stands on its target). Nothing when the sphere
+// is not finite or would need the camera farther than the zoom's outer limit.
+std::optional<ViewPose> FitPose(scene::Vec3 centre, double radius, const ViewPose& now,
+                                double tan_half_angle);
 
 // Move of the target (and the camera with it) for a pan drag of (dx, dy) widget pixels: the scene
 // point under the cursor at the target's depth follows the cursor. pixels_per_unit_at_1 is how

@@ -2,7 +2,8 @@
 
 // The 3D window: the measured geometry of the geometry file as balls and lines over a textured
 // ground, with orbit, zoom and keypad navigation around a camera target, and point selection,
-// line creation and deletion. Shown modally; every showing reads the file, every close writes it.
+// line creation and deletion with undo. Shown modally; every showing reads the file, every close
+// writes it.
 
 #include <QDialog>
 #include <bitset>
@@ -10,9 +11,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "scene/node.h"
 #include "ui/view3d/geometry_view.h"
+#include "ui/view3d/navigation.h"
+#include "ui/view3d/scene_composition.h"
 
 class QCheckBox;
 class QComboBox;
@@ -57,6 +61,8 @@ class TForm2 : public QDialog {
   void GLSceneViewer1MouseMove(Qt::MouseButtons buttons, int x, int y,
                                Qt::KeyboardModifiers modifiers = Qt::NoModifier);
   void FormMouseWheel(int delta);
+  // Moves the target for each held keypad digit, only while this window is the active one: the
+  // keypad is read from the keyboard whatever has the focus.
   void GLCadencer1Progress(double delta_seconds);
   void GLSceneViewer1BeforeRender();
 
@@ -64,12 +70,16 @@ class TForm2 : public QDialog {
   scene::TickSource* cadencer() const { return cadencer_; }  // the idle-time tick source
 
   // Frames every visible ball and line (the opening view when there is none), keeping the
-  // direction the camera looks from.
+  // direction the camera looks from; when the data cannot be framed, says why and leaves the
+  // view as it is.
   void Fit();
   // The opening view: target at the origin, camera at (0, 1, 1).
   void ResetView();
   // Moves the target by whole steps relative to the view: right, forward (both level), up.
   void MoveTargetInView(int right_steps, int forward_steps, int rise_steps);
+  // Takes back the last edit still in effect, or puts back the last one taken back.
+  void Undo();
+  void Redo();
   // Writes the visible geometry in the format named by the file's extension; false (and the user
   // told why) when it could not.
   bool ExportTo(const QString& path);
@@ -78,46 +88,30 @@ class TForm2 : public QDialog {
   // The measure line under the view.
   QString MeasureText() const;
 
-  // Controls and scene nodes, named as in the window's design.
-  QCheckBox* CheckBox1 = nullptr;
-  QRadioButton* rg1 = nullptr;
-  QRadioButton* rg2 = nullptr;
-  QRadioButton* rg3 = nullptr;
-  QPushButton* Button1 = nullptr;
-  QPushButton* FitButton = nullptr;
-  QPushButton* ResetButton = nullptr;
-  QCheckBox* HeightCheck = nullptr;  // drop lines and ground grid
-  QComboBox* LabelsCombo = nullptr;  // none, numbers, coordinates
-  QPushButton* ExportButton = nullptr;
-  QPushButton* PictureButton = nullptr;
-  QLabel* MeasureLabel = nullptr;
-  scene::SceneViewer* GLSceneViewer1 = nullptr;
-  scene::FrameNode* GLDummyCube1 = nullptr;
-  scene::ShadowPlaneNode* GLShadowPlane1 = nullptr;
-  scene::ScreenTextNode* GLHUDText1 = nullptr;
-  scene::ScreenTextNode* GLHUDText2 = nullptr;
-  scene::ScreenTextNode* GLHUDText3 = nullptr;
-  scene::ScreenTextNode* GLHUDText4 = nullptr;
-  scene::ScreenTextNode* GLHUDText5 = nullptr;
-  scene::FrameNode* GLDummyCube2 = nullptr;
-  scene::CubeNode* GLCube2 = nullptr;
-  scene::ScreenTextNode* GLHUDText6 = nullptr;  // the added keys and drags
-  scene::ScreenTextNode* GridText = nullptr;    // the grid's unit
-  scene::SegmentsNode* DropLines = nullptr;
-  scene::SegmentsNode* Grid = nullptr;
-  scene::BatchNode* Batch = nullptr;  // draws the balls and lines of the data in two arrays
-  scene::FrameNode* Labels = nullptr;
-  scene::CameraNode* GLCamera1 = nullptr;
-  scene::LightNode* GLLightSource1 = nullptr;
+  // The controls of the top bar and the measure line, named as in the window's design.
+  struct Controls {
+    QCheckBox* CheckBox1 = nullptr;
+    QRadioButton* rg1 = nullptr;
+    QRadioButton* rg2 = nullptr;
+    QRadioButton* rg3 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* FitButton = nullptr;
+    QPushButton* ResetButton = nullptr;
+    QCheckBox* HeightCheck = nullptr;  // drop lines and ground grid
+    QComboBox* LabelsCombo = nullptr;  // none, numbers, coordinates
+    QPushButton* ExportButton = nullptr;
+    QPushButton* PictureButton = nullptr;
+    QLabel* MeasureLabel = nullptr;
+  };
+  const Controls& controls() const { return controls_; }
+  const SceneNodes& nodes() const { return nodes_; }
+  scene::SceneViewer* viewer() const { return GLSceneViewer1; }
 
   static constexpr int kTopBarHeight = 33;
   static constexpr double kTickStepSeconds = 0.05;
   // Labels beyond this many would hide the view and slow every frame.
   static constexpr int kMaxLabels = 300;
-  // The scene always holds the ground and the axes, 100 scene units each way from the origin.
-  static constexpr float kFixedSceneRadius = 100;
 
- public:
   void done(int result) override;
 
  protected:
@@ -134,19 +128,19 @@ class TForm2 : public QDialog {
   void AskAndExport();
   void AskAndSavePicture();
   bool AskConfirmation(const QString& question);
+  void SetPose(const ViewPose& pose);
 
   double scale_;
   double ball_;
   std::string geom_path_;
+  Controls controls_;
+  scene::SceneViewer* GLSceneViewer1 = nullptr;
+  SceneNodes nodes_;
   std::unique_ptr<GeometryView> geometry_;
-  std::shared_ptr<scene::TextureImage> ground_texture_;
   scene::TickSource* cadencer_ = nullptr;
   std::vector<scene::ScreenTextNode*> label_pool_;  // children of Labels, reused every frame
   int last_x_ = 0;                                  // last cursor position over the viewer
   int last_y_ = 0;
 };
-
-// The ground picture of the window's resources as a 24-bit texture (empty if missing).
-std::shared_ptr<scene::TextureImage> LoadGroundTexture();
 
 }  // namespace vistrel::view3d

@@ -157,6 +157,12 @@ TEST(IniFile, ValuesAreTrimmedAndCutAt2047Characters) {
   EXPECT_EQ(ini.ReadString("b", "k", "d"), "b");
   EXPECT_EQ(ini.ReadString("A", "missing", "d"), "d");
   EXPECT_EQ(ini.ReadString("C", "k", "d"), "d");
+  // Lines ended by a bare CR (older Mac editors), written back the same way.
+  IniFile mac = IniFile::FromText("[A]\rk=1\r[B]\rk=2\r");
+  EXPECT_EQ(mac.ReadString("A", "k", "d"), "1");
+  EXPECT_EQ(mac.ReadString("B", "k", "d"), "2");
+  mac.WriteString("A", "k", "3");
+  EXPECT_EQ(mac.Text(), "[A]\rk=3\r[B]\rk=2\r");
   ini.WriteString("b", "K", "new");
   ini.WriteString("B", "z", "1");
   EXPECT_EQ(ini.Text(), "[A]\nk=  " + long_value + "  \nempty=\n[B]\nK=new\nz=1\n");

@@ -1,0 +1,63 @@
+// The main window and config.ini: what is read at start and written at close.
+
+#include <QFileInfo>
+#include <QStringList>
+#include <QTimer>
+#include <algorithm>
+
+#include "project/settings.h"
+#include "ui/main/main_window.h"
+#include "ui/main/messages.h"
+#include "ui/main/qt_utils.h"
+
+namespace vistrel {
+namespace {
+constexpr const char* kHelpFileName = "Vistrel.html";
+}  // namespace
+
+std::string TForm1::SettingsPath() const { return program_directory_ + kSettingsFileName; }
+
+QString TForm1::HelpFilePath() const { return ToQt(program_directory_) + kHelpFileName; }
+
+void TForm1::ReadSettings() {
+  const Settings settings = ReadSettingsFile(SettingsPath(), LocaleDecimalSeparator());
+  QStringList problems;
+  for (const std::string& problem : settings.problems) problems << ToQt(problem);
+  std::copy(settings.colors.begin(), settings.colors.end(), session_.Table().color.begin());
+  const std::pair<PaneView*, const std::string*> remembered[] = {{&left_, &settings.left_image},
+                                                                 {&right_, &settings.right_image}};
+  for (const auto& [pane, name] : remembered) {
+    const QString path = ToQt(*name);
+    if (path.isEmpty()) continue;
+    if (!QFileInfo(path).isFile()) {
+      pane->RememberMissing(path);
+      continue;
+    }
+    try {
+      LoadPanePicture(*pane, path);
+    } catch (const std::exception& e) {
+      pane->RememberMissing(path);  // remembered still: it may read again next time
+      problems << QString::fromUtf8(e.what());
+    }
+  }
+  for (PaneView* pane : {&left_, &right_}) pane->Geometry().ShowFullSize();
+  scale_ = settings.scale;
+  ball_ = settings.ball;
+  // Shown once the window is up: a colour or a remembered photograph that could not be read.
+  for (const QString& problem : problems) {
+    QTimer::singleShot(0, this, [problem] { ShowErrorBox(problem); });
+  }
+}
+
+void TForm1::WriteSettings() {
+  Settings settings;
+  settings.left_image = ToStd(left_.RememberedFile());
+  settings.right_image = ToStd(right_.RememberedFile());
+  const PointTable& table = session_.Table();
+  std::copy(table.color.begin(), table.color.end(), settings.colors.begin());
+  settings.scale = scale_;
+  settings.ball = ball_;
+  WriteSettingsFile(SettingsPath(), settings, LocaleDecimalSeparator());
+}
+
+}  // namespace vistrel

@@ -1,0 +1,124 @@
+#pragma once
+
+// One image pane of the main window with everything it owns: the photograph and the file it came
+// from, the display geometry, the drawing area, the controls under it (file label, load, centre,
+// fit, zoom slider), the open dialog and the capture boxes. The window wires the pane's controls
+// to its handlers and hands it what only the window knows (markers, residuals, the guide).
+
+#include <QImage>
+#include <QPoint>
+#include <QPointF>
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "ui/main/epipolar.h"
+#include "ui/main/image_pane.h"
+#include "ui/main/pane_geometry.h"
+
+class QFileDialog;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPainter;
+class QPushButton;
+class QScrollBar;
+class QWidget;
+
+namespace vistrel {
+
+class PaneView {
+ public:
+  explicit PaneView(bool left) : left_(left) {}
+
+  // ---- building (the designer names are given by the window)
+  QWidget* CreateFrame(QWidget* window, const char* frame_name, const char* caption,
+                       const char* box_name);
+  QWidget* CreateControls(const char* label_name, const char* load_name, const char* center_name,
+                          const char* zoom_label_name, const char* slider_name);
+  // The capture boxes x and y, children of `parent`.
+  std::pair<QLineEdit*, QLineEdit*> CreateCaptureEdits(QWidget* parent, const char* x_name,
+                                                       const char* y_name);
+
+  bool IsLeft() const { return left_; }
+  PaneGeometry& Geometry() { return geometry_; }
+  const PaneGeometry& Geometry() const { return geometry_; }
+  const QImage& Picture() const { return picture_; }
+  TPaintBox* Box() const { return box_; }
+  QScrollBar* Slider() const { return slider_; }
+  QGroupBox* Frame() const { return frame_; }
+  QLineEdit* XEdit() const { return x_edit_; }
+  QLineEdit* YEdit() const { return y_edit_; }
+  QFileDialog* Dialog() const { return dialog_; }
+  QPushButton* LoadButton() const { return load_button_; }
+  QPushButton* CenterButton() const { return center_button_; }
+  QPushButton* FitButton() const { return fit_button_; }
+
+  // ---- the photograph
+  // The picture shown before any file: no file name, full size.
+  void ShowBuiltIn(QImage picture);
+  // Loads `path` and shows its name; throws and changes nothing when it fails. The display
+  // rectangle keeps its offset and size until the next zoom change.
+  void Load(const QString& path);
+  // The open dialog, then Load of the file chosen; false when the user cancelled.
+  bool ChooseAndLoad();
+  // The file named in the settings: the one shown, else a remembered one that was missing.
+  QString RememberedFile() const { return shown_file_.isEmpty() ? missing_file_ : shown_file_; }
+  void RememberMissing(const QString& path) { missing_file_ = path; }
+  // The decoder's warning when the shown picture is damaged, else empty.
+  const QString& PictureWarning() const { return picture_warning_; }
+
+  // ---- zoom and pan
+  void Center();
+  void Fit();
+  void ZoomToSlider();
+  // One wheel step at `at`, in the drawing area's coordinates.
+  void WheelZoom(const QPoint& at, int delta);
+  // The geometry as painted: during a right drag the picture follows the pointer.
+  PaneGeometry Shown() const;
+
+  // ---- capture
+  // The capture boxes' pixel, when both hold whole numbers.
+  std::optional<std::pair<std::int64_t, std::int64_t>> Captured() const;
+  void ShowCapture(std::int64_t x, std::int64_t y);
+  // The picture pixel under the pointer, if the pointer is over the picture.
+  std::optional<std::pair<std::int64_t, std::int64_t>> PixelUnderPointer() const;
+  // The pixel a left click at (x, y) captures: the target's centre with Shift; empty off the
+  // picture, or with Shift off any target.
+  std::optional<std::pair<std::int64_t, std::int64_t>> PixelAt(int x, int y, bool snap) const;
+
+  // ---- painting
+  // `curve` (picture coordinates) in the drawing area's coordinates as shown.
+  std::vector<QPointF> ToShown(const std::vector<GuidePoint>& curve) const;
+  // Paints the picture with `overlay`, adding the capture cross and the loupe.
+  void Paint(QPainter& painter, PaneOverlay overlay, const QColor& background);
+
+ private:
+  void SyncViewSize();
+
+  bool left_;  // left pane: xg/yg columns; right pane: xd/yd
+  PaneGeometry geometry_;
+  QImage picture_;
+  QGroupBox* frame_ = nullptr;
+  TPaintBox* box_ = nullptr;
+  QScrollBar* slider_ = nullptr;
+  QLabel* file_label_ = nullptr;
+  QLineEdit* x_edit_ = nullptr;
+  QLineEdit* y_edit_ = nullptr;
+  QPushButton* load_button_ = nullptr;
+  QPushButton* center_button_ = nullptr;
+  QPushButton* fit_button_ = nullptr;
+  QFileDialog* dialog_ = nullptr;
+  QString last_dialog_file_;  // what the dialog remembers between uses
+  // The photograph the pane shows; empty for the built-in one. The label and the settings name
+  // this one, never a file that failed to load.
+  QString shown_file_;
+  // A remembered photograph that was missing at start: written back at close as long as the pane
+  // shows no other file, so a disconnected drive does not cost the user the setting.
+  QString missing_file_;
+  QString picture_warning_;
+};
+
+}  // namespace vistrel

@@ -1,0 +1,129 @@
+#pragma once
+
+// The work of a session, without any window: the point table and what has been stored in it, the
+// calibrated cameras with their quality, the measurement counter, and the commands behind the
+// main window's buttons and vistrel-cli's commands. Both front ends read their input, call these
+// and show the outcome; tests drive them directly.
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "numeric/exception.h"
+#include "photogrammetry/calibration.h"
+#include "photogrammetry/camera_model.h"
+#include "photogrammetry/measurement.h"
+#include "photogrammetry/point_table.h"
+#include "photogrammetry/quality.h"
+
+namespace vistrel {
+
+// Which coordinates of a point were stored since start: left image, right image, space (control
+// points only). The point table alone cannot tell: a point never stored sits at (0, 0).
+struct StoredParts {
+  bool left = false, right = false, space = false;
+  // Everything the point needs: both images, and space coordinates for a control point.
+  bool Complete(int index) const { return left && right && (index == 0 || space); }
+};
+using StoredPoints = std::array<StoredParts, 10>;
+
+// How a calibration runs, for both front ends alike.
+struct CalibrateOptions {
+  bool distortion = false;    // also fit the five lens-distortion coefficients
+  bool single_start = false;  // only the "dlt" start (the classic method)
+  // A lens model in place of `distortion` (CalibrateLensModel); empty: `distortion` decides.
+  std::optional<LensModel> lens_model = std::nullopt;
+};
+
+// The three texts of a measured point as they are shown and appended to the geometry file.
+struct PointTexts {
+  std::string x, y, z;
+};
+PointTexts MeasuredTexts(const MeasuredPoint& point, char decimal_separator);
+
+// What a command still needs: "Missing before calibrating: control point 2 (right, X Y Z),
+// control point 5 (left)." Thrown before anything of the command runs.
+class EIncomplete : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+class Session {
+ public:
+  // The store commands of the point table (texts as typed; throw on a malformed number, having
+  // stored what came before it). A successful store marks that part of the point stored.
+  void StoreLeft(int index, const std::string& x, const std::string& y);
+  void StoreRight(int index, const std::string& x, const std::string& y);
+  void StoreSpace(int index, const std::string& x, const std::string& y, const std::string& z,
+                  char decimal_separator);
+  // Space coordinates of control points 1, 2, ... from `rows` (at most nine), marked stored.
+  void StoreSpaceRows(const std::vector<std::array<double, 3>>& rows);
+
+  // Reads `path` into the control points and marks them stored; throws on a file error.
+  void LoadControlPoints(const std::string& path);
+  void SaveControlPoints(const std::string& path);
+  // Whether a control point was stored since the last load or save of the control points.
+  bool ControlPointsChanged() const { return control_points_changed_; }
+
+  // What calibrating (or measuring) still needs, in the wording of EIncomplete; empty when
+  // nothing is missing.
+  std::string MissingForCalibration() const;
+  std::string MissingForMeasurement() const;
+
+  // Calibrates from the control points, `width` x `height` being the left photograph's own pixel
+  // size. Throws EIncomplete, running nothing, when a control point lacks a coordinate; throws,
+  // with no figures kept, when the first stage fails. The quality figures are computed every
+  // time: when they cannot be, the calibration stands and QualityProblem() says why.
+  CalibrationOutcome Calibrate(int width, int height, const CalibrateOptions& options);
+
+  // Measures the observation point (uses up a number even when the computation throws). Throws
+  // EIncomplete, using up nothing, before a calibration or while a pixel of the point is missing.
+  MeasuredPoint Measure();
+
+  // Standard errors of a point measured from the current observation point: the last
+  // calibration's covariance and clicks as scattered as its control points' (sigma0). Empty
+  // without quality figures or when the joint fit failed.
+  std::optional<PointPrecision> Precision(const MeasuredPoint& point) const;
+
+  // Appends a measured point's three texts to the geometry file at `path`.
+  static void AppendPoint(const std::string& path, const PointTexts& texts, char decimal_separator);
+
+  // The results report of the current control points and cameras.
+  std::vector<std::string> Report(char decimal_separator) const;
+
+  // The first control point after `index` (wrapping round, `index` last) that lacks a coordinate,
+  // else the observation point (0) when it lacks a pixel, else -1.
+  int NextIncomplete(int index) const;
+
+  const PointTable& Table() const { return table_; }
+  PointTable& Table() { return table_; }
+  const StoredPoints& Stored() const { return stored_; }
+  const TCameraParameters& Camera() const { return camera_; }
+  bool Calibrated() const { return calibrated_; }
+  int ObjectPointCount() const { return object_point_count_; }
+  // Quality of the last calibration; empty before any, after one that stopped before its joint
+  // fit, or when its residuals could not be computed (QualityProblem() then says why).
+  const std::optional<CalibrationQuality>& Quality() const { return quality_; }
+  bool QualityFitFailed() const { return quality_fit_failed_; }
+  const std::string& QualityProblem() const { return quality_problem_; }
+  // Whether point `index` still has the image coordinates the quality figures were computed
+  // from in the left (or right) photograph.
+  bool UnchangedSinceCalibration(int index, bool left) const;
+
+ private:
+  void MarkStored(int index, bool StoredParts::*part);
+
+  PointTable table_;
+  StoredPoints stored_{};
+  bool control_points_changed_ = false;
+  TCameraParameters camera_;
+  bool calibrated_ = false;
+  int object_point_count_ = 0;
+  std::optional<CalibrationQuality> quality_;
+  bool quality_fit_failed_ = false;
+  PointTable quality_table_;     // the point table the figures were computed from
+  std::string quality_problem_;  // why there are no figures, once a calibration ran
+};
+
+}  // namespace vistrel
