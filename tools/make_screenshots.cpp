@@ -1,8 +1,8 @@
 // Screenshots of the main window on the demo project, for looking at the panes' guidance: the
-// whole window after a calibration with a target captured on the left (status table, epipolar
-//
-// guide on the right, loupe), close-ups of each pane at 100 %, and the calibration quality
-// window with every start of the joint fit.
+// whole window after a calibration with a target captured on the left and measured (status
+// table, epipolar guide on the right, loupe, the measurement and its precision at the memo's
+// end), close-ups of each pane at 100 %, and the calibration quality window with every start of
+// the joint fit.
 //
 // Usage: make_screenshots OUTPUT_DIR [REFERENCE]
 //        (writes main.png, left_pane.png, right_pane.png, quality.png, and progress.png when
@@ -15,9 +15,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTextCursor>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -112,6 +114,16 @@ int main(int argc, char** argv) {
   ShowAt(rp, right.x, right.y, QPoint(200, 150));
   Send(rp.Box(), QEvent::MouseMove, QPoint(205, 150), Qt::NoButton);
   ok = Save(rp.Box(), out + "right_pane.png") && ok;
+
+  // Target B on the right as well, then measured: the memo shows its line and its precision.
+  Send(rp.Box(), QEvent::MouseButtonPress, QPoint(203, 152), Qt::LeftButton, Qt::ShiftModifier);
+  Send(rp.Box(), QEvent::MouseButtonRelease, QPoint(203, 152), Qt::LeftButton, Qt::ShiftModifier);
+  form.Button13Click();
+  form.Button9Click();
+  if (auto* memo = form.findChild<QPlainTextEdit*>("Memo1")) {
+    memo->moveCursor(QTextCursor::End);
+    memo->ensureCursorVisible();
+  }
 
   // The whole window: both photographs fitted, the pointer near the target on the right.
   form.Button15Click();

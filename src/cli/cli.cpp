@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <istream>
 #include <memory>
 #include <optional>
@@ -13,12 +15,16 @@
 #include "numeric/text_format.h"
 #include "photogrammetry/quality.h"
 #include "project/coordinate_list.h"
+#include "photogrammetry/target_finder.h"
 #include "project/export.h"
 #include "project/file_error.h"
 #include "project/geom_file.h"
 #include "project/line_reader.h"
 #include "project/reference_file.h"
 #include "workflow/session.h"
+#ifdef VISTREL_CLI_READS_PHOTOGRAPHS
+#include "ui/pictures/grey_picture.h"
+#endif
 
 namespace vistrel {
 
@@ -29,12 +35,14 @@ constexpr const char* kHelp =
 
 Usage:
   vistrel-cli report    [--reference FILE]
-  vistrel-cli calibrate [--reference FILE] --size WxH [--distortion] [--single-start]
+  vistrel-cli calibrate [--reference FILE] --size WxH [--distortion[=MODEL]] [--single-start]
                         [--quality]
-  vistrel-cli measure   [--reference FILE] --size WxH [--distortion] [--single-start]
+  vistrel-cli measure   [--reference FILE] --size WxH [--distortion[=MODEL]] [--single-start]
+                        [--precision]
                         [--append-geom FILE] OBSERVATIONS
   vistrel-cli export    --format csv|ply|obj|dxf GEOM OUT
   vistrel-cli make-reference --pixels FILE --coordinates FILE [--reference FILE]
+  vistrel-cli snap      PHOTO X Y
 
 Commands:
   report     Reads the control points and prints the results report with the current
@@ -50,7 +58,8 @@ Commands:
              "budget B" (stopped on its budget of B iterations) or "same-as OTHER" when
              so) and "winner NAME" ("winner none" when all failed);
              with --distortion, "distortion F F without S15 with S20 significant" (or
-             "not-significant"): an F test of the five distortion coefficients at 95 %.
+             "not-significant"): an F test of the five distortion coefficients at 95 %;
+             with --distortion=MODEL, "lens-model NAME REASON": the model used and why.
              Control points that coincide, lie on one line or in one plane, or share a
              pixel, a sigma0 above 5 px and a focal length that is not positive each give a
              "warning: ..." line on standard error (calibrate and measure); the exit status
@@ -58,12 +67,21 @@ Commands:
   measure    Calibrates once, then measures every line "xg yg xd yd" of OBSERVATIONS
              ("-" for standard input) and prints "Object point n° k       x : X ..." for each.
              Blank lines and lines starting with "#" are skipped; lines end with LF, CR LF or
-             CR, and a line longer than 4096 characters stops the run (exit 2).
+             CR, and a line longer than 4096 characters stops the run (exit 2). With
+             --precision each point's line is followed by "precision sx SX sy SY sz SZ": the
+             standard errors of X, Y, Z from the calibration's covariance and clicks as
+             scattered as the control points' residuals (sigma0), or "precision not
+             available".
   export     Reads the geometry file GEOM (which must exist) and writes its points and lines,
              in file units with 15 significant digits, to OUT (never GEOM itself, under any
              name): csv (header "kind,index,x,y,z,x2,y2,z2"), ply
              (ASCII, vertices and edges), obj ("v" and "l") or dxf (R12, POINT entities on layer
              POINTS, LINE entities on layer LINES).
+  snap       Finds the centre of the target (a disc, an ellipse, a ring or a chequered
+             corner) nearest the pixel position X Y of the photograph PHOTO, within 10
+             pixels, and prints "x y sigma": the centre and its standard error, in pixels,
+             the centre of pixel (i, j) being (i, j). Prints "none" and exits with 3 when
+             there is no target there.
 
   make-reference
              Writes the control-point file from nine lines "xg yg xd yd" (--pixels, same
@@ -75,6 +93,10 @@ Options:
   --reference FILE    control-point file (default: reference.txt in the current directory)
   --size WxH          display size of the left photograph (its own size at 100 % zoom)
   --distortion        also fit the five lens-distortion coefficients
+  --distortion=MODEL  the lens model: none (no distortion), radial (a1 only), full (the five
+                      coefficients, as --distortion) or auto (the simplest of the three whose
+                      added coefficients test significant, by nested F tests at 95 %)
+  --precision         (measure) print each point's standard errors after it
   --single-start      start the joint fit only from the Euler angles most consistent with the
                       DLT (the classic method), to compare with results of earlier versions
   --append-geom FILE  append every measured point to this geometry file
@@ -94,6 +116,9 @@ struct Options {
   std::string reference = kReferenceFileName;
   std::optional<std::pair<int, int>> size;
   bool distortion = false;
+  std::optional<LensModel> lens_model;  // --distortion=MODEL
+  bool precision = false;
+  std::vector<std::string> snap;  // snap: photograph, x, y
   bool single_start = false;
   bool quality = false;
   std::string append_geom;
@@ -124,14 +149,18 @@ Options ParseArgs(const std::vector<std::string>& args) {
   std::set<std::string> seen;  // an option given twice would silently override the first
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a.size() > 1 && a[0] == '-' && !seen.insert(a).second) {
+    // snap's position may be negative: "-3" is then a number, not an option.
+    const bool snap_position = o.command == "snap" && !o.snap.empty() && o.snap.size() < 3;
+    if (!snap_position && a.size() > 1 && a[0] == '-' && !seen.insert(a).second) {
       throw UsageError("option " + a + " given twice");
     }
     auto value = [&]() -> const std::string& {
       if (i + 1 >= args.size()) throw UsageError("option " + a + " needs a value");
       return args[++i];
     };
-    if (a == "--help" || a == "-h") {
+    if (snap_position) {
+      o.snap.push_back(a);
+    } else if (a == "--help" || a == "-h") {
       o.help = true;
     } else if (a == "--reference") {
       o.reference = value();
@@ -139,6 +168,12 @@ Options ParseArgs(const std::vector<std::string>& args) {
       o.size = ParseSize(value());
     } else if (a == "--distortion") {
       o.distortion = true;
+    } else if (a.rfind("--distortion=", 0) == 0) {
+      o.lens_model = LensModelFromName(a.substr(std::string("--distortion=").size()));
+      if (!o.lens_model) throw UsageError("unknown " + a + ": none, radial, full or auto");
+      o.distortion = *o.lens_model != LensModel::kNone;
+    } else if (a == "--precision") {
+      o.precision = true;
     } else if (a == "--single-start") {
       o.single_start = true;
     } else if (a == "--quality") {
@@ -161,6 +196,8 @@ Options ParseArgs(const std::vector<std::string>& args) {
       o.observations = a;
     } else if (o.command == "export" && (o.geom.empty() || o.out.empty())) {
       (o.geom.empty() ? o.geom : o.out) = a;
+    } else if (o.command == "snap" && o.snap.empty()) {
+      o.snap.push_back(a);
     } else {
       throw UsageError("unexpected argument '" + a + "'");
     }
@@ -169,8 +206,8 @@ Options ParseArgs(const std::vector<std::string>& args) {
   if (o.command == "export") {
     if (!o.format) throw UsageError("export needs --format csv|ply|obj|dxf");
     if (o.out.empty()) throw UsageError("export needs a geometry file and an output file");
-    if (o.size || o.distortion || o.quality || !o.append_geom.empty() ||
-        o.reference != kReferenceFileName) {
+    if (o.size || o.distortion || o.lens_model || o.quality || o.precision ||
+        !o.append_geom.empty() || o.reference != kReferenceFileName) {
       throw UsageError("export takes only --format");
     }
     return o;
@@ -180,13 +217,22 @@ Options ParseArgs(const std::vector<std::string>& args) {
     if (o.pixels.empty() || o.coordinates.empty()) {
       throw UsageError("make-reference needs --pixels FILE and --coordinates FILE");
     }
-    if (o.size || o.distortion || o.single_start || o.quality || !o.append_geom.empty()) {
+    if (o.size || o.distortion || o.lens_model || o.single_start || o.quality || o.precision ||
+        !o.append_geom.empty()) {
       throw UsageError("make-reference takes only --pixels, --coordinates and --reference");
     }
     return o;
   }
   if (!o.pixels.empty() || !o.coordinates.empty()) {
     throw UsageError("--pixels and --coordinates belong to make-reference");
+  }
+  if (o.command == "snap") {
+    if (o.snap.size() != 3) throw UsageError("snap needs a photograph and a position X Y");
+    if (o.size || o.distortion || o.lens_model || o.single_start || o.quality || o.precision ||
+        !o.append_geom.empty() || o.reference != kReferenceFileName) {
+      throw UsageError("snap takes no option");
+    }
+    return o;
   }
   if (o.command != "report" && o.command != "calibrate" && o.command != "measure") {
     throw UsageError(o.command.empty() ? "no command given"
@@ -200,7 +246,8 @@ Options ParseArgs(const std::vector<std::string>& args) {
     throw UsageError("--append-geom belongs to measure");
   }
   if (o.quality && o.command != "calibrate") throw UsageError("--quality belongs to calibrate");
-  if (o.command == "report" && (o.size || o.distortion || o.single_start)) {
+  if (o.precision && o.command != "measure") throw UsageError("--precision belongs to measure");
+  if (o.command == "report" && (o.size || o.distortion || o.lens_model || o.single_start)) {
     throw UsageError("report takes only --reference");
   }
   return o;
@@ -258,6 +305,10 @@ int Measure(const Options& o, Session& session, std::istream& in, std::ostream& 
     try {
       const MeasuredPoint p = session.Measure();
       out << MeasurementLine(p, '.') << '\n';
+      if (o.precision) {
+        const std::optional<PointPrecision> precision = session.Precision(p);
+        out << (precision ? PrecisionLine(*precision, '.') : "precision not available") << '\n';
+      }
       if (!o.append_geom.empty()) Session::AppendPoint(o.append_geom, MeasuredTexts(p, '.'), '.');
     } catch (const EInOutError& e) {
       err << o.append_geom << ": " << e.what() << '\n';
@@ -337,6 +388,43 @@ int Export(const Options& o, std::ostream& out, std::ostream& err) {
   return kExitOk;
 }
 
+// Four decimals: a ten-thousandth of a pixel, well below what any centre is good to.
+std::string Pixels(double v) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.4f", v);
+  return text;
+}
+
+int Snap(const Options& o, std::ostream& out, std::ostream& err) {
+  double x = 0, y = 0;
+  if (!TryStrToDouble(o.snap[1], x) || !TryStrToDouble(o.snap[2], y) || !std::isfinite(x) ||
+      !std::isfinite(y)) {
+    err << "vistrel-cli: invalid position '" << o.snap[1] << " " << o.snap[2]
+        << "': expected two numbers\n";
+    return kExitUsage;
+  }
+#ifdef VISTREL_CLI_READS_PHOTOGRAPHS
+  GreyPicture picture;
+  try {
+    picture = LoadGreyPicture(o.snap[0]);
+  } catch (const Exception& e) {
+    err << o.snap[0] << ": " << e.what() << '\n';
+    return kExitInput;
+  }
+  const std::optional<TargetCentre> centre = FindTargetCentre(
+      [&picture](std::int64_t i, std::int64_t j) { return picture.at(i, j); }, x, y);
+  if (!centre) {
+    out << "none\n";
+    return kExitComputation;
+  }
+  out << Pixels(centre->x) << ' ' << Pixels(centre->y) << ' ' << Pixels(centre->sigma) << '\n';
+  return kExitOk;
+#else
+  err << o.snap[0] << ": this build reads no photographs (it was built without the window)\n";
+  return kExitInput;
+#endif
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
@@ -358,6 +446,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
 
   if (o.command == "export") return Export(o, out, err);
   if (o.command == "make-reference") return MakeReference(o, out, err);
+  if (o.command == "snap") return Snap(o, out, err);
 
   Session session;
   try {
@@ -380,6 +469,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   try {
     CalibrateOptions options;
     options.distortion = o.distortion;
+    options.lens_model = o.lens_model;
     options.single_start = o.single_start;
     const CalibrationOutcome outcome = session.Calibrate(o.size->first, o.size->second, options);
     warn();

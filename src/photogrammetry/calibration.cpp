@@ -1,7 +1,9 @@
 #include "photogrammetry/calibration.h"
 
+#include <cstdio>
 #include <exception>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "numeric/fpu.h"
@@ -99,7 +101,7 @@ std::vector<StartRun> MakeStarts(const PointTable& table, const JointProblem& pr
                     : StartValues{};
   add_run("reprojection", false, true, reprojection);
   add_run("decomposition", false, true, decomposition);
-  if (problem.distortion) {
+  if (problem.distortion != kNoDistortion) {
     add_run("dlt-staged", true, false, classic);
     add_run("reprojection-staged", true, true, reprojection);
     add_run("decomposition-staged", true, true, decomposition);
@@ -160,11 +162,10 @@ std::optional<DistortionSignificance> TestDistortion(const std::vector<StartRun>
   return TestDistortionTerms(*first_stages[pick], with);
 }
 
-}  // namespace
-
-CalibrationOutcome Calibrate(const PointTable& table, int W, int H, bool distortion,
-                             TCameraParameters& camera, int& object_point_count,
-                             const CalibrationOptions& options) {
+// The calibration fitting the fifteen parameters and the distortion coefficients named.
+CalibrationOutcome CalibrateWith(const PointTable& table, int W, int H, DistortionTerms distortion,
+                                 TCameraParameters& camera, int& object_point_count,
+                                 const CalibrationOptions& options) {
   const int previous_count = object_point_count;
   object_point_count = 0;
   JointProblem problem;
@@ -193,7 +194,7 @@ CalibrationOutcome Calibrate(const PointTable& table, int W, int H, bool distort
   }
 
   CalibrationOutcome outcome;
-  for (const JointField& field : FittedFields(distortion ? kAllDistortion : kNoDistortion))
+  for (const JointField& field : FittedFields(distortion))
     outcome.fitted_names.push_back(field.name);
   std::vector<std::optional<long double>> objectives;
   for (const StartRun& run : runs) {
@@ -214,8 +215,119 @@ CalibrationOutcome Calibrate(const PointTable& table, int W, int H, bool distort
 
   CopyToCamera(*Done(runs, runs[winner]).model, camera);
   FpuClear();
-  if (distortion && !options.single_start && !outcome.joint_fit_failed)
+  if (distortion == kAllDistortion && !options.single_start && !outcome.joint_fit_failed)
     outcome.distortion_significance = TestDistortion(runs, outcome.starts[winner].objective);
+  return outcome;
+}
+
+
+// The radial model adds a1 alone.
+constexpr DistortionTerms kRadialDistortion = 1u;
+
+// 95 % points of the F distributions of the nested tests: a1 against none (1 and 36 - 16
+// degrees of freedom), the four others against radial (4 and 36 - 20).
+constexpr long double kRadialFCritical = 4.351244L;
+constexpr long double kRestFCritical = 3.006917L;
+
+// "a1 significant (F 12.3 > 4.35)", three digits.
+std::string FTest(const char* what, long double F, long double critical) {
+  const bool significant = F > critical;
+  char text[96];
+  std::snprintf(text, sizeof text, "%s %s (F %.3Lg %s %.3Lg)", what,
+                significant ? "significant" : "not significant", F,
+                significant ? ">" : "<=", critical);
+  return text;
+}
+
+}  // namespace
+
+LensModelChoice ChooseLensModel(long double none, long double radial, long double full) {
+  const long double f_radial = NestedF(none, radial, 1, 20);
+  const long double f_full = NestedF(none, full, 5, 16);
+  const long double f_rest = NestedF(radial, full, 4, 16);
+  const std::string a1 = FTest("a1", f_radial, kRadialFCritical);
+  LensModelChoice choice;
+  if (!(f_radial > kRadialFCritical) && !(f_full > kDistortionFCritical)) {
+    choice.model = LensModel::kNone;
+    choice.reason = a1 + ", " + FTest("five coefficients", f_full, kDistortionFCritical);
+  } else {
+    const bool rest = f_rest > kRestFCritical;
+    choice.model = rest ? LensModel::kFull : LensModel::kRadial;
+    choice.reason = a1 + ", " + FTest("a2 a3 p1 p2", f_rest, kRestFCritical);
+  }
+  return choice;
+}
+
+const char* LensModelName(LensModel model) {
+  switch (model) {
+    case LensModel::kNone:
+      return "none";
+    case LensModel::kRadial:
+      return "radial";
+    case LensModel::kFull:
+      return "full";
+    case LensModel::kAuto:
+      break;
+  }
+  return "auto";
+}
+
+std::optional<LensModel> LensModelFromName(std::string_view name) {
+  for (const LensModel m :
+       {LensModel::kNone, LensModel::kRadial, LensModel::kFull, LensModel::kAuto})
+    if (name == LensModelName(m)) return m;
+  return std::nullopt;
+}
+
+CalibrationOutcome Calibrate(const PointTable& table, int W, int H, bool distortion,
+                             TCameraParameters& camera, int& object_point_count,
+                             const CalibrationOptions& options) {
+  return CalibrateWith(table, W, H, distortion ? kAllDistortion : kNoDistortion, camera,
+                       object_point_count, options);
+}
+
+CalibrationOutcome CalibrateLensModel(const PointTable& table, int W, int H, LensModel model,
+                                      TCameraParameters& camera, int& object_point_count,
+                                      const CalibrationOptions& options) {
+  if (model != LensModel::kAuto) {
+    const DistortionTerms terms = model == LensModel::kNone     ? kNoDistortion
+                                  : model == LensModel::kRadial ? kRadialDistortion
+                                                                : kAllDistortion;
+    CalibrationOutcome outcome =
+        CalibrateWith(table, W, H, terms, camera, object_point_count, options);
+    outcome.lens_model = LensModelName(model);
+    outcome.lens_model_reason = "chosen";
+    return outcome;
+  }
+  // All three, then the simplest that no richer one beats significantly.
+  TCameraParameters cameras[3] = {camera, camera, camera};
+  CalibrationOutcome outcomes[3];
+  const DistortionTerms terms[3] = {kNoDistortion, kRadialDistortion, kAllDistortion};
+  // A count of its own, so that a cancel in the second or third fit leaves the caller's as it was.
+  int count = object_point_count;
+  for (int k = 0; k < 3; ++k)
+    outcomes[k] = CalibrateWith(table, W, H, terms[k], cameras[k], count, options);
+  int pick = 0;
+  std::string reason;
+  const auto objective = [&](int k) { return outcomes[k].starts[outcomes[k].winner].objective; };
+  const bool all_fitted = !outcomes[0].joint_fit_failed && !outcomes[1].joint_fit_failed &&
+                          !outcomes[2].joint_fit_failed && objective(1) > 0 && objective(2) > 0;
+  if (!all_fitted) {
+    // Without three fits to compare, the fewest parameters that fitted.
+    while (pick < 2 && outcomes[pick].joint_fit_failed) ++pick;
+    reason = "a calibration failed, no test";
+  } else {
+    const LensModelChoice choice = ChooseLensModel(objective(0), objective(1), objective(2));
+    pick = static_cast<int>(choice.model);
+    reason = choice.reason;
+  }
+  camera = cameras[pick];
+  object_point_count = 0;
+  CalibrationOutcome outcome = outcomes[pick];
+  outcome.lens_model = LensModelName(pick == 0   ? LensModel::kNone
+                                     : pick == 1 ? LensModel::kRadial
+                                                 : LensModel::kFull);
+  outcome.lens_model_reason = "auto: " + reason;
   return outcome;
 }
 

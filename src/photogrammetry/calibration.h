@@ -5,6 +5,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "numeric/exception.h"
@@ -53,6 +54,9 @@ struct CalibrationOutcome {
   // With distortion, when the joint fit succeeded, a staged start finished its first stage and
   // the kept objective is above zero; empty otherwise (and always with the "dlt" start alone).
   std::optional<DistortionSignificance> distortion_significance;
+  // The lens model used and why, from CalibrateLensModel ("none", "radial" or "full"; the reason
+  // "chosen" or "auto: " and the F tests that decided); empty from Calibrate.
+  std::string lens_model, lens_model_reason;
 };
 
 // Where a calibration stands, for a progress display.
@@ -95,5 +99,34 @@ struct CalibrationOptions {
 CalibrationOutcome Calibrate(const PointTable& table, int W, int H, bool distortion,
                              TCameraParameters& camera, int& object_point_count,
                              const CalibrationOptions& options = {});
+
+// Lens models: which distortion coefficients the joint fit adds to the fifteen parameters.
+// none: no distortion; radial: a1 alone; full: the five coefficients, exactly the calibration
+// with `distortion`; auto: the simplest of the three whose added coefficients test significant.
+enum class LensModel { kNone, kRadial, kFull, kAuto };
+
+// "none", "radial", "full", "auto", and back (empty for any other text).
+const char* LensModelName(LensModel model);
+std::optional<LensModel> LensModelFromName(std::string_view name);
+
+// The automatic model's choice from the objectives (sums of the 36 squared residuals) of the
+// three calibrations: none, radial, full, with the F tests that decided ("a1 significant (F 57.1 >
+// 4.35), a2 a3 p1 p2 not significant (F 2.07 <= 3.01)").
+struct LensModelChoice {
+  LensModel model = LensModel::kNone;
+  std::string reason;
+};
+LensModelChoice ChooseLensModel(long double none, long double radial, long double full);
+
+// The calibration with a lens model. none, radial and full calibrate once (none and full exactly
+// as Calibrate without and with distortion). auto calibrates with all three and keeps: none when
+// neither a1 alone (F against none, 1 and 20 degrees of freedom) nor the five coefficients
+// (5 and 16) test significant at 95 %; otherwise radial when the four others do not test
+// significant against radial (4 and 16); otherwise full. Nine points give few degrees of freedom:
+// coefficients that do not test significant fit the click noise and measure worse. Throws as
+// Calibrate.
+CalibrationOutcome CalibrateLensModel(const PointTable& table, int W, int H, LensModel model,
+                                      TCameraParameters& camera, int& object_point_count,
+                                      const CalibrationOptions& options = {});
 
 }  // namespace vistrel

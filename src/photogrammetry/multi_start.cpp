@@ -60,7 +60,7 @@ void AdvanceLeastSquares(const JointProblem& problem, StartRun& run) {
       return model.Objective();
     };
     if (run.staged) run.first_stage_objective = stage(kNoDistortion);
-    run.objective = stage(problem.distortion ? kAllDistortion : kNoDistortion);
+    run.objective = stage(problem.distortion);
   } catch (const std::exception& e) {
     run.failed = true;
     run.failure_reason = e.what();
@@ -73,7 +73,7 @@ void AdvanceLeastSquares(const JointProblem& problem, StartRun& run) {
 void Advance(const JointProblem& problem, StartRun& run) {
   if (run.least_squares) return AdvanceLeastSquares(problem, run);
   const PointTable& table = *problem.table;
-  const bool distortion = problem.distortion;
+  const DistortionTerms distortion = problem.distortion;
   try {
     if (!run.model) {
       run.model.emplace(table);
@@ -83,10 +83,9 @@ void Advance(const JointProblem& problem, StartRun& run) {
       run.round_start = run.model->Objective();
     }
     TDemoModel1& model = *run.model;
-    const bool with_distortion = run.final_stage && distortion;
     if (!run.fit) {
       std::vector<long double*> params;
-      for (const JointField& field : FittedFields(with_distortion ? kAllDistortion : kNoDistortion))
+      for (const JointField& field : FittedFields(run.final_stage ? distortion : kNoDistortion))
         params.push_back(&(model.*field.model));
       run.fit = CreateFit(params, model.Bound());
     }

@@ -43,7 +43,7 @@ JointStart MakeJointStart(const DltStart& left, const DltStart& right, int W, in
 struct JointProblem {
   const PointTable* table = nullptr;
   int W = 0, H = 0;
-  bool distortion = false;
+  DistortionTerms distortion = kNoDistortion;
   std::optional<SpaceNormalisation> space;
 };
 
@@ -84,7 +84,7 @@ using RoundHook = std::function<bool(int ended, int starts)>;
 
 // Runs every start that has start values and no twin to its end, in rounds, stopping between
 // rounds those that cannot win: hopeless ones, those falling behind the best, and those over
-// their budget (when `budgets`). The problem's `distortion` selects the 20-parameter fit (after
+// their budget (when `budgets`). The problem's `distortion` names the coefficients the final fit adds (after
 // the first stage of a staged start). Threads as RunInParallel; the outcome does not depend on
 // them. Returns false when `hook` stopped it.
 bool RunStarts(const JointProblem& problem, std::vector<StartRun>& runs, int threads, bool budgets,

@@ -105,8 +105,11 @@ CalibrationOutcome Session::Calibrate(int width, int height, const CalibrateOpti
   calibration.stop = options.stop;
   CalibrationOutcome outcome;
   try {
-    outcome = vistrel::Calibrate(table_, width, height, options.distortion, camera_,
-                                 object_point_count_, calibration);
+    outcome = options.lens_model
+                  ? CalibrateLensModel(table_, width, height, *options.lens_model, camera_,
+                                       object_point_count_, calibration)
+                  : vistrel::Calibrate(table_, width, height, options.distortion, camera_,
+                                       object_point_count_, calibration);
   } catch (const CalibrationCancelled&) {
     throw;  // the previous calibration and its figures stand
   } catch (...) {
@@ -169,6 +172,12 @@ MeasuredPoint Session::MeasureShown(int selected, std::string& note) {
            std::to_string(table_.yd[o]);
   }
   return Measure();
+}
+
+std::optional<PointPrecision> Session::Precision(const MeasuredPoint& point) const {
+  if (!quality_ || quality_fit_failed_) return std::nullopt;
+  return MeasuredPointPrecision(table_, camera_, *quality_, point.X, point.Y, point.Z,
+                                quality_->sigma0);
 }
 
 void Session::AppendPoint(const std::string& path, const PointTexts& texts,

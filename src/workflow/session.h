@@ -40,6 +40,9 @@ struct CalibrateOptions {
   // CalibrationCancelled and leaves the session as it was.
   std::function<void(const CalibrationProgress&)> progress{};
   std::stop_token stop{};
+
+  // A lens model in place of `distortion` (CalibrateLensModel); empty: `distortion` decides.
+  std::optional<LensModel> lens_model = std::nullopt;
 };
 
 // The three texts of a measured point as they are shown and appended to the geometry file.
@@ -101,6 +104,11 @@ class Session {
   // than those shown. `note` says what was stored, or, with another point selected, which
   // stored pixels were measured.
   MeasuredPoint MeasureShown(int selected, std::string& note);
+
+  // Standard errors of a point measured from the current observation point: the last
+  // calibration's covariance and clicks as scattered as its control points' (sigma0). Empty
+  // without quality figures or when the joint fit failed.
+  std::optional<PointPrecision> Precision(const MeasuredPoint& point) const;
 
   // Appends a measured point's three texts to the geometry file at `path`.
   static void AppendPoint(const std::string& path, const PointTexts& texts, char decimal_separator);

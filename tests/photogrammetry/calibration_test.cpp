@@ -348,6 +348,62 @@ TEST(Calibrate, WhereTheClassicStartFindsTheBestMinimumItsResultIsKeptBitForBit)
   }
 }
 
+// The automatic lens model on pairs made for each model, with clicks scattered by 0.3 px before
+// rounding: no distortion gives none, strong radial distortion (a1 alone, 25 px at the corners)
+// gives radial, tangential distortion full; each result is bit for bit the
+// calibration with that model, which names itself. none is the calibration without the check
+// box.
+TEST(LensModel, AutomaticPicksTheSimplestSignificantModel) {
+  InternalParameters radial = demo::kLens;
+  radial.a1 = 5e-8;
+  InternalParameters tangential = PinholeLens();
+  tangential.p1 = 5e-6;
+  tangential.p2 = -4e-6;
+  const struct {
+    InternalParameters lens;
+    LensModel expected;
+  } cases[] = {{PinholeLens(), LensModel::kNone},
+               {radial, LensModel::kRadial},
+               {tangential, LensModel::kFull}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(LensModelName(c.expected));
+    testing::SyntheticPair pair = MakePair(c.lens);
+    std::mt19937 rng(5);
+    std::normal_distribution<double> noise(0.0, 0.3);
+    for (int i = 1; i <= 9; ++i) {
+      const demo::Target& t = demo::kControlTargets[i - 1];
+      const ImagePoint l = ProjectToImage(c.lens, pair.truth.left, t.X, t.Y, t.Z);
+      const ImagePoint r = ProjectToImage(c.lens, pair.truth.right, t.X, t.Y, t.Z);
+      pair.table.xg[i] = demo::ClickedPixel(l.x + noise(rng));
+      pair.table.yg[i] = demo::ClickedPixel(l.y + noise(rng));
+      pair.table.xd[i] = demo::ClickedPixel(r.x + noise(rng));
+      pair.table.yd[i] = demo::ClickedPixel(r.y + noise(rng));
+    }
+    TCameraParameters automatic, chosen;
+    int counter = 5;
+    const CalibrationOutcome a =
+        CalibrateLensModel(pair.table, pair.W, pair.H, LensModel::kAuto, automatic, counter);
+    EXPECT_EQ(counter, 0);
+    EXPECT_EQ(a.lens_model, LensModelName(c.expected)) << a.lens_model_reason;
+    EXPECT_EQ(a.lens_model_reason.rfind("auto: a1 ", 0), 0u) << a.lens_model_reason;
+    EXPECT_EQ(a.fitted_names.size(), c.expected == LensModel::kNone     ? 15u
+                                     : c.expected == LensModel::kRadial ? 16u
+                                                                        : 20u);
+    if (c.expected == LensModel::kFull) continue;  // a 20-parameter calibration is slow
+    const CalibrationOutcome m =
+        CalibrateLensModel(pair.table, pair.W, pair.H, c.expected, chosen, counter);
+    EXPECT_TRUE(SameBits(automatic, chosen));
+    EXPECT_EQ(m.lens_model_reason, "chosen");
+    if (c.expected == LensModel::kNone) {
+      TCameraParameters box;
+      Calibrate(pair.table, pair.W, pair.H, false, box, counter);
+      EXPECT_TRUE(SameBits(box, chosen));
+    }
+  }
+  EXPECT_EQ(LensModelFromName("radial"), LensModel::kRadial);
+  EXPECT_FALSE(LensModelFromName("Radial"));
+}
+
 TEST(Calibrate, ThreadCountDoesNotChangeTheResult) {
   const KeptPair pair = WrongValleyPair();
   TCameraParameters reference;

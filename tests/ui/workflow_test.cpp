@@ -124,7 +124,14 @@ TEST_F(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
 
   Click("Button9");
   ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
-  EXPECT_TRUE(memo->document()->lastBlock().text().startsWith("Object point n° 1       x : "));
+  // The measurement's line, then the point's standard errors: depth is the weak direction.
+  EXPECT_TRUE(memo->document()->lastBlock().previous().text().startsWith(
+      "Object point n° 1       x : "));
+  const QStringList precision = memo->document()->lastBlock().text().split(' ');
+  ASSERT_EQ(precision.size(), 7) << memo->document()->lastBlock().text().toStdString();
+  EXPECT_EQ(precision[0], "precision");
+  EXPECT_GT(precision[2].toDouble(), 0);
+  EXPECT_GT(precision[6].toDouble(), precision[2].toDouble());
   Click("Button10");
   Click("Button9");  // measured again: numbered 2, same place
   Click("Button10");
@@ -393,15 +400,15 @@ TEST_F(MeasurePath, FromAFreshStartToASavedPointInThirtyActions) {
                    report, err),
             kExitOk)
       << err.str();
-  ASSERT_EQ(RunCli({"measure", "--reference", reference, "--size", "1600x1200", "--append-geom",
-                    (dir_.path() / "cli_geom.txt").string(), "-"},
+  ASSERT_EQ(RunCli({"measure", "--reference", reference, "--size", "1600x1200", "--precision",
+                    "--append-geom", (dir_.path() / "cli_geom.txt").string(), "-"},
                    observation, measured, err),
             kExitOk)
       << err.str();
   const std::vector<std::string> memo =
       Lines(Child<QPlainTextEdit>("Memo1")->toPlainText().toStdString());
   std::vector<std::string> cli = Lines(report.str());
-  cli.push_back(Lines(measured.str()).at(0));
+  for (const std::string& line : Lines(measured.str())) cli.push_back(line);  // point, precision
   EXPECT_EQ(memo, cli);
   EXPECT_EQ(testing::ReadBytes((dir_.path() / "geom.txt").string()),
             testing::ReadBytes((dir_.path() / "cli_geom.txt").string()));

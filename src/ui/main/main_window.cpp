@@ -262,6 +262,10 @@ void TForm1::Button9Click() {
   pz1->setText(ToQt(texts.z));
   for (QLineEdit* edit : {px1, py1, pz1}) edit->setCursorPosition(0);  // show the leading digits
   Memo1->appendPlainText(ToQt(MeasurementLine(point, separator)));
+  // The point's standard errors on a line of their own: the measurement's line stays as it was.
+  if (const std::optional<PointPrecision> precision = session_.Precision(point)) {
+    Memo1->appendPlainText(ToQt(PrecisionLine(*precision, separator)));
+  }
 }
 
 void TForm1::Button10Click() {
