@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include <array>
 #include <cerrno>
 #include <istream>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "numeric/exception.h"
 #include "numeric/text_format.h"
 #include "photogrammetry/quality.h"
+#include "project/coordinate_list.h"
 #include "project/export.h"
 #include "project/file_error.h"
 #include "project/geom_file.h"
@@ -32,6 +34,7 @@ Usage:
   vistrel-cli measure   [--reference FILE] --size WxH [--distortion] [--single-start]
                         [--append-geom FILE] OBSERVATIONS
   vistrel-cli export    --format csv|ply|obj|dxf GEOM OUT
+  vistrel-cli make-reference --pixels FILE --coordinates FILE [--reference FILE]
 
 Commands:
   report     Reads the control points and prints the results report with the current
@@ -48,6 +51,10 @@ Commands:
              so) and "winner NAME" ("winner none" when all failed);
              with --distortion, "distortion F F without S15 with S20 significant" (or
              "not-significant"): an F test of the five distortion coefficients at 95 %.
+             Control points that coincide, lie on one line or in one plane, or share a
+             pixel, a sigma0 above 5 px and a focal length that is not positive each give a
+             "warning: ..." line on standard error (calibrate and measure); the exit status
+             is not changed by them.
   measure    Calibrates once, then measures every line "xg yg xd yd" of OBSERVATIONS
              ("-" for standard input) and prints "Object point n° k       x : X ..." for each.
              Blank lines and lines starting with "#" are skipped; lines end with LF, CR LF or
@@ -58,6 +65,12 @@ Commands:
              (ASCII, vertices and edges), obj ("v" and "l") or dxf (R12, POINT entities on layer
              POINTS, LINE entities on layer LINES).
 
+  make-reference
+             Writes the control-point file from nine lines "xg yg xd yd" (--pixels, same
+             rules as OBSERVATIONS) and a surveyor's list of nine points (--coordinates:
+             "name X Y Z" or "X Y Z", fields separated by commas, semicolons, tabs or blanks,
+             an optional header, "." as decimal separator), in point order.
+
 Options:
   --reference FILE    control-point file (default: reference.txt in the current directory)
   --size WxH          display size of the left photograph (its own size at 100 % zoom)
@@ -67,6 +80,8 @@ Options:
   --append-geom FILE  append every measured point to this geometry file
   --quality           (calibrate) print residuals and standard errors after the report
   --format NAME       (export) csv, ply, obj or dxf
+  --pixels FILE       (make-reference) the control points' pixels
+  --coordinates FILE  (make-reference) the control points' space coordinates
   --help              show this text
 
 Numbers are printed with "." as decimal separator. Exit status: 0 success, 1 usage error,
@@ -84,7 +99,8 @@ struct Options {
   std::string append_geom;
   std::string observations;
   std::optional<ExportFormat> format;
-  std::string geom, out;  // export: input geometry file and output file
+  std::string geom, out;            // export: input geometry file and output file
+  std::string pixels, coordinates;  // make-reference
   bool help = false;
 };
 
@@ -129,6 +145,10 @@ Options ParseArgs(const std::vector<std::string>& args) {
       o.quality = true;
     } else if (a == "--append-geom") {
       o.append_geom = value();
+    } else if (a == "--pixels") {
+      o.pixels = value();
+    } else if (a == "--coordinates") {
+      o.coordinates = value();
     } else if (a == "--format") {
       const std::string& name = value();
       o.format = ExportFormatFromName(name);
@@ -156,6 +176,18 @@ Options ParseArgs(const std::vector<std::string>& args) {
     return o;
   }
   if (o.format) throw UsageError("--format belongs to export");
+  if (o.command == "make-reference") {
+    if (o.pixels.empty() || o.coordinates.empty()) {
+      throw UsageError("make-reference needs --pixels FILE and --coordinates FILE");
+    }
+    if (o.size || o.distortion || o.single_start || o.quality || !o.append_geom.empty()) {
+      throw UsageError("make-reference takes only --pixels, --coordinates and --reference");
+    }
+    return o;
+  }
+  if (!o.pixels.empty() || !o.coordinates.empty()) {
+    throw UsageError("--pixels and --coordinates belong to make-reference");
+  }
   if (o.command != "report" && o.command != "calibrate" && o.command != "measure") {
     throw UsageError(o.command.empty() ? "no command given"
                                        : "unknown command '" + o.command + "'");
@@ -178,8 +210,8 @@ void PrintLines(std::ostream& out, const std::vector<std::string>& lines) {
   for (const std::string& line : lines) out << line << '\n';
 }
 
-// Stores "xg yg xd yd" as the observation point's pixels; anything else is an error.
-void StoreObservation(const std::string& line, Session& session) {
+// Stores "xg yg xd yd" as the pixels of point `index`; anything else is an error.
+void StorePixels(const std::string& line, Session& session, int index = PointTable::kObservation) {
   std::istringstream words(line);
   std::string w[5];
   int count = 0;
@@ -187,8 +219,8 @@ void StoreObservation(const std::string& line, Session& session) {
   if (count != 4) {
     throw EConvertError("expected four whole numbers \"xg yg xd yd\", got '" + line + "'");
   }
-  session.StoreLeft(PointTable::kObservation, w[0], w[1]);
-  session.StoreRight(PointTable::kObservation, w[2], w[3]);
+  session.StoreLeft(index, w[0], w[1]);
+  session.StoreRight(index, w[2], w[3]);
 }
 
 int Measure(const Options& o, Session& session, std::istream& in, std::ostream& out,
@@ -217,7 +249,7 @@ int Measure(const Options& o, Session& session, std::istream& in, std::ostream& 
     const auto first = line.find_first_not_of(" \t");
     if (first == std::string::npos || line[first] == '#') continue;
     try {
-      StoreObservation(line, session);
+      StorePixels(line, session);
     } catch (const Exception& e) {
       err << o.observations << ":" << line_number << ": " << e.what() << '\n';
       ++input_errors;
@@ -236,6 +268,53 @@ int Measure(const Options& o, Session& session, std::istream& in, std::ostream& 
     }
   }
   return input_errors > 0 ? kExitInput : status;
+}
+
+// The lines of a pixels file that hold data: not blank, not a "#" comment. Lines are bounded
+// in length and any line end counts, as for the observations.
+std::vector<std::pair<int, std::string>> DataLines(const std::string& path) {
+  std::vector<std::pair<int, std::string>> lines;
+  LineReader reader(path);
+  std::string line;
+  while (reader.Next(line)) {
+    const auto first = line.find_first_not_of(" \t");
+    if (first != std::string::npos && line[first] != '#') {
+      lines.emplace_back(reader.line_number(), line);
+    }
+  }
+  return lines;
+}
+
+int MakeReference(const Options& o, std::ostream& out, std::ostream& err) {
+  Session session;
+  std::string file = o.pixels;
+  try {
+    const auto lines = DataLines(o.pixels);
+    if (lines.size() != PointTable::kControlCount) {
+      throw EConvertError("expected nine lines \"xg yg xd yd\", got " +
+                          std::to_string(lines.size()));
+    }
+    for (int i = 1; i <= PointTable::kControlCount; ++i) {
+      file = o.pixels + ":" + std::to_string(lines[i - 1].first);
+      StorePixels(lines[i - 1].second, session, i);
+    }
+    file = o.coordinates;
+    const std::vector<CoordinateRow> rows =
+        ReadCoordinateListFile(o.coordinates, '.', PointTable::kControlCount);
+    if (rows.size() != PointTable::kControlCount) {
+      throw ECoordinateList("expected nine points, got " + std::to_string(rows.size()));
+    }
+    std::vector<std::array<double, 3>> xyz;
+    for (const CoordinateRow& r : rows) xyz.push_back({r.x, r.y, r.z});
+    session.StoreSpaceRows(xyz);
+    file = o.reference;
+    session.SaveControlPoints(o.reference);
+  } catch (const Exception& e) {
+    err << file << ": " << e.what() << '\n';
+    return kExitInput;
+  }
+  out << "9 control points written to " << o.reference << '\n';
+  return kExitOk;
 }
 
 int Export(const Options& o, std::ostream& out, std::ostream& err) {
@@ -280,6 +359,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   }
 
   if (o.command == "export") return Export(o, out, err);
+  if (o.command == "make-reference") return MakeReference(o, out, err);
 
   Session session;
   try {
@@ -295,16 +375,22 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   }
 
   int status = kExitOk;
+  // Doubts about the control points or the result: told, the exit status left as it is.
+  const auto warn = [&err, &session] {
+    for (const ControlPointWarning& w : session.Warnings()) err << "warning: " << w.text << '\n';
+  };
   try {
     CalibrateOptions options;
     options.distortion = o.distortion;
     options.single_start = o.single_start;
     const CalibrationOutcome outcome = session.Calibrate(o.size->first, o.size->second, options);
+    warn();
     if (outcome.joint_fit_failed) {
       err << kJointFitFailedMessage << " (" << outcome.failure_reason << ")\n";
       status = kExitComputation;
     }
   } catch (const Exception& e) {
+    warn();
     err << e.what() << '\n';
     return kExitComputation;
   }

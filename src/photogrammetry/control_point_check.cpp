@@ -65,6 +65,16 @@ std::vector<ControlPointWarning> CheckControlPoints(const PointTable& t) {
     warnings.push_back(
         {"control points " + List(group) + " have the same space coordinates", group});
   }
+  const char* sides[2] = {"left", "right"};
+  for (int side = 0; side < 2; ++side) {
+    const auto& x = side == 0 ? t.xg : t.xd;
+    const auto& y = side == 0 ? t.yg : t.yd;
+    for (const auto& group : Groups([&](int i, int j) { return x[i] == x[j] && y[i] == y[j]; })) {
+      warnings.push_back({"control points " + List(group) + " share one pixel of the " +
+                              sides[side] + " photograph",
+                          group});
+    }
+  }
   if (extent == 0) return warnings;  // one place for all: nothing more to say about their shape
 
   // The farthest pair spans the line; the point farthest from it, with them, spans the plane.
@@ -100,16 +110,6 @@ std::vector<ControlPointWarning> CheckControlPoints(const PointTable& t) {
          {}});
   }
 
-  const char* sides[2] = {"left", "right"};
-  for (int side = 0; side < 2; ++side) {
-    const auto& x = side == 0 ? t.xg : t.xd;
-    const auto& y = side == 0 ? t.yg : t.yd;
-    for (const auto& group : Groups([&](int i, int j) { return x[i] == x[j] && y[i] == y[j]; })) {
-      warnings.push_back({"control points " + List(group) + " share one pixel of the " +
-                              sides[side] + " photograph",
-                          group});
-    }
-  }
   return warnings;
 }
 

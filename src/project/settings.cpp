@@ -15,6 +15,9 @@ namespace {
 constexpr char kImages[] = "IMAGES";
 constexpr char kColors[] = "COLORS";
 constexpr char kCad[] = "CAD";
+// Guided marking: a section of its own, which versions without it never read.
+constexpr char kGuidance[] = "GUIDANCE";
+constexpr const char* kGuidanceKeys[] = {"STOREONCLICK", "ADVANCE"};
 
 std::string_view Trim(std::string_view s) {
   const char* blanks = " \t\r\n";
@@ -291,6 +294,8 @@ Settings ReadSettings(const IniFile& ini, char decimal_separator) {
   s.right_image = ini.ReadString(kImages, "RIGHT", "");
   s.scale = ReadReal(ini, "SCALE", kDefaultScale, decimal_separator, /*zero_allowed=*/true);
   s.ball = ReadReal(ini, "BALL", kDefaultBall, decimal_separator, /*zero_allowed=*/false);
+  s.store_on_click = ini.ReadString(kGuidance, kGuidanceKeys[0], "0") == "1";
+  s.advance = ini.ReadString(kGuidance, kGuidanceKeys[1], "0") == "1";
   return s;
 }
 
@@ -311,6 +316,13 @@ void WriteSettings(IniFile& ini, const Settings& s, char decimal_separator) {
   }
   ini.WriteString(kCad, "SCALE", FormatGeneral(s.scale, decimal_separator));
   ini.WriteString(kCad, "BALL", FormatGeneral(s.ball, decimal_separator));
+  // A file that never had the options on stays as versions without them write it.
+  bool in_file = false;
+  for (const char* key : kGuidanceKeys) in_file |= ini.ReadString(kGuidance, key, "-") != "-";
+  if (s.store_on_click || s.advance || in_file) {
+    ini.WriteString(kGuidance, kGuidanceKeys[0], s.store_on_click ? "1" : "0");
+    ini.WriteString(kGuidance, kGuidanceKeys[1], s.advance ? "1" : "0");
+  }
 }
 
 void WriteSettingsFile(const std::string& path, const Settings& settings, char decimal_separator) {

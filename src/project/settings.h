@@ -100,6 +100,11 @@ struct Settings {
   // except that SCALE may be 0: anything else reads as the default.
   double scale = kDefaultScale;  // file units to 3D scene units
   double ball = kDefaultBall;    // ball radius in scene units
+  // Guided marking, section GUIDANCE, "1" for on: a click in a pane stores the selected point's
+  // pixel at once; a complete control point hands the selection to the next incomplete point.
+  // The section is written once an option was on, so older versions' files stay as they were.
+  bool store_on_click = false;
+  bool advance = false;
   // Colour texts that did not convert; those colours keep their defaults.
   std::vector<std::string> problems;
 };

@@ -6,6 +6,7 @@
 // and show the outcome; tests drive them directly.
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <stop_token>
@@ -15,6 +16,7 @@
 #include "numeric/exception.h"
 #include "photogrammetry/calibration.h"
 #include "photogrammetry/camera_model.h"
+#include "photogrammetry/control_point_check.h"
 #include "photogrammetry/measurement.h"
 #include "photogrammetry/point_table.h"
 #include "photogrammetry/quality.h"
@@ -81,10 +83,24 @@ class Session {
   // nothing, when cancelled. The quality figures are computed every
   // time: when they cannot be, the calibration stands and QualityProblem() says why.
   CalibrationOutcome Calibrate(int width, int height, const CalibrateOptions& options);
+  // What the last calibration should be doubted for: degenerate control points (checked before
+  // it runs, so also after a first stage that threw), then sigma0 above its limit or a focal
+  // length that is not positive. The calibration's result and status are not changed by them.
+  const std::vector<ControlPointWarning>& Warnings() const { return warnings_; }
 
   // Measures the observation point (uses up a number even when the computation throws). Throws
   // EIncomplete, using up nothing, before a calibration or while a pixel of the point is missing.
   MeasuredPoint Measure();
+
+  // A pixel clicked in the left (or right) photograph while point `index` was selected, shown in
+  // the capture boxes but perhaps not stored. A store of that side, or a new selection, forgets it.
+  void NoteCapture(int index, bool left, std::int64_t x, std::int64_t y);
+  void ForgetCaptures() { captures_ = {}; }
+  // Measure of what the user sees. With the observation point selected, a capture noted for it
+  // that differs from its stored pixel is stored first: a measurement never uses pixels other
+  // than those shown. `note` says what was stored, or, with another point selected, which
+  // stored pixels were measured.
+  MeasuredPoint MeasureShown(int selected, std::string& note);
 
   // Appends a measured point's three texts to the geometry file at `path`.
   static void AppendPoint(const std::string& path, const PointTexts& texts, char decimal_separator);
@@ -114,16 +130,23 @@ class Session {
  private:
   void MarkStored(int index, bool StoredParts::*part);
 
+  struct Capture {
+    int index;
+    std::int64_t x, y;
+  };
+
   PointTable table_;
   StoredPoints stored_{};
+  std::array<std::optional<Capture>, 2> captures_;  // left, right
   bool control_points_changed_ = false;
   TCameraParameters camera_;
   bool calibrated_ = false;
   int object_point_count_ = 0;
   std::optional<CalibrationQuality> quality_;
   bool quality_fit_failed_ = false;
-  PointTable quality_table_;     // the point table the figures were computed from
-  std::string quality_problem_;  // why there are no figures, once a calibration ran
+  PointTable quality_table_;                   // the point table the figures were computed from
+  std::string quality_problem_;                // why there are no figures, once a calibration ran
+  std::vector<ControlPointWarning> warnings_;  // of the last calibration
 };
 
 }  // namespace vistrel

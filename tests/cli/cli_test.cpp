@@ -193,6 +193,7 @@ TEST_F(CliTest, CoplanarControlPointsFailTheComputation) {
   const CliRun r = RunWith({"calibrate", "--reference", Path("flat.txt"), "--size", "800x600"});
   EXPECT_EQ(r.status, kExitComputation);
   EXPECT_NE(r.err.find("Invert: Singular matrix"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.rfind("warning: the nine control points lie in one plane", 0), 0u) << r.err;
 }
 
 TEST_F(CliTest, MeasureTheExampleAndAppend) {
@@ -212,6 +213,35 @@ TEST_F(CliTest, MeasureTheExampleAndAppend) {
   EXPECT_EQ(lines[3].rfind("Object point n° 4       x : ", 0), 0u);
 
   EXPECT_EQ(ReadGeometry(Path("geom.txt")).points.size(), 4u);
+}
+
+// The control-point file built from pixels and a surveyor's list gives the example's report.
+TEST_F(CliTest, MakeReferenceFromPixelsAndACoordinateList) {
+  std::ifstream example(kExamples + "/reference.txt");
+  std::string pixels = "# xg yg xd yd\n", coordinates = "name;X;Y;Z\n";
+  long double v[7];
+  for (int i = 1; example >> v[0] >> v[1] >> v[2] >> v[3] >> v[4] >> v[5] >> v[6]; ++i) {
+    std::ostringstream p, c;
+    p << v[0] << ' ' << v[1] << ' ' << v[2] << ' ' << v[3] << '\n';
+    c << 'T' << i << ';' << v[4] << ';' << v[5] << ';' << v[6] << '\n';
+    pixels += p.str();
+    coordinates += c.str();
+  }
+  Write("pixels.txt", pixels);
+  Write("targets.csv", coordinates);
+  const CliRun made = RunWith({"make-reference", "--pixels", Path("pixels.txt"), "--coordinates",
+                               Path("targets.csv"), "--reference", Path("made.txt")});
+  ASSERT_EQ(made.status, kExitOk) << made.err;
+  EXPECT_EQ(RunWith({"report", "--reference", Path("made.txt")}).out,
+            RunWith({"report", "--reference", kExamples + "/reference.txt"}).out);
+
+  Write("short.csv", "1 2 3\n");
+  const CliRun refused = RunWith({"make-reference", "--pixels", Path("pixels.txt"), "--coordinates",
+                                  Path("short.csv"), "--reference", Path("refused.txt")});
+  EXPECT_EQ(refused.status, kExitInput);
+  EXPECT_EQ(refused.err, Path("short.csv") + ": expected nine points, got 1\n");
+  EXPECT_FALSE(fs::exists(Path("refused.txt")));
+  EXPECT_EQ(RunWith({"make-reference", "--pixels", Path("pixels.txt")}).status, kExitUsage);
 }
 
 TEST_F(CliTest, ExportWritesTheFormat) {

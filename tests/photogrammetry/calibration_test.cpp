@@ -622,12 +622,14 @@ TEST(ControlPointCheck, DegenerateSetsAreNamedWithTheirPoints) {
   };
   const Case cases[] = {
       {"the demo set", [](PointTable&) {}, {}},
-      {"nine identical points",
+      {"nine identical points, two on one pixel",
        [](PointTable& t) {
          for (int i = 1; i <= 9; ++i) t.px[i] = 3, t.py[i] = -2, t.pz[i] = 7;
+         t.xg[5] = t.xg[1], t.yg[5] = t.yg[1];
        },
        {{"control points 1, 2, 3, 4, 5, 6, 7, 8 and 9 have the same space",
-         {1, 2, 3, 4, 5, 6, 7, 8, 9}}}},
+         {1, 2, 3, 4, 5, 6, 7, 8, 9}},
+        {"control points 1 and 5 share one pixel of the left photograph", {1, 5}}}},
       {"two identical points",
        [](PointTable& t) { t.px[7] = t.px[4], t.py[7] = t.py[4], t.pz[7] = t.pz[4]; },
        {{"control points 4 and 7 have the same space", {4, 7}}}},

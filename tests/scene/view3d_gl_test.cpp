@@ -452,6 +452,13 @@ TEST_F(Form2Test, FarFromTheOriginLooksLikeTheSameSceneAtTheOrigin) {
   ASSERT_EQ(informed_.size(), 1u);
   EXPECT_TRUE(informed_[0].contains("farther than the view can frame"));
   spread->reject();
+  Write("p 0  0  0  \r\np 1.7976931348623157E308  0  0  \r\n");
+  auto beyond = Open();
+  beyond->Fit();
+  ASSERT_EQ(informed_.size(), 2u);
+  EXPECT_TRUE(informed_[1].startsWith("1 of the points and lines lie beyond"))
+      << informed_[1].toStdString();
+  beyond->reject();
 }
 
 TEST_F(Form2Test, ArrowKeysFollowTheViewAfterAQuarterTurn) {

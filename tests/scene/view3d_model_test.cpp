@@ -13,6 +13,8 @@
 #include "tests/support/temp_dir.h"
 #include "ui/view3d/geometry_view.h"
 #include "ui/view3d/navigation.h"
+#include "ui/view3d/overlays.h"
+#include "ui/view3d/scene_composition.h"
 
 namespace vistrel::view3d {
 namespace {
@@ -440,6 +442,90 @@ TEST(View3dNavigation, ModeKeypadAndWheel) {
   EXPECT_NEAR(WheelRatio(360), 1.331, 1e-12);
   EXPECT_NEAR(WheelRatio(360) * WheelRatio(-360), 1.0, 1e-12);
   EXPECT_NEAR(WheelRatio(60), std::sqrt(1.1), 1e-12);  // fine-grained wheels
+}
+
+// The window's fixed scene, read without a display: drawing order, links between nodes, and the
+// data frame's turn of file axes into screen axes.
+TEST(SceneComposition, NodesInDrawingOrderAndFileAxesToScreenAxes) {
+  scene::FrameNode root;
+  const SceneNodes n = ComposeScene(root, nullptr);
+  std::vector<std::string> order;
+  for (const auto& child : root.children()) order.push_back(child->name);
+  EXPECT_EQ(order, (std::vector<std::string>{"GLDummyCube1", "GLHUDText1", "GLHUDText2",
+                                             "GLHUDText4", "GLHUDText6", "GridText", "Labels",
+                                             "GLDummyCube2", "GLCamera1"}));
+  std::vector<std::string> data_frame;
+  for (const auto& child : n.GLDummyCube1->children()) data_frame.push_back(child->name);
+  // The ground first: what the data casts falls on it.
+  EXPECT_EQ(data_frame, (std::vector<std::string>{"GLShadowPlane1", "Grid", "DropLines", "Batch"}));
+  EXPECT_EQ(n.GLHUDText3->parent(), n.GLHUDText2);
+  EXPECT_EQ(n.GLHUDText5->parent(), n.GLHUDText2);
+  EXPECT_EQ(n.GLCamera1->target, n.GLDummyCube2);
+  EXPECT_EQ(n.GLLightSource1->parent(), n.GLCamera1);
+  EXPECT_EQ(n.GLShadowPlane1->caster, n.GLDummyCube1);
+  EXPECT_EQ(n.GLShadowPlane1->light, n.GLLightSource1);
+  EXPECT_FALSE(n.GLShadowPlane1->material.texture_enabled);
+  EXPECT_EQ(n.GLCamera1->position, (scene::Vec3{0, 1, 1}));
+  // File (x, y, z) is drawn at scene (x, z, -y): file Z up.
+  const scene::Vec3 p = scene::TransformPoint({1, 2, 3}, n.GLDummyCube1->AbsoluteMatrix());
+  EXPECT_NEAR(p.x, 1, 1e-6);
+  EXPECT_NEAR(p.y, 3, 1e-6);
+  EXPECT_NEAR(p.z, -2, 1e-6);
+}
+
+TEST(Overlays, DropLinesGridCaptionAndMeasureLine) {
+  scene::FrameNode frame;
+  auto* a = frame.AddChild<scene::SphereNode>();
+  a->position = {1, 2, 3};
+  auto* hidden = frame.AddChild<scene::SphereNode>();
+  hidden->position = {4, 5, 6};
+  hidden->visible = false;
+  EXPECT_EQ(DropLineEnds({a, hidden}), (std::vector<scene::Vec3>{{1, 2, 3}, {1, 2, 0}}));
+
+  // Data 0.5 scene units across at scale 0.01 (50 file units): a 10-unit grid around the centre.
+  const GroundGrid grid = MakeGroundGrid(true, {0.37f, -0.12f, 0}, 0.5, 0.01);
+  EXPECT_EQ(grid.step_file, 10);
+  ASSERT_FALSE(grid.ends.empty());
+  for (const scene::Vec3& e : grid.ends) EXPECT_EQ(e.z, 0);
+  EXPECT_NEAR(grid.ends[0].x, std::round(0.37 / 0.1) * 0.1 - 6 * 0.1, 1e-6);
+  EXPECT_TRUE(MakeGroundGrid(true, {}, 0.5, 0).ends.empty()) << "no grid without a scale";
+  EXPECT_EQ(GridCaption(grid.step_file, {}), "Grid : 10 file units");
+  EXPECT_EQ(GridCaption(10, {500000, 5400000, 0}),
+            "Grid : 10 file units   Origin of the view : X 500000  Y 5400000  Z 0");
+  EXPECT_EQ(GridCaption(0, {500000, 0, 0}), "");
+  EXPECT_EQ(PointLabel(2, 7, {1.5, -2, 1e20}), "7 (1.5, -2, 1E20)");
+  EXPECT_EQ(MeasureLine(""), "Select points with the right button to measure them");
+}
+
+// The local origin: a shift only where single precision would not do, by a round value.
+TEST(LocalOrigin, ShiftsOnlyFarFromTheFileOrigin) {
+  const struct {
+    const char* what;
+    GeomData data;
+    GeomPoint origin;
+  } cases[] = {
+      {"near the origin", {{{-45, -30, 40}, {45, 30, 0}}, {}}, {0, 0, 0}},
+      {"a national grid",
+       {{{500012.5, 5400030, 310}, {499990, 5399975, 290}}, {}},
+       {500000, 5400000, 0}},
+      {"a line alone", {{}, {{1e6 + 3, 0, 0, 1e6 + 7, 0, 0}}}, {1e6 + 10, 0, 0}},
+      {"one point far out", {{{1e21, 2e21, 0}}, {}}, {1e21, 2e21, 0}},
+      {"spread over the whole double range",
+       {{{-1.7976931348623157e308, 0, 0}, {1.7976931348623157e308, 0, 0}}, {}},
+       {0, 0, 0}},
+  };
+  for (const auto& c : cases) {
+    const GeomPoint o = LocalOrigin(c.data, 1);
+    EXPECT_EQ(o.x, c.origin.x) << c.what;
+    EXPECT_EQ(o.y, c.origin.y) << c.what;
+    EXPECT_EQ(o.z, c.origin.z) << c.what;
+  }
+  // The view draws the records less the origin: the far points land where near ones would.
+  scene::FrameNode frame;
+  GeometryView view(frame);
+  view.Build({{{500012.5, 5400030, 310}, {499990, 5399975, 290}}, {}}, 0.01, 0.01);
+  EXPECT_EQ(view.points()[0]->position, (scene::Vec3{0.125f, 0.3f, 3.1f}));
+  EXPECT_EQ(view.RecordOf(view.points()[0])->x, 500012.5) << "the records keep their values";
 }
 
 }  // namespace

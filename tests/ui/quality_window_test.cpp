@@ -270,8 +270,12 @@ TEST_F(Quality, CalibrationStoppedEarlyLeavesNoFigures) {
     table.px[i] = table.py[i] = table.pz[i] = 0;
   }
   Click("Button6");
-  ASSERT_FALSE(Messages().empty());
-  EXPECT_EQ(Messages()[0].first, MessageKind::kError);
+  // First what is wrong with the points, then the failure itself.
+  ASSERT_EQ(Messages().size(), 2u);
+  EXPECT_EQ(Messages()[0].first, MessageKind::kWarning);
+  EXPECT_TRUE(Messages()[0].second.contains("share one pixel of the right photograph"))
+      << Messages()[0].second.toStdString();
+  EXPECT_EQ(Messages()[1].first, MessageKind::kError);
   EXPECT_FALSE(form_->Quality().has_value());
   EXPECT_EQ(window->points()->rowCount(), 0);
   EXPECT_TRUE(window->summary()->text().contains("stopped before its joint fit"))

@@ -113,6 +113,9 @@ TEST(Session, FailedCalibrationsFollowOnePolicy) {
   EXPECT_TRUE(s.QualityFitFailed());
   EXPECT_FALSE(s.Calibrate(1600, 1200, {.distortion = true}).joint_fit_failed);
   ASSERT_TRUE(s.Quality().has_value());
+  // Clicks that match no camera: the fit stands, but its sigma0 is told.
+  ASSERT_FALSE(s.Warnings().empty());
+  EXPECT_EQ(s.Warnings().back().text.rfind("sigma0 is ", 0), 0u) << s.Warnings().back().text;
 
   // A calibration cancelled mid-way changes nothing: cameras, figures, counter.
   const TCameraParameters cameras = s.Camera();
@@ -131,6 +134,8 @@ TEST(Session, FailedCalibrationsFollowOnePolicy) {
   // Coplanar control points: the first stage cannot start.
   for (int i = 1; i <= 9; ++i) s.Table().pz[i] = 0;
   EXPECT_THROW(s.Calibrate(1600, 1200, {}), Exception);
+  ASSERT_EQ(s.Warnings().size(), 1u) << "checked before the first stage, so kept when it throws";
+  EXPECT_EQ(s.Warnings()[0].text.rfind("the nine control points lie in one plane", 0), 0u);
   EXPECT_FALSE(s.Quality().has_value());
   EXPECT_NE(s.QualityProblem().find("stopped before its joint fit"), std::string::npos);
 }

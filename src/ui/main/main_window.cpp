@@ -120,6 +120,26 @@ void TForm1::FormClose() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  if (session_.ControlPointsChanged()) {
+    const SaveAnswer answer = SaveChangesBox(
+        this, QString("The control points changed since they were last saved or loaded. Save "
+                      "them to \"%1\"?")
+                  .arg(kReferenceFileName));
+    if (answer == SaveAnswer::kCancel) {
+      event->ignore();
+      return;
+    }
+    if (answer == SaveAnswer::kSave) {
+      try {
+        session_.SaveControlPoints(kReferenceFileName);
+      } catch (const std::exception& e) {
+        // Not saved: the window stays open so that nothing is lost.
+        ShowErrorBox(QString::fromUtf8(e.what()));
+        event->ignore();
+        return;
+      }
+    }
+  }
   FormClose();
   event->accept();
 }
@@ -130,21 +150,25 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::Button12Click() {
   session_.StoreLeft(SelectedIndex(), ToStd(left_.XEdit()->text()), ToStd(left_.YEdit()->text()));
   Stored();
+  Advance();
 }
 
 void TForm1::Button13Click() {
   session_.StoreRight(SelectedIndex(), ToStd(right_.XEdit()->text()),
                       ToStd(right_.YEdit()->text()));
   Stored();
+  Advance();
 }
 
 void TForm1::Button5Click() {
   session_.StoreSpace(SelectedIndex(), ToStd(px1->text()), ToStd(py1->text()), ToStd(pz1->text()),
                       LocaleDecimalSeparator());
   Stored();
+  Advance();
 }
 
 void TForm1::ComboBox1Change() {
+  session_.ForgetCaptures();  // a capture made for another point never counts
   color1->SetColor(ToQColor(session_.Table().color[SelectedIndex()]));
   PointStatus->selectRow(SelectedIndex());
   ShowStatus();
@@ -175,8 +199,6 @@ void TForm1::Button6Click() {
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
   } wait;
-  // The left photograph's own size, whatever the zoom: the centring and the start of the
-  // principal point belong to the photograph, not to how large it is shown.
   // A calibration that takes longer than half a second shows its progress with Cancel; the
   // calibration calls back between its rounds, where the dialog gets its events.
   QProgressDialog progress("Calibrating...", "Cancel", 0, 1, this);
@@ -194,7 +216,15 @@ void TForm1::Button6Click() {
     if (progress.wasCanceled()) stop.request_stop();
   };
   CalibrationOutcome outcome;
+  // Doubts about the control points or the result, in one box; the result stands.
+  const auto warn = [this] {
+    QStringList lines;
+    for (const ControlPointWarning& w : session_.Warnings()) lines << ToQt(w.text);
+    if (!lines.isEmpty()) ShowWarningBox("Check the control points:\n- " + lines.join("\n- "));
+  };
   try {
+    // The left photograph's own size, whatever the zoom: the centring and the start of the
+    // principal point belong to the photograph, not to how large it is shown.
     outcome = session_.Calibrate(ClampToInt(left_.Geometry().picture_width),
                                  ClampToInt(left_.Geometry().picture_height), options);
   } catch (const CalibrationCancelled&) {
@@ -203,15 +233,28 @@ void TForm1::Button6Click() {
     return;
   } catch (...) {
     ShowQuality();  // the figures of the previous calibration are gone
+    warn();
     throw;
   }
   ShowQuality();
+  warn();
   if (outcome.joint_fit_failed) ShowMessageBox(kJointFitFailedMessage);
   write_memo();
 }
 
 void TForm1::Button9Click() {
-  const MeasuredPoint point = session_.Measure();
+  // A capture stored on the way shows in the table and the status bar, even when the
+  // computation then fails.
+  std::string note;
+  struct Refresh {
+    TForm1* window;
+    const std::string& note;
+    ~Refresh() {
+      window->status_note_ = ToQt(note);
+      window->Stored();
+    }
+  } refresh{this, note};
+  const MeasuredPoint point = session_.MeasureShown(SelectedIndex(), note);
   const char separator = LocaleDecimalSeparator();
   const PointTexts texts = MeasuredTexts(point, separator);
   px1->setText(ToQt(texts.x));

@@ -125,6 +125,7 @@ void TForm1::CreateControls() {
   main->addLayout(bottom, 2);
 
   CreateStatusBar();
+  CreateActions();
 }
 
 QWidget* TForm1::CreateSelectedPoint() {
@@ -315,6 +316,17 @@ void TForm1::ConnectHandlers() {
   }
   connect(PointStatus, &QTableWidget::cellClicked, this,
           [this](int row, int) { PointStatusClick(row); });
+  // Enter in a coordinate box stores what the box's "Store Point coordinates" stores.
+  const std::pair<std::vector<QLineEdit*>, void (TForm1::*)()> stores[] = {
+      {{left_.XEdit(), left_.YEdit()}, &TForm1::Button12Click},
+      {{right_.XEdit(), right_.YEdit()}, &TForm1::Button13Click},
+      {{px1, py1, pz1}, &TForm1::Button5Click}};
+  for (const auto& [edits, store] : stores) {
+    for (QLineEdit* edit : edits) {
+      edit->installEventFilter(this);
+      connect(edit, &QLineEdit::returnPressed, this, store);
+    }
+  }
   connect(Button12, &QPushButton::clicked, this, &TForm1::Button12Click);
   connect(Button13, &QPushButton::clicked, this, &TForm1::Button13Click);
   connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);

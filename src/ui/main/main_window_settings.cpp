@@ -1,5 +1,6 @@
 // The main window and config.ini: what is read at start and written at close.
 
+#include <QAction>
 #include <QFileInfo>
 #include <QStringList>
 #include <QTimer>
@@ -43,6 +44,8 @@ void TForm1::ReadSettings() {
   for (PaneView* pane : {&left_, &right_}) pane->Geometry().ShowFullSize();
   scale_ = settings.scale;
   ball_ = settings.ball;
+  store_on_click_->setChecked(settings.store_on_click);
+  advance_->setChecked(settings.advance);
   // Shown once the window is up: a colour or a remembered photograph that could not be read.
   for (const QString& problem : problems) {
     QTimer::singleShot(0, this, [problem] { ShowErrorBox(problem); });
@@ -57,6 +60,8 @@ void TForm1::WriteSettings() {
   std::copy(table.color.begin(), table.color.end(), settings.colors.begin());
   settings.scale = scale_;
   settings.ball = ball_;
+  settings.store_on_click = store_on_click_->isChecked();
+  settings.advance = advance_->isChecked();
   WriteSettingsFile(SettingsPath(), settings, LocaleDecimalSeparator());
 }
 

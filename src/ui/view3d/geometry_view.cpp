@@ -281,6 +281,18 @@ bool GeometryView::VisibleBounds(scene::Vec3& centre, float& radius) const {
   return std::isfinite(radius);
 }
 
+int GeometryView::UndrawableCount() const {
+  auto finite = [](const scene::Vec3& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+  };
+  int count = 0;
+  for (const scene::SphereNode* p : points_) count += p->visible && !finite(p->position);
+  for (const scene::PolylineNode* l : lines_) {
+    count += l->visible && !std::all_of(l->vertices.begin(), l->vertices.end(), finite);
+  }
+  return count;
+}
+
 GeomData GeometryView::VisibleData() const {
   GeomData data;
   for (size_t i = 0; i < points_.size(); ++i) {

@@ -99,6 +99,9 @@ class GeometryView {
   // Bounding sphere of the visible balls and lines in scene coordinates (balls with their
   // radius); false when nothing finite is visible.
   bool VisibleBounds(scene::Vec3& centre, float& radius) const;
+  // How many visible balls and lines lie beyond what single precision holds, even around the
+  // local origin (their scene position is not finite), so that they cannot be drawn.
+  int UndrawableCount() const;
   // Destroys every data node and clears the selection.
   void Clear();
 

@@ -241,8 +241,9 @@ void TForm2::SetPose(const ViewPose& pose) {
 void TForm2::Fit() {
   scene::Vec3 centre;
   float radius = 0;
+  const int undrawable = geometry_->UndrawableCount();
   if (!geometry_->VisibleBounds(centre, radius)) {
-    if (geometry_->VisibleData().points.empty() && geometry_->VisibleData().lines.empty()) {
+    if (undrawable == 0) {
       ResetView();
     } else {
       inform(
@@ -263,6 +264,11 @@ void TForm2::Fit() {
     return;
   }
   SetPose(*pose);
+  if (undrawable > 0) {
+    inform(QString("%1 of the points and lines lie beyond the range the view can draw (single "
+                   "precision, about 3.4E38 scene units): the others are framed.")
+               .arg(undrawable));
+  }
 }
 
 void TForm2::ResetView() {
