@@ -97,7 +97,7 @@ CalibrationOutcome Session::Calibrate(int width, int height, const CalibrateOpti
   if (const std::string missing = MissingForCalibration(); !missing.empty()) {
     throw EIncomplete(missing);
   }
-  // Checked before the calibration runs, so that a first stage that throws still has them.
+  // Checked before it runs, kept unless it is cancelled.
   std::vector<ControlPointWarning> warnings = CheckControlPoints(table_);
   CalibrationOptions calibration;
   calibration.single_start = options.single_start;
@@ -111,7 +111,7 @@ CalibrationOutcome Session::Calibrate(int width, int height, const CalibrateOpti
                   : vistrel::Calibrate(table_, width, height, options.distortion, camera_,
                                        object_point_count_, calibration);
   } catch (const CalibrationCancelled&) {
-    throw;  // the previous calibration and its figures stand
+    throw;  // the previous calibration, its figures and warnings stand
   } catch (...) {
     quality_.reset();
     quality_problem_ = "No calibration quality: the last calibration stopped before its joint fit.";

@@ -199,8 +199,6 @@ void TForm1::Button6Click() {
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
   } wait;
-  // The left photograph's own size, whatever the zoom: the centring and the start of the
-  // principal point belong to the photograph, not to how large it is shown.
   // A calibration that takes longer than half a second shows its progress with Cancel; the
   // calibration calls back between its rounds, where the dialog gets its events.
   QProgressDialog progress("Calibrating...", "Cancel", 0, 1, this);
@@ -225,6 +223,8 @@ void TForm1::Button6Click() {
     if (!lines.isEmpty()) ShowWarningBox("Check the control points:\n- " + lines.join("\n- "));
   };
   try {
+    // The left photograph's own size, whatever the zoom: the centring and the start of the
+    // principal point belong to the photograph, not to how large it is shown.
     outcome = session_.Calibrate(ClampToInt(left_.Geometry().picture_width),
                                  ClampToInt(left_.Geometry().picture_height), options);
   } catch (const CalibrationCancelled&) {
