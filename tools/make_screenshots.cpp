@@ -1,12 +1,14 @@
 // Screenshots of the main window on the demo project, for looking at the panes' guidance: the
-// whole window after a calibration with a target captured on the left (status table, epipolar
+// whole window after a calibration with a target captured on the left and measured (status
+// table, epipolar guide on the right, loupe, the measurement and its precision at the memo's
+// end), close-ups of each pane at 100 %, and the calibration quality window with every start of
+// the joint fit.
 //
-// guide on the right, loupe), close-ups of each pane at 100 %, and the calibration quality
-// window with every start of the joint fit.
-//
-// Usage: make_screenshots OUTPUT_DIR
-//        (writes main.png, left_pane.png, right_pane.png, quality.png and the window at a
-//        1366 x 768 laptop's and at 1920 x 1080 with scale 2's logical size)
+// Usage: make_screenshots OUTPUT_DIR [REFERENCE]
+//        (writes main.png, left_pane.png, right_pane.png, quality.png, and progress.png when
+//        the calibration runs long enough to show its progress; REFERENCE replaces the demo's
+//        control points; then the window at a 1366 x 768 laptop's and at 1920 x 1080 with
+//        scale 2's logical size, and its least size on standard output)
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 
 #include <QApplication>
@@ -14,9 +16,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QTextCursor>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -58,16 +63,18 @@ bool Save(QWidget* widget, const QString& file) {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: make_screenshots OUTPUT_DIR\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: make_screenshots OUTPUT_DIR [REFERENCE]\n");
     return 1;
   }
   const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath() + "/";
   QDir().mkpath(out);
   // A scratch working directory with the demo's control points; settings go there too.
   QTemporaryDir work;
-  std::filesystem::copy_file(std::filesystem::path(VISTREL_SOURCE_DIR) / "examples/reference.txt",
-                             std::filesystem::path(work.path().toStdString()) / "reference.txt");
+  std::filesystem::copy_file(
+      argc == 3 ? std::filesystem::absolute(argv[2])
+                : std::filesystem::path(VISTREL_SOURCE_DIR) / "examples/reference.txt",
+      std::filesystem::path(work.path().toStdString()) / "reference.txt");
   std::filesystem::current_path(work.path().toStdString());
 
   TForm1 form(work.path().toStdString() + "/");
@@ -76,6 +83,13 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   form.Button8Click();
   form.findChild<QCheckBox*>("CheckBox1")->setChecked(true);
+  // The progress dialog, when the calibration runs long enough to show one (progress.png).
+  QTimer::singleShot(650, [&out] {
+    if (QWidget* dialog = QApplication::activeModalWidget())
+      std::printf("%s %s\n",
+                  dialog->grab().save(out + "progress.png") ? "wrote" : "could not write",
+                  qPrintable(out + "progress.png"));
+  });
   form.Button6Click();
   form.findChild<QComboBox*>("ComboBox1")->setCurrentIndex(0);
   form.Button14Click();
@@ -102,6 +116,16 @@ int main(int argc, char** argv) {
   ShowAt(rp, right.x, right.y, QPoint(200, 150));
   Send(rp.Box(), QEvent::MouseMove, QPoint(205, 150), Qt::NoButton);
   ok = Save(rp.Box(), out + "right_pane.png") && ok;
+
+  // Target B on the right as well, then measured: the memo shows its line and its precision.
+  Send(rp.Box(), QEvent::MouseButtonPress, QPoint(203, 152), Qt::LeftButton, Qt::ShiftModifier);
+  Send(rp.Box(), QEvent::MouseButtonRelease, QPoint(203, 152), Qt::LeftButton, Qt::ShiftModifier);
+  form.Button13Click();
+  form.Button9Click();
+  if (auto* memo = form.findChild<QPlainTextEdit*>("Memo1")) {
+    memo->moveCursor(QTextCursor::End);
+    memo->ensureCursorVisible();
+  }
 
   // The whole window: both photographs fitted, the pointer near the target on the right.
   form.Button15Click();

@@ -48,9 +48,19 @@ bool Visible(const InternalParameters& in, const ExternalParameters& ex, int W, 
 }  // namespace
 
 ExternalParameters LookAt(const Vec& centre, const Vec& target, const Vec& up) {
+  return LookAt(centre, target, up, 0.0);
+}
+
+ExternalParameters LookAt(const Vec& centre, const Vec& target, const Vec& up, double roll_deg) {
   const Vec z = Unit(Sub(target, centre));  // optical axis
-  const Vec x = Unit(Cross(z, up));         // image columns grow to the right
-  const Vec y = Cross(z, x);                // image rows grow downward
+  Vec x = Unit(Cross(z, up));               // image columns grow to the right
+  Vec y = Cross(z, x);                      // image rows grow downward
+  if (roll_deg != 0.0) {
+    const double c = std::cos(roll_deg / kRadToDeg), s = std::sin(roll_deg / kRadToDeg);
+    const Vec xr = Add(Scale(x, c), Scale(y, s));
+    y = Add(Scale(x, -s), Scale(y, c));
+    x = xr;
+  }
   // R = Rz(gamma) Ry(beta) Rx(alpha) has rows x, y, z.
   ExternalParameters e;
   e.Beta = std::asin(-z[0]) * kRadToDeg;
@@ -83,6 +93,7 @@ StereoCase MakeStereoCase(std::uint64_t seed) {
     c.noise = kNoise[pick(3)];
     c.distance = uniform(2500.0, 4000.0);
     c.baseline = uniform(0.15, 0.5) * c.distance;
+    if (c.convergent) c.convergence = 2 * std::atan(c.baseline / 2 / c.distance) * kRadToDeg;
 
     InternalParameters& in = c.truth.internal;
     in.f = c.W * uniform(0.75, 1.1);
@@ -183,6 +194,152 @@ StereoCase MakeStereoCase(std::uint64_t seed) {
   }
 }
 
+const char* GeometryName(Geometry g) {
+  switch (g) {
+    case Geometry::kOrdinary:
+      return "ordinary";
+    case Geometry::kLongLens:
+      return "long lens";
+    case Geometry::kSteep:
+      return "steep";
+    case Geometry::kLookingDown:
+      return "looking down";
+    case Geometry::kAnyRoll:
+      return "any roll";
+    default:
+      return "nearly coplanar";
+  }
+}
+
+StereoCase MakeStereoCase(Geometry geometry, std::uint64_t seed) {
+  if (geometry == Geometry::kOrdinary) return MakeStereoCase(seed);
+  // A stream of its own per geometry, so that the pairs of one do not repeat another's draws.
+  std::mt19937_64 rng(seed * 8 + static_cast<std::uint64_t>(geometry));
+  auto uniform = [&rng](double a, double b) {
+    return std::uniform_real_distribution<double>(a, b)(rng);
+  };
+  auto pick = [&rng](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+
+  for (;;) {
+    StereoCase c;
+    c.seed = seed;
+    c.geometry = geometry;
+    c.W = 4000;
+    c.H = 3000;
+    c.axes = static_cast<Axes>(pick(3));
+    c.convergent = true;
+    c.noise = 0.5;
+    const bool long_lens = geometry == Geometry::kLongLens;
+    c.distance = long_lens ? uniform(6000.0, 10000.0) : uniform(2500.0, 4000.0);
+    double convergence;  // degrees between the optical axes
+    if (geometry == Geometry::kSteep) {
+      convergence = uniform(40.0, 70.0);
+      c.baseline = 2 * c.distance * std::sin(convergence / 2 / kRadToDeg);
+    } else {
+      c.baseline = (long_lens ? uniform(0.15, 0.3) : uniform(0.15, 0.5)) * c.distance;
+      convergence = 2 * std::atan(c.baseline / 2 / c.distance) * kRadToDeg;
+    }
+    c.convergence = convergence;
+
+    InternalParameters& in = c.truth.internal;
+    in.f = long_lens ? uniform(9000.0, 12000.0) : c.W * uniform(0.75, 1.1);
+    in.u0 = c.W * (0.5 + uniform(-0.03, 0.03));
+    in.v0 = c.H * (0.5 + uniform(-0.03, 0.03));
+    if (pick(2) == 1) {
+      c.corner_distortion = uniform(0.0, 20.0);
+      const double corner = std::hypot(c.W / 2.0, c.H / 2.0);
+      in.a1 = (pick(2) == 1 ? 1 : -1) * c.corner_distortion / (corner * corner * corner);
+    }
+
+    Vec up, ahead;
+    const double azimuth = uniform(0.0, 2 * 3.14159265358979323846);
+    switch (c.axes) {
+      case Axes::kZUp:
+        up = {0, 0, 1};
+        ahead = {std::cos(azimuth), std::sin(azimuth), 0};
+        break;
+      case Axes::kZDown:
+        up = {0, 0, -1};
+        ahead = {std::cos(azimuth), std::sin(azimuth), 0};
+        break;
+      default:
+        up = {0, 1, 0};
+        ahead = {std::cos(azimuth), 0, std::sin(azimuth)};
+        break;
+    }
+    const Vec right = Cross(ahead, up);
+    const Vec origin = {uniform(-2000, 2000), uniform(-2000, 2000), uniform(-500, 500)};
+    // Object point at (u right, v up, w toward the cameras). Looking down, the object lies on
+    // the ground: its depth runs along `up`.
+    const bool down = geometry == Geometry::kLookingDown;
+    const Vec depth_axis = down ? up : Scale(ahead, -1.0);
+    const Vec v_axis = down ? ahead : up;
+    auto object = [&](double u, double v, double w) {
+      return Add(origin, Add(Scale(right, u), Add(Scale(v_axis, v), Scale(depth_axis, w))));
+    };
+    const double depth = geometry == Geometry::kNearlyCoplanar ? 0.12 * 1000.0 : 500.0;
+    auto w_of = [&](double lo, double hi) { return uniform(lo, hi) * depth / 500.0; };
+
+    const double back[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+    std::vector<Vec> control;
+    for (const auto& b : back)
+      control.push_back(
+          object(b[0] * 450 + uniform(-60, 60), b[1] * 350 + uniform(-60, 60), w_of(0, 60)));
+    for (const auto& b : back)
+      control.push_back(
+          object(b[0] * 250 + uniform(-80, 80), b[1] * 200 + uniform(-80, 80), w_of(250, 500)));
+    control.push_back(object(uniform(-80, 80), uniform(-80, 80), w_of(100, 300)));
+    for (int k = 0; k < 30; ++k)
+      c.checks.push_back(object(uniform(-450, 450), uniform(-350, 350), w_of(0, 500)));
+
+    // The direction from the object toward the cameras: above the horizon by the elevation.
+    const double elevation = (down ? uniform(60.0, 85.0) : uniform(-20.0, 20.0)) / kRadToDeg;
+    const Vec middle = object(0, 0, depth / 2);
+    const Vec toward = Add(Scale(ahead, -std::cos(elevation)), Scale(up, std::sin(elevation)));
+    const Vec eye = Add(middle, Scale(toward, c.distance));
+    const Vec side = Unit(Cross(up, toward));
+    const Vec left_centre = Add(eye, Scale(side, -c.baseline / 2));
+    const Vec right_centre = Add(eye, Scale(side, c.baseline / 2));
+    const bool rolled = down || geometry == Geometry::kAnyRoll;
+    const double left_roll = rolled ? uniform(0.0, 360.0) : 0.0;
+    const double right_roll = rolled ? uniform(0.0, 360.0) : 0.0;
+    c.truth.left = LookAt(left_centre, middle, up, left_roll);
+    c.truth.right = LookAt(right_centre, middle, up, right_roll);
+
+    const double margin = 0.02 * c.W;
+    bool seen = true;
+    for (const auto* set : {&control, &c.checks})
+      for (const Vec& p : *set)
+        seen = seen && Visible(in, c.truth.left, c.W, c.H, p, margin) &&
+               Visible(in, c.truth.right, c.W, c.H, p, margin);
+    if (!seen) continue;
+
+    std::normal_distribution<double> noise(0.0, c.noise);
+    auto click = [&](long double v) {
+      return static_cast<std::int32_t>(std::lround(static_cast<double>(v) + noise(rng)));
+    };
+    c.table.Reset();
+    for (int i = 1; i <= 9; ++i) {
+      const Vec& p = control[i - 1];
+      const ImagePoint l = ProjectToImage(in, c.truth.left, p[0], p[1], p[2]);
+      const ImagePoint r = ProjectToImage(in, c.truth.right, p[0], p[1], p[2]);
+      c.table.xg[i] = click(l.x);
+      c.table.yg[i] = click(l.y);
+      c.table.xd[i] = click(r.x);
+      c.table.yd[i] = click(r.y);
+      c.table.px[i] = p[0];
+      c.table.py[i] = p[1];
+      c.table.pz[i] = p[2];
+    }
+    for (const Vec& p : c.checks) {
+      const ImagePoint l = ProjectToImage(in, c.truth.left, p[0], p[1], p[2]);
+      const ImagePoint r = ProjectToImage(in, c.truth.right, p[0], p[1], p[2]);
+      c.clicks.push_back({click(l.x), click(l.y), click(r.x), click(r.y)});
+    }
+    return c;
+  }
+}
+
 double HeldOutRms(const StereoCase& c, const TCameraParameters& camera) {
   PointTable table = c.table;
   double sum = 0;
@@ -207,9 +364,10 @@ double HeldOutRms(const StereoCase& c, const TCameraParameters& camera) {
 
 std::string StereoCase::Describe() const {
   std::ostringstream s;
-  s << "seed " << seed << ": " << W << "x" << H << ", " << AxesName(axes) << ", "
-    << (convergent ? "convergent" : "parallel") << ", distance " << distance << " mm, baseline "
-    << baseline / distance << " x distance, noise " << noise << " px, distortion "
+  s << GeometryName(geometry) << " seed " << seed << ": f " << truth.internal.f << ", " << W << "x"
+    << H << ", " << AxesName(axes) << ", " << (convergent ? "convergent" : "parallel")
+    << ", distance " << distance << " mm, baseline " << baseline / distance
+    << " x distance, convergence " << convergence << " deg, noise " << noise << " px, distortion "
     << corner_distortion << " px";
   return s.str();
 }

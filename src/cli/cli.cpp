@@ -1,6 +1,9 @@
 #include "cli/cli.h"
 
+#include <array>
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <istream>
 #include <memory>
 #include <optional>
@@ -11,12 +14,17 @@
 #include "numeric/exception.h"
 #include "numeric/text_format.h"
 #include "photogrammetry/quality.h"
+#include "project/coordinate_list.h"
+#include "photogrammetry/target_finder.h"
 #include "project/export.h"
 #include "project/file_error.h"
 #include "project/geom_file.h"
 #include "project/line_reader.h"
 #include "project/reference_file.h"
 #include "workflow/session.h"
+#ifdef VISTREL_CLI_READS_PHOTOGRAPHS
+#include "ui/pictures/grey_picture.h"
+#endif
 
 namespace vistrel {
 
@@ -27,11 +35,14 @@ constexpr const char* kHelp =
 
 Usage:
   vistrel-cli report    [--reference FILE]
-  vistrel-cli calibrate [--reference FILE] --size WxH [--distortion] [--single-start]
+  vistrel-cli calibrate [--reference FILE] --size WxH [--distortion[=MODEL]] [--single-start]
                         [--quality]
-  vistrel-cli measure   [--reference FILE] --size WxH [--distortion] [--single-start]
+  vistrel-cli measure   [--reference FILE] --size WxH [--distortion[=MODEL]] [--single-start]
+                        [--precision]
                         [--append-geom FILE] OBSERVATIONS
   vistrel-cli export    --format csv|ply|obj|dxf GEOM OUT
+  vistrel-cli make-reference --pixels FILE --coordinates FILE [--reference FILE]
+  vistrel-cli snap      PHOTO X Y
 
 Commands:
   report     Reads the control points and prints the results report with the current
@@ -43,10 +54,12 @@ Commands:
              residual exceeds 3 sigma0), "rms R", "sigma0 S", "fitted N", then one line per
              fitted parameter ("parameter NAME VALUE STDERR", or "not available" in place of
              STDERR when the joint fit failed), one line per start of the joint fit
-             ("start NAME objective F iterations N", then "failed", "abandoned" or
-             "same-as OTHER" when so) and "winner NAME" ("winner none" when all failed);
+             ("start NAME objective F iterations N", then "failed", "abandoned",
+             "budget B" (stopped on its budget of B iterations) or "same-as OTHER" when
+             so) and "winner NAME" ("winner none" when all failed);
              with --distortion, "distortion F F without S15 with S20 significant" (or
-             "not-significant"): an F test of the five distortion coefficients at 95 %.
+             "not-significant"): an F test of the five distortion coefficients at 95 %;
+             with --distortion=MODEL, "lens-model NAME REASON": the model used and why.
              Control points that coincide, lie on one line or in one plane, or share a
              pixel, a sigma0 above 5 px and a focal length that is not positive each give a
              "warning: ..." line on standard error (calibrate and measure); the exit status
@@ -54,22 +67,43 @@ Commands:
   measure    Calibrates once, then measures every line "xg yg xd yd" of OBSERVATIONS
              ("-" for standard input) and prints "Object point n° k       x : X ..." for each.
              Blank lines and lines starting with "#" are skipped; lines end with LF, CR LF or
-             CR, and a line longer than 4096 characters stops the run (exit 2).
+             CR, and a line longer than 4096 characters stops the run (exit 2). With
+             --precision each point's line is followed by "precision sx SX sy SY sz SZ": the
+             standard errors of X, Y, Z from the calibration's covariance and clicks as
+             scattered as the control points' residuals (sigma0), or "precision not
+             available".
   export     Reads the geometry file GEOM (which must exist) and writes its points and lines,
              in file units with 15 significant digits, to OUT (never GEOM itself, under any
              name): csv (header "kind,index,x,y,z,x2,y2,z2"), ply
              (ASCII, vertices and edges), obj ("v" and "l") or dxf (R12, POINT entities on layer
              POINTS, LINE entities on layer LINES).
+  snap       Finds the centre of the target (a disc, an ellipse, a ring or a chequered
+             corner) nearest the pixel position X Y of the photograph PHOTO, within 10
+             pixels, and prints "x y sigma": the centre and its standard error, in pixels,
+             the centre of pixel (i, j) being (i, j). Prints "none" and exits with 3 when
+             there is no target there.
+
+  make-reference
+             Writes the control-point file from nine lines "xg yg xd yd" (--pixels, same
+             rules as OBSERVATIONS) and a surveyor's list of nine points (--coordinates:
+             "name X Y Z" or "X Y Z", fields separated by commas, semicolons, tabs or blanks,
+             an optional header, "." as decimal separator), in point order.
 
 Options:
   --reference FILE    control-point file (default: reference.txt in the current directory)
   --size WxH          display size of the left photograph (its own size at 100 % zoom)
   --distortion        also fit the five lens-distortion coefficients
+  --distortion=MODEL  the lens model: none (no distortion), radial (a1 only), full (the five
+                      coefficients, as --distortion) or auto (the simplest of the three whose
+                      added coefficients test significant, by nested F tests at 95 %)
+  --precision         (measure) print each point's standard errors after it
   --single-start      start the joint fit only from the Euler angles most consistent with the
                       DLT (the classic method), to compare with results of earlier versions
   --append-geom FILE  append every measured point to this geometry file
   --quality           (calibrate) print residuals and standard errors after the report
   --format NAME       (export) csv, ply, obj or dxf
+  --pixels FILE       (make-reference) the control points' pixels
+  --coordinates FILE  (make-reference) the control points' space coordinates
   --help              show this text
 
 Numbers are printed with "." as decimal separator. Exit status: 0 success, 1 usage error,
@@ -82,12 +116,16 @@ struct Options {
   std::string reference = kReferenceFileName;
   std::optional<std::pair<int, int>> size;
   bool distortion = false;
+  std::optional<LensModel> lens_model;  // --distortion=MODEL
+  bool precision = false;
+  std::vector<std::string> snap;  // snap: photograph, x, y
   bool single_start = false;
   bool quality = false;
   std::string append_geom;
   std::string observations;
   std::optional<ExportFormat> format;
-  std::string geom, out;  // export: input geometry file and output file
+  std::string geom, out;            // export: input geometry file and output file
+  std::string pixels, coordinates;  // make-reference
   bool help = false;
 };
 
@@ -111,14 +149,18 @@ Options ParseArgs(const std::vector<std::string>& args) {
   std::set<std::string> seen;  // an option given twice would silently override the first
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a.size() > 1 && a[0] == '-' && !seen.insert(a).second) {
+    // snap's position may be negative: "-3" is then a number, not an option.
+    const bool snap_position = o.command == "snap" && !o.snap.empty() && o.snap.size() < 3;
+    if (!snap_position && a.size() > 1 && a[0] == '-' && !seen.insert(a).second) {
       throw UsageError("option " + a + " given twice");
     }
     auto value = [&]() -> const std::string& {
       if (i + 1 >= args.size()) throw UsageError("option " + a + " needs a value");
       return args[++i];
     };
-    if (a == "--help" || a == "-h") {
+    if (snap_position) {
+      o.snap.push_back(a);
+    } else if (a == "--help" || a == "-h") {
       o.help = true;
     } else if (a == "--reference") {
       o.reference = value();
@@ -126,12 +168,22 @@ Options ParseArgs(const std::vector<std::string>& args) {
       o.size = ParseSize(value());
     } else if (a == "--distortion") {
       o.distortion = true;
+    } else if (a.rfind("--distortion=", 0) == 0) {
+      o.lens_model = LensModelFromName(a.substr(std::string("--distortion=").size()));
+      if (!o.lens_model) throw UsageError("unknown " + a + ": none, radial, full or auto");
+      o.distortion = *o.lens_model != LensModel::kNone;
+    } else if (a == "--precision") {
+      o.precision = true;
     } else if (a == "--single-start") {
       o.single_start = true;
     } else if (a == "--quality") {
       o.quality = true;
     } else if (a == "--append-geom") {
       o.append_geom = value();
+    } else if (a == "--pixels") {
+      o.pixels = value();
+    } else if (a == "--coordinates") {
+      o.coordinates = value();
     } else if (a == "--format") {
       const std::string& name = value();
       o.format = ExportFormatFromName(name);
@@ -144,6 +196,8 @@ Options ParseArgs(const std::vector<std::string>& args) {
       o.observations = a;
     } else if (o.command == "export" && (o.geom.empty() || o.out.empty())) {
       (o.geom.empty() ? o.geom : o.out) = a;
+    } else if (o.command == "snap" && o.snap.empty()) {
+      o.snap.push_back(a);
     } else {
       throw UsageError("unexpected argument '" + a + "'");
     }
@@ -152,13 +206,34 @@ Options ParseArgs(const std::vector<std::string>& args) {
   if (o.command == "export") {
     if (!o.format) throw UsageError("export needs --format csv|ply|obj|dxf");
     if (o.out.empty()) throw UsageError("export needs a geometry file and an output file");
-    if (o.size || o.distortion || o.quality || !o.append_geom.empty() ||
-        o.reference != kReferenceFileName) {
+    if (o.size || o.distortion || o.lens_model || o.quality || o.precision ||
+        !o.append_geom.empty() || o.reference != kReferenceFileName) {
       throw UsageError("export takes only --format");
     }
     return o;
   }
   if (o.format) throw UsageError("--format belongs to export");
+  if (o.command == "make-reference") {
+    if (o.pixels.empty() || o.coordinates.empty()) {
+      throw UsageError("make-reference needs --pixels FILE and --coordinates FILE");
+    }
+    if (o.size || o.distortion || o.lens_model || o.single_start || o.quality || o.precision ||
+        !o.append_geom.empty()) {
+      throw UsageError("make-reference takes only --pixels, --coordinates and --reference");
+    }
+    return o;
+  }
+  if (!o.pixels.empty() || !o.coordinates.empty()) {
+    throw UsageError("--pixels and --coordinates belong to make-reference");
+  }
+  if (o.command == "snap") {
+    if (o.snap.size() != 3) throw UsageError("snap needs a photograph and a position X Y");
+    if (o.size || o.distortion || o.lens_model || o.single_start || o.quality || o.precision ||
+        !o.append_geom.empty() || o.reference != kReferenceFileName) {
+      throw UsageError("snap takes no option");
+    }
+    return o;
+  }
   if (o.command != "report" && o.command != "calibrate" && o.command != "measure") {
     throw UsageError(o.command.empty() ? "no command given"
                                        : "unknown command '" + o.command + "'");
@@ -171,7 +246,8 @@ Options ParseArgs(const std::vector<std::string>& args) {
     throw UsageError("--append-geom belongs to measure");
   }
   if (o.quality && o.command != "calibrate") throw UsageError("--quality belongs to calibrate");
-  if (o.command == "report" && (o.size || o.distortion || o.single_start)) {
+  if (o.precision && o.command != "measure") throw UsageError("--precision belongs to measure");
+  if (o.command == "report" && (o.size || o.distortion || o.lens_model || o.single_start)) {
     throw UsageError("report takes only --reference");
   }
   return o;
@@ -181,8 +257,8 @@ void PrintLines(std::ostream& out, const std::vector<std::string>& lines) {
   for (const std::string& line : lines) out << line << '\n';
 }
 
-// Stores "xg yg xd yd" as the observation point's pixels; anything else is an error.
-void StoreObservation(const std::string& line, Session& session) {
+// Stores "xg yg xd yd" as the pixels of point `index`; anything else is an error.
+void StorePixels(const std::string& line, Session& session, int index = PointTable::kObservation) {
   std::istringstream words(line);
   std::string w[5];
   int count = 0;
@@ -190,8 +266,8 @@ void StoreObservation(const std::string& line, Session& session) {
   if (count != 4) {
     throw EConvertError("expected four whole numbers \"xg yg xd yd\", got '" + line + "'");
   }
-  session.StoreLeft(PointTable::kObservation, w[0], w[1]);
-  session.StoreRight(PointTable::kObservation, w[2], w[3]);
+  session.StoreLeft(index, w[0], w[1]);
+  session.StoreRight(index, w[2], w[3]);
 }
 
 int Measure(const Options& o, Session& session, std::istream& in, std::ostream& out,
@@ -220,7 +296,7 @@ int Measure(const Options& o, Session& session, std::istream& in, std::ostream& 
     const auto first = line.find_first_not_of(" \t");
     if (first == std::string::npos || line[first] == '#') continue;
     try {
-      StoreObservation(line, session);
+      StorePixels(line, session);
     } catch (const Exception& e) {
       err << o.observations << ":" << line_number << ": " << e.what() << '\n';
       ++input_errors;
@@ -229,6 +305,10 @@ int Measure(const Options& o, Session& session, std::istream& in, std::ostream& 
     try {
       const MeasuredPoint p = session.Measure();
       out << MeasurementLine(p, '.') << '\n';
+      if (o.precision) {
+        const std::optional<PointPrecision> precision = session.Precision(p);
+        out << (precision ? PrecisionLine(*precision, '.') : "precision not available") << '\n';
+      }
       if (!o.append_geom.empty()) Session::AppendPoint(o.append_geom, MeasuredTexts(p, '.'), '.');
     } catch (const EInOutError& e) {
       err << o.append_geom << ": " << e.what() << '\n';
@@ -239,6 +319,51 @@ int Measure(const Options& o, Session& session, std::istream& in, std::ostream& 
     }
   }
   return input_errors > 0 ? kExitInput : status;
+}
+
+// The lines of a pixels or observations file that hold data: not blank, not a "#" comment.
+std::vector<std::pair<int, std::string>> DataLines(const std::string& path) {
+  std::vector<std::pair<int, std::string>> lines;
+  LineReader reader(path);
+  for (std::string line; reader.Next(line);) {
+    const auto first = line.find_first_not_of(" \t");
+    if (first != std::string::npos && line[first] != '#') {
+      lines.emplace_back(reader.line_number(), line);
+    }
+  }
+  return lines;
+}
+
+int MakeReference(const Options& o, std::ostream& out, std::ostream& err) {
+  Session session;
+  std::string file = o.pixels;
+  try {
+    const auto lines = DataLines(o.pixels);
+    if (lines.size() != PointTable::kControlCount) {
+      throw EConvertError("expected nine lines \"xg yg xd yd\", got " +
+                          std::to_string(lines.size()));
+    }
+    for (int i = 1; i <= PointTable::kControlCount; ++i) {
+      file = o.pixels + ":" + std::to_string(lines[i - 1].first);
+      StorePixels(lines[i - 1].second, session, i);
+    }
+    file = o.coordinates;
+    const std::vector<CoordinateRow> rows =
+        ReadCoordinateListFile(o.coordinates, '.', PointTable::kControlCount);
+    if (rows.size() != PointTable::kControlCount) {
+      throw ECoordinateList("expected nine points, got " + std::to_string(rows.size()));
+    }
+    std::vector<std::array<double, 3>> xyz;
+    for (const CoordinateRow& r : rows) xyz.push_back({r.x, r.y, r.z});
+    session.StoreSpaceRows(xyz);
+    file = o.reference;
+    session.SaveControlPoints(o.reference);
+  } catch (const Exception& e) {
+    err << file << ": " << e.what() << '\n';
+    return kExitInput;
+  }
+  out << "9 control points written to " << o.reference << '\n';
+  return kExitOk;
 }
 
 int Export(const Options& o, std::ostream& out, std::ostream& err) {
@@ -263,6 +388,43 @@ int Export(const Options& o, std::ostream& out, std::ostream& err) {
   return kExitOk;
 }
 
+// Four decimals: a ten-thousandth of a pixel, well below what any centre is good to.
+std::string Pixels(double v) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.4f", v);
+  return text;
+}
+
+int Snap(const Options& o, std::ostream& out, std::ostream& err) {
+  double x = 0, y = 0;
+  if (!TryStrToDouble(o.snap[1], x) || !TryStrToDouble(o.snap[2], y) || !std::isfinite(x) ||
+      !std::isfinite(y)) {
+    err << "vistrel-cli: invalid position '" << o.snap[1] << " " << o.snap[2]
+        << "': expected two numbers\n";
+    return kExitUsage;
+  }
+#ifdef VISTREL_CLI_READS_PHOTOGRAPHS
+  GreyPicture picture;
+  try {
+    picture = LoadGreyPicture(o.snap[0]);
+  } catch (const Exception& e) {
+    err << o.snap[0] << ": " << e.what() << '\n';
+    return kExitInput;
+  }
+  const std::optional<TargetCentre> centre = FindTargetCentre(
+      [&picture](std::int64_t i, std::int64_t j) { return picture.at(i, j); }, x, y);
+  if (!centre) {
+    out << "none\n";
+    return kExitComputation;
+  }
+  out << Pixels(centre->x) << ' ' << Pixels(centre->y) << ' ' << Pixels(centre->sigma) << '\n';
+  return kExitOk;
+#else
+  err << o.snap[0] << ": this build reads no photographs (it was built without the window)\n";
+  return kExitInput;
+#endif
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
@@ -283,6 +445,8 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   }
 
   if (o.command == "export") return Export(o, out, err);
+  if (o.command == "make-reference") return MakeReference(o, out, err);
+  if (o.command == "snap") return Snap(o, out, err);
 
   Session session;
   try {
@@ -305,6 +469,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   try {
     CalibrateOptions options;
     options.distortion = o.distortion;
+    options.lens_model = o.lens_model;
     options.single_start = o.single_start;
     const CalibrationOutcome outcome = session.Calibrate(o.size->first, o.size->second, options);
     warn();

@@ -1,10 +1,13 @@
 #include "photogrammetry/dlt.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "numeric/fit.h"
 #include "numeric/fpu.h"
 #include "numeric/matrix.h"
+#include "numeric/symmetric_eigen.h"
 #include "photogrammetry/camera_model.h"
 #include "photogrammetry/models.h"
 
@@ -13,6 +16,10 @@ namespace vistrel {
 namespace {
 
 constexpr double kNoCandidateError = 1e10;
+
+// The DLT is undetermined when a second eigenvalue of its normal matrix is this close to zero,
+// relative to the largest: coplanar control points leave three more solutions exactly.
+constexpr long double kDegenerateDlt = 1e-12L;
 
 long double RadToDeg(long double radians) { return radians * 180.0L / kPi; }
 
@@ -187,6 +194,122 @@ DltStart DecomposeDltByReprojection(const std::array<double, 11>& Lc, const Cont
     return std::isfinite(e) ? static_cast<double>(e) : kNoCandidateError;
   });
   return s;
+}
+
+SpaceNormalisation NormaliseSpace(const PointTable& table) {
+  SpaceNormalisation n;
+  for (int i = 1; i <= 9; ++i) {
+    n.cx += table.px[i];
+    n.cy += table.py[i];
+    n.cz += table.pz[i];
+  }
+  n.cx /= 9;
+  n.cy /= 9;
+  n.cz /= 9;
+  long double s = 0;
+  for (int i = 1; i <= 9; ++i) {
+    const long double dx = table.px[i] - n.cx, dy = table.py[i] - n.cy, dz = table.pz[i] - n.cz;
+    s += dx * dx + dy * dy + dz * dz;
+  }
+  n.size = std::sqrt(s / 9);
+  if (!(n.size > 0)) throw Exception("The control points coincide");
+  return n;
+}
+
+CameraDecomposition DecomposeNormalisedDlt(const ControlImage& image,
+                                           const SpaceNormalisation& space, int W, int H) {
+  FpuClear();
+  const long double cu = W / 2.0L, cv = H / 2.0L;
+  const long double pixel = std::sqrt(cu * cu + cv * cv);
+  // Two rows per point of the homogeneous system A p = 0, p the twelve entries of P row by row.
+  std::vector<long double> AtA(144, 0.0L);
+  for (int i = 0; i < 9; ++i) {
+    const long double X[4] = {(image.X[i] - space.cx) / space.size,
+                              (image.Y[i] - space.cy) / space.size,
+                              (image.Z[i] - space.cz) / space.size, 1.0L};
+    const long double u = (image.x[i] - cu) / pixel, v = (image.y[i] - cv) / pixel;
+    long double rows[2][12] = {};
+    for (int j = 0; j < 4; ++j) {
+      rows[0][j] = X[j];
+      rows[0][8 + j] = -u * X[j];
+      rows[1][4 + j] = X[j];
+      rows[1][8 + j] = -v * X[j];
+    }
+    for (const auto& row : rows)
+      for (int a = 0; a < 12; ++a)
+        for (int b = 0; b < 12; ++b) AtA[a * 12 + b] += row[a] * row[b];
+  }
+  const SymmetricEigen eigen = EigenOfSymmetric(AtA, 12);
+  FpuCheck();
+  if (!(eigen.values[1] > kDegenerateDlt * eigen.values[11]))
+    throw EFloatMatrix("Invert: Singular matrix");
+  const std::vector<long double>& p = eigen.vectors[0];
+
+  // P in pixels of normalised space: the image side scaled back, x = pixel u + cu.
+  long double P[3][4];
+  for (int j = 0; j < 4; ++j) {
+    P[0][j] = pixel * p[j] + cu * p[8 + j];
+    P[1][j] = pixel * p[4 + j] + cv * p[8 + j];
+    P[2][j] = p[8 + j];
+  }
+  // Projection centre: M C = -p4.
+  const long double(&M)[3][4] = P;
+  const long double det = M[0][0] * (M[1][1] * M[2][2] - M[1][2] * M[2][1]) -
+                          M[0][1] * (M[1][0] * M[2][2] - M[1][2] * M[2][0]) +
+                          M[0][2] * (M[1][0] * M[2][1] - M[1][1] * M[2][0]);
+  if (det == 0) throw EFloatMatrix("Invert: Singular matrix");
+  long double C[3];
+  for (int k = 0; k < 3; ++k) {
+    long double A[3][3];
+    for (int r = 0; r < 3; ++r)
+      for (int c = 0; c < 3; ++c) A[r][c] = c == k ? -M[r][3] : M[r][c];
+    C[k] = (A[0][0] * (A[1][1] * A[2][2] - A[1][2] * A[2][1]) -
+            A[0][1] * (A[1][0] * A[2][2] - A[1][2] * A[2][0]) +
+            A[0][2] * (A[1][0] * A[2][1] - A[1][1] * A[2][0])) /
+           det;
+  }
+
+  // RQ by Gram-Schmidt from the last row up: M = K R, K upper triangular with a positive
+  // diagonal, R orthonormal.
+  auto dot = [](const long double* a, const long double* b) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+  };
+  long double R[3][3], K[3][3] = {};
+  for (int r = 2; r >= 0; --r) {
+    long double row[3] = {M[r][0], M[r][1], M[r][2]};
+    for (int q = r + 1; q < 3; ++q) {
+      K[r][q] = dot(M[r], R[q]);
+      for (int c = 0; c < 3; ++c) row[c] -= K[r][q] * R[q][c];
+    }
+    K[r][r] = std::sqrt(dot(row, row));
+    for (int c = 0; c < 3; ++c) R[r][c] = row[c] / K[r][r];
+  }
+  // P is known up to its sign; a negative one shows as a reflection.
+  const long double det_R = R[0][0] * (R[1][1] * R[2][2] - R[1][2] * R[2][1]) -
+                            R[0][1] * (R[1][0] * R[2][2] - R[1][2] * R[2][0]) +
+                            R[0][2] * (R[1][0] * R[2][1] - R[1][1] * R[2][0]);
+  if (det_R < 0)
+    for (auto& row : R)
+      for (long double& e : row) e = -e;
+  FpuCheck();
+
+  CameraDecomposition d;
+  d.start.F = static_cast<double>((K[0][0] + K[1][1]) / (2 * K[2][2]));
+  d.u0 = K[0][2] / K[2][2];
+  d.v0 = K[1][2] / K[2][2];
+  d.start.Cx = static_cast<double>(space.cx + space.size * C[0]);
+  d.start.Cy = static_cast<double>(space.cy + space.size * C[1]);
+  d.start.Cz = static_cast<double>(space.cz + space.size * C[2]);
+  // R = Rz(gamma) Ry(beta) Rx(alpha): R31 = -sin beta, R32 / R33 = tan alpha,
+  // R21 / R11 = tan gamma.
+  d.start.Beta = static_cast<double>(RadToDeg(std::asin(std::clamp(-R[2][0], -1.0L, 1.0L))));
+  d.start.Alpha = static_cast<double>(RadToDeg(std::atan2(R[2][1], R[2][2])));
+  d.start.Gamma = static_cast<double>(RadToDeg(std::atan2(R[1][0], R[0][0])));
+  d.start.alpha0 = d.start.Alpha;
+  d.start.beta0 = d.start.Beta;
+  d.start.gamma0 = d.start.Gamma;
+  FpuCheck();
+  return d;
 }
 
 }  // namespace vistrel

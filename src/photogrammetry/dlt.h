@@ -45,6 +45,30 @@ DltStart DecomposeDlt(const std::array<double, 11>& L);
 DltStart DecomposeDltByReprojection(const std::array<double, 11>& L, const ControlImage& image,
                                     int W, int H);
 
+// Space coordinates as the added starts compute with them: centred on the nine control points
+// centroid and divided by their RMS distance from it, so that results do not depend on the unit
+// or the origin of the space system.
+struct SpaceNormalisation {
+  long double cx = 0, cy = 0, cz = 0;  // centroid, space units
+  long double size = 1;                // RMS distance from it, space units
+};
+// Throws Exception when the nine points coincide.
+SpaceNormalisation NormaliseSpace(const PointTable& table);
+
+// A photograph's camera from its DLT, for the decomposition start.
+struct CameraDecomposition {
+  DltStart start;  // F the mean of the two focal lengths; centre; Euler angles from R directly
+  long double u0 = 0, v0 = 0;  // principal point, pixels
+};
+
+// Fits the DLT to the nine points in normalised coordinates (space as `space`, pixels centred
+// on (W / 2, H / 2) and divided by half the photograph's diagonal) as the eigenvector of the
+// smallest eigenvalue, and decomposes the 3 x 3 part into calibration times rotation (RQ) and
+// the projection centre. Throws Exception when the points leave the DLT undetermined (coplanar
+// points) and EMathError on a fault.
+CameraDecomposition DecomposeNormalisedDlt(const ControlImage& image,
+                                           const SpaceNormalisation& space, int W, int H);
+
 // The five candidates of an angle t, numbered 1 to 5: -t, 180 - t, 180 + t, t - 180, t.
 double AngleCandidate(double t, int n);
 

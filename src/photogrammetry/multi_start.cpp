@@ -6,6 +6,7 @@
 #include "numeric/fpu.h"
 #include "numeric/parallel.h"
 #include "photogrammetry/camera_model.h"
+#include "photogrammetry/scaled_fit.h"
 
 namespace vistrel {
 
@@ -18,11 +19,14 @@ constexpr double kSameRotation = 1e-12;
 
 // Iterations a start runs between two looks at all starts; the looks are the only points where
 // starts influence one another, so the outcome does not depend on threads or timing.
-constexpr std::int64_t kRoundIterations = 20;
+constexpr std::int64_t kRoundIterations = 10;
 // A running start whose objective is still this many times the best finished start's, and which
 // did not halve it during its last round, is creeping along another valley: it stops there.
 constexpr long double kHopelessFactor = 10.0L;
 constexpr long double kCreepingFactor = 0.5L;
+// A running start above the tie band of the best finished start that, at the pace of its last
+// round, would need more than this many rounds to reach the band, is falling behind: it stops.
+constexpr long double kCatchUpRounds = 5.0L;
 
 void SetModel(TDemoModel1& m, const JointStart& s) {
   m.f = s.f;
@@ -41,8 +45,35 @@ void SetModel(TDemoModel1& m, const JointStart& s) {
   }
 }
 
+// A least-squares start, both stages, in one go: its fit takes milliseconds.
+void AdvanceLeastSquares(const JointProblem& problem, StartRun& run) {
+  try {
+    run.model.emplace(*problem.table);
+    FpuClear();
+    SetModel(*run.model, *run.start);
+    TDemoModel1& model = *run.model;
+    auto stage = [&](DistortionTerms terms) {
+      const LeastSquaresSummary s =
+          FitScaled(model, *problem.table, *problem.space, problem.W, problem.H, terms);
+      run.iterations += s.iterations;
+      if (s.stop == LeastSquaresStop::kBudget) run.stopped_at_budget = true;
+      return model.Objective();
+    };
+    if (run.staged) run.first_stage_objective = stage(kNoDistortion);
+    run.objective = stage(problem.distortion);
+  } catch (const std::exception& e) {
+    run.failed = true;
+    run.failure_reason = e.what();
+  }
+  run.finished = true;
+  FpuClear();
+}
+
 // One round of a start: up to kRoundIterations iterations of its minimiser.
-void Advance(const PointTable& table, bool distortion, StartRun& run) {
+void Advance(const JointProblem& problem, StartRun& run) {
+  if (run.least_squares) return AdvanceLeastSquares(problem, run);
+  const PointTable& table = *problem.table;
+  const DistortionTerms distortion = problem.distortion;
   try {
     if (!run.model) {
       run.model.emplace(table);
@@ -52,10 +83,9 @@ void Advance(const PointTable& table, bool distortion, StartRun& run) {
       run.round_start = run.model->Objective();
     }
     TDemoModel1& model = *run.model;
-    const bool with_distortion = run.final_stage && distortion;
     if (!run.fit) {
       std::vector<long double*> params;
-      for (const JointField& field : FittedFields(with_distortion ? kAllDistortion : kNoDistortion))
+      for (const JointField& field : FittedFields(run.final_stage ? distortion : kNoDistortion))
         params.push_back(&(model.*field.model));
       run.fit = CreateFit(params, model.Bound());
     }
@@ -113,13 +143,19 @@ JointStart MakeJointStart(const DltStart& left, const DltStart& right, int W, in
   return s;
 }
 
-void RunStarts(const PointTable& table, bool distortion, std::vector<StartRun>& runs, int threads) {
+bool RunStarts(const JointProblem& problem, std::vector<StartRun>& runs, int threads, bool budgets,
+               const RoundHook& hook) {
+  auto running = [](const StartRun& run) { return run.start && run.same_as < 0 && !run.finished; };
   for (;;) {
+    if (hook) {
+      int ended = 0;
+      for (const StartRun& run : runs) ended += running(run) ? 0 : 1;
+      if (!hook(ended, static_cast<int>(runs.size()))) return false;
+    }
     std::vector<std::function<void()>> tasks;
     for (StartRun& run : runs)
-      if (run.start && run.same_as < 0 && !run.finished)
-        tasks.push_back([&table, distortion, &run] { Advance(table, distortion, run); });
-    if (tasks.empty()) return;
+      if (running(run)) tasks.push_back([&problem, &run] { Advance(problem, run); });
+    if (tasks.empty()) return true;
     RunInParallel(tasks, threads);
 
     std::optional<long double> best;
@@ -127,11 +163,21 @@ void RunStarts(const PointTable& table, bool distortion, std::vector<StartRun>& 
       if (run.finished && !run.failed && !run.abandoned && (!best || run.objective < *best))
         best = run.objective;
     for (StartRun& run : runs) {
-      if (!run.start || run.same_as >= 0 || run.finished) continue;
-      if (best && run.objective > kHopelessFactor * *best &&
-          run.objective > kCreepingFactor * run.round_start) {
+      if (!running(run)) continue;
+      const long double progress = run.round_start - run.objective;
+      const long double band = best ? *best * (1.0L + kTieTolerance) : 0;
+      const bool hopeless = best && run.objective > kHopelessFactor * *best &&
+                            run.objective > kCreepingFactor * run.round_start;
+      const bool behind =
+          best && run.objective > band && progress * kCatchUpRounds < run.objective - band;
+      if (hopeless || behind) {
         run.finished = true;
         run.abandoned = true;
+        run.fit.reset();
+      } else if (budgets && run.iterations >= kMinimiserBudget) {
+        // Still a candidate: its objective is what it reached.
+        run.finished = true;
+        run.stopped_at_budget = true;
         run.fit.reset();
       }
       run.round_start = run.objective;

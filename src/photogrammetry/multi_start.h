@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,9 +38,21 @@ struct JointStart {
 // f the mean of both focal estimates, the principal point at (W / 2, H / 2).
 JointStart MakeJointStart(const DltStart& left, const DltStart& right, int W, int H);
 
+// What every start fits: the control points, the left photograph's pixel size, the model, and
+// the scaling of the least-squares starts (absent when the points coincide).
+struct JointProblem {
+  const PointTable* table = nullptr;
+  int W = 0, H = 0;
+  DistortionTerms distortion = kNoDistortion;
+  std::optional<SpaceNormalisation> space;
+};
+
 // One start's joint fit: its own model and minimiser, so starts can run side by side.
 struct StartRun {
   std::string name;
+  // Fitted by least squares in scaled parameters (all of it in one round), else by the damped
+  // Newton minimiser of the joint objective in rounds.
+  bool least_squares = false;
   std::optional<JointStart> start;  // empty: the first stage failed for this start
   std::exception_ptr first_stage_fault;
   bool staged = false;  // a 15-parameter fit first, then the 20-parameter fit from its result
@@ -53,6 +66,7 @@ struct StartRun {
   bool finished = false;  // ended: fitted, failed or abandoned
   bool failed = false;
   bool abandoned = false;
+  bool stopped_at_budget = false;  // ended on its iteration budget, not converged
   std::string failure_reason;
   long double objective = 0;    // at the end of the fit, or of the last round while running
   long double round_start = 0;  // objective when the last round began
@@ -60,10 +74,21 @@ struct StartRun {
   std::int64_t iterations = 0;
 };
 
-// Runs every start that has start values and no twin to its end, in rounds, stopping hopeless
-// ones between rounds. `distortion` selects the 20-parameter fit (after the first stage of a
-// staged start). Threads as RunInParallel; the outcome does not depend on them.
-void RunStarts(const PointTable& table, bool distortion, std::vector<StartRun>& runs, int threads);
+// Iterations the damped Newton minimiser may take beside other starts; the classic start alone
+// runs without a budget, as the classic method does.
+inline constexpr std::int64_t kMinimiserBudget = 500;
+
+// Called on the caller's thread between rounds with the starts ended and all starts; returns
+// false to stop the calibration there.
+using RoundHook = std::function<bool(int ended, int starts)>;
+
+// Runs every start that has start values and no twin to its end, in rounds, stopping between
+// rounds those that cannot win: hopeless ones, those falling behind the best, and those over
+// their budget (when `budgets`). The problem's `distortion` names the coefficients the final fit adds (after
+// the first stage of a staged start). Threads as RunInParallel; the outcome does not depend on
+// them. Returns false when `hook` stopped it.
+bool RunStarts(const JointProblem& problem, std::vector<StartRun>& runs, int threads, bool budgets,
+               const RoundHook& hook);
 
 // The run whose fit a start's record shows: its twin's when it shares one.
 inline const StartRun& Done(const std::vector<StartRun>& runs, const StartRun& run) {

@@ -51,14 +51,16 @@ std::array<long double, kObservations> Residuals(const PointTable& t, const TCam
 // enough for the model to be linear over it.
 constexpr long double kStepEffect = 1e-3L;
 
-// Standard errors of the fitted parameters from the residuals' derivatives: the covariance
-// sigma0^2 (J^T J)^-1, with J by central differences and the normal matrix scaled to a unit
-// diagonal before inverting, so that coefficients of r^2 and r^6 and angles in degrees are
-// handled alike. Empty when the derivatives are degenerate (a parameter the residuals do not
-// depend on, or two that move them alike).
-std::vector<long double> StandardErrors(const PointTable& t, const TCameraParameters& camera,
-                                        const std::vector<const JointField*>& fields,
-                                        long double sigma0) {
+// Covariance of the fitted parameters from the residuals' derivatives: sigma0^2 (J^T J)^-1, n x n
+// row after row, with J by central differences and the normal matrix scaled to a unit diagonal
+// before inverting, so that coefficients of r^2 and r^6 and angles in degrees are handled alike.
+// Also the standard errors, sigma0 sqrt(diagonal). Both empty when the derivatives are degenerate
+// (a parameter the residuals do not depend on, or two that move them alike).
+struct ParameterErrors {
+  std::vector<long double> covariance, standard_errors;
+};
+ParameterErrors Covariance(const PointTable& t, const TCameraParameters& camera,
+                           const std::vector<const JointField*>& fields, long double sigma0) {
   const auto n = static_cast<std::int32_t>(fields.size());
   std::vector<std::array<long double, kObservations>> J(fields.size());
   for (std::size_t k = 0; k < fields.size(); ++k) {
@@ -112,17 +114,174 @@ std::vector<long double> StandardErrors(const PointTable& t, const TCameraParame
   } catch (const EFloatMatrix&) {
     return {};
   }
-  std::vector<long double> errors;
+  ParameterErrors e;
+  e.covariance.resize(fields.size() * fields.size());
   for (std::int32_t i = 1; i <= n; ++i) {
     const long double v = N->GetElement(i, i);
     if (!(v > 0)) return {};
-    errors.push_back(sigma0 * std::sqrt(v) / scale[i - 1]);
+    e.standard_errors.push_back(sigma0 * std::sqrt(v) / scale[i - 1]);
+    for (std::int32_t j = 1; j <= n; ++j) {
+      e.covariance[(i - 1) * n + j - 1] =
+          sigma0 * sigma0 * N->GetElement(i, j) / (scale[i - 1] * scale[j - 1]);
+    }
   }
   FpuCheck();
-  return errors;
+  return e;
+}
+
+// The observation's four image residuals (left ex, ey, right ex, ey) at space point P, from
+// the image coordinates o.
+// The camera as the model computes with it, converted once (the rotations' sines and cosines
+// are most of the cost).
+using Four = std::array<long double, 4>;
+struct PairModel {
+  Lens lens;
+  Pose left, right;
+  explicit PairModel(const TCameraParameters& c)
+      : lens(LensOf(c.internal)), left(PoseOf(c.left)), right(PoseOf(c.right)) {}
+};
+Four ObservationResiduals(const PairModel& c, const std::array<long double, 3>& P, const Four& o) {
+  const Residual l = ImageResidual(o[0], o[1], P[0], P[1], P[2], c.left, c.lens);
+  const Residual r = ImageResidual(o[2], o[3], P[0], P[1], P[2], c.right, c.lens);
+  return {l.ex, l.ey, r.ex, r.ey};
+}
+
+// d residuals / d x by central differences, x moved by +-h.
+template <typename Move>
+Four Derivative(long double h, Move move) {
+  const Four plus = move(h), minus = move(-h);
+  Four d;
+  for (int k = 0; k < 4; ++k) d[k] = (plus[k] - minus[k]) / (2 * h);
+  return d;
 }
 
 }  // namespace
+
+std::optional<PointPrecision> MeasuredPointPrecision(const PointTable& table,
+                                                     const TCameraParameters& camera,
+                                                     const CalibrationQuality& quality,
+                                                     long double X, long double Y, long double Z,
+                                                     long double pixel_sigma) {
+  const std::size_t n = quality.parameters.size();
+  if (quality.covariance.size() != n * n) return {};
+  FpuClear();
+  const std::array<long double, 3> P = {X, Y, Z};
+  const PairModel model(camera);
+  const Four o = {static_cast<long double>(table.xg[0]), static_cast<long double>(table.yg[0]),
+                  static_cast<long double>(table.xd[0]), static_cast<long double>(table.yd[0])};
+
+  // A = d residuals / d P (4 x 3), with steps of a millionth of the distance to the left camera.
+  const long double range = std::sqrt((X - camera.left.Tx) * (X - camera.left.Tx) +
+                                      (Y - camera.left.Ty) * (Y - camera.left.Ty) +
+                                      (Z - camera.left.Tz) * (Z - camera.left.Tz));
+  const long double hP = 1e-6L * std::max(range, 1e-3L);
+  std::array<Four, 3> A;
+  for (int j = 0; j < 3; ++j) {
+    A[j] = Derivative(hP, [&](long double h) {
+      std::array<long double, 3> moved = P;
+      moved[j] += h;
+      return ObservationResiduals(model, moved, o);
+    });
+  }
+  // G = (A'A)^-1 A' (3 x 4): how the intersection moves with the residuals (dP = -G de).
+  long double N[3][3];
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) {
+      N[i][j] = 0;
+      for (int k = 0; k < 4; ++k) N[i][j] += A[i][k] * A[j][k];
+    }
+  }
+  const long double det = N[0][0] * (N[1][1] * N[2][2] - N[1][2] * N[2][1]) -
+                          N[0][1] * (N[1][0] * N[2][2] - N[1][2] * N[2][0]) +
+                          N[0][2] * (N[1][0] * N[2][1] - N[1][1] * N[2][0]);
+  if (!(std::fabs(det) > 0)) return {};
+  long double Ni[3][3];
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) {
+      // Cofactor of (j, i) over the determinant.
+      const int r0 = (j + 1) % 3, r1 = (j + 2) % 3, c0 = (i + 1) % 3, c1 = (i + 2) % 3;
+      Ni[i][j] = (N[r0][c0] * N[r1][c1] - N[r0][c1] * N[r1][c0]) / det;
+    }
+  }
+  long double G[3][4];
+  for (int i = 0; i < 3; ++i) {
+    for (int k = 0; k < 4; ++k) {
+      G[i][k] = 0;
+      for (int j = 0; j < 3; ++j) G[i][k] += Ni[i][j] * A[j][k];
+    }
+  }
+
+  // Covariance of the residuals: the camera's share E C E' (E = d residuals / d parameters,
+  // steps sized as for the parameters' own errors) and the pixels' share s^2 D D'
+  // (D = d residuals / d image coordinates).
+  std::vector<Four> E(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    const JointField* field = FieldNamed(quality.parameters[k].name);
+    if (!field) return {};
+    TCameraParameters moved = camera;
+    double& p = CameraField(moved, *field);
+    const double p0 = p;
+    PairModel moved_model = model;
+    const auto at = [&](long double h) {
+      p = static_cast<double>(p0 + h);
+      // Only the part of the camera the parameter belongs to changes.
+      if (field->photograph < 0) moved_model.lens = LensOf(moved.internal);
+      if (field->photograph == 0) moved_model.left = PoseOf(moved.left);
+      if (field->photograph == 1) moved_model.right = PoseOf(moved.right);
+      const Four r = ObservationResiduals(moved_model, P, o);
+      p = p0;
+      return r;
+    };
+    long double h = (p0 != 0 ? std::fabs(p0) : 1.0) * 1e-6L;
+    for (int tries = 0; tries < 8; ++tries) {
+      const Four plus = at(h), minus = at(-h);
+      long double largest = 0;
+      for (int m = 0; m < 4; ++m) largest = std::max(largest, std::fabs(plus[m] - minus[m]) / 2);
+      // A parameter that moves none of these residuals (such as one of the other photograph's)
+      // has no share.
+      if (!(largest > 0)) break;
+      for (int m = 0; m < 4; ++m) E[k][m] = (plus[m] - minus[m]) / (2 * h);
+      if (std::fabs(largest / kStepEffect - 1) <= 0.5) break;
+      h = static_cast<double>(h * (kStepEffect / largest));
+    }
+  }
+  long double S[4][4] = {};
+  for (std::size_t a = 0; a < n; ++a) {
+    for (std::size_t b = 0; b < n; ++b) {
+      const long double c = quality.covariance[a * n + b];
+      if (c == 0) continue;
+      for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 4; ++j) S[i][j] += E[a][i] * c * E[b][j];
+      }
+    }
+  }
+  constexpr long double kPixelStep = 1e-3L;
+  for (int m = 0; m < 4; ++m) {
+    const Four D = Derivative(kPixelStep, [&](long double h) {
+      Four moved = o;
+      moved[m] += h;
+      return ObservationResiduals(model, P, moved);
+    });
+    for (int i = 0; i < 4; ++i) {
+      for (int j = 0; j < 4; ++j) S[i][j] += pixel_sigma * pixel_sigma * D[i] * D[j];
+    }
+  }
+  FpuCheck();
+
+  long double variance[3];
+  for (int i = 0; i < 3; ++i) {
+    variance[i] = 0;
+    for (int k = 0; k < 4; ++k) {
+      for (int l = 0; l < 4; ++l) variance[i] += G[i][k] * S[k][l] * G[i][l];
+    }
+  }
+  return PointPrecision{std::sqrt(variance[0]), std::sqrt(variance[1]), std::sqrt(variance[2])};
+}
+
+std::string PrecisionLine(const PointPrecision& p, char sep) {
+  return "precision sx " + FormatGeneral(p.sx, sep) + " sy " + FormatGeneral(p.sy, sep) + " sz " +
+         FormatGeneral(p.sz, sep);
+}
 
 CalibrationQuality ComputeQuality(const PointTable& table, const TCameraParameters& camera,
                                   const CalibrationOutcome& outcome) {
@@ -156,26 +315,29 @@ CalibrationQuality ComputeQuality(const PointTable& table, const TCameraParamete
   }
   std::vector<const JointField*> fields;
   for (const std::string& name : outcome.fitted_names) fields.push_back(FieldNamed(name));
-  std::vector<long double> errors;
+  ParameterErrors errors;
   if (!outcome.joint_fit_failed) {
     try {
-      errors = StandardErrors(table, camera, fields, q.sigma0);
+      errors = Covariance(table, camera, fields, q.sigma0);
     } catch (const EMathError&) {
-      errors.clear();  // a parameter step that faults leaves the errors unknown
+      errors = {};  // a parameter step that faults leaves the errors unknown
     }
     FpuClear();
   }
+  q.covariance = errors.covariance;
   for (std::size_t k = 0; k < fields.size(); ++k) {
     ParameterQuality pq;
     pq.name = outcome.fitted_names[k];
     pq.value = CameraField(camera, *fields[k]);
-    if (k < errors.size()) pq.standard_error = errors[k];
+    if (k < errors.standard_errors.size()) pq.standard_error = errors.standard_errors[k];
     q.parameters.push_back(pq);
   }
   q.starts = outcome.starts;
   q.winner = outcome.winner;
   q.joint_fit_failed = outcome.joint_fit_failed;
   q.distortion_significance = outcome.distortion_significance;
+  q.lens_model = outcome.lens_model;
+  q.lens_model_reason = outcome.lens_model_reason;
   return q;
 }
 
@@ -212,6 +374,7 @@ std::vector<std::string> QualityLines(const CalibrationQuality& q, char sep) {
                        std::to_string(s.iterations);
     if (s.failed) line += " failed";
     if (s.abandoned) line += " abandoned";
+    if (s.stopped_at_budget) line += " budget " + std::to_string(s.budget);
     if (s.same_as >= 0) line += " same-as " + q.starts[static_cast<std::size_t>(s.same_as)].name;
     lines.push_back(line);
   }
@@ -223,6 +386,8 @@ std::vector<std::string> QualityLines(const CalibrationQuality& q, char sep) {
     lines.push_back("distortion F " + num(d->F) + " without " + num(d->without_distortion) +
                     " with " + num(d->with_distortion) +
                     (d->significant ? " significant" : " not-significant"));
+  if (!q.lens_model.empty())
+    lines.push_back("lens-model " + q.lens_model + " " + q.lens_model_reason);
   return lines;
 }
 

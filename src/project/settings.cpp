@@ -15,9 +15,9 @@ namespace {
 constexpr char kImages[] = "IMAGES";
 constexpr char kColors[] = "COLORS";
 constexpr char kCad[] = "CAD";
-// Options of the window, in a section of their own that versions without them never read.
-constexpr char kOptions[] = "OPTIONS";
-constexpr char kFitKey[] = "FIT";
+// The window's options: a section of their own, which versions without them never read.
+constexpr char kGuidance[] = "GUIDANCE";
+constexpr const char* kGuidanceKeys[] = {"STOREONCLICK", "ADVANCE", "FIT"};
 
 std::string_view Trim(std::string_view s) {
   const char* blanks = " \t\r\n";
@@ -294,7 +294,9 @@ Settings ReadSettings(const IniFile& ini, char decimal_separator) {
   s.right_image = ini.ReadString(kImages, "RIGHT", "");
   s.scale = ReadReal(ini, "SCALE", kDefaultScale, decimal_separator, /*zero_allowed=*/true);
   s.ball = ReadReal(ini, "BALL", kDefaultBall, decimal_separator, /*zero_allowed=*/false);
-  s.fit_when_shown = ini.ReadString(kOptions, kFitKey, "0") == "1";
+  s.store_on_click = ini.ReadString(kGuidance, kGuidanceKeys[0], "0") == "1";
+  s.advance = ini.ReadString(kGuidance, kGuidanceKeys[1], "0") == "1";
+  s.fit_when_shown = ini.ReadString(kGuidance, kGuidanceKeys[2], "0") == "1";
   return s;
 }
 
@@ -315,9 +317,13 @@ void WriteSettings(IniFile& ini, const Settings& s, char decimal_separator) {
   }
   ini.WriteString(kCad, "SCALE", FormatGeneral(s.scale, decimal_separator));
   ini.WriteString(kCad, "BALL", FormatGeneral(s.ball, decimal_separator));
-  // A file that never had the option on stays as versions without it write it.
-  if (s.fit_when_shown || ini.ReadString(kOptions, kFitKey, "-") != "-") {
-    ini.WriteString(kOptions, kFitKey, s.fit_when_shown ? "1" : "0");
+  // A file that never had the options on stays as versions without them write it.
+  bool in_file = false;
+  for (const char* key : kGuidanceKeys) in_file |= ini.ReadString(kGuidance, key, "-") != "-";
+  if (s.store_on_click || s.advance || s.fit_when_shown || in_file) {
+    ini.WriteString(kGuidance, kGuidanceKeys[0], s.store_on_click ? "1" : "0");
+    ini.WriteString(kGuidance, kGuidanceKeys[1], s.advance ? "1" : "0");
+    ini.WriteString(kGuidance, kGuidanceKeys[2], s.fit_when_shown ? "1" : "0");
   }
 }
 

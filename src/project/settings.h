@@ -100,8 +100,12 @@ struct Settings {
   // except that SCALE may be 0: anything else reads as the default.
   double scale = kDefaultScale;  // file units to 3D scene units
   double ball = kDefaultBall;    // ball radius in scene units
-  // "Fit photographs when shown", key FIT of section OPTIONS, "1" for on; the section is written
-  // once the option was on, so older versions' files stay as they were.
+  // The window's options, section GUIDANCE, "1" for on. Guided marking: a click in a pane
+  // stores the selected point's pixel at once (STOREONCLICK); a complete control point hands the
+  // selection to the next incomplete point (ADVANCE). "Fit photographs when shown" (FIT). The
+  // section is written once an option was on, so older versions' files stay as they were.
+  bool store_on_click = false;
+  bool advance = false;
   bool fit_when_shown = false;
   // Colour texts that did not convert; those colours keep their defaults.
   std::vector<std::string> problems;

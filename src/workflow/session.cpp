@@ -37,11 +37,13 @@ void Session::MarkStored(int index, bool StoredParts::*part) {
 void Session::StoreLeft(int index, const std::string& x, const std::string& y) {
   StoreLeftImage(table_, index, x, y);
   MarkStored(index, &StoredParts::left);
+  captures_[0].reset();
 }
 
 void Session::StoreRight(int index, const std::string& x, const std::string& y) {
   StoreRightImage(table_, index, x, y);
   MarkStored(index, &StoredParts::right);
+  captures_[1].reset();
 }
 
 void Session::StoreSpace(int index, const std::string& x, const std::string& y,
@@ -95,14 +97,30 @@ CalibrationOutcome Session::Calibrate(int width, int height, const CalibrateOpti
   if (const std::string missing = MissingForCalibration(); !missing.empty()) {
     throw EIncomplete(missing);
   }
-  quality_.reset();
-  quality_problem_ = "No calibration quality: the last calibration stopped before its joint fit.";
-  warnings_ = CheckControlPoints(table_);
+  // Checked before it runs, kept unless it is cancelled.
+  std::vector<ControlPointWarning> warnings = CheckControlPoints(table_);
   CalibrationOptions calibration;
   calibration.single_start = options.single_start;
-  const CalibrationOutcome outcome = vistrel::Calibrate(table_, width, height, options.distortion,
-                                                        camera_, object_point_count_, calibration);
+  calibration.progress = options.progress;
+  calibration.stop = options.stop;
+  CalibrationOutcome outcome;
+  try {
+    outcome = options.lens_model
+                  ? CalibrateLensModel(table_, width, height, *options.lens_model, camera_,
+                                       object_point_count_, calibration)
+                  : vistrel::Calibrate(table_, width, height, options.distortion, camera_,
+                                       object_point_count_, calibration);
+  } catch (const CalibrationCancelled&) {
+    throw;  // the previous calibration, its figures and warnings stand
+  } catch (...) {
+    quality_.reset();
+    quality_problem_ = "No calibration quality: the last calibration stopped before its joint fit.";
+    warnings_ = std::move(warnings);
+    throw;
+  }
   calibrated_ = true;
+  warnings_ = std::move(warnings);
+  quality_.reset();  // the previous calibration's figures do not describe this one
   try {
     quality_ = ComputeQuality(table_, camera_, outcome);
     quality_fit_failed_ = outcome.joint_fit_failed;
@@ -125,6 +143,41 @@ MeasuredPoint Session::Measure() {
     throw EIncomplete(missing);
   }
   return MeasureObjectPoint(table_, camera_, object_point_count_);
+}
+
+void Session::NoteCapture(int index, bool left, std::int64_t x, std::int64_t y) {
+  captures_[left ? 0 : 1] = Capture{index, x, y};
+}
+
+MeasuredPoint Session::MeasureShown(int selected, std::string& note) {
+  constexpr int o = PointTable::kObservation;
+  note.clear();
+  if (selected == o) {
+    for (const bool left : {true, false}) {
+      const std::optional<Capture> capture = captures_[left ? 0 : 1];
+      if (!capture || capture->index != o) continue;
+      const bool same =
+          left ? stored_[o].left && table_.xg[o] == capture->x && table_.yg[o] == capture->y
+               : stored_[o].right && table_.xd[o] == capture->x && table_.yd[o] == capture->y;
+      if (same) continue;
+      const std::string x = std::to_string(capture->x), y = std::to_string(capture->y);
+      left ? StoreLeft(o, x, y) : StoreRight(o, x, y);
+      note += (note.empty() ? "Stored the shown " : " and ") +
+              std::string(left ? "left " : "right ") + x + " " + y;
+    }
+    if (!note.empty()) note += " before measuring";
+  } else {
+    note = "Measured the stored object point: left " + std::to_string(table_.xg[o]) + " " +
+           std::to_string(table_.yg[o]) + ", right " + std::to_string(table_.xd[o]) + " " +
+           std::to_string(table_.yd[o]);
+  }
+  return Measure();
+}
+
+std::optional<PointPrecision> Session::Precision(const MeasuredPoint& point) const {
+  if (!quality_ || quality_fit_failed_) return std::nullopt;
+  return MeasuredPointPrecision(table_, camera_, *quality_, point.X, point.Y, point.Z,
+                                quality_->sigma0);
 }
 
 void Session::AppendPoint(const std::string& path, const PointTexts& texts,

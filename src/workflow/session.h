@@ -6,7 +6,10 @@
 // and show the outcome; tests drive them directly.
 
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -33,6 +36,13 @@ using StoredPoints = std::array<StoredParts, 10>;
 struct CalibrateOptions {
   bool distortion = false;    // also fit the five lens-distortion coefficients
   bool single_start = false;  // only the "dlt" start (the classic method)
+  // Progress and cancelling, as CalibrationOptions: a cancelled calibration throws
+  // CalibrationCancelled and leaves the session as it was.
+  std::function<void(const CalibrationProgress&)> progress{};
+  std::stop_token stop{};
+
+  // A lens model in place of `distortion` (CalibrateLensModel); empty: `distortion` decides.
+  std::optional<LensModel> lens_model = std::nullopt;
 };
 
 // The three texts of a measured point as they are shown and appended to the geometry file.
@@ -72,7 +82,8 @@ class Session {
 
   // Calibrates from the control points, `width` x `height` being the left photograph's own pixel
   // size. Throws EIncomplete, running nothing, when a control point lacks a coordinate; throws,
-  // with no figures kept, when the first stage fails. The quality figures are computed every
+  // with no figures kept, when the first stage fails; throws CalibrationCancelled, changing
+  // nothing, when cancelled. The quality figures are computed every
   // time: when they cannot be, the calibration stands and QualityProblem() says why.
   CalibrationOutcome Calibrate(int width, int height, const CalibrateOptions& options);
   // What the last calibration should be doubted for: degenerate control points (checked before
@@ -83,6 +94,21 @@ class Session {
   // Measures the observation point (uses up a number even when the computation throws). Throws
   // EIncomplete, using up nothing, before a calibration or while a pixel of the point is missing.
   MeasuredPoint Measure();
+
+  // A pixel clicked in the left (or right) photograph while point `index` was selected, shown in
+  // the capture boxes but perhaps not stored. A store of that side, or a new selection, forgets it.
+  void NoteCapture(int index, bool left, std::int64_t x, std::int64_t y);
+  void ForgetCaptures() { captures_ = {}; }
+  // Measure of what the user sees. With the observation point selected, a capture noted for it
+  // that differs from its stored pixel is stored first: a measurement never uses pixels other
+  // than those shown. `note` says what was stored, or, with another point selected, which
+  // stored pixels were measured.
+  MeasuredPoint MeasureShown(int selected, std::string& note);
+
+  // Standard errors of a point measured from the current observation point: the last
+  // calibration's covariance and clicks as scattered as its control points' (sigma0). Empty
+  // without quality figures or when the joint fit failed.
+  std::optional<PointPrecision> Precision(const MeasuredPoint& point) const;
 
   // Appends a measured point's three texts to the geometry file at `path`.
   static void AppendPoint(const std::string& path, const PointTexts& texts, char decimal_separator);
@@ -112,8 +138,14 @@ class Session {
  private:
   void MarkStored(int index, bool StoredParts::*part);
 
+  struct Capture {
+    int index;
+    std::int64_t x, y;
+  };
+
   PointTable table_;
   StoredPoints stored_{};
+  std::array<std::optional<Capture>, 2> captures_;  // left, right
   bool control_points_changed_ = false;
   TCameraParameters camera_;
   bool calibrated_ = false;

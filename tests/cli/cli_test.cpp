@@ -16,6 +16,7 @@
 #include "project/geom_file.h"
 #include "project/line_reader.h"
 #include "tests/support/temp_dir.h"
+#include "tools/demo_scene.h"
 
 namespace vistrel {
 namespace {
@@ -62,6 +63,12 @@ TEST_F(CliTest, UsageErrors) {
            {"calibrate", "--size", "0x10"},
            {"measure", "--size", "10x10"},
            {"report", "--bogus"},
+           {"calibrate", "--size", "1600x1200", "--distortion=fisheye"},
+           {"report", "--distortion=none"},
+           {"calibrate", "--size", "1600x1200", "--precision"},
+           {"snap", kExamples + "/left.jpg", "100"},
+           {"snap", kExamples + "/left.jpg", "100", "1,5"},
+           {"snap", "--size", "10x10", kExamples + "/left.jpg", "100", "100"},
            {"report", "--reference"},
            {"calibrate", "--size", "10x10", "--append-geom", "g.txt"},
            {"export", "g.txt", "out"},
@@ -119,6 +126,46 @@ TEST_F(CliTest, FileErrors) {
   }
 }
 
+#ifdef VISTREL_CLI_READS_PHOTOGRAPHS
+// Every demo target, started 3 px off its true projection in either photograph: "x y sigma"
+// within a few hundredths of a pixel, the centre of pixel (i, j) being (i, j). Off any target,
+// "none" and exit 3; a photograph that cannot be read is an input error.
+TEST_F(CliTest, SnapFindsTheDemoTargets) {
+  std::vector<demo::Target> targets(demo::kControlTargets.begin(), demo::kControlTargets.end());
+  targets.insert(targets.end(), demo::kExtraTargets.begin(), demo::kExtraTargets.end());
+  for (const bool left : {true, false}) {
+    const ExternalParameters& camera = left ? demo::kLeftCamera : demo::kRightCamera;
+    for (const demo::Target& t : targets) {
+      const ImagePoint truth = ProjectToImage(demo::kLens, camera, t.X, t.Y, t.Z);
+      const CliRun r = RunWith({"snap", kExamples + (left ? "/left.jpg" : "/right.jpg"),
+                                std::to_string(static_cast<double>(truth.x) + 2.6),
+                                std::to_string(static_cast<double>(truth.y) - 1.5)});
+      ASSERT_EQ(r.status, kExitOk) << r.err;
+      std::istringstream words(r.out);
+      double x = 0, y = 0, sigma = 0;
+      ASSERT_TRUE(words >> x >> y >> sigma) << r.out;
+      EXPECT_NEAR(x, static_cast<double>(truth.x), 0.06) << t.X << "," << t.Y << "," << t.Z;
+      EXPECT_NEAR(y, static_cast<double>(truth.y), 0.06) << t.X << "," << t.Y << "," << t.Z;
+      EXPECT_GT(sigma, 0);
+      EXPECT_LT(sigma, 0.05);
+    }
+  }
+  // The wall at the top left of the left photograph; a negative position is a position.
+  for (const auto& [x, y] : {std::pair<std::string, std::string>{"60", "60"}, {"-3", "40.5"}}) {
+    const CliRun r = RunWith({"snap", kExamples + "/left.jpg", x, y});
+    EXPECT_EQ(r.status, kExitComputation) << x;
+    EXPECT_EQ(r.out, "none\n");
+  }
+  CliRun r = RunWith({"snap", Path("absent.jpg"), "1", "1"});
+  EXPECT_EQ(r.status, kExitInput);
+  EXPECT_EQ(r.err, Path("absent.jpg") + ": Fichier introuvable\n");
+  Write("photo.txt", "not a picture");
+  r = RunWith({"snap", Path("photo.txt"), "1", "1"});
+  EXPECT_EQ(r.status, kExitInput);
+  EXPECT_EQ(r.err, Path("photo.txt") + ": Extension de fichier image inconnue (.txt)\n");
+}
+#endif
+
 // Standard input whose reading fails part way: what was read is measured, then the failure
 // makes the run an input error.
 TEST_F(CliTest, FailingStandardInputIsAnInputError) {
@@ -150,7 +197,7 @@ TEST_F(CliTest, QualityFollowsTheUnchangedReport) {
   ASSERT_EQ(rated.status, kExitOk) << rated.err;
   const auto plain_lines = Lines(plain.out);
   const auto lines = Lines(rated.out);
-  ASSERT_EQ(lines.size(), 72u + 1u + 9u + 3u + 15u + 2u + 1u);
+  ASSERT_EQ(lines.size(), 72u + 1u + 9u + 3u + 15u + 3u + 1u);
   EXPECT_TRUE(std::equal(plain_lines.begin(), plain_lines.end(), lines.begin()));
   EXPECT_EQ(lines[72], "CALIBRATION QUALITY");
   EXPECT_EQ(lines[73].rfind("point ", 0), 0u);
@@ -158,7 +205,8 @@ TEST_F(CliTest, QualityFollowsTheUnchangedReport) {
   EXPECT_EQ(lines[87].rfind("parameter f ", 0), 0u);
   EXPECT_EQ(lines[100].rfind("start dlt objective ", 0), 0u);
   EXPECT_EQ(lines[101].rfind("start reprojection objective ", 0), 0u);
-  EXPECT_EQ(lines[102], "winner dlt");
+  EXPECT_EQ(lines[102].rfind("start decomposition objective ", 0), 0u);
+  EXPECT_EQ(lines[103], "winner dlt");
   EXPECT_EQ(RunWith({"report", "--quality"}).status, kExitUsage);
 }
 
@@ -212,6 +260,70 @@ TEST_F(CliTest, MeasureTheExampleAndAppend) {
   EXPECT_EQ(lines[3].rfind("Object point n° 4       x : ", 0), 0u);
 
   EXPECT_EQ(ReadGeometry(Path("geom.txt")).points.size(), 4u);
+}
+
+// The control-point file built from pixels and a surveyor's list gives the example's report.
+TEST_F(CliTest, MakeReferenceFromPixelsAndACoordinateList) {
+  std::ifstream example(kExamples + "/reference.txt");
+  std::string pixels = "# xg yg xd yd\n", coordinates = "name;X;Y;Z\n";
+  long double v[7];
+  for (int i = 1; example >> v[0] >> v[1] >> v[2] >> v[3] >> v[4] >> v[5] >> v[6]; ++i) {
+    std::ostringstream p, c;
+    p << v[0] << ' ' << v[1] << ' ' << v[2] << ' ' << v[3] << '\n';
+    c << 'T' << i << ';' << v[4] << ';' << v[5] << ';' << v[6] << '\n';
+    pixels += p.str();
+    coordinates += c.str();
+  }
+  Write("pixels.txt", pixels);
+  Write("targets.csv", coordinates);
+  const CliRun made = RunWith({"make-reference", "--pixels", Path("pixels.txt"), "--coordinates",
+                               Path("targets.csv"), "--reference", Path("made.txt")});
+  ASSERT_EQ(made.status, kExitOk) << made.err;
+  EXPECT_EQ(RunWith({"report", "--reference", Path("made.txt")}).out,
+            RunWith({"report", "--reference", kExamples + "/reference.txt"}).out);
+
+  Write("short.csv", "1 2 3\n");
+  const CliRun refused = RunWith({"make-reference", "--pixels", Path("pixels.txt"), "--coordinates",
+                                  Path("short.csv"), "--reference", Path("refused.txt")});
+  EXPECT_EQ(refused.status, kExitInput);
+  EXPECT_EQ(refused.err, Path("short.csv") + ": expected nine points, got 1\n");
+  EXPECT_FALSE(fs::exists(Path("refused.txt")));
+  EXPECT_EQ(RunWith({"make-reference", "--pixels", Path("pixels.txt")}).status, kExitUsage);
+}
+
+// With --precision every point's line is followed by its standard errors, which cover the
+// distance to the true position; --distortion=MODEL names the model in the quality output.
+TEST_F(CliTest, PrecisionAndLensModel) {
+  const std::string reference = kExamples + "/reference.txt";
+  const CliRun r = RunWith({"measure", "--reference", reference, "--size", "1600x1200",
+                            "--distortion=radial", "--precision", kExamples + "/observations.txt"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 8u);
+  std::ifstream truth_file(kExamples + "/observations-truth.txt");
+  std::string header;
+  std::getline(truth_file, header);
+  for (std::size_t k = 0; k < 8; k += 2) {
+    std::istringstream point(lines[k].substr(lines[k].find("x : ") + 4));
+    std::string y_label, z_label, colon;
+    double X, Y, Z, tX, tY, tZ, sX, sY, sZ;
+    point >> X >> y_label >> colon >> Y >> z_label >> colon >> Z;
+    truth_file >> tX >> tY >> tZ;
+    std::istringstream precision(lines[k + 1]);
+    std::string words[4];
+    precision >> words[0] >> words[1] >> sX >> words[2] >> sY >> words[3] >> sZ;
+    ASSERT_EQ(words[0] + words[1] + words[2] + words[3], "precisionsxsysz") << lines[k + 1];
+    EXPECT_GT(sZ, sX);  // depth is the weak direction of a stereo pair
+    EXPECT_LT(std::fabs(X - tX), 4 * sX) << lines[k + 1];
+    EXPECT_LT(std::fabs(Y - tY), 4 * sY) << lines[k + 1];
+    EXPECT_LT(std::fabs(Z - tZ), 4 * sZ) << lines[k + 1];
+  }
+
+  const CliRun automatic = RunWith({"calibrate", "--reference", reference, "--size", "1600x1200",
+                                    "--distortion=auto", "--quality"});
+  ASSERT_EQ(automatic.status, kExitOk) << automatic.err;
+  EXPECT_EQ(Lines(automatic.out).back().rfind("lens-model ", 0), 0u);
+  EXPECT_NE(Lines(automatic.out).back().find(" auto: a1 "), std::string::npos);
 }
 
 TEST_F(CliTest, ExportWritesTheFormat) {

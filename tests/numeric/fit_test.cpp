@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "numeric/fpu.h"
+#include "numeric/least_squares.h"
+#include "numeric/symmetric_eigen.h"
 
 namespace vistrel {
 namespace {
@@ -318,6 +320,44 @@ TEST(RelativeChange, FaultsAndSigns) {
   EXPECT_FALSE(RelativeChangeBelow(2.0L, 1.0L, 1e-6L));  // halved: quotient 1
   EXPECT_TRUE(RelativeChangeBelow(1.0L + 1e-7L, 1.0L, 1e-6L));
   EXPECT_EQ(FpuFaults(), 0u);
+}
+
+// Rosenbrock's valley as residuals (10 (y - x^2), 1 - x): a narrow curved valley where a
+// minimiser of the scalar sum creeps; least squares reaches (1, 1) in a few dozen Jacobians.
+TEST(LeastSquares, FollowsANarrowValleyAndStopsOnItsBudget) {
+  const ResidualFunction rosenbrock = [](std::span<const long double> x, std::span<long double> r) {
+    r[0] = 10 * (x[1] - x[0] * x[0]);
+    r[1] = 1 - x[0];
+  };
+  std::vector<long double> x = {-1.2L, 1.0L};
+  const LeastSquaresSummary done = MinimiseLeastSquares(rosenbrock, 2, x, 100);
+  EXPECT_EQ(done.stop, LeastSquaresStop::kConverged);
+  EXPECT_LT(done.iterations, 40);
+  EXPECT_NEAR(static_cast<double>(x[0]), 1.0, 1e-12);
+  EXPECT_NEAR(static_cast<double>(x[1]), 1.0, 1e-12);
+  EXPECT_NEAR(static_cast<double>(done.initial_cost), 4.4 * 4.4 + 2.2 * 2.2, 1e-12);
+
+  std::vector<long double> y = {-1.2L, 1.0L};
+  const LeastSquaresSummary cut = MinimiseLeastSquares(rosenbrock, 2, y, 3);
+  EXPECT_EQ(cut.stop, LeastSquaresStop::kBudget);
+  EXPECT_EQ(cut.iterations, 3);
+  EXPECT_LT(cut.final_cost, cut.initial_cost);  // the best point so far, not the start
+}
+
+TEST(SymmetricEigen, DecomposesAndSortsAscending) {
+  const std::vector<long double> A = {4, 1, 0, 1, 3, 1, 0, 1, 2};
+  const SymmetricEigen e = EigenOfSymmetric(A, 3);
+  ASSERT_EQ(e.values.size(), 3u);
+  EXPECT_LT(e.values[0], e.values[1]);
+  EXPECT_LT(e.values[1], e.values[2]);
+  for (std::size_t k = 0; k < 3; ++k)
+    for (std::size_t i = 0; i < 3; ++i) {  // A v = lambda v
+      long double Av = 0;
+      for (std::size_t j = 0; j < 3; ++j) Av += A[i * 3 + j] * e.vectors[k][j];
+      EXPECT_NEAR(static_cast<double>(Av), static_cast<double>(e.values[k] * e.vectors[k][i]),
+                  1e-15);
+    }
+  EXPECT_NEAR(static_cast<double>(e.values[0] + e.values[1] + e.values[2]), 9.0, 1e-15);
 }
 
 }  // namespace

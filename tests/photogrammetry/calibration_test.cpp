@@ -2,16 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <random>
+#include <stop_token>
+#include <string>
+#include <vector>
 
 #include "numeric/matrix.h"
 #include "photogrammetry/control_point_check.h"
 #include "photogrammetry/dlt.h"
 #include "photogrammetry/joint_fields.h"
 #include "photogrammetry/models.h"
+#include "photogrammetry/multi_start.h"
 #include "synthetic_pair.h"
 #include "tools/demo_scene.h"
 
@@ -78,6 +83,55 @@ TEST(DltFit, PixelsOfAnExactProjectionGiveItsCoefficients) {
   EXPECT_LT(
       RotationDistance(ExternalParameters{s.Alpha, s.Beta, s.Gamma, 0, 0, 0}, demo::kLeftCamera),
       0.03);
+}
+
+// Nine space points that project exactly onto whole pixels of `camera`: each pixel's ray taken
+// to a depth, so the DLT of those points is exact.
+ControlImage ExactImage(const InternalParameters& lens, const ExternalParameters& camera) {
+  const int pixels[9][2] = {{300, 200},  {1300, 250}, {1250, 1000}, {350, 950}, {700, 500},
+                            {1000, 600}, {900, 850},  {500, 700},   {800, 400}};
+  const double depth[9] = {260, 275, 240, 250, 230, 235, 245, 255, 265};
+  const Rotation R = RotationMatrix(camera.Alpha, camera.Beta, camera.Gamma);
+  ControlImage im;
+  for (int i = 0; i < 9; ++i) {
+    const long double d[3] = {(pixels[i][0] - lens.u0) / lens.f, (pixels[i][1] - lens.v0) / lens.f,
+                              1.0L};
+    // P = T + R^T (depth * d).
+    const long double P[3] = {camera.Tx + depth[i] * (R[0] * d[0] + R[3] * d[1] + R[6] * d[2]),
+                              camera.Ty + depth[i] * (R[1] * d[0] + R[4] * d[1] + R[7] * d[2]),
+                              camera.Tz + depth[i] * (R[2] * d[0] + R[5] * d[1] + R[8] * d[2])};
+    im.X[i] = static_cast<double>(P[0]);
+    im.Y[i] = static_cast<double>(P[1]);
+    im.Z[i] = static_cast<double>(P[2]);
+    im.x[i] = pixels[i][0];
+    im.y[i] = pixels[i][1];
+  }
+  return im;
+}
+
+TEST(DltDecomposition, NormalisedDltRecoversTheCamerasOfAnExactPair) {
+  const InternalParameters lens = PinholeLens();
+  for (const ExternalParameters& cam : {demo::kLeftCamera, demo::kRightCamera}) {
+    const ControlImage im = ExactImage(lens, cam);
+    PointTable table;
+    table.Reset();
+    for (int i = 1; i <= 9; ++i) {
+      table.px[i] = im.X[i - 1];
+      table.py[i] = im.Y[i - 1];
+      table.pz[i] = im.Z[i - 1];
+    }
+    const CameraDecomposition d = DecomposeNormalisedDlt(im, NormaliseSpace(table), 1600, 1200);
+    EXPECT_NEAR(d.start.F, lens.f, 1e-6);
+    EXPECT_NEAR(d.u0, lens.u0, 1e-6);
+    EXPECT_NEAR(d.v0, lens.v0, 1e-6);
+    EXPECT_NEAR(d.start.Cx, cam.Tx, 1e-8);
+    EXPECT_NEAR(d.start.Cy, cam.Ty, 1e-8);
+    EXPECT_NEAR(d.start.Cz, cam.Tz, 1e-8);
+    // The angles themselves, not only the rotation: R is read off directly.
+    EXPECT_NEAR(d.start.Alpha, cam.Alpha, 1e-9);
+    EXPECT_NEAR(d.start.Beta, cam.Beta, 1e-9);
+    EXPECT_NEAR(d.start.Gamma, cam.Gamma, 1e-9);
+  }
 }
 
 void ExpectCameraNear(const ExternalParameters& got, const ExternalParameters& want, double dt,
@@ -173,12 +227,14 @@ TEST(Calibrate, JointFitFailureIsCaughtAndKeepsTheLastValues) {
   EXPECT_NE(camera.internal.f, 0.0);
   EXPECT_NE(camera.left.Tz, 0.0);
 
-  // With every start, the classic start's failure does not fail the calibration.
+  // With every start, the classic start's failure does not fail the calibration (beside the
+  // others it may also be stopped before it gets there).
   TCameraParameters other;
   const CalibrationOutcome rescued =
       Calibrate(MismatchedClicks(), 1600, 1200, true, other, counter);
-  EXPECT_TRUE(rescued.starts[0].failed);
-  EXPECT_EQ(rescued.starts[0].failure_reason, "Invert: Singular matrix");
+  const StartRecord& classic = rescued.starts[0];
+  EXPECT_TRUE(classic.abandoned || classic.stopped_at_budget ||
+              classic.failure_reason == "Invert: Singular matrix");
   EXPECT_FALSE(rescued.joint_fit_failed);
   EXPECT_NE(rescued.winner, 0);
 }
@@ -259,7 +315,7 @@ TEST(Calibrate, ReprojectionStartFindsTheCamerasWhereTheClassicStartFails) {
     EXPECT_NEAR(std::fabs(camera.internal.f), pair.truth.internal.f, 80.0);
     // Twenty parameters from nine points trade rotation against principal point and
     // distortion; what they must keep is the measuring accuracy.
-    const double dr = distortion ? 0.03 : 0.01;
+    const double dr = distortion ? 0.04 : 0.01;
     ExpectCameraNear(camera.left, pair.truth.left, 40.0, dr);
     ExpectCameraNear(camera.right, pair.truth.right, 40.0, dr);
   }
@@ -282,7 +338,7 @@ TEST(Calibrate, WhereTheClassicStartFindsTheBestMinimumItsResultIsKeptBitForBit)
         Calibrate(pair.table, pair.W, pair.H, distortion, classic, counter, single);
     const CalibrationOutcome all =
         Calibrate(pair.table, pair.W, pair.H, distortion, camera, counter);
-    ASSERT_EQ(all.starts.size(), distortion ? 4u : 2u);
+    ASSERT_EQ(all.starts.size(), distortion ? 6u : 3u);
     if (all.winner != 0) {
       // Another start found a lower minimum; then it must really be lower.
       EXPECT_LT(all.starts[all.winner].objective, one.starts[0].objective);
@@ -290,6 +346,62 @@ TEST(Calibrate, WhereTheClassicStartFindsTheBestMinimumItsResultIsKeptBitForBit)
     }
     EXPECT_TRUE(SameBits(camera, classic));
   }
+}
+
+// The automatic lens model on pairs made for each model, with clicks scattered by 0.3 px before
+// rounding: no distortion gives none, strong radial distortion (a1 alone, 25 px at the corners)
+// gives radial, tangential distortion full; each result is bit for bit the
+// calibration with that model, which names itself. none is the calibration without the check
+// box.
+TEST(LensModel, AutomaticPicksTheSimplestSignificantModel) {
+  InternalParameters radial = demo::kLens;
+  radial.a1 = 5e-8;
+  InternalParameters tangential = PinholeLens();
+  tangential.p1 = 5e-6;
+  tangential.p2 = -4e-6;
+  const struct {
+    InternalParameters lens;
+    LensModel expected;
+  } cases[] = {{PinholeLens(), LensModel::kNone},
+               {radial, LensModel::kRadial},
+               {tangential, LensModel::kFull}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(LensModelName(c.expected));
+    testing::SyntheticPair pair = MakePair(c.lens);
+    std::mt19937 rng(5);
+    std::normal_distribution<double> noise(0.0, 0.3);
+    for (int i = 1; i <= 9; ++i) {
+      const demo::Target& t = demo::kControlTargets[i - 1];
+      const ImagePoint l = ProjectToImage(c.lens, pair.truth.left, t.X, t.Y, t.Z);
+      const ImagePoint r = ProjectToImage(c.lens, pair.truth.right, t.X, t.Y, t.Z);
+      pair.table.xg[i] = demo::ClickedPixel(l.x + noise(rng));
+      pair.table.yg[i] = demo::ClickedPixel(l.y + noise(rng));
+      pair.table.xd[i] = demo::ClickedPixel(r.x + noise(rng));
+      pair.table.yd[i] = demo::ClickedPixel(r.y + noise(rng));
+    }
+    TCameraParameters automatic, chosen;
+    int counter = 5;
+    const CalibrationOutcome a =
+        CalibrateLensModel(pair.table, pair.W, pair.H, LensModel::kAuto, automatic, counter);
+    EXPECT_EQ(counter, 0);
+    EXPECT_EQ(a.lens_model, LensModelName(c.expected)) << a.lens_model_reason;
+    EXPECT_EQ(a.lens_model_reason.rfind("auto: a1 ", 0), 0u) << a.lens_model_reason;
+    EXPECT_EQ(a.fitted_names.size(), c.expected == LensModel::kNone     ? 15u
+                                     : c.expected == LensModel::kRadial ? 16u
+                                                                        : 20u);
+    if (c.expected == LensModel::kFull) continue;  // a 20-parameter calibration is slow
+    const CalibrationOutcome m =
+        CalibrateLensModel(pair.table, pair.W, pair.H, c.expected, chosen, counter);
+    EXPECT_TRUE(SameBits(automatic, chosen));
+    EXPECT_EQ(m.lens_model_reason, "chosen");
+    if (c.expected == LensModel::kNone) {
+      TCameraParameters box;
+      Calibrate(pair.table, pair.W, pair.H, false, box, counter);
+      EXPECT_TRUE(SameBits(box, chosen));
+    }
+  }
+  EXPECT_EQ(LensModelFromName("radial"), LensModel::kRadial);
+  EXPECT_FALSE(LensModelFromName("Radial"));
 }
 
 TEST(Calibrate, ThreadCountDoesNotChangeTheResult) {
@@ -318,6 +430,192 @@ TEST(Calibrate, ThreadCountDoesNotChangeTheResult) {
       EXPECT_EQ(outcome.starts[k].abandoned, first.starts[k].abandoned) << k;
     }
   }
+}
+
+// A long-lens pair made by the benchmark's generator (long-lens geometry, seed 8: f 10,394 px,
+// 8.6 m away, 12.7 degrees of convergence, Y up, 8.9 px of distortion in the corners, 0.5 px
+// click noise, millimetres). The classic start creeps into a valley of sigma0 ~ 10 px; the
+// calibration used to spend 2,600 iterations of each start, 14 s, before the other start won.
+KeptPair LongLensPair() {
+  static const double points[9][7] = {
+      {1417, 2007, 1481, 2035, -1042.4091752001636, -366.45572141238733, 542.77697860268313},
+      {2479, 2055, 2554, 2021, -1730.004468907207, -373.98042750466175, -48.723070139956519},
+      {2380, 1264, 2448, 1228, -1666.512846019245, 328.69940515350692, -2.4707303478972449},
+      {1403, 1162, 1466, 1200, -1023.4350590787965, 378.89924105226919, 555.63757899485358},
+      {1693, 1673, 1667, 1689, -980.02008759938212, -157.18815153767144, 178.39906259344789},
+      {2206, 1754, 2143, 1739, -1188.4953225936456, -249.73023079284496, -192.44492378760339},
+      {2168, 1296, 2148, 1280, -1284.1427110031061, 187.08807344521992, -78.597763597262485},
+      {1547, 1292, 1529, 1320, -901.18985871578423, 171.23106690440034, 270.98117591379503},
+      {1867, 1590, 1893, 1593, -1225.4207302625796, -26.530702462087916, 202.41696541017876}};
+  KeptPair pair;
+  pair.table.Reset();
+  for (int i = 1; i <= 9; ++i) {
+    const double* p = points[i - 1];
+    pair.table.xg[i] = static_cast<std::int32_t>(p[0]);
+    pair.table.yg[i] = static_cast<std::int32_t>(p[1]);
+    pair.table.xd[i] = static_cast<std::int32_t>(p[2]);
+    pair.table.yd[i] = static_cast<std::int32_t>(p[3]);
+    pair.table.px[i] = p[4];
+    pair.table.py[i] = p[5];
+    pair.table.pz[i] = p[6];
+  }
+  pair.truth.internal = {
+      10394.274046746905, 1932.908571645321, 1508.1521697122323, 5.684108507023127e-10, 0, 0, 0, 0};
+  pair.truth.left = {25.154305150252068, 46.508240217358058,  -161.18728540895037,
+                     5088.554624314861,  -2515.4857731290895, -5292.3818389782691};
+  pair.truth.right = {20.72301672999162,  34.233691415430677,  -167.98470156315719,
+                      3677.1498423553289, -2515.4857731290895, -6594.412819029144};
+  return pair;
+}
+
+TEST(Calibrate, LongLensPairLandsOnTheTrueCamerasQuickly) {
+  const KeptPair pair = LongLensPair();
+  TCameraParameters camera;
+  int counter = 0;
+  const CalibrationOutcome outcome = Calibrate(pair.table, pair.W, pair.H, false, camera, counter);
+  ASSERT_FALSE(outcome.joint_fit_failed);
+  const StartRecord& kept = outcome.starts[outcome.winner];
+  EXPECT_LT(kept.objective, 36 * 0.5L);  // the clicks' noise and the unmodelled distortion
+  // Focal length and distance trade almost freely here, and so do the principal point and the
+  // rotation (80 px of u0 is 0.008 rad): 1 % of each is close.
+  EXPECT_NEAR(camera.internal.f, pair.truth.internal.f, 0.01 * pair.truth.internal.f);
+  ExpectCameraNear(camera.left, pair.truth.left, 80.0, 0.01);
+  ExpectCameraNear(camera.right, pair.truth.right, 80.0, 0.01);
+  // Quickly: the winner converged in a few dozen Jacobians, and no start crept to its budget.
+  EXPECT_LT(kept.iterations, 100);
+  for (const StartRecord& s : outcome.starts) {
+    EXPECT_FALSE(s.stopped_at_budget) << s.name;
+    EXPECT_LE(s.iterations, kMinimiserBudget) << s.name;
+  }
+}
+
+// The space coordinates of a table times `scale`.
+PointTable Scaled(PointTable t, double scale) {
+  for (int i = 0; i <= 9; ++i) {
+    t.px[i] *= scale;
+    t.py[i] *= scale;
+    t.pz[i] *= scale;
+  }
+  return t;
+}
+
+// Relative difference, against the larger magnitude (and `floor`, for values near zero).
+double Relative(double a, double b, double floor) {
+  return std::fabs(a - b) / std::max({std::fabs(a), std::fabs(b), floor});
+}
+
+TEST(Calibrate, LeastSquaresStartsDoNotDependOnTheUnit) {
+  const testing::SyntheticPair demo_pair = MakePair(demo::kLens);
+  const KeptPair long_lens = LongLensPair();
+  struct Case {
+    const char* what;
+    const PointTable* table;
+    int W, H;
+  };
+  for (const Case& c : {Case{"demo", &demo_pair.table, demo_pair.W, demo_pair.H},
+                        Case{"long lens", &long_lens.table, long_lens.W, long_lens.H}}) {
+    for (const bool distortion : {false, true}) {
+      SCOPED_TRACE(std::string(c.what) + (distortion ? ", 20 parameters" : ", 15 parameters"));
+      std::vector<StartRecord> reference;
+      for (const double scale : {1.0, 1e-6, 1e-3, 1e3, 1e9}) {
+        SCOPED_TRACE(scale);
+        TCameraParameters camera;
+        int counter = 0;
+        const CalibrationOutcome o =
+            Calibrate(Scaled(*c.table, scale), c.W, c.H, distortion, camera, counter);
+        if (scale == 1.0) {
+          reference = o.starts;
+          continue;
+        }
+        for (std::size_t k = 0; k < o.starts.size(); ++k) {
+          const StartRecord& s = o.starts[k];
+          const StartRecord& r = reference[k];
+          if (s.name.rfind("decomposition", 0) != 0) continue;
+          SCOPED_TRACE(s.name);
+          ASSERT_FALSE(s.failed || r.failed);
+          EXPECT_LT(Relative(static_cast<double>(s.objective), static_cast<double>(r.objective), 0),
+                    1e-10);
+          const TCameraParameters& a = s.camera;
+          const TCameraParameters& b = r.camera;
+          // Ten significant digits of every parameter: pixel quantities against the focal
+          // length, distortion by its effect, angles in degrees, centres in the unit. With
+          // distortion eight: that fit is so ill-conditioned that one unit in the last place of
+          // the nine X coordinates alone moves the demo's angles by 1.6E-9 of their value, and
+          // scaled coordinates are rounded.
+          const double tolerance = distortion ? 1e-8 : 1e-10;
+          const double f = b.internal.f;
+          EXPECT_LT(Relative(a.internal.f, f, 0), tolerance);
+          EXPECT_LT(Relative(a.internal.u0, b.internal.u0, f), tolerance);
+          EXPECT_LT(Relative(a.internal.v0, b.internal.v0, f), tolerance);
+          for (const JointField& field : kJointFields) {
+            if (field.photograph < 0) continue;
+            const bool centre = field.external == &ExternalParameters::Tx ||
+                                field.external == &ExternalParameters::Ty ||
+                                field.external == &ExternalParameters::Tz;
+            const double ref = CameraField(b, field);
+            const double got = centre ? CameraField(a, field) / scale : CameraField(a, field);
+            EXPECT_LT(Relative(got, ref, centre ? std::fabs(b.left.Tz) : 1.0), tolerance)
+                << field.name;
+          }
+          if (distortion) {
+            // The coefficients trade against each other; their joint radial displacement out
+            // to the farthest control point, and each tangential one, in pixels against f.
+            double reach = 0;
+            for (int i = 1; i <= 9; ++i)
+              reach = std::max(
+                  {reach,
+                   std::hypot(c.table->xg[i] - b.internal.u0, c.table->yg[i] - b.internal.v0),
+                   std::hypot(c.table->xd[i] - b.internal.u0, c.table->yd[i] - b.internal.v0)});
+            for (const double r : {reach / 2, reach}) {
+              const double r2 = r * r;
+              const double radial = ((a.internal.a1 - b.internal.a1) * r2 +
+                                     (a.internal.a2 - b.internal.a2) * r2 * r2 +
+                                     (a.internal.a3 - b.internal.a3) * r2 * r2 * r2) *
+                                    r;
+              EXPECT_LT(std::fabs(radial), tolerance * f) << r;
+              EXPECT_LT(std::fabs(a.internal.p1 - b.internal.p1) * r2, tolerance * f);
+              EXPECT_LT(std::fabs(a.internal.p2 - b.internal.p2) * r2, tolerance * f);
+            }
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(Calibrate, CancelledFitLeavesThePreviousCalibrationUntouched) {
+  const KeptPair pair = LongLensPair();
+  TCameraParameters previous;
+  int counter = 0;
+  Calibrate(WrongValleyPair().table, 4000, 3000, false, previous, counter);
+  counter = 7;  // points measured since
+
+  // A progress hook that does not stop changes nothing.
+  int calls = 0;
+  CalibrationOptions watched;
+  watched.progress = [&calls](const CalibrationProgress& p) {
+    ++calls;
+    EXPECT_LE(p.starts_ended, p.starts);
+  };
+  TCameraParameters plain, observed;
+  int ignored = 0;
+  Calibrate(pair.table, pair.W, pair.H, true, plain, ignored);
+  Calibrate(pair.table, pair.W, pair.H, true, observed, ignored, watched);
+  EXPECT_TRUE(SameBits(plain, observed));
+  EXPECT_GE(calls, 3);  // before the first round and after each
+
+  // Stopped after its first round, mid-way through the joint fit.
+  std::stop_source source;
+  CalibrationOptions cancelled;
+  cancelled.stop = source.get_token();
+  cancelled.progress = [&source, n = 0](const CalibrationProgress&) mutable {
+    if (++n == 2) source.request_stop();
+  };
+  TCameraParameters camera = previous;
+  EXPECT_THROW(Calibrate(pair.table, pair.W, pair.H, true, camera, counter, cancelled),
+               CalibrationCancelled);
+  EXPECT_TRUE(SameBits(camera, previous));
+  EXPECT_EQ(counter, 7);
 }
 
 TEST(TDemoModel1, CachedEvaluationIsBitIdenticalToPlain) {

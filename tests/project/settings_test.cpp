@@ -62,7 +62,20 @@ TEST_F(SettingsFile, RoundTripKeepsEveryValue) {
     EXPECT_EQ(back.ball, 1.5e-7);
     EXPECT_TRUE(back.fit_when_shown);
   }
-  const std::string text = Read();
+  std::string text = Read();
+  EXPECT_EQ(text.find("[GUIDANCE]"), std::string::npos);  // never on: not written
+  for (const auto& [store_on_click, advance] :
+       {std::pair{true, false}, {false, true}, {false, false}}) {
+    s.store_on_click = store_on_click;
+    s.advance = advance;
+    WriteSettingsFile(path_, s, '.');
+    const Settings back = ReadSettingsFile(path_, '.');
+    EXPECT_EQ(back.store_on_click, store_on_click);
+    EXPECT_EQ(back.advance, advance);
+  }
+  EXPECT_NE(Read().find("[GUIDANCE]\nSTOREONCLICK=0\nADVANCE=0\n"), std::string::npos);
+  WriteSettingsFile(path_, s, ',');
+  text = Read();
   EXPECT_NE(text.find("OBS=$0080FF00\n"), std::string::npos);
   EXPECT_NE(text.find("REF5=clBtnFace\n"), std::string::npos);
   EXPECT_NE(text.find("BALL=1,5E-7\n"), std::string::npos);

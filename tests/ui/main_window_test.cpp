@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 
 #include "numeric/text_format.h"
@@ -81,26 +82,35 @@ TEST_F(Window, StartState) {
     const char* name;
     const char* text;
     const char* hint;
+    const char* keys;  // the command's shortcut, shown after the hint
   } buttons[] = {
-      {"Button1", "Load image", ""},
-      {"Button3", "Load image", ""},
-      {"Button2", "Center", ""},
-      {"Button12", "Store Point coordinates", ""},
-      {"Button5", "Store Point coordinates", ""},
+      {"Button1", "Load image", "", ""},
+      {"Button3", "Load image", "", ""},
+      {"Button2", "Center", "", ""},
+      {"Button12", "Store Point coordinates",
+       "enregistre le pixel saisi du point choisi ; Entrée dans une case aussi", "Ctrl+Return"},
+      {"Button5", "Store Point coordinates", "", ""},
       {"Button7", "Save Control Points",
-       "sauvegarde les coordonnées dans le fichier \"reference.txt\""},
+       "sauvegarde les coordonnées dans le fichier \"reference.txt\"", "Ctrl+S"},
       {"Button6", "Compute Ext./Int. parameters",
-       "calcule les paramètres DLT, indispensable avant de vectoriser"},
+       "calcule les paramètres DLT, indispensable avant de vectoriser", "F9"},
+      {"Button9", "Measure Object Point",
+       "détermine les coordonnées spatiales d'un point d'observation", "Ctrl+M"},
       {"Button10", "Save Measured Point ",
        "sauvegarde les coordonnées spatiales du point d'observation dans le fichier "
-       "\"geom.txt\""},
+       "\"geom.txt\"",
+       "Ctrl+G"},
+      {"Button16", "Fit", "affiche toute l'image dans le cadre", "F6"},
       {"Button11", "3D vizualization",
-       "visualise en 3D  les points stockés dans le fichier \"geom.txt\""},
+       "visualise en 3D  les points stockés dans le fichier \"geom.txt\"", ""},
   };
   for (const Caption& b : buttons) {
     auto* button = Child<QPushButton>(b.name);
     EXPECT_EQ(button->text(), QString::fromUtf8(b.text)) << b.name;
-    EXPECT_EQ(button->toolTip(), QString::fromUtf8(b.hint)) << b.name;
+    const QString keys = QString::fromUtf8(b.keys);
+    EXPECT_EQ(button->toolTip(),
+              QString::fromUtf8(b.hint) + (keys.isEmpty() ? QString() : " (" + keys + ")"))
+        << b.name;
   }
   EXPECT_EQ(Child<QGroupBox>("GroupBox1")->title(), "Left Image");
   EXPECT_EQ(Child<QGroupBox>("GroupBox4")->title(), "Control points - Right Image");
@@ -500,6 +510,107 @@ TEST_F(Window, TypedTextSurvivesThePointerCrossingAPane) {
   EXPECT_EQ(right_slider->value(), 100);
 }
 
+// A coordinate box clicked into takes what is typed in place of the previous point's text, and
+// Enter stores what its "Store Point coordinates" stores; the point table shows it at once.
+TEST_F(Window, TypingReplacesTheOldTextAndEnterStores) {
+  form_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  const PointTable& t = form_->Table();
+  auto* combo = Child<QComboBox>("ComboBox1");
+  auto* status = Child<QTableWidget>("PointStatus");
+  const auto type = [this](const char* box, const char* text) {
+    QTest::mouseClick(Edit(box), Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::keyClicks(Edit(box), text);
+  };
+  type("px1", "-45");
+  type("py1", "-30");
+  type("pz1", "40");
+  QTest::keyClick(Edit("pz1"), Qt::Key_Return);
+  combo->setCurrentIndex(2);
+  type("px1", "45");
+  QTest::keyClick(Edit("px1"), Qt::Key_Enter);
+  EXPECT_EQ(t.px[1], -45);
+  EXPECT_EQ(t.px[2], 45);
+  EXPECT_EQ(t.py[2], -30);
+  EXPECT_EQ(status->item(2, 2)->text(), QString::fromUtf8("\u2713"));
+  // The capture boxes alike, in both photographs.
+  type("xg1", "812");
+  type("yg1", "403");
+  QTest::keyClick(Edit("yg1"), Qt::Key_Return);
+  type("yd1", "77");
+  QTest::keyClick(Edit("yd1"), Qt::Key_Return);  // x still empty: refused as before
+  type("xd1", "5");
+  QTest::keyClick(Edit("xd1"), Qt::Key_Return);
+  EXPECT_EQ(t.xg[2], 812);
+  EXPECT_EQ(t.yg[2], 403);
+  EXPECT_EQ(t.xd[2], 5);
+  EXPECT_EQ(t.yd[2], 77);
+  EXPECT_EQ(status->item(2, 1)->text(), QString::fromUtf8("\u2713"));
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].second, "'' n'est pas une valeur entière correcte.");
+}
+
+// Page Down / Page Up walk the selector round; Ctrl++ and Ctrl+- zoom the pane under the pointer
+// by one wheel step about the pointer, and no pane when the pointer is over neither.
+TEST_F(Window, KeyboardSelectsPointsAndZoomsUnderThePointer) {
+  form_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  auto* combo = Child<QComboBox>("ComboBox1");
+  QTest::keyClick(form_.get(), Qt::Key_PageDown);
+  EXPECT_EQ(combo->currentIndex(), 2);
+  for (int i = 0; i < 3; ++i) QTest::keyClick(form_.get(), Qt::Key_PageUp);
+  EXPECT_EQ(combo->currentIndex(), 9);
+
+  const PaneGeometry before = form_->LeftPane().Geometry();
+  QTest::keyClick(form_.get(), Qt::Key_Plus, Qt::ControlModifier);
+  EXPECT_EQ(form_->LeftPane().Geometry().wd, before.wd);  // pointer over no pane
+  QTest::mouseMove(Box(true), QPoint(100, 80));
+  QTest::keyClick(form_.get(), Qt::Key_Plus, Qt::ControlModifier);
+  PaneGeometry wheel = before;
+  wheel.WheelZoom(100, 80, 120);
+  EXPECT_EQ(form_->LeftPane().Geometry().wd, wheel.wd);
+  EXPECT_EQ(form_->LeftPane().Geometry().ox, wheel.ox);
+  EXPECT_EQ(form_->RightPane().Geometry().wd, before.wd);
+  QTest::keyClick(form_.get(), Qt::Key_Minus, Qt::ControlModifier);
+  wheel.WheelZoom(100, 80, -120);
+  EXPECT_EQ(form_->LeftPane().Geometry().wd, wheel.wd);
+}
+
+// Closing with control points changed since the last save or load asks Save / Discard / Cancel.
+TEST_F(Window, ClosingWithChangedControlPointsAsksFirst) {
+  const std::filesystem::path reference = dir_.path() / "reference.txt";
+  Edit("px1")->setText("1");
+  Edit("py1")->setText("2");
+  Edit("pz1")->setText("3");
+  Click("Button5");
+  {
+    testing::ScopedAnswer cancel(static_cast<int>(SaveAnswer::kCancel));
+    EXPECT_FALSE(form_->close());
+    EXPECT_TRUE(form_->isVisible());
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].first, MessageKind::kSaveChanges);
+  }
+  {
+    testing::ScopedAnswer save(static_cast<int>(SaveAnswer::kSave));
+    EXPECT_TRUE(form_->close());
+    EXPECT_TRUE(std::filesystem::exists(reference));
+  }
+  // A window with nothing changed closes without a question; a change discarded is not written.
+  std::filesystem::remove(reference);
+  Messages().clear();
+  TForm1 unchanged(dir_.program_directory());
+  EXPECT_TRUE(unchanged.close());
+  EXPECT_TRUE(Messages().empty());
+  TForm1 discarded(dir_.program_directory());
+  discarded.findChild<QLineEdit*>("px1")->setText("4");
+  discarded.findChild<QLineEdit*>("py1")->setText("5");
+  discarded.findChild<QLineEdit*>("pz1")->setText("6");
+  discarded.Button5Click();
+  testing::ScopedAnswer discard(static_cast<int>(SaveAnswer::kDiscard));
+  EXPECT_TRUE(discarded.close());
+  EXPECT_FALSE(std::filesystem::exists(reference));
+}
+
 // The loupe shows the pixels around the pointer magnified, on the side away from it; the status
 // bar gives the pointer's pixel and the zoom; the picture follows a right drag and stays where
 // the release puts it; "Fit" shows the whole photograph.
@@ -572,7 +683,7 @@ TEST_F(Window, SliderFollowsFitAndWheelAndFitWhenShownIsRemembered) {
   Wheel(Box(true), QPoint(100, 80), -120);
   EXPECT_EQ(slider->value(), g.ZoomPercent());
 
-  std::ofstream(dir_.program_directory() + "config.ini") << "[OPTIONS]\nFIT=1\n";
+  std::ofstream(dir_.program_directory() + "config.ini") << "[Guidance]\nFIT=1\n";
   form_->hide();
   form_ = std::make_unique<TForm1>(dir_.program_directory());
   form_->resize(1005, 739);
@@ -588,7 +699,7 @@ TEST_F(Window, SliderFollowsFitAndWheelAndFitWhenShownIsRemembered) {
   EXPECT_TRUE(option->isChecked());
   option->setChecked(false);
   form_->close();
-  EXPECT_EQ(IniFile::Load(dir_.program_directory() + "config.ini").ReadString("Options", "fit", ""),
+  EXPECT_EQ(IniFile::Load(dir_.program_directory() + "config.ini").ReadString("GUIDANCE", "fit", ""),
             "0");
 }
 

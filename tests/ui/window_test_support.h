@@ -40,6 +40,22 @@ class ScratchDirectory {
 
 std::filesystem::path SourceDir();
 
+// While it lives, every question is answered `answer` (a SaveAnswer's value, or nonzero for yes);
+// boxes are still recorded. Afterwards questions are answered yes, as in every test.
+class ScopedAnswer {
+ public:
+  explicit ScopedAnswer(int answer) { Answer(answer); }
+  ~ScopedAnswer() { Answer(1); }
+
+ private:
+  static void Answer(int answer) {
+    SetMessageRecorder([answer](MessageKind kind, const QString& text) {
+      Messages().emplace_back(kind, text);
+      return answer;
+    });
+  }
+};
+
 // A window on the built-in photographs with its program directory and working directory in a
 // scratch folder (holding the demo's control points if `demo_reference`), shown at its designed
 // size, with no message box shown yet.

@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTimer>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -23,7 +25,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/cli.h"
 #include "photogrammetry/camera_model.h"
+#include "project/geom_file.h"
+#include "project/reference_file.h"
 #include "tools/demo_scene.h"
 #include "ui/main/image_pane.h"
 #include "ui/main/main_window.h"
@@ -121,8 +126,15 @@ TEST_F(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
 
   Click("Button9");
   ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
-  EXPECT_TRUE(memo->document()->lastBlock().text().startsWith("Object point n° 1       x : "));
-  // The report's columns line up, the new line is in view, and X, Y, Z show in full.
+  // The measurement's line, then the point's standard errors: depth is the weak direction.
+  EXPECT_TRUE(memo->document()->lastBlock().previous().text().startsWith(
+      "Object point n° 1       x : "));
+  const QStringList precision = memo->document()->lastBlock().text().split(' ');
+  ASSERT_EQ(precision.size(), 7) << memo->document()->lastBlock().text().toStdString();
+  EXPECT_EQ(precision[0], "precision");
+  EXPECT_GT(precision[2].toDouble(), 0);
+  EXPECT_GT(precision[6].toDouble(), precision[2].toDouble());
+  // The report's columns line up, the new lines are in view, and X, Y, Z show in full.
   EXPECT_TRUE(QFontInfo(memo->font()).fixedPitch());
   EXPECT_TRUE(memo->viewport()->rect().contains(
       memo->cursorRect(QTextCursor(memo->document()->lastBlock()))));
@@ -150,6 +162,56 @@ TEST_F(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
     EXPECT_NEAR(z, b.Z, 0.6);
   }
   EXPECT_EQ(records, 2);
+}
+
+// "Measure Object Point" never measures pixels other than those shown: a capture of the object
+// point that was not stored is stored first and the status bar says so; a capture made while
+// another point was selected never counts, and with another point selected the status bar says
+// which stored pixels were measured.
+TEST_F(Workflow, MeasureUsesThePixelsShown) {
+  Click("Button8");
+  Click("Button6");
+  auto* combo = Child<QComboBox>("ComboBox1");
+  auto* status = Child<QLabel>("StatusBar1Panel2");
+  const demo::Target& a = demo::kExtraTargets[0];
+  const demo::Target& c = demo::kExtraTargets[2];
+  combo->setCurrentIndex(0);
+  ClickPicturePixel(form_->LeftPane(), TrueProjection(demo::kLeftCamera, c));
+  Click("Button12");
+  ClickPicturePixel(form_->RightPane(), TrueProjection(demo::kRightCamera, c));
+  Click("Button13");
+  // Target A captured in both photographs, neither stored.
+  const Pixel left_a = TrueProjection(demo::kLeftCamera, a);
+  const Pixel right_a = TrueProjection(demo::kRightCamera, a);
+  ClickPicturePixel(form_->LeftPane(), left_a);
+  ClickPicturePixel(form_->RightPane(), right_a);
+  Click("Button9");
+  ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
+  const PointTable& table = form_->Table();
+  EXPECT_EQ(table.xg[0], left_a.x);
+  EXPECT_EQ(table.yd[0], right_a.y);
+  EXPECT_NEAR(Child<QLineEdit>("px1")->text().toDouble(), a.X, 0.3);
+  EXPECT_TRUE(status->text().startsWith(QString("Stored the shown left %1 %2 and right %3 %4")
+                                            .arg(left_a.x)
+                                            .arg(left_a.y)
+                                            .arg(right_a.x)
+                                            .arg(right_a.y)))
+      << status->text().toStdString();
+
+  // Target C clicked while control point 3 is selected: not the object point's capture.
+  combo->setCurrentIndex(3);
+  ClickPicturePixel(form_->LeftPane(), TrueProjection(demo::kLeftCamera, c));
+  combo->setCurrentIndex(0);
+  Click("Button9");
+  EXPECT_EQ(table.xg[0], left_a.x);
+  EXPECT_NEAR(Child<QLineEdit>("px1")->text().toDouble(), a.X, 0.3);
+  combo->setCurrentIndex(5);
+  Click("Button9");
+  EXPECT_TRUE(status->text().startsWith(
+      QString("Measured the stored object point: left %1 %2").arg(left_a.x).arg(left_a.y)))
+      << status->text().toStdString();
+  EXPECT_NEAR(Child<QLineEdit>("pz1")->text().toDouble(), a.Z, 0.6);
+  ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
 }
 
 // The centring size is the left photograph's own: zooming the left pane before calibrating
@@ -210,6 +272,156 @@ TEST_F(Workflow, ShiftClickSnapsToTheDemoTargets) {
   QTest::mouseClick(left.Box(), Qt::LeftButton, Qt::ShiftModifier, QPoint(60, 60));
   EXPECT_EQ(left.XEdit()->text(), "7");
   EXPECT_TRUE(Child<QLabel>("StatusBar1Panel2")->text().startsWith("No target under the pointer"));
+}
+
+// The next time `dialog` opens, `file` is chosen in it.
+void ChooseWhenShown(QFileDialog* dialog, const std::filesystem::path& file) {
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  const QString name = QString::fromStdString(file.string());
+  QTimer::singleShot(0, dialog, [dialog, name] {
+    dialog->selectFile(name);
+    static_cast<QDialog*>(dialog)->accept();
+  });
+}
+
+// The offscreen platform leaves the closed dialog the active window, where a desktop gives the
+// activation back to the main window: its shortcuts need that.
+void Reactivate(QWidget* window) {
+  QApplication::setActiveWindow(window);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+}
+
+// A Shift-click on the screen pixel that shows picture pixel `p` in the pane as it is zoomed.
+void ShiftClickPicturePixel(PaneView& pane, Pixel p) {
+  std::int64_t sx, sy;
+  ASSERT_TRUE(pane.Geometry().ToPaneCentre(p.x, p.y, sx, sy));
+  QTest::mouseClick(pane.Box(), Qt::LeftButton, Qt::ShiftModifier,
+                    QPoint(static_cast<int>(sx), static_cast<int>(sy)));
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream s(text);
+  for (std::string line; std::getline(s, line);) lines.push_back(line);
+  return lines;
+}
+
+// An import stores nothing until the user agrees, and nothing from a list with a row it cannot
+// read, which the error names by its line.
+TEST_F(Workflow, ImportStoresNothingUnreadOrUnconfirmed) {
+  form_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  std::ofstream(dir_.path() / "bad.txt") << "X Y Z\n1 2 3\n4 five 6\n";
+  std::ofstream(dir_.path() / "good.txt") << "1;2;3\n";
+  ChooseWhenShown(form_->ImportDialog(), dir_.path() / "bad.txt");
+  QTest::keyClick(form_.get(), Qt::Key_I, Qt::ControlModifier);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_TRUE(
+      Messages()[0].second.endsWith("bad.txt: line 3: expected \"name X Y Z\" or \"X Y "
+                                    "Z\", got '4 five 6'"))
+      << Messages()[0].second.toStdString();
+  {
+    testing::ScopedAnswer no(0);
+    ChooseWhenShown(form_->ImportDialog(), dir_.path() / "good.txt");
+    Reactivate(form_.get());
+    QTest::keyClick(form_.get(), Qt::Key_I, Qt::ControlModifier);
+  }
+  ASSERT_EQ(Messages().size(), 2u);
+  EXPECT_EQ(Messages()[1].first, MessageKind::kConfirmation);
+  EXPECT_EQ(form_->Table().px[1], 0);
+  EXPECT_FALSE(form_->GetSession().Stored()[1].space);
+  EXPECT_FALSE(form_->GetSession().ControlPointsChanged());
+}
+
+// The user's path from a fresh start on the demo photographs, with the nine control targets'
+// X, Y, Z in a surveyor's file, to a calibrated pair and one measured and saved point, counted
+// action by action (a key, a click), as the README lists it. Then the command-line tool, run on
+// the same control points and pixels, prints the very same report and appends the very same
+// record: both go through one session.
+using MeasurePath = testing::WindowTest;
+
+TEST_F(MeasurePath, FromAFreshStartToASavedPointInThirtyActions) {
+  std::ofstream list(dir_.path() / "targets.csv");
+  list << "name,X,Y,Z\n";
+  for (std::size_t i = 0; i < demo::kControlTargets.size(); ++i) {
+    const demo::Target& t = demo::kControlTargets[i];
+    list << "T" << i + 1 << "," << t.X << "," << t.Y << "," << t.Z << "\n";
+  }
+  list.close();
+  form_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  auto* combo = Child<QComboBox>("ComboBox1");
+  int actions = 0;
+  const auto key = [&](int k, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(form_.get(), static_cast<Qt::Key>(k), modifiers);
+    ++actions;
+  };
+  const auto click = [&](PaneView& pane, Pixel p) {
+    ShiftClickPicturePixel(pane, p);
+    ++actions;
+  };
+
+  key(Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);  // Options > Store on click
+  key(Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);  // Options > Advance
+  // Import coordinates: the file chosen in the dialog, then "Oui" under the preview.
+  ChooseWhenShown(form_->ImportDialog(), dir_.path() / "targets.csv");
+  key(Qt::Key_I, Qt::ControlModifier);
+  actions += 2;
+  Reactivate(form_.get());
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].first, MessageKind::kConfirmation);
+  EXPECT_TRUE(Messages()[0].second.contains("Control : 9  <-  line 10 (T9):  X 0  Y 0  Z 25"))
+      << Messages()[0].second.toStdString();
+  EXPECT_EQ(combo->currentIndex(), 1);
+  key(Qt::Key_F5);  // Fit left
+  key(Qt::Key_F6);  // Fit right
+  // Eighteen Shift-clicks: each stores at once; a complete point hands over to the next.
+  for (int i = 1; i <= 9; ++i) {
+    const demo::Target& t = demo::kControlTargets[i - 1];
+    click(form_->LeftPane(), TrueProjection(demo::kLeftCamera, t));
+    EXPECT_EQ(combo->currentIndex(), i);
+    click(form_->RightPane(), TrueProjection(demo::kRightCamera, t));
+    EXPECT_EQ(combo->currentIndex(), i < 9 ? i + 1 : 0) << i;
+  }
+  key(Qt::Key_F9);  // Compute Ext./Int. parameters
+  const demo::Target& a = demo::kExtraTargets[0];
+  click(form_->LeftPane(), TrueProjection(demo::kLeftCamera, a));
+  click(form_->RightPane(), TrueProjection(demo::kRightCamera, a));
+  key(Qt::Key_M, Qt::ControlModifier);  // Measure Object Point
+  key(Qt::Key_G, Qt::ControlModifier);  // Save Measured Point
+  EXPECT_LE(actions, 30);
+  ASSERT_EQ(Messages().size(), 1u) << Messages().back().second.toStdString();
+
+  const GeomData geom = ReadGeometry((dir_.path() / "geom.txt").string());
+  ASSERT_EQ(geom.points.size(), 1u);
+  EXPECT_NEAR(geom.points[0].x, a.X, 0.3);
+  EXPECT_NEAR(geom.points[0].y, a.Y, 0.3);
+  EXPECT_NEAR(geom.points[0].z, a.Z, 0.6);
+
+  // The same control points and pixels through vistrel-cli.
+  const PointTable& table = form_->Table();
+  SaveControlPoints((dir_.path() / "clicked.txt").string(), table);
+  std::istringstream observation(std::to_string(table.xg[0]) + " " + std::to_string(table.yg[0]) +
+                                 " " + std::to_string(table.xd[0]) + " " +
+                                 std::to_string(table.yd[0]) + "\n");
+  std::ostringstream report, measured, err;
+  const std::string reference = (dir_.path() / "clicked.txt").string();
+  ASSERT_EQ(RunCli({"calibrate", "--reference", reference, "--size", "1600x1200"}, observation,
+                   report, err),
+            kExitOk)
+      << err.str();
+  ASSERT_EQ(RunCli({"measure", "--reference", reference, "--size", "1600x1200", "--precision",
+                    "--append-geom", (dir_.path() / "cli_geom.txt").string(), "-"},
+                   observation, measured, err),
+            kExitOk)
+      << err.str();
+  const std::vector<std::string> memo =
+      Lines(Child<QPlainTextEdit>("Memo1")->toPlainText().toStdString());
+  std::vector<std::string> cli = Lines(report.str());
+  for (const std::string& line : Lines(measured.str())) cli.push_back(line);  // point, precision
+  EXPECT_EQ(memo, cli);
+  EXPECT_EQ(testing::ReadBytes((dir_.path() / "geom.txt").string()),
+            testing::ReadBytes((dir_.path() / "cli_geom.txt").string()));
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <fstream>
+#include <stop_token>
 #include <string>
 
 #include "project/geom_file.h"
@@ -114,6 +116,20 @@ TEST(Session, FailedCalibrationsFollowOnePolicy) {
   // Clicks that match no camera: the fit stands, but its sigma0 is told.
   ASSERT_FALSE(s.Warnings().empty());
   EXPECT_EQ(s.Warnings().back().text.rfind("sigma0 is ", 0), 0u) << s.Warnings().back().text;
+
+  // A calibration cancelled mid-way changes nothing: cameras, figures, counter.
+  const TCameraParameters cameras = s.Camera();
+  const long double sigma0 = s.Quality()->sigma0;
+  std::stop_source stop;
+  CalibrateOptions cancelled{.distortion = false};
+  cancelled.stop = stop.get_token();
+  cancelled.progress = [&stop](const CalibrationProgress& p) {
+    if (p.starts_ended > 0) stop.request_stop();
+  };
+  EXPECT_THROW(s.Calibrate(1600, 1200, cancelled), CalibrationCancelled);
+  EXPECT_EQ(std::memcmp(&cameras, &s.Camera(), sizeof cameras), 0);
+  ASSERT_TRUE(s.Quality().has_value());
+  EXPECT_EQ(s.Quality()->sigma0, sigma0);
 
   // Coplanar control points: the first stage cannot start.
   for (int i = 1; i <= 9; ++i) s.Table().pz[i] = 0;

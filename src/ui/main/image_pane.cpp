@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/pictures/grey_picture.h"
+
 namespace vistrel {
 namespace {
 
@@ -151,8 +153,8 @@ void DrawLoupe(QPainter& painter, const QImage& picture, const QRect& rect, std:
 
 GreyAt PictureGrey(const QImage& picture) {
   return [&picture](std::int64_t x, std::int64_t y) {
-    if (x < 0 || y < 0 || x >= picture.width() || y >= picture.height()) return -1;
-    return qGray(picture.pixel(static_cast<int>(x), static_cast<int>(y)));
+    if (x < 0 || y < 0 || x >= picture.width() || y >= picture.height()) return -1.0;
+    return GreyLevel(picture.pixel(static_cast<int>(x), static_cast<int>(y)));
   };
 }
 

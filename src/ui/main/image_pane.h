@@ -12,8 +12,8 @@
 #include <optional>
 #include <vector>
 
+#include "photogrammetry/target_finder.h"
 #include "ui/main/pane_geometry.h"
-#include "ui/main/target_snap.h"
 
 class QPainter;
 

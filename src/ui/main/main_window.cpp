@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -28,6 +29,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <limits>
+#include <stop_token>
 
 #include "numeric/text_format.h"
 #include "photogrammetry/calibration.h"
@@ -120,6 +122,26 @@ void TForm1::FormClose() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  if (session_.ControlPointsChanged()) {
+    const SaveAnswer answer = SaveChangesBox(
+        this, QString("The control points changed since they were last saved or loaded. Save "
+                      "them to \"%1\"?")
+                  .arg(kReferenceFileName));
+    if (answer == SaveAnswer::kCancel) {
+      event->ignore();
+      return;
+    }
+    if (answer == SaveAnswer::kSave) {
+      try {
+        session_.SaveControlPoints(kReferenceFileName);
+      } catch (const std::exception& e) {
+        // Not saved: the window stays open so that nothing is lost.
+        ShowErrorBox(QString::fromUtf8(e.what()));
+        event->ignore();
+        return;
+      }
+    }
+  }
   FormClose();
   event->accept();
 }
@@ -130,21 +152,25 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::Button12Click() {
   session_.StoreLeft(SelectedIndex(), ToStd(left_.XEdit()->text()), ToStd(left_.YEdit()->text()));
   Stored();
+  Advance();
 }
 
 void TForm1::Button13Click() {
   session_.StoreRight(SelectedIndex(), ToStd(right_.XEdit()->text()),
                       ToStd(right_.YEdit()->text()));
   Stored();
+  Advance();
 }
 
 void TForm1::Button5Click() {
   session_.StoreSpace(SelectedIndex(), ToStd(px1->text()), ToStd(py1->text()), ToStd(pz1->text()),
                       LocaleDecimalSeparator());
   Stored();
+  Advance();
 }
 
 void TForm1::ComboBox1Change() {
+  session_.ForgetCaptures();  // a capture made for another point never counts
   color1->SetColor(ToQColor(session_.Table().color[SelectedIndex()]));
   PointStatus->selectRow(SelectedIndex());
   ShowStatus();
@@ -175,8 +201,22 @@ void TForm1::Button6Click() {
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
   } wait;
-  // The left photograph's own size, whatever the zoom: the centring and the start of the
-  // principal point belong to the photograph, not to how large it is shown.
+  // A calibration that takes longer than half a second shows its progress with Cancel; the
+  // calibration calls back between its rounds, where the dialog gets its events.
+  QProgressDialog progress("Calibrating...", "Cancel", 0, 1, this);
+  progress.setWindowTitle("Calibration");
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(500);
+  progress.setValue(0);
+  std::stop_source stop;
+  CalibrateOptions options{.distortion = CheckBox1->isChecked()};
+  options.stop = stop.get_token();
+  options.progress = [&progress, &stop](const CalibrationProgress& p) {
+    progress.setMaximum(p.starts);
+    progress.setValue(p.starts_ended);
+    QCoreApplication::processEvents();
+    if (progress.wasCanceled()) stop.request_stop();
+  };
   CalibrationOutcome outcome;
   // Doubts about the control points or the result, in one box; the result stands.
   const auto warn = [this] {
@@ -185,9 +225,14 @@ void TForm1::Button6Click() {
     if (!lines.isEmpty()) ShowWarningBox("Check the control points:\n- " + lines.join("\n- "));
   };
   try {
+    // The left photograph's own size, whatever the zoom: the centring and the start of the
+    // principal point belong to the photograph, not to how large it is shown.
     outcome = session_.Calibrate(ClampToInt(left_.Geometry().picture_width),
-                                 ClampToInt(left_.Geometry().picture_height),
-                                 {.distortion = CheckBox1->isChecked()});
+                                 ClampToInt(left_.Geometry().picture_height), options);
+  } catch (const CalibrationCancelled&) {
+    status_note_ = "Calibration cancelled: the previous calibration is kept";
+    ShowStatus();
+    return;
   } catch (...) {
     ShowQuality();  // the figures of the previous calibration are gone
     warn();
@@ -200,7 +245,18 @@ void TForm1::Button6Click() {
 }
 
 void TForm1::Button9Click() {
-  const MeasuredPoint point = session_.Measure();
+  // A capture stored on the way shows in the table and the status bar, even when the
+  // computation then fails.
+  std::string note;
+  struct Refresh {
+    TForm1* window;
+    const std::string& note;
+    ~Refresh() {
+      window->status_note_ = ToQt(note);
+      window->Stored();
+    }
+  } refresh{this, note};
+  const MeasuredPoint point = session_.MeasureShown(SelectedIndex(), note);
   const char separator = LocaleDecimalSeparator();
   const PointTexts texts = MeasuredTexts(point, separator);
   px1->setText(ToQt(texts.x));
@@ -208,6 +264,10 @@ void TForm1::Button9Click() {
   pz1->setText(ToQt(texts.z));
   for (QLineEdit* edit : {px1, py1, pz1}) edit->setCursorPosition(0);  // show the leading digits
   AppendToMemo(ToQt(MeasurementLine(point, separator)));
+  // The point's standard errors on a line of their own: the measurement's line stays as it was.
+  if (const std::optional<PointPrecision> precision = session_.Precision(point)) {
+    AppendToMemo(ToQt(PrecisionLine(*precision, separator)));
+  }
 }
 
 void TForm1::Button10Click() {

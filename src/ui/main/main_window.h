@@ -25,6 +25,9 @@
 
 class QAction;
 class QCheckBox;
+class QFileDialog;
+class QKeySequence;
+class QMenu;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -113,6 +116,16 @@ class TForm1 : public QMainWindow {
   void PointStatusClick(int row);  // select the point of a row of the status table
   void CheckBox2Click();           // residual strokes on or off
   void BitBtn1Click();             // help
+  // Menu and keyboard commands (main_window_actions.cpp).
+  void NextPointClick();
+  void PreviousPointClick();
+  void StoreCapturesClick();  // store the captures of both photographs that the boxes hold
+  void ZoomInClick();         // one wheel step in, in the pane under the pointer
+  void ZoomOutClick();
+  // Reads a surveyor's coordinate list, shows which control point gets which row and stores
+  // them once the user agrees.
+  void ImportCoordinatesClick();
+  QFileDialog* ImportDialog();
   void write_memo();
   void FormClose();
 
@@ -136,6 +149,13 @@ class TForm1 : public QMainWindow {
   void CreateViewOptions();
   void AppendToMemo(const QString& line);
   void ConnectHandlers();
+  void CreateActions();
+  QAction* AddAction(QMenu* menu, const char* name, const QString& text, const QKeySequence& keys,
+                     void (TForm1::*handler)());
+  void SelectPoint(int index);  // wraps round the selector
+  void ZoomAtPointer(int delta);
+  // With "Advance" on: a complete control point hands the selection to the next incomplete one.
+  void Advance();
 
   // The panes (main_window_panes.cpp).
   // A wheel event at a position of `receiver`: FormMouseWheel in client coordinates.
@@ -173,7 +193,11 @@ class TForm1 : public QMainWindow {
   QColor last_dialog_color_ = Qt::black;  // the colour dialog opens on its last choice
 
   PaneView left_{true}, right_{false};
+  QAction* store_on_click_ = nullptr;
+  QAction* advance_ = nullptr;
   QAction* fit_when_shown_ = nullptr;  // "Fit photographs when shown"
+  QFileDialog* import_dialog_ = nullptr;
+  QLineEdit* select_on_release_ = nullptr;  // took the focus by a click still held
   QString status_note_;  // a one-off message (no target found), until the pointer moves on
 
  private:

@@ -145,6 +145,7 @@ void TForm1::CreateControls() {
   scroll->setWidget(central);
 
   CreateStatusBar();
+  CreateActions();
 }
 
 QWidget* TForm1::CreateSelectedPoint() {
@@ -324,7 +325,7 @@ void TForm1::CreateStatusBar() {
 }
 
 void TForm1::CreateViewOptions() {
-  // In the window's "Options" menu, made here when no other command made it first.
+  // In the window's "Options" menu, after the marking options (made here if they are not).
   QMenu* options = nullptr;
   for (QAction* entry : menuBar()->actions()) {
     if (entry->menu() && entry->text() == "&Options") options = entry->menu();
@@ -370,6 +371,17 @@ void TForm1::ConnectHandlers() {
   }
   connect(PointStatus, &QTableWidget::cellClicked, this,
           [this](int row, int) { PointStatusClick(row); });
+  // Enter in a coordinate box stores what the box's "Store Point coordinates" stores.
+  const std::pair<std::vector<QLineEdit*>, void (TForm1::*)()> stores[] = {
+      {{left_.XEdit(), left_.YEdit()}, &TForm1::Button12Click},
+      {{right_.XEdit(), right_.YEdit()}, &TForm1::Button13Click},
+      {{px1, py1, pz1}, &TForm1::Button5Click}};
+  for (const auto& [edits, store] : stores) {
+    for (QLineEdit* edit : edits) {
+      edit->installEventFilter(this);
+      connect(edit, &QLineEdit::returnPressed, this, store);
+    }
+  }
   connect(Button12, &QPushButton::clicked, this, &TForm1::Button12Click);
   connect(Button13, &QPushButton::clicked, this, &TForm1::Button13Click);
   connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);

@@ -68,6 +68,20 @@ void TForm1::wheelEvent(QWheelEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  // A coordinate box selects its whole text when it takes the focus, by click as well: what is
+  // typed then replaces the old text instead of being added to it.
+  if (auto* edit = qobject_cast<QLineEdit*>(watched)) {
+    if (event->type() == QEvent::FocusIn) {
+      edit->selectAll();
+      select_on_release_ = edit;
+    } else if (event->type() == QEvent::MouseButtonRelease && select_on_release_ == edit) {
+      select_on_release_ = nullptr;
+      if (!edit->hasSelectedText()) edit->selectAll();
+    } else if (event->type() == QEvent::FocusOut && select_on_release_ == edit) {
+      select_on_release_ = nullptr;
+    }
+    return QMainWindow::eventFilter(watched, event);
+  }
   // The drawing areas hand their wheel events to the window, sent or spontaneous alike.
   if (event->type() == QEvent::Wheel && (watched == left_.Box() || watched == right_.Box())) {
     WheelAt(static_cast<QWidget*>(watched), static_cast<QWheelEvent*>(event));
@@ -104,6 +118,8 @@ void TForm1::MouseDown(PaneView& pane, Qt::MouseButton button, int x, int y,
     return;
   }
   pane.ShowCapture(pixel->first, pixel->second);
+  session_.NoteCapture(SelectedIndex(), pane.IsLeft(), pixel->first, pixel->second);
+  if (store_on_click_->isChecked()) pane.IsLeft() ? Button12Click() : Button13Click();
   // The other pane's epipolar guide follows this capture.
   Other(pane).Box()->update();
 }

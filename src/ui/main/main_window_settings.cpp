@@ -45,6 +45,8 @@ void TForm1::ReadSettings() {
   fit_when_shown_->setChecked(settings.fit_when_shown);
   scale_ = settings.scale;
   ball_ = settings.ball;
+  store_on_click_->setChecked(settings.store_on_click);
+  advance_->setChecked(settings.advance);
   // Shown once the window is up: a colour or a remembered photograph that could not be read.
   for (const QString& problem : problems) {
     QTimer::singleShot(0, this, [problem] { ShowErrorBox(problem); });
@@ -59,6 +61,8 @@ void TForm1::WriteSettings() {
   std::copy(table.color.begin(), table.color.end(), settings.colors.begin());
   settings.scale = scale_;
   settings.ball = ball_;
+  settings.store_on_click = store_on_click_->isChecked();
+  settings.advance = advance_->isChecked();
   settings.fit_when_shown = fit_when_shown_->isChecked();
   WriteSettingsFile(SettingsPath(), settings, LocaleDecimalSeparator());
 }

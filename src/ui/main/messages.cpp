@@ -49,13 +49,28 @@ void ShowWarningBox(const QString& message) {
 }
 
 bool ConfirmBox(QWidget* parent, const QString& message) {
-  if (Recorder()) return Recorder()(MessageKind::kConfirmation, message);
+  if (Recorder()) return Recorder()(MessageKind::kConfirmation, message) != 0;
   QMessageBox box(QMessageBox::Question, "Confirmation", message, QMessageBox::NoButton, parent);
   QPushButton* yes = box.addButton("&Oui", QMessageBox::YesRole);
   box.addButton("&Non", QMessageBox::NoRole);
   box.setDefaultButton(yes);
   box.exec();
   return box.clickedButton() == yes;
+}
+
+SaveAnswer SaveChangesBox(QWidget* parent, const QString& message) {
+  if (Recorder()) return static_cast<SaveAnswer>(Recorder()(MessageKind::kSaveChanges, message));
+  QMessageBox box(QMessageBox::Warning, kProgramTitle, message,
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+  box.setDefaultButton(QMessageBox::Save);
+  switch (box.exec()) {
+    case QMessageBox::Save:
+      return SaveAnswer::kSave;
+    case QMessageBox::Discard:
+      return SaveAnswer::kDiscard;
+    default:
+      return SaveAnswer::kCancel;
+  }
 }
 
 }  // namespace vistrel

@@ -16,7 +16,7 @@ inline constexpr const char* kProgramTitle = "VISTREL";
 // "." ("Fichier introuvable" gains one; "Erreur JPEG #53" too; a text ending in ")" or "." not).
 QString ErrorBoxText(const QString& message);
 
-enum class MessageKind { kError, kInformation, kWarning, kConfirmation };
+enum class MessageKind { kError, kInformation, kWarning, kConfirmation, kSaveChanges };
 
 // Error icon, one OK button, the program's title as caption.
 void ShowErrorBox(const QString& message);
@@ -27,9 +27,14 @@ void ShowWarningBox(const QString& message);
 // "Confirmation" caption with the buttons "&Oui" and "&Non"; true for yes.
 bool ConfirmBox(QWidget* parent, const QString& message);
 
+// What to do with unsaved changes: the box's "Save", "Discard" and "Cancel".
+enum class SaveAnswer { kCancel = 0, kSave = 1, kDiscard = 2 };
+SaveAnswer SaveChangesBox(QWidget* parent, const QString& message);
+
 // While set, boxes are not shown: the recorder gets the kind and the text as it would appear
-// (for a confirmation it returns the answer through its result).
-using MessageRecorder = std::function<bool(MessageKind kind, const QString& text)>;
+// (for a confirmation it returns the answer through its result: nonzero for yes; for unsaved
+// changes a SaveAnswer's value).
+using MessageRecorder = std::function<int(MessageKind kind, const QString& text)>;
 void SetMessageRecorder(MessageRecorder recorder);
 
 }  // namespace vistrel

@@ -14,8 +14,8 @@
 #include <cmath>
 
 #include "numeric/text_format.h"
+#include "photogrammetry/target_finder.h"
 #include "ui/main/qt_utils.h"
-#include "ui/main/target_snap.h"
 #include "ui/pictures/picture_loader.h"
 
 namespace vistrel {
@@ -239,9 +239,12 @@ std::optional<std::pair<std::int64_t, std::int64_t>> PaneView::PixelAt(int x, in
   // Off the picture there is no pixel to capture (nor when nothing is shown).
   if (!geometry_.ToImageInside(x, y, ix, iy)) return {};
   if (!snap) return std::make_pair(ix, iy);
-  const std::optional<SnapResult> target = SnapToTarget(PictureGrey(picture_), ix, iy);
+  const std::optional<TargetCentre> target =
+      FindTargetCentre(PictureGrey(picture_), static_cast<double>(ix), static_cast<double>(iy));
   if (!target) return {};
-  return std::make_pair(std::int64_t{target->x}, std::int64_t{target->y});
+  // The capture boxes hold whole pixels.
+  return std::make_pair(static_cast<std::int64_t>(std::llround(target->x)),
+                        static_cast<std::int64_t>(std::llround(target->y)));
 }
 
 // ---- painting

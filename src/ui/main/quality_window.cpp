@@ -123,7 +123,9 @@ void TQualityWindow::ShowQuality(const CalibrationQuality& quality, bool joint_f
                            .arg(QString::number(static_cast<double>(s.objective), 'g', 6)
                                     .replace('.', QChar(separator)));
     text += QString(", %1 iterations").arg(s.iterations);
-    if (s.abandoned) text += ", stopped far above the best";
+    if (s.abandoned) text += ", stopped: it could not catch up with the best";
+    if (s.stopped_at_budget)
+      text += QString(", stopped on its budget of %1 iterations").arg(s.budget);
     if (s.same_as >= 0)
       text += QString(", same cameras as %1")
                   .arg(QString::fromStdString(

@@ -1,0 +1,4 @@
+add_executable(target_centring ${CMAKE_CURRENT_LIST_DIR}/target_centring.cpp)
+target_link_libraries(target_centring PRIVATE vistrel_photogrammetry vistrel_target_render JPEG::JPEG)
+target_include_directories(target_centring PRIVATE ${PROJECT_SOURCE_DIR})
+vistrel_target_defaults(target_centring)
