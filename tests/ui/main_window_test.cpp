@@ -624,6 +624,9 @@ TEST_F(Window, LoupeStatusLivePanAndFit) {
     bool loupe_right;
   } cases[] = {{QPoint(100, 80), true}, {QPoint(300, 200), false}};
   for (const Case& c : cases) {
+    // From a neighbouring pixel: a pointer already at c.at (left there by an earlier test) would
+    // not move, and no event would come.
+    QTest::mouseMove(box, c.at + QPoint(1, 1));
     QTest::mouseMove(box, c.at);
     const QImage shot = box->grab().toImage();
     const QRect loupe = LoupeRect(box->width(), c.at.x());
@@ -699,8 +702,9 @@ TEST_F(Window, SliderFollowsFitAndWheelAndFitWhenShownIsRemembered) {
   EXPECT_TRUE(option->isChecked());
   option->setChecked(false);
   form_->close();
-  EXPECT_EQ(IniFile::Load(dir_.program_directory() + "config.ini").ReadString("GUIDANCE", "fit", ""),
-            "0");
+  EXPECT_EQ(
+      IniFile::Load(dir_.program_directory() + "config.ini").ReadString("GUIDANCE", "fit", ""),
+      "0");
 }
 
 // Storing a point shows at once in the status table and the status bar; a row click selects

@@ -127,8 +127,8 @@ TEST_F(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
   Click("Button9");
   ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
   // The measurement's line, then the point's standard errors: depth is the weak direction.
-  EXPECT_TRUE(memo->document()->lastBlock().previous().text().startsWith(
-      "Object point n° 1       x : "));
+  EXPECT_TRUE(
+      memo->document()->lastBlock().previous().text().startsWith("Object point n° 1       x : "));
   const QStringList precision = memo->document()->lastBlock().text().split(' ');
   ASSERT_EQ(precision.size(), 7) << memo->document()->lastBlock().text().toStdString();
   EXPECT_EQ(precision[0], "precision");

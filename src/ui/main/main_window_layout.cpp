@@ -141,7 +141,7 @@ void TForm1::CreateControls() {
   Memo1->setMinimumHeight(Memo1->fontMetrics().lineSpacing() * kMemoLeastLines);
   bottom->addWidget(Memo1, 1);
   bottom->addWidget(CreateCommandColumn());
-  main->addLayout(bottom, 2);
+  main->addLayout(bottom, 1);
   scroll->setWidget(central);
 
   CreateStatusBar();
