@@ -180,7 +180,10 @@ void BallFacets(const DrawContext& ctx, Vec3 centre, float radius, int slices, i
   if (ctx.pixels_per_unit <= 0) return;
   const float distance = std::max(Length(centre - ctx.eye), 1e-6f);
   const float radius_px = radius * ctx.pixels_per_unit / distance;
-  const int wanted = int(std::ceil(2 * kPi * radius_px / 3));
+  // A ball beyond single range (an infinite or undefined distance) keeps the full tessellation.
+  if (!std::isfinite(radius_px)) return;
+  // Capped before the conversion: a ball at the eye is millions of pixels wide.
+  const int wanted = int(std::ceil(2 * kPi * std::min(radius_px, 1e6f) / 3));
   draw_slices = std::clamp(wanted, std::min(6, slices), slices);
   // Stacks run over half a turn, slices over a whole one: half as many give the same edges.
   draw_stacks = std::clamp((wanted + 1) / 2, std::min(4, stacks), stacks);
