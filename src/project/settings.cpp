@@ -18,6 +18,8 @@ constexpr char kCad[] = "CAD";
 // Guided marking: a section of its own, which versions without it never read.
 constexpr char kGuidance[] = "GUIDANCE";
 constexpr const char* kGuidanceKeys[] = {"STOREONCLICK", "ADVANCE"};
+constexpr char kLens[] = "LENS";
+constexpr char kLensModel[] = "MODEL";
 
 std::string_view Trim(std::string_view s) {
   const char* blanks = " \t\r\n";
@@ -296,6 +298,7 @@ Settings ReadSettings(const IniFile& ini, char decimal_separator) {
   s.ball = ReadReal(ini, "BALL", kDefaultBall, decimal_separator, /*zero_allowed=*/false);
   s.store_on_click = ini.ReadString(kGuidance, kGuidanceKeys[0], "0") == "1";
   s.advance = ini.ReadString(kGuidance, kGuidanceKeys[1], "0") == "1";
+  s.lens_model = LensModelFromName(ini.ReadString(kLens, kLensModel, ""));
   return s;
 }
 
@@ -322,6 +325,10 @@ void WriteSettings(IniFile& ini, const Settings& s, char decimal_separator) {
   if (s.store_on_click || s.advance || in_file) {
     ini.WriteString(kGuidance, kGuidanceKeys[0], s.store_on_click ? "1" : "0");
     ini.WriteString(kGuidance, kGuidanceKeys[1], s.advance ? "1" : "0");
+  }
+  // Empty once chosen back to the check box: the section stays, the value says "as the box".
+  if (s.lens_model || ini.ReadString(kLens, kLensModel, "-") != "-") {
+    ini.WriteString(kLens, kLensModel, s.lens_model ? LensModelName(*s.lens_model) : "");
   }
 }
 

@@ -24,12 +24,15 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "photogrammetry/calibration.h"
 #include "photogrammetry/camera_model.h"
 #include "project/geom_file.h"
 #include "project/reference_file.h"
+#include "project/settings.h"
 #include "tools/demo_scene.h"
 #include "ui/main/image_pane.h"
 #include "ui/main/main_window.h"
+#include "ui/main/quality_window.h"
 #include "window_test_support.h"
 
 namespace vistrel {
@@ -125,8 +128,8 @@ TEST_F(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
   Click("Button9");
   ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
   // The measurement's line, then the point's standard errors: depth is the weak direction.
-  EXPECT_TRUE(memo->document()->lastBlock().previous().text().startsWith(
-      "Object point n° 1       x : "));
+  EXPECT_TRUE(
+      memo->document()->lastBlock().previous().text().startsWith("Object point n° 1       x : "));
   const QStringList precision = memo->document()->lastBlock().text().split(' ');
   ASSERT_EQ(precision.size(), 7) << memo->document()->lastBlock().text().toStdString();
   EXPECT_EQ(precision[0], "precision");
@@ -231,6 +234,41 @@ TEST_F(Workflow, CalibrationIgnoresTheZoomOfTheLeftPane) {
   EXPECT_EQ(Messages()[0].first, MessageKind::kWarning);
   EXPECT_TRUE(Messages()[0].second.contains("control points 4 and 7 have the same space"))
       << Messages()[0].second.toStdString();
+}
+
+// The lens model beside the check box: "automatic" calibrates with the automatic model whatever
+// the box says, the quality window names the model and why, and config.ini remembers the choice
+// in a section that a window left on "as check box" never writes.
+TEST_F(Workflow, AutomaticLensModelCalibratesAndIsRemembered) {
+  const std::string ini = dir_.program_directory() + "config.ini";
+  form_->close();  // untouched: no lens section
+  EXPECT_EQ(IniFile::Load(ini).ReadString("LENS", "MODEL", "-"), "-");
+
+  form_->Button8Click();
+  QComboBox* box = Child<QComboBox>("LensModelBox");
+  box->setCurrentIndex(box->findData(QString("auto")));
+  Child<QCheckBox>("CheckBox1")->setChecked(false);
+  form_->Button6Click();
+  ASSERT_TRUE(form_->Quality());
+  const std::string reason = form_->Quality()->lens_model_reason;
+  EXPECT_EQ(reason.rfind("auto: ", 0), 0u) << reason;
+  TCameraParameters camera;
+  int count = 0;
+  const CalibrationOutcome direct =
+      CalibrateLensModel(form_->Table(), 1600, 1200, LensModel::kAuto, camera, count);
+  EXPECT_EQ(form_->Quality()->lens_model, direct.lens_model);
+  EXPECT_EQ(std::memcmp(&form_->CameraParameters(), &camera, sizeof camera), 0);
+  form_->Button14Click();
+  EXPECT_TRUE(form_->QualityWindow()
+                  ->findChild<QLabel*>("QualitySummary")
+                  ->text()
+                  .contains(QString::fromStdString("Lens model: " + direct.lens_model + " (" +
+                                                   reason + ")")));
+
+  form_->close();
+  EXPECT_EQ(IniFile::Load(ini).ReadString("LENS", "MODEL", ""), "auto");
+  TForm1 again(dir_.program_directory());
+  EXPECT_EQ(again.findChild<QComboBox*>("LensModelBox")->currentData().toString(), "auto");
 }
 
 // Shift-click a few pixels off any demo target, in either photograph: the capture is the

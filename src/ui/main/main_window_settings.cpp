@@ -46,6 +46,7 @@ void TForm1::ReadSettings() {
   ball_ = settings.ball;
   store_on_click_->setChecked(settings.store_on_click);
   advance_->setChecked(settings.advance);
+  SelectLensModel(settings.lens_model);
   // Shown once the window is up: a colour or a remembered photograph that could not be read.
   for (const QString& problem : problems) {
     QTimer::singleShot(0, this, [problem] { ShowErrorBox(problem); });
@@ -62,6 +63,7 @@ void TForm1::WriteSettings() {
   settings.ball = ball_;
   settings.store_on_click = store_on_click_->isChecked();
   settings.advance = advance_->isChecked();
+  settings.lens_model = SelectedLensModel();
   WriteSettingsFile(SettingsPath(), settings, LocaleDecimalSeparator());
 }
 
