@@ -271,6 +271,41 @@ TEST_F(Workflow, AutomaticLensModelCalibratesAndIsRemembered) {
   EXPECT_EQ(again.findChild<QComboBox*>("LensModelBox")->currentData().toString(), "auto");
 }
 
+// Save Project keeps the points and both distortion choices; opening it brings them back without
+// touching reference.txt or config.ini, and a refused file changes nothing in the window.
+TEST_F(Workflow, ProjectFileRestoresPointsAndDistortionChoice) {
+  form_->Button8Click();
+  QComboBox* box = Child<QComboBox>("LensModelBox");
+  QCheckBox* check = Child<QCheckBox>("CheckBox1");
+  box->setCurrentIndex(box->findData(QString("radial")));
+  check->setChecked(true);
+  const std::string project = (dir_.path() / "pair.vistrel").string();
+  form_->SaveProjectFile(QString::fromStdString(project));
+  const PointTable saved = form_->Table();
+
+  box->setCurrentIndex(0);
+  check->setChecked(false);
+  form_->Table().pz[3] += 1;
+  const PointTable changed = form_->Table();
+  std::ofstream(dir_.path() / "newer.vistrel") << "VISTREL-PROJECT 2\n";
+  EXPECT_THROW(
+      form_->OpenProjectFile(QString::fromStdString((dir_.path() / "newer.vistrel").string())),
+      std::exception);
+  EXPECT_EQ(std::memcmp(&form_->Table(), &changed, sizeof changed), 0);
+  EXPECT_EQ(box->currentIndex(), 0);
+  EXPECT_FALSE(check->isChecked());
+
+  const auto reference = std::filesystem::last_write_time(dir_.path() / "reference.txt");
+  form_->OpenProjectFile(QString::fromStdString(project));
+  EXPECT_EQ(std::memcmp(&form_->Table(), &saved, sizeof saved), 0);
+  EXPECT_EQ(box->currentData().toString(), "radial");
+  EXPECT_TRUE(check->isChecked());
+  EXPECT_EQ(std::filesystem::last_write_time(dir_.path() / "reference.txt"), reference);
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "config.ini"));
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "geom.txt"));
+  EXPECT_TRUE(Messages().empty());
+}
+
 // Shift-click a few pixels off any demo target, in either photograph: the capture is the
 // target's centre, within half a pixel of its true projection. Off any target nothing is
 // captured and the status bar says why.
