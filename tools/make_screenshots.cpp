@@ -7,7 +7,8 @@
 // Usage: make_screenshots OUTPUT_DIR [REFERENCE]
 //        (writes main.png, left_pane.png, right_pane.png, quality.png, and progress.png when
 //        the calibration runs long enough to show its progress; REFERENCE replaces the demo's
-//        control points)
+//        control points; then the window at a 1366 x 768 laptop's and at 1920 x 1080 with
+//        scale 2's logical size, and its least size on standard output)
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -129,6 +131,29 @@ int main(int argc, char** argv) {
   form.Button15Click();
   form.Button16Click();
   ok = Save(&form, out + "main.png") && ok;
+
+  // The least size the window takes without scrolling, and the window on a 1366 x 768 laptop
+  // (less a task bar and a title bar) and at its own least size, both photographs fitted.
+  QApplication::processEvents();
+  auto* scroll = form.findChild<QScrollArea*>("ClientScroll");
+  const QSize content = scroll->widget()->minimumSizeHint();
+  const QSize least = form.minimumSizeHint();
+  std::printf("scale %g: window least %d x %d, without scrolling %d x %d (logical pixels)\n",
+              form.devicePixelRatioF(), least.width(), least.height(),
+              content.width() + (form.width() - scroll->viewport()->width()),
+              content.height() + (form.height() - scroll->viewport()->height()));
+  const QSize screens[] = {QSize(1366, 768 - 70), QSize(1920 / 2, 1080 / 2 - 70)};
+  const char* names[] = {"main_1366x768.png", "main_1920x1080_scale2.png"};
+  for (int i = 0; i < 2; ++i) {
+    form.resize(screens[i]);
+    QApplication::processEvents();
+    form.Button15Click();
+    form.Button16Click();
+    ok = Save(&form, out + names[i]) && ok;
+  }
+  // The same, scrolled to the end: the commands under the memo.
+  scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+  ok = Save(&form, out + "main_1920x1080_scale2_scrolled.png") && ok;
   form.hide();
   return ok ? 0 : 2;
 }

@@ -15,9 +15,9 @@ namespace {
 constexpr char kImages[] = "IMAGES";
 constexpr char kColors[] = "COLORS";
 constexpr char kCad[] = "CAD";
-// Guided marking: a section of its own, which versions without it never read.
+// The window's options: a section of their own, which versions without them never read.
 constexpr char kGuidance[] = "GUIDANCE";
-constexpr const char* kGuidanceKeys[] = {"STOREONCLICK", "ADVANCE"};
+constexpr const char* kGuidanceKeys[] = {"STOREONCLICK", "ADVANCE", "FIT"};
 constexpr char kLens[] = "LENS";
 constexpr char kLensModel[] = "MODEL";
 
@@ -298,6 +298,7 @@ Settings ReadSettings(const IniFile& ini, char decimal_separator) {
   s.ball = ReadReal(ini, "BALL", kDefaultBall, decimal_separator, /*zero_allowed=*/false);
   s.store_on_click = ini.ReadString(kGuidance, kGuidanceKeys[0], "0") == "1";
   s.advance = ini.ReadString(kGuidance, kGuidanceKeys[1], "0") == "1";
+  s.fit_when_shown = ini.ReadString(kGuidance, kGuidanceKeys[2], "0") == "1";
   s.lens_model = LensModelFromName(ini.ReadString(kLens, kLensModel, ""));
   return s;
 }
@@ -322,9 +323,10 @@ void WriteSettings(IniFile& ini, const Settings& s, char decimal_separator) {
   // A file that never had the options on stays as versions without them write it.
   bool in_file = false;
   for (const char* key : kGuidanceKeys) in_file |= ini.ReadString(kGuidance, key, "-") != "-";
-  if (s.store_on_click || s.advance || in_file) {
+  if (s.store_on_click || s.advance || s.fit_when_shown || in_file) {
     ini.WriteString(kGuidance, kGuidanceKeys[0], s.store_on_click ? "1" : "0");
     ini.WriteString(kGuidance, kGuidanceKeys[1], s.advance ? "1" : "0");
+    ini.WriteString(kGuidance, kGuidanceKeys[2], s.fit_when_shown ? "1" : "0");
   }
   // Empty once chosen back to the check box: the section stays, the value says "as the box".
   if (s.lens_model || ini.ReadString(kLens, kLensModel, "-") != "-") {

@@ -102,11 +102,13 @@ struct Settings {
   // except that SCALE may be 0: anything else reads as the default.
   double scale = kDefaultScale;  // file units to 3D scene units
   double ball = kDefaultBall;    // ball radius in scene units
-  // Guided marking, section GUIDANCE, "1" for on: a click in a pane stores the selected point's
-  // pixel at once; a complete control point hands the selection to the next incomplete point.
-  // The section is written once an option was on, so older versions' files stay as they were.
+  // The window's options, section GUIDANCE, "1" for on. Guided marking: a click in a pane
+  // stores the selected point's pixel at once (STOREONCLICK); a complete control point hands the
+  // selection to the next incomplete point (ADVANCE). "Fit photographs when shown" (FIT). The
+  // section is written once an option was on, so older versions' files stay as they were.
   bool store_on_click = false;
   bool advance = false;
+  bool fit_when_shown = false;
   // The lens model chosen beside "Correc. Distortions", section LENS, key MODEL ("none", "radial",
   // "full" or "auto"); empty: the check box alone decides. Written once a model was chosen, so
   // that files of versions without the choice stay as they were; an unknown text reads as empty.

@@ -62,16 +62,20 @@ TEST_F(SettingsFile, RoundTripKeepsEveryValue) {
   }
   std::string text = Read();
   EXPECT_EQ(text.find("[GUIDANCE]"), std::string::npos);  // never on: not written
-  for (const auto& [store_on_click, advance] :
-       {std::pair{true, false}, {false, true}, {false, false}}) {
-    s.store_on_click = store_on_click;
-    s.advance = advance;
+  struct Options {
+    bool store_on_click, advance, fit;
+  } options[] = {{true, false, false}, {false, true, false}, {false, false, true}, {}};
+  for (const Options& o : options) {
+    s.store_on_click = o.store_on_click;
+    s.advance = o.advance;
+    s.fit_when_shown = o.fit;
     WriteSettingsFile(path_, s, '.');
     const Settings back = ReadSettingsFile(path_, '.');
-    EXPECT_EQ(back.store_on_click, store_on_click);
-    EXPECT_EQ(back.advance, advance);
+    EXPECT_EQ(back.store_on_click, o.store_on_click);
+    EXPECT_EQ(back.advance, o.advance);
+    EXPECT_EQ(back.fit_when_shown, o.fit);
   }
-  EXPECT_NE(Read().find("[GUIDANCE]\nSTOREONCLICK=0\nADVANCE=0\n"), std::string::npos);
+  EXPECT_NE(Read().find("[GUIDANCE]\nSTOREONCLICK=0\nADVANCE=0\nFIT=0\n"), std::string::npos);
   WriteSettingsFile(path_, s, ',');
   text = Read();
   EXPECT_NE(text.find("OBS=$0080FF00\n"), std::string::npos);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -118,6 +120,12 @@ TEST_F(Window, StartState) {
   }
   EXPECT_NE(Child<QToolButton>("BitBtn1"), nullptr);
   EXPECT_NE(Child<QStatusBar>("StatusBar1"), nullptr);
+  // Every control in view without scrolling on a 1366 x 768 screen, less title and task bars.
+  auto* scroll = Child<QScrollArea>("ClientScroll");
+  const QSize chrome = form_->size() - scroll->viewport()->size();
+  const QSize least = scroll->widget()->minimumSizeHint() + chrome;
+  EXPECT_TRUE(least.width() <= 1366 && least.height() <= 768 - 70)
+      << least.width() << " x " << least.height();
 }
 
 TEST_F(Window, SelectorRecoloursTheSwatch) {
@@ -184,7 +192,7 @@ TEST_F(Window, WheelZoomsThePaneUnderThePointer) {
   EXPECT_EQ(left.ox, -10);  // 100 - 1760 * (100 / 1600)
   EXPECT_EQ(left.oy, -8);
   EXPECT_EQ(right.wd, 1600);
-  EXPECT_EQ(Child<QScrollBar>("ScrollBar1")->value(), 100);  // the wheel leaves the slider
+  EXPECT_EQ(Child<QScrollBar>("ScrollBar1")->value(), 110);  // the slider shows the wheel's zoom
   // Any step down zooms out (the steps themselves: PaneGeometry's wheel tests).
   Wheel(Box(false), QPoint(5, 5), -3);
   EXPECT_EQ(right.wd, 1440);
@@ -618,6 +626,9 @@ TEST_F(Window, LoupeStatusLivePanAndFit) {
   // A pointer left at the first position by an earlier test would give no move at all.
   QTest::mouseMove(box, QPoint(1, 1));
   for (const Case& c : cases) {
+    // From a neighbouring pixel: a pointer already at c.at (left there by an earlier test) would
+    // not move, and no event would come.
+    QTest::mouseMove(box, c.at + QPoint(1, 1));
     QTest::mouseMove(box, c.at);
     const QImage shot = box->grab().toImage();
     const QRect loupe = LoupeRect(box->width(), c.at.x());
@@ -653,7 +664,49 @@ TEST_F(Window, LoupeStatusLivePanAndFit) {
   EXPECT_TRUE(g.wd == box->width() || g.hd == box->height());
   EXPECT_TRUE(g.ox >= 0 && g.oy >= 0 && g.ox + g.wd <= box->width() &&
               g.oy + g.hd <= box->height());
-  EXPECT_EQ(g.wd * 1200 / 1600, g.hd);
+  EXPECT_LE(std::abs(g.wd * 1200 - g.hd * 1600), 1600);  // the aspect, to within a pixel
+}
+
+// The slider shows the zoom in effect after "Fit" and the wheel, so that its next step is one
+// percent from there; "Fit photographs when shown" fits at start and is remembered.
+TEST_F(Window, SliderFollowsFitAndWheelAndFitWhenShownIsRemembered) {
+  PaneView& pane = form_->LeftPane();
+  const PaneGeometry& g = pane.Geometry();
+  auto* slider = Child<QScrollBar>("ScrollBar1");
+  Click("Button15");
+  const std::int64_t fitted = g.wd;
+  ASSERT_LT(g.ZoomPercent(), 100);
+  EXPECT_EQ(slider->value(), g.ZoomPercent());
+  EXPECT_EQ(g.wd, fitted);  // showing the zoom does not change it
+  const int shown = slider->value();
+  slider->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // its arrow
+  EXPECT_EQ(slider->value(), shown + 1);
+  EXPECT_EQ(g.wd, 1600 * (shown + 1) / 100);
+  Wheel(Box(true), QPoint(100, 80), 120);
+  Wheel(Box(true), QPoint(100, 80), 120);
+  EXPECT_EQ(slider->value(), g.ZoomPercent());
+  Wheel(Box(true), QPoint(100, 80), -120);
+  EXPECT_EQ(slider->value(), g.ZoomPercent());
+
+  std::ofstream(dir_.program_directory() + "config.ini") << "[Guidance]\nFIT=1\n";
+  form_->hide();
+  form_ = std::make_unique<TForm1>(dir_.program_directory());
+  form_->resize(1005, 739);
+  form_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+  for (PaneView* p : {&form_->LeftPane(), &form_->RightPane()}) {
+    const PaneGeometry& f = p->Geometry();
+    EXPECT_TRUE(f.wd == p->Box()->width() || f.hd == p->Box()->height());
+    EXPECT_EQ(p->Slider()->value(), f.ZoomPercent());
+  }
+  auto* option = form_->findChild<QAction*>("ActionFitWhenShown");
+  ASSERT_NE(option, nullptr);
+  EXPECT_TRUE(option->isChecked());
+  option->setChecked(false);
+  form_->close();
+  EXPECT_EQ(
+      IniFile::Load(dir_.program_directory() + "config.ini").ReadString("GUIDANCE", "fit", ""),
+      "0");
 }
 
 // Storing a point shows at once in the status table and the status bar; a row click selects

@@ -161,6 +161,41 @@ TEST(PaneGeometry, WheelStepsTruncateAndKeepThePointUnderThePointer) {
   EXPECT_EQ(after_y, before_y);
 }
 
+// The cuts of successive wheel steps do not add up: after 24 notches in and 24 out, or in and out
+// in turn, the pointer is on the photograph pixel it started on, give or take one.
+TEST(PaneGeometry, WheelNotchesInAndOutKeepThePixelUnderThePointer) {
+  struct Case {
+    int percent;
+    std::int64_t mx, my;
+    bool alternate;
+  } cases[] = {{100, 213, 157, false}, {100, 37, 301, false}, {100, 401, 9, true},
+               {27, 213, 157, false},  {27, 380, 250, true},  {150, 123, 77, false}};
+  for (const Case& c : cases) {
+    PaneGeometry g = Picture(1600, 1200);
+    g.SetZoomPercent(c.percent);
+    g.Center();
+    // The photograph position under the pointer, with the offset's fraction.
+    const auto under = [&g, &c] {
+      return std::make_pair(g.picture_width * (c.mx - g.OriginX()) / g.wd,
+                            g.picture_height * (c.my - g.OriginY()) / g.hd);
+    };
+    const auto [u0, v0] = under();
+    std::int64_t x0, y0, x1, y1;
+    ASSERT_TRUE(g.ToImage(c.mx, c.my, x0, y0));
+    for (int i = 0; i < 48; ++i) {
+      const bool in = c.alternate ? i % 2 == 0 : i < 24;
+      g.WheelZoom(c.mx, c.my, in ? 120 : -120);
+    }
+    const auto [u1, v1] = under();
+    EXPECT_NEAR(static_cast<double>(u1), static_cast<double>(u0), 1e-6) << c.percent;
+    EXPECT_NEAR(static_cast<double>(v1), static_cast<double>(v0), 1e-6) << c.percent;
+    // What a click captures there.
+    ASSERT_TRUE(g.ToImage(c.mx, c.my, x1, y1));
+    EXPECT_LE(std::abs(x1 - x0), 1) << c.percent << " " << c.mx;
+    EXPECT_LE(std::abs(y1 - y0), 1) << c.percent << " " << c.my;
+  }
+}
+
 TEST(PaneGeometry, WheelZoomStopsBeforeSizesRunAway) {
   PaneGeometry g = Picture(6000, 4000);
   for (int i = 0; i < 1000; ++i) g.WheelZoom(200, 100, 120);

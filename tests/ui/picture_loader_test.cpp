@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QImage>
 #include <filesystem>
 
@@ -50,6 +51,9 @@ TEST(PictureLoader, FormatsFollowTheExtensionWhateverItsCase) {
   sample.fill(QColor(10, 200, 30));
   ASSERT_TRUE(sample.save(QString::fromStdString((dir.path() / "s.BMP").string()), "BMP"));
   ASSERT_TRUE(sample.save(QString::fromStdString((dir.path() / "s.ico").string()), "ICO"));
+  ASSERT_TRUE(sample.save(QString::fromStdString((dir.path() / "s.Png").string()), "PNG"));
+  ASSERT_TRUE(sample.save(QString::fromStdString((dir.path() / "s.TIF").string()), "TIFF"));
+  ASSERT_TRUE(sample.save(QString::fromStdString((dir.path() / "s.tiff").string()), "TIFF"));
   WriteBytes(dir.path() / "s.emf", testing::SampleEmf());
   WriteBytes(dir.path() / "s.WMF", testing::SampleWmf());
 
@@ -57,7 +61,13 @@ TEST(PictureLoader, FormatsFollowTheExtensionWhateverItsCase) {
     const char* name;
     int width, height;
   } cases[] = {{"LEFT.JPG", 1600, 1200}, {"left.Jpeg", 1600, 1200}, {"s.BMP", 7, 5},
+               {"s.Png", 7, 5},          {"s.TIF", 7, 5},           {"s.tiff", 7, 5},
                {"s.ico", 7, 5},          {"s.emf", 2, 2},           {"s.WMF", 2, 2}};
+  // Every extension the open dialog offers is in the table, and loads.
+  QStringList offered = PictureExtensions();
+  for (const Case& c : cases) offered.removeAll(QFileInfo(c.name).suffix().toLower());
+  EXPECT_TRUE(offered.isEmpty()) << qPrintable(offered.join(' '));
+  EXPECT_TRUE(PictureFileFilters().first().contains("*.tif *.TIF"));
   for (const Case& c : cases) {
     const QImage image = LoadPicture(QString::fromStdString((dir.path() / c.name).string()));
     EXPECT_EQ(image.width(), c.width) << c.name;
@@ -74,8 +84,11 @@ TEST(PictureLoader, FormatsFollowTheExtensionWhateverItsCase) {
     EXPECT_EQ(image.pixelColor(0, 1), QColor(0, 255, 0)) << name;
     EXPECT_EQ(image.pixelColor(1, 1), QColor(255, 255, 255)) << name;
   }
-  EXPECT_EQ(LoadPicture(QString::fromStdString((dir.path() / "s.BMP").string())).pixelColor(3, 2),
-            QColor(10, 200, 30));
+  for (const char* name : {"s.BMP", "s.Png", "s.TIF"}) {
+    EXPECT_EQ(LoadPicture(QString::fromStdString((dir.path() / name).string())).pixelColor(3, 2),
+              QColor(10, 200, 30))
+        << name;
+  }
 }
 
 TEST(PictureLoader, JpegDecodesLikeTheReferenceDecoder) {
@@ -119,7 +132,30 @@ TEST(PictureLoader, DamagedFilesGiveTheirMessages) {
   arith += std::string(96, '\x55') + "\xFF\xD9";
   WriteBytes(dir.path() / "arith.jpg", arith);
   fs::create_directory(dir.path() / "folder.jpg");
-  WriteBytes(dir.path() / "photo.tif", "\1\2\3");
+  WriteBytes(dir.path() / "photo.gif", "\1\2\3");
+  WriteBytes(dir.path() / "bad.png", "\x89PNG\r\n\x1a\nnot the rest");
+  WriteBytes(dir.path() / "bad.tif", "II*\0garbage");
+  // Cut short in the pixels.
+  QImage noise(300, 200, QImage::Format_RGB32);
+  for (int y = 0; y < noise.height(); ++y) {
+    for (int x = 0; x < noise.width(); ++x) noise.setPixel(x, y, qRgb(x * 7, y * 13, x ^ y));
+  }
+  for (const char* format : {"png", "tif"}) {
+    const QString whole = QString::fromStdString((dir.path() / "whole.").string()) + format;
+    ASSERT_TRUE(noise.save(whole));
+    const std::string bytes = ReadBytes(whole.toStdString());
+    WriteBytes(dir.path() / (std::string("cut.") + format), bytes.substr(0, bytes.size() / 2));
+  }
+  // A PNG header declaring 10000 x 10000 pixels, with its checksum, and an empty data chunk.
+  std::vector<std::uint8_t> giant(
+      {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'});
+  for (const std::uint8_t b : {0, 0, 0x27, 0x10, 0, 0, 0x27, 0x10, 8, 2, 0, 0, 0})
+    giant.push_back(b);
+  for (const std::uint8_t b : {0x35, 0x2C, 0xF5, 0x70}) giant.push_back(b);
+  for (const std::uint8_t b :
+       std::initializer_list<std::uint8_t>{0, 0, 0, 0, 'I', 'D', 'A', 'T', 0x35, 0xAF, 0x06, 0x1E})
+    giant.push_back(b);
+  WriteBytes(dir.path() / "giant.png", giant);
   WriteBytes(dir.path() / "noextension", "\1\2\3");
   WriteBytes(dir.path() / "empty.emf", testing::SampleEmf(false));
 
@@ -136,7 +172,12 @@ TEST(PictureLoader, DamagedFilesGiveTheirMessages) {
       {"cut.bmp", "Image incomplète (10000 x 10000 pixels déclarés pour 66 octets)"},
       {"arith.jpg", "Image incomplète (14000 x 14000 pixels déclarés pour 123 octets)"},
       {"folder.jpg", "folder.jpg est un dossier, pas une image"},
-      {"photo.tif", "Extension de fichier image inconnue (.tif)"},
+      {"photo.gif", "Extension de fichier image inconnue (.gif)"},
+      {"bad.png", "Image PNG incorrecte"},
+      {"cut.png", "Image PNG incorrecte"},
+      {"giant.png", "Image incomplète (10000 x 10000 pixels déclarés pour 45 octets)"},
+      {"bad.tif", "Image TIFF incorrecte"},
+      {"cut.tif", "Image TIFF incorrecte"},
       {"noextension", "Extension de fichier image inconnue (.)"},
       {"empty.emf", kMetafileNoBitmapMessage},
       {"missing.jpg", "Fichier introuvable"},

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLocale>
@@ -73,7 +74,9 @@ TEST_F(Quality, ButtonSitsRightAfterTheCalibrationButton) {
   EXPECT_EQ(quality->text(), "Calibration quality");
   EXPECT_EQ(quality->toolTip(), QString::fromUtf8("affiche les résidus et la précision de la "
                                                   "calibration"));
-  auto* column = qobject_cast<QVBoxLayout*>(calibrate->parentWidget()->layout());
+  // The commands' grid, filled in the order of the work.
+  auto* column =
+      qobject_cast<QGridLayout*>(calibrate->parentWidget()->layout()->itemAt(0)->layout());
   ASSERT_NE(column, nullptr);
   EXPECT_EQ(column->indexOf(quality), column->indexOf(calibrate) + 1);
   auto* residuals = form_->findChild<QCheckBox*>("CheckBox2");

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTimer>
 #include <cmath>
 #include <cstdlib>
@@ -135,6 +137,14 @@ TEST_F(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
   EXPECT_EQ(precision[0], "precision");
   EXPECT_GT(precision[2].toDouble(), 0);
   EXPECT_GT(precision[6].toDouble(), precision[2].toDouble());
+  // The report's columns line up, the new lines are in view, and X, Y, Z show in full.
+  EXPECT_TRUE(QFontInfo(memo->font()).fixedPitch());
+  EXPECT_TRUE(memo->viewport()->rect().contains(
+      memo->cursorRect(QTextCursor(memo->document()->lastBlock()))));
+  for (const char* name : {"px1", "py1", "pz1"}) {
+    QLineEdit* edit = Child<QLineEdit>(name);
+    EXPECT_GE(edit->width(), edit->fontMetrics().horizontalAdvance(edit->text()) + 8) << name;
+  }
   Click("Button10");
   Click("Button9");  // measured again: numbered 2, same place
   Click("Button10");

@@ -33,7 +33,11 @@ void DrawPicture(QPainter& painter, const PaneGeometry& g, const QImage& picture
   const double sx = static_cast<double>(picture.width()) / static_cast<double>(r.width);
   const double sy = static_cast<double>(picture.height()) / static_cast<double>(r.height);
   const QRectF source((x0 - r.x) * sx, (y0 - r.y) * sy, (x1 - x0) * sx, (y1 - y0) * sy);
-  const QRectF target(x0, y0, x1 - x0, y1 - y0);
+  // Shifted by the fraction of the offset that wheel steps keep, as the capture reads it, so
+  // that a click lands on the pixel drawn under the pointer.
+  const QRectF target(static_cast<double>(x0) + static_cast<double>(g.OriginX() - g.ox),
+                      static_cast<double>(y0) + static_cast<double>(g.OriginY() - g.oy),
+                      static_cast<double>(x1 - x0), static_cast<double>(y1 - y0));
   painter.drawImage(target, picture, source);
 }
 
@@ -99,6 +103,10 @@ void TPaintBox::leaveEvent(QEvent*) {
   if (pointer_) update(LoupeRect(width(), pointer_->x()));
   pointer_.reset();
   if (on_leave) on_leave();
+}
+
+void TPaintBox::resizeEvent(QResizeEvent*) {
+  if (on_resize) on_resize();
 }
 
 void TPaintBox::paintEvent(QPaintEvent*) {

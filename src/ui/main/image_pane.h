@@ -38,7 +38,8 @@ class TPaintBox : public QWidget {
   std::function<void(int x, int y)> on_mouse_move;
   std::function<void(Qt::MouseButton, int x, int y)> on_mouse_up;
   std::function<void(QPainter&)> on_paint;
-  std::function<void()> on_leave;  // the pointer left the drawing area
+  std::function<void()> on_leave;   // the pointer left the drawing area
+  std::function<void()> on_resize;  // the drawing area changed size
 
  protected:
   void leaveEvent(QEvent* event) override;
@@ -46,6 +47,7 @@ class TPaintBox : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   std::optional<QPoint> pointer_;

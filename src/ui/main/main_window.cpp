@@ -22,6 +22,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTextCursor>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -85,6 +86,7 @@ TForm1::TForm1(std::string program_directory, QWidget* parent)
   setWindowTitle(kProgramTitle);
   resize(1005, 739);
   CreateControls();
+  CreateViewOptions();
   FormCreate();
   ConnectHandlers();
 }
@@ -271,10 +273,10 @@ void TForm1::Button9Click() {
   py1->setText(ToQt(texts.y));
   pz1->setText(ToQt(texts.z));
   for (QLineEdit* edit : {px1, py1, pz1}) edit->setCursorPosition(0);  // show the leading digits
-  Memo1->appendPlainText(ToQt(MeasurementLine(point, separator)));
+  AppendToMemo(ToQt(MeasurementLine(point, separator)));
   // The point's standard errors on a line of their own: the measurement's line stays as it was.
   if (const std::optional<PointPrecision> precision = session_.Precision(point)) {
-    Memo1->appendPlainText(ToQt(PrecisionLine(*precision, separator)));
+    AppendToMemo(ToQt(PrecisionLine(*precision, separator)));
   }
 }
 
@@ -300,6 +302,13 @@ void TForm1::Button14Click() {
 
 void TForm1::BitBtn1Click() {
   if (on_show_help) on_show_help(HelpFilePath());
+}
+
+void TForm1::AppendToMemo(const QString& line) {
+  Memo1->appendPlainText(line);
+  // The new line in view, however far up the report was being read.
+  Memo1->moveCursor(QTextCursor::End);
+  Memo1->ensureCursorVisible();
 }
 
 void TForm1::write_memo() {

@@ -154,6 +154,8 @@ class TForm1 : public QMainWindow {
   QWidget* CreateSpaceCoordinates();
   QWidget* CreateCommandColumn();
   void CreateStatusBar();
+  void CreateViewOptions();
+  void AppendToMemo(const QString& line);
   void ConnectHandlers();
   void CreateActions();
   QAction* AddAction(QMenu* menu, const char* name, const QString& text, const QKeySequence& keys,
@@ -201,6 +203,7 @@ class TForm1 : public QMainWindow {
   PaneView left_{true}, right_{false};
   QAction* store_on_click_ = nullptr;
   QAction* advance_ = nullptr;
+  QAction* fit_when_shown_ = nullptr;  // "Fit photographs when shown"
   QFileDialog* import_dialog_ = nullptr;
   QLineEdit* select_on_release_ = nullptr;  // took the focus by a click still held
   QString status_note_;  // a one-off message (no target found), until the pointer moves on

@@ -4,16 +4,20 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -31,6 +35,11 @@ namespace {
 const QColor kTealLabel(64, 128, 128);
 const QColor kSwatchStart(0, 128, 0);  // clGreen
 constexpr int kStatusRowHeight = 16;
+constexpr int kStatusLeastRows = 3;  // rows of the point status table always in view
+constexpr int kMemoLeastLines = 4;
+// The measured X, Y, Z in full: 15 significant digits with sign and point (fixed notation, which
+// covers magnitudes from 0.0001 on).
+constexpr const char* kWidestCoordinate = "-123.456789012345";
 
 QLabel* MakeLabel(const char* name, const QString& text, QWidget* parent) {
   auto* label = new QLabel(text, parent);
@@ -81,9 +90,16 @@ QIcon HelpIcon() {
 // ---- construction -------------------------------------------------------------------------------
 
 void TForm1::CreateControls() {
-  auto* central = new QWidget(this);
+  // On a screen smaller than the window's least size (a laptop, or a large scale factor) the
+  // window still fits: the panes shrink first, then the controls scroll, so every command stays
+  // within reach.
+  auto* scroll = new QScrollArea(this);
+  scroll->setObjectName("ClientScroll");
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setWidgetResizable(true);
+  setCentralWidget(scroll);
+  auto* central = new QWidget;
   central->setObjectName("ClientArea");
-  setCentralWidget(central);
   auto* main = new QVBoxLayout(central);
   main->setContentsMargins(4, 4, 4, 4);
   main->setSpacing(4);
@@ -120,9 +136,13 @@ void TForm1::CreateControls() {
   Memo1->setObjectName("Memo1");
   Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // The report is laid out in columns of blanks: they line up only in a fixed-width font.
+  Memo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  Memo1->setMinimumHeight(Memo1->fontMetrics().lineSpacing() * kMemoLeastLines);
   bottom->addWidget(Memo1, 1);
   bottom->addWidget(CreateCommandColumn());
-  main->addLayout(bottom, 2);
+  main->addLayout(bottom, 1);
+  scroll->setWidget(central);
 
   CreateStatusBar();
   CreateActions();
@@ -134,34 +154,37 @@ QWidget* TForm1::CreateSelectedPoint() {
   layout->setContentsMargins(0, 0, 0, 0);
   GroupBox6 = new QGroupBox("Selected point", column);
   GroupBox6->setObjectName("GroupBox6");
-  auto* group = new QVBoxLayout(GroupBox6);
-  group->addWidget(MakeLabel("Label13", "Color", GroupBox6));
+  // Each label beside its control: the column stays short enough for a laptop's screen.
+  auto* group = new QGridLayout(GroupBox6);
+  group->setVerticalSpacing(3);
+  group->addWidget(MakeLabel("Label13", "Color", GroupBox6), 0, 0);
   color1 = new TColorSwatch(GroupBox6);
   color1->setObjectName("color1");
   color1->setToolTip("double-cliquer pour modifier la couleur");
   color1->SetColor(kSwatchStart);
-  group->addWidget(color1);
-  group->addWidget(MakeLabel("Label15", "Index", GroupBox6));
+  group->addWidget(color1, 0, 1);
+  group->addWidget(MakeLabel("Label15", "Index", GroupBox6), 1, 0);
   ComboBox1 = new QComboBox(GroupBox6);
   ComboBox1->setObjectName("ComboBox1");
-  group->addWidget(ComboBox1);
+  group->addWidget(ComboBox1, 1, 1);
   auto* display = new QGroupBox("Display", GroupBox6);
   display->setObjectName("GroupBox7");
-  auto* display_layout = new QVBoxLayout(display);
+  auto* display_layout = new QGridLayout(display);
+  display_layout->setVerticalSpacing(2);
   RadioButton1 = new QRadioButton("Selected", display);
   RadioButton1->setObjectName("RadioButton1");
   RadioButton2 = new QRadioButton("All", display);
   RadioButton2->setObjectName("RadioButton2");
   RadioButton2->setChecked(true);
-  display_layout->addWidget(RadioButton1);
-  display_layout->addWidget(RadioButton2);
+  display_layout->addWidget(RadioButton1, 0, 0);
+  display_layout->addWidget(RadioButton2, 0, 1);
   CheckBox2 = new QCheckBox("Residuals", display);
   CheckBox2->setObjectName("CheckBox2");
   CheckBox2->setToolTip(
       "dessine le résidu de chaque point de contrôle, agrandi 20 fois : le trait part du repère "
       "(point cliqué) et va vers la position calculée par la calibration");
-  display_layout->addWidget(CheckBox2);
-  group->addWidget(display);
+  display_layout->addWidget(CheckBox2, 1, 0, 1, 2);
+  group->addWidget(display, 2, 0, 1, 2);
   layout->addWidget(GroupBox6);
   BitBtn1 = new QToolButton(column);
   BitBtn1->setObjectName("BitBtn1");
@@ -187,14 +210,15 @@ QWidget* TForm1::CreateSelectedPoint() {
   PointStatus->verticalHeader()->setDefaultSectionSize(kStatusRowHeight);
   PointStatus->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
   PointStatus->horizontalHeader()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
-  PointStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  PointStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   PointStatus->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  // All ten rows in view, never a scroll bar.
-  PointStatus->setFixedHeight(PointStatus->horizontalHeader()->sizeHint().height() +
-                              10 * kStatusRowHeight + 2 * PointStatus->frameWidth() + 2);
-  layout->addWidget(PointStatus);
-  layout->addStretch(1);
-  column->setFixedWidth(150);
+  // All ten rows in view where there is room; on a low screen fewer, with a scroll bar.
+  const int frame =
+      PointStatus->horizontalHeader()->sizeHint().height() + 2 * PointStatus->frameWidth() + 2;
+  PointStatus->setMaximumHeight(frame + 10 * kStatusRowHeight);
+  PointStatus->setMinimumHeight(frame + kStatusLeastRows * kStatusRowHeight);
+  layout->addWidget(PointStatus, 1);
+  column->setFixedWidth(180);
   return column;
 }
 
@@ -229,6 +253,10 @@ QWidget* TForm1::CreateSpaceCoordinates() {
   px1 = MakeEdit("px1", group);
   py1 = MakeEdit("py1", group);
   pz1 = MakeEdit("pz1", group);
+  for (QLineEdit* edit : {px1, py1, pz1}) {
+    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(kWidestCoordinate) +
+                          2 * edit->fontMetrics().averageCharWidth());
+  }
   layout->addWidget(MakeLabel("Label5", "X", group), 1, 0);
   layout->addWidget(px1, 1, 1);
   layout->addWidget(MakeLabel("Label6", "Y", group), 1, 2);
@@ -276,13 +304,18 @@ QWidget* TForm1::CreateCommandColumn() {
       "sauvegarde les coordonnées spatiales du point d'observation dans le fichier \"geom.txt\"");
   Button11 = MakeButton("Button11", "3D vizualization", column,
                         "visualise en 3D  les points stockés dans le fichier \"geom.txt\"");
+  // Two columns in the order of the work, so that all commands fit beside a short memo.
+  auto* grid = new QGridLayout;
+  grid->setSpacing(3);
+  int i = 0;
   for (QWidget* w :
        std::initializer_list<QWidget*>{Button7, Button8, CheckBox1, LensModelBox, Button6, Button14,
                                        Button9, Button10, Button11}) {
-    layout->addWidget(w);
+    grid->addWidget(w, i % 5, i / 5);
+    ++i;
   }
+  layout->addLayout(grid);
   layout->addStretch(1);
-  column->setFixedWidth(200);
   return column;
 }
 
@@ -297,11 +330,33 @@ void TForm1::CreateStatusBar() {
   contact->setObjectName("StatusBar1Panel1");
   contact->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   StatusPanel = new QLabel(bar);
+  // Long texts are cut at the window's edge rather than widening the window.
+  for (QLabel* label : {contact, StatusPanel}) label->setMinimumWidth(1);
   StatusPanel->setObjectName("StatusBar1Panel2");
   bar->addWidget(author);
   bar->addWidget(StatusPanel, 2);
   bar->addWidget(contact, 1);
   setStatusBar(bar);
+}
+
+void TForm1::CreateViewOptions() {
+  // In the window's "Options" menu, after the marking options (made here if they are not).
+  QMenu* options = nullptr;
+  for (QAction* entry : menuBar()->actions()) {
+    if (entry->menu() && entry->text() == "&Options") options = entry->menu();
+  }
+  if (!options) options = menuBar()->addMenu("&Options");
+  fit_when_shown_ = new QAction("&Fit photographs when shown", this);
+  fit_when_shown_->setObjectName("ActionFitWhenShown");
+  fit_when_shown_->setCheckable(true);
+  fit_when_shown_->setToolTip(
+      "affiche chaque photographie entière dans son cadre à l'ouverture et au chargement");
+  options->addAction(fit_when_shown_);
+  options->setToolTipsVisible(true);
+  connect(fit_when_shown_, &QAction::toggled, this, [this](bool on) {
+    left_.SetFitWhenShown(on);
+    right_.SetFitWhenShown(on);
+  });
 }
 
 void TForm1::ConnectHandlers() {

@@ -41,7 +41,8 @@ void TForm1::ReadSettings() {
       problems << QString::fromUtf8(e.what());
     }
   }
-  for (PaneView* pane : {&left_, &right_}) pane->Geometry().ShowFullSize();
+  for (PaneView* pane : {&left_, &right_}) pane->ShowFullSize();
+  fit_when_shown_->setChecked(settings.fit_when_shown);
   scale_ = settings.scale;
   ball_ = settings.ball;
   store_on_click_->setChecked(settings.store_on_click);
@@ -63,6 +64,7 @@ void TForm1::WriteSettings() {
   settings.ball = ball_;
   settings.store_on_click = store_on_click_->isChecked();
   settings.advance = advance_->isChecked();
+  settings.fit_when_shown = fit_when_shown_->isChecked();
   settings.lens_model = SelectedLensModel();
   WriteSettingsFile(SettingsPath(), settings, LocaleDecimalSeparator());
 }

@@ -28,6 +28,7 @@ std::int64_t Trunc(long double v) {
 
 void PaneGeometry::ShowFullSize() {
   ox = oy = 0;
+  fine_ox = fine_oy = 0;
   wd = picture_width;
   hd = picture_height;
 }
@@ -37,9 +38,12 @@ void PaneGeometry::SetZoomPercent(int percent) {
   hd = MulDiv(picture_height, percent, 100);
 }
 
+long double PaneGeometry::OriginX() const { return Trunc(fine_ox) == ox ? fine_ox : ox; }
+long double PaneGeometry::OriginY() const { return Trunc(fine_oy) == oy ? fine_oy : oy; }
+
 void PaneGeometry::WheelZoom(std::int64_t mx, std::int64_t my, int delta) {
-  const long double c = wd != 0 ? static_cast<long double>(mx - ox) / wd : 0.0L;
-  const long double b = hd != 0 ? static_cast<long double>(my - oy) / hd : 0.0L;
+  const long double c = wd != 0 ? (mx - OriginX()) / wd : 0.0L;
+  const long double b = hd != 0 ? (my - OriginY()) / hd : 0.0L;
   // x 1.1 and x 0.9 as exact fractions, so that 10 steps to 11 and 9 stays 9 without depending
   // on how 1.1 rounds in binary.
   const std::int64_t new_wd =
@@ -49,13 +53,17 @@ void PaneGeometry::WheelZoom(std::int64_t mx, std::int64_t my, int delta) {
   if (new_wd > kMaxDisplaySize || new_hd > kMaxDisplaySize) return;
   wd = new_wd;
   hd = new_hd;
-  ox = Trunc(mx - wd * c);
-  oy = Trunc(my - hd * b);
+  fine_ox = mx - wd * c;
+  fine_oy = my - hd * b;
+  ox = Trunc(fine_ox);
+  oy = Trunc(fine_oy);
 }
 
 void PaneGeometry::Center() {
   ox = (view_width - wd) / 2;
   oy = (view_height - hd) / 2;
+  fine_ox = ox;
+  fine_oy = oy;
 }
 
 void PaneGeometry::Press(std::int64_t mx, std::int64_t my) {
@@ -73,8 +81,11 @@ void PaneGeometry::ReleaseRight(std::int64_t mx, std::int64_t my) {
 bool PaneGeometry::ToImage(std::int64_t mx, std::int64_t my, std::int64_t& x,
                            std::int64_t& y) const {
   if (wd == 0 || hd == 0) return false;
-  x = MulDiv(picture_width, mx - ox, wd);
-  y = MulDiv(picture_height, my - oy, hd);
+  // After wheel steps the offset carries a fraction: measured from it, the pixel under the
+  // pointer is the one the steps kept there.
+  const long double fx = OriginX(), fy = OriginY();
+  x = fx == ox ? MulDiv(picture_width, mx - ox, wd) : Trunc(picture_width * (mx - fx) / wd);
+  y = fy == oy ? MulDiv(picture_height, my - oy, hd) : Trunc(picture_height * (my - fy) / hd);
   return true;
 }
 
@@ -97,7 +108,7 @@ bool PaneGeometry::ToPaneCentre(std::int64_t x, std::int64_t y, std::int64_t& sx
 bool PaneGeometry::ToImageInside(std::int64_t mx, std::int64_t my, std::int64_t& x,
                                  std::int64_t& y) const {
   // Left of or above the rectangle, trunc would still give pixel 0: test the position itself.
-  if (mx < ox || my < oy) return false;
+  if (mx < OriginX() || my < OriginY()) return false;
   std::int64_t ix, iy;
   if (!ToImage(mx, my, ix, iy) || ix >= picture_width || iy >= picture_height) return false;
   x = ix;

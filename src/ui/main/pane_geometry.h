@@ -22,6 +22,11 @@ struct PaneGeometry {
   std::int64_t ox = 0, oy = 0;                         // top-left of the display rectangle
   std::int64_t wd = 0, hd = 0;                         // display size Wd, Hd
   std::int64_t press_x = 0, press_y = 0;               // last non-left button press
+  // The display rectangle's top-left as the wheel left it, before cutting to ox, oy. Each wheel
+  // step starts from it, so that the cuts of successive steps do not add up and the picture
+  // point under the pointer stays put however many steps are taken. Used only while
+  // trunc(fine_ox) == ox (likewise y): any other change of the offset makes ox, oy count again.
+  long double fine_ox = 0, fine_oy = 0;
 
   // Display rectangle at 100 %, offset (0, 0).
   void ShowFullSize();
@@ -41,8 +46,9 @@ struct PaneGeometry {
   void Press(std::int64_t mx, std::int64_t my);
   void ReleaseRight(std::int64_t mx, std::int64_t my);
 
-  // Capture: the picture pixel under (mx, my), x = trunc(Wp (mx - ox) / Wd). False, leaving the
-  // outputs alone, when the display size is 0.
+  // Capture: the picture pixel under (mx, my), x = trunc(Wp (mx - ox) / Wd), with the offset's
+  // fraction after wheel steps (OriginX). False, leaving the outputs alone, when the display
+  // size is 0.
   bool ToImage(std::int64_t mx, std::int64_t my, std::int64_t& x, std::int64_t& y) const;
 
   // Markers: the pane position of picture pixel (x, y), sx = ox + trunc(x Wd / Wp). False when
@@ -64,6 +70,10 @@ struct PaneGeometry {
 
   // Display width over picture width, in percent, rounded; 0 without a picture.
   int ZoomPercent() const;
+
+  // The offset with the fraction the wheel keeps: fine_ox while it still cuts to ox, else ox.
+  long double OriginX() const;
+  long double OriginY() const;
 
   // The picture's rectangle inside the display rectangle: at its top-left corner, as large as
   // fits in Wd by Hd at the picture's aspect ratio.

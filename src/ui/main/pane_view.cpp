@@ -8,7 +8,9 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "numeric/text_format.h"
@@ -37,10 +39,12 @@ QWidget* PaneView::CreateFrame(QWidget* window, const char* frame_name, const ch
   box_->setObjectName(box_name);
   box_->setMinimumSize(200, 150);
   box_->setCursor(Qt::CrossCursor);
+  box_->on_resize = [this] { FitIfPending(); };
   layout->addWidget(box_);
   dialog_ = new QFileDialog(window);
   dialog_->setObjectName(left_ ? "OpenDialog1" : "OpenDialog2");
   dialog_->setFileMode(QFileDialog::ExistingFile);
+  dialog_->setNameFilters(PictureFileFilters());
   return frame_;
 }
 
@@ -98,7 +102,7 @@ void PaneView::ShowBuiltIn(QImage picture) {
   picture_ = std::move(picture);
   geometry_.picture_width = picture_.width();
   geometry_.picture_height = picture_.height();
-  geometry_.ShowFullSize();
+  ShowFullSize();
 }
 
 void PaneView::Load(const QString& path) {
@@ -110,6 +114,10 @@ void PaneView::Load(const QString& path) {
   picture_warning_ = picture_.text(kPictureWarningKey);
   missing_file_.clear();
   file_label_->setText(path);
+  if (fit_when_shown_) {
+    fit_pending_ = true;
+    FitIfPending();
+  }
   box_->update();
 }
 
@@ -139,7 +147,14 @@ void PaneView::SyncViewSize() {
   geometry_.view_height = box_->height();
 }
 
+void PaneView::ShowZoomOnSlider() {
+  // Not a slider change: the zoom is already in effect, the slider only shows it.
+  const QSignalBlocker quiet(slider_);
+  slider_->setValue(std::clamp(geometry_.ZoomPercent(), slider_->minimum(), slider_->maximum()));
+}
+
 void PaneView::Center() {
+  fit_pending_ = false;
   SyncViewSize();
   geometry_.Center();
   box_->update();
@@ -148,17 +163,37 @@ void PaneView::Center() {
 void PaneView::Fit() {
   SyncViewSize();
   geometry_.Fit();
+  ShowZoomOnSlider();
   box_->update();
 }
 
 void PaneView::ZoomToSlider() {
+  fit_pending_ = false;
   geometry_.SetZoomPercent(slider_->value());
   box_->update();
 }
 
 void PaneView::WheelZoom(const QPoint& at, int delta) {
+  fit_pending_ = false;
   geometry_.WheelZoom(at.x(), at.y(), delta);
+  ShowZoomOnSlider();
   box_->update();
+}
+
+void PaneView::ShowFullSize() {
+  geometry_.ShowFullSize();
+  ShowZoomOnSlider();
+  box_->update();
+}
+
+void PaneView::SetFitWhenShown(bool on) {
+  fit_when_shown_ = on;
+  fit_pending_ = on;
+  FitIfPending();
+}
+
+void PaneView::FitIfPending() {
+  if (fit_pending_ && box_->width() > 0 && box_->height() > 0) Fit();
 }
 
 PaneGeometry PaneView::Shown() const {

@@ -70,12 +70,18 @@ class PaneView {
   // The decoder's warning when the shown picture is damaged, else empty.
   const QString& PictureWarning() const { return picture_warning_; }
 
-  // ---- zoom and pan
+  // ---- zoom and pan; the slider shows the zoom each of them leaves
   void Center();
   void Fit();
   void ZoomToSlider();
   // One wheel step at `at`, in the drawing area's coordinates.
   void WheelZoom(const QPoint& at, int delta);
+  // Full size at the top-left corner, as the window starts without the option below.
+  void ShowFullSize();
+  // "Fit photographs when shown": each photograph loaded is fitted, and the one shown now is
+  // fitted as soon as the drawing area has its size and again while the window settles its size,
+  // until the user zooms or centres.
+  void SetFitWhenShown(bool on);
   // The geometry as painted: during a right drag the picture follows the pointer.
   PaneGeometry Shown() const;
 
@@ -97,6 +103,8 @@ class PaneView {
 
  private:
   void SyncViewSize();
+  void ShowZoomOnSlider();
+  void FitIfPending();
 
   bool left_;  // left pane: xg/yg columns; right pane: xd/yd
   PaneGeometry geometry_;
@@ -119,6 +127,8 @@ class PaneView {
   // shows no other file, so a disconnected drive does not cost the user the setting.
   QString missing_file_;
   QString picture_warning_;
+  bool fit_when_shown_ = false;
+  bool fit_pending_ = false;  // fit at the next size of the drawing area
 };
 
 }  // namespace vistrel

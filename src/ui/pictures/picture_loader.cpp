@@ -259,17 +259,63 @@ QImage DecodeIcon(const std::vector<std::uint8_t>& bytes) {
   return image;
 }
 
+namespace {
+
+bool TiffReadable() { return QImageReader::supportedImageFormats().contains("tiff"); }
+
+// A PNG or TIFF through Qt's decoder. A file cut short or damaged anywhere gives no picture:
+// the decoders do not say how much of it they read.
+QImage DecodeWithQt(const std::vector<std::uint8_t>& bytes, const char* format,
+                    const char* damaged) {
+  QImage image = ReadWithQt(bytes, format);
+  if (image.isNull()) throw EPictureError(damaged);
+  return image;
+}
+
+}  // namespace
+
+QStringList PictureExtensions() {
+  QStringList extensions{"bmp", "jpg", "jpeg", "png"};
+  if (TiffReadable())
+    extensions << "tif"
+               << "tiff";
+  extensions << "ico"
+             << "wmf"
+             << "emf";
+  return extensions;
+}
+
+QStringList PictureFileFilters() {
+  // Both letter cases: the dialog compares names as the file system does.
+  const auto patterns = [](const QStringList& extensions) {
+    QStringList list;
+    for (const QString& e : extensions) list << "*." + e << "*." + e.toUpper();
+    return list.join(' ');
+  };
+  QStringList filters{"Photographies (" + patterns(PictureExtensions()) + ")",
+                      "JPEG (" + patterns({"jpg", "jpeg"}) + ")",
+                      "PNG (" + patterns({"png"}) + ")"};
+  if (TiffReadable()) filters << "TIFF (" + patterns({"tif", "tiff"}) + ")";
+  filters << "Bitmap (" + patterns({"bmp"}) + ")"
+          << "Tous les fichiers (*)";
+  return filters;
+}
+
 QImage LoadPicture(const QString& path) {
   const QString extension = QFileInfo(path).suffix();
   const QString lower = extension.toLower();
-  const bool known = lower == "bmp" || lower == "jpg" || lower == "jpeg" || lower == "ico" ||
-                     lower == "wmf" || lower == "emf";
-  if (!known) {
+  const bool tiff = lower == "tif" || lower == "tiff";
+  if (tiff && !TiffReadable()) {
+    throw EPictureError("Format TIFF non pris en charge (greffon d'images TIFF de Qt absent)");
+  }
+  if (!tiff && !PictureExtensions().contains(lower)) {
     throw EPictureError("Extension de fichier image inconnue (." + extension.toStdString() + ")");
   }
   const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
   if (lower == "jpg" || lower == "jpeg") return DecodeJpeg(bytes.data(), bytes.size());
   if (lower == "bmp") return DecodeBitmap(bytes);
+  if (lower == "png") return DecodeWithQt(bytes, "png", "Image PNG incorrecte");
+  if (tiff) return DecodeWithQt(bytes, "tiff", "Image TIFF incorrecte");
   if (lower == "ico") return DecodeIcon(bytes);
   const std::vector<std::uint8_t> bmp =
       lower == "wmf" ? BitmapFromWmf(bytes) : BitmapFromEmf(bytes);

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <vector>
 
@@ -32,9 +33,18 @@ inline constexpr std::int64_t kMaxPixelsPerFileByte = 8 * 512;
 // byte of the file.
 void CheckDeclaredSize(std::int64_t width, std::int64_t height, std::size_t file_bytes);
 
-// Loads a picture by its extension, letter case ignored: bmp, jpg/jpeg, ico, wmf/emf. Throws
-// EPictureError: "Extension de fichier image inconnue (.%s)", "Erreur JPEG #%d" (the decoder's
-// message number), "Image bitmap incorrecte", "Icône incorrecte", the metafile messages, or
+// The extensions, lower case, of the pictures LoadPicture reads here: bmp, jpg, jpeg, png, ico,
+// wmf, emf, and tif, tiff when Qt's TIFF plugin is installed.
+QStringList PictureExtensions();
+
+// The open dialog's filters: every picture that loads, then each kind, then all files.
+QStringList PictureFileFilters();
+
+// Loads a picture by its extension, letter case ignored: bmp, jpg/jpeg, png, tif/tiff, ico,
+// wmf/emf. Throws EPictureError: "Extension de fichier image inconnue (.%s)", "Format TIFF non
+// pris en charge (greffon d'images TIFF de Qt absent)", "Erreur JPEG #%d" (the decoder's
+// message number), "Image bitmap incorrecte", "Image PNG incorrecte", "Image TIFF incorrecte",
+// "Icône incorrecte", the metafile messages, or
 // the size checks of CheckDeclaredSize, "%s est un dossier, pas une image"; EInOutError when
 // the file cannot be read. The result is
 // in a format the raster painter draws without conversion (RGB32 or premultiplied ARGB32).
