@@ -14,13 +14,14 @@
 #include "numeric/exception.h"
 #include "numeric/text_format.h"
 #include "photogrammetry/quality.h"
-#include "project/coordinate_list.h"
 #include "photogrammetry/target_finder.h"
+#include "project/coordinate_list.h"
 #include "project/export.h"
 #include "project/file_error.h"
 #include "project/geom_file.h"
 #include "project/line_reader.h"
 #include "project/reference_file.h"
+#include "workflow/project_file.h"
 #include "workflow/session.h"
 #ifdef VISTREL_CLI_READS_PHOTOGRAPHS
 #include "ui/pictures/grey_picture.h"
@@ -35,9 +36,10 @@ constexpr const char* kHelp =
 
 Usage:
   vistrel-cli report    [--reference FILE]
-  vistrel-cli calibrate [--reference FILE] --size WxH [--distortion[=MODEL]] [--single-start]
-                        [--quality]
-  vistrel-cli measure   [--reference FILE] --size WxH [--distortion[=MODEL]] [--single-start]
+  vistrel-cli calibrate [--reference FILE | --project FILE] --size WxH [--distortion[=MODEL]]
+                        [--single-start] [--quality]
+  vistrel-cli measure   [--reference FILE | --project FILE] --size WxH [--distortion[=MODEL]]
+                        [--single-start]
                         [--precision]
                         [--append-geom FILE] OBSERVATIONS
   vistrel-cli export    --format csv|ply|obj|dxf GEOM OUT
@@ -91,6 +93,9 @@ Commands:
 
 Options:
   --reference FILE    control-point file (default: reference.txt in the current directory)
+  --project FILE      (calibrate, measure) take the control points from this project file
+                      (*.vistrel, saved by the window) instead of the control-point file; the
+                      lens model is still the one the options give
   --size WxH          display size of the left photograph (its own size at 100 % zoom)
   --distortion        also fit the five lens-distortion coefficients
   --distortion=MODEL  the lens model: none (no distortion), radial (a1 only), full (the five
@@ -114,6 +119,7 @@ failed measurement prints its message, uses up its number and the run goes on).
 struct Options {
   std::string command;
   std::string reference = kReferenceFileName;
+  std::string project;  // --project: the points from a project file instead
   std::optional<std::pair<int, int>> size;
   bool distortion = false;
   std::optional<LensModel> lens_model;  // --distortion=MODEL
@@ -164,6 +170,8 @@ Options ParseArgs(const std::vector<std::string>& args) {
       o.help = true;
     } else if (a == "--reference") {
       o.reference = value();
+    } else if (a == "--project") {
+      o.project = value();
     } else if (a == "--size") {
       o.size = ParseSize(value());
     } else if (a == "--distortion") {
@@ -203,6 +211,12 @@ Options ParseArgs(const std::vector<std::string>& args) {
     }
   }
   if (o.help) return o;
+  if (!o.project.empty() && o.command != "calibrate" && o.command != "measure") {
+    throw UsageError("--project belongs to calibrate and measure");
+  }
+  if (!o.project.empty() && o.reference != kReferenceFileName) {
+    throw UsageError("--project and --reference: the control points come from one of them");
+  }
   if (o.command == "export") {
     if (!o.format) throw UsageError("export needs --format csv|ply|obj|dxf");
     if (o.out.empty()) throw UsageError("export needs a geometry file and an output file");
@@ -450,9 +464,13 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
 
   Session session;
   try {
-    session.LoadControlPoints(o.reference);
+    if (o.project.empty()) {
+      session.LoadControlPoints(o.reference);
+    } else {
+      session.OpenProject(o.project);
+    }
   } catch (const Exception& e) {
-    err << o.reference << ": " << e.what() << '\n';
+    err << (o.project.empty() ? o.reference : o.project) << ": " << e.what() << '\n';
     return kExitInput;
   }
 

@@ -18,6 +18,8 @@ constexpr char kCad[] = "CAD";
 // The window's options: a section of their own, which versions without them never read.
 constexpr char kGuidance[] = "GUIDANCE";
 constexpr const char* kGuidanceKeys[] = {"STOREONCLICK", "ADVANCE", "FIT"};
+constexpr char kLens[] = "LENS";
+constexpr char kLensModel[] = "MODEL";
 
 std::string_view Trim(std::string_view s) {
   const char* blanks = " \t\r\n";
@@ -297,6 +299,7 @@ Settings ReadSettings(const IniFile& ini, char decimal_separator) {
   s.store_on_click = ini.ReadString(kGuidance, kGuidanceKeys[0], "0") == "1";
   s.advance = ini.ReadString(kGuidance, kGuidanceKeys[1], "0") == "1";
   s.fit_when_shown = ini.ReadString(kGuidance, kGuidanceKeys[2], "0") == "1";
+  s.lens_model = LensModelFromName(ini.ReadString(kLens, kLensModel, ""));
   return s;
 }
 
@@ -324,6 +327,10 @@ void WriteSettings(IniFile& ini, const Settings& s, char decimal_separator) {
     ini.WriteString(kGuidance, kGuidanceKeys[0], s.store_on_click ? "1" : "0");
     ini.WriteString(kGuidance, kGuidanceKeys[1], s.advance ? "1" : "0");
     ini.WriteString(kGuidance, kGuidanceKeys[2], s.fit_when_shown ? "1" : "0");
+  }
+  // Empty once chosen back to the check box: the section stays, the value says "as the box".
+  if (s.lens_model || ini.ReadString(kLens, kLensModel, "-") != "-") {
+    ini.WriteString(kLens, kLensModel, s.lens_model ? LensModelName(*s.lens_model) : "");
   }
 }
 

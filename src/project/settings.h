@@ -6,11 +6,13 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "numeric/exception.h"
+#include "photogrammetry/calibration.h"
 
 namespace vistrel {
 
@@ -107,6 +109,10 @@ struct Settings {
   bool store_on_click = false;
   bool advance = false;
   bool fit_when_shown = false;
+  // The lens model chosen beside "Correc. Distortions", section LENS, key MODEL ("none", "radial",
+  // "full" or "auto"); empty: the check box alone decides. Written once a model was chosen, so
+  // that files of versions without the choice stay as they were; an unknown text reads as empty.
+  std::optional<LensModel> lens_model;
   // Colour texts that did not convert; those colours keep their defaults.
   std::vector<std::string> problems;
 };

@@ -5,6 +5,7 @@
 #include "project/geom_file.h"
 #include "project/point_store.h"
 #include "project/reference_file.h"
+#include "workflow/project_file.h"
 
 namespace vistrel {
 
@@ -68,6 +69,14 @@ void Session::LoadControlPoints(const std::string& path) {
   control_points_changed_ = false;
 }
 
+Project Session::OpenProject(const std::string& path) {
+  Project project = LoadProject(path);
+  table_ = project.table;
+  stored_ = project.stored;
+  control_points_changed_ = false;  // they are kept in the project, not in reference.txt
+  return project;
+}
+
 void Session::SaveControlPoints(const std::string& path) {
   vistrel::SaveControlPoints(path, table_);
   control_points_changed_ = false;
@@ -105,11 +114,10 @@ CalibrationOutcome Session::Calibrate(int width, int height, const CalibrateOpti
   calibration.stop = options.stop;
   CalibrationOutcome outcome;
   try {
-    outcome = options.lens_model
-                  ? CalibrateLensModel(table_, width, height, *options.lens_model, camera_,
-                                       object_point_count_, calibration)
-                  : vistrel::Calibrate(table_, width, height, options.distortion, camera_,
-                                       object_point_count_, calibration);
+    outcome = options.lens_model ? CalibrateLensModel(table_, width, height, *options.lens_model,
+                                                      camera_, object_point_count_, calibration)
+                                 : vistrel::Calibrate(table_, width, height, options.distortion,
+                                                      camera_, object_point_count_, calibration);
   } catch (const CalibrationCancelled&) {
     throw;  // the previous calibration, its figures and warnings stand
   } catch (...) {

@@ -25,6 +25,8 @@ namespace vistrel {
 
 // Which coordinates of a point were stored since start: left image, right image, space (control
 // points only). The point table alone cannot tell: a point never stored sits at (0, 0).
+struct Project;
+
 struct StoredParts {
   bool left = false, right = false, space = false;
   // Everything the point needs: both images, and space coordinates for a control point.
@@ -71,6 +73,10 @@ class Session {
 
   // Reads `path` into the control points and marks them stored; throws on a file error.
   void LoadControlPoints(const std::string& path);
+  // Reads a project file (LoadProject) and takes every point, its stored parts and its colour
+  // from it; the rest of the project is returned for the front end. A file that cannot be read
+  // or is refused throws and leaves the session as it was.
+  Project OpenProject(const std::string& path);
   void SaveControlPoints(const std::string& path);
   // Whether a control point was stored since the last load or save of the control points.
   bool ControlPointsChanged() const { return control_points_changed_; }

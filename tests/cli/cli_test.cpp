@@ -17,6 +17,8 @@
 #include "project/line_reader.h"
 #include "tests/support/temp_dir.h"
 #include "tools/demo_scene.h"
+#include "workflow/project_file.h"
+#include "workflow/session.h"
 
 namespace vistrel {
 namespace {
@@ -77,7 +79,9 @@ TEST_F(CliTest, UsageErrors) {
            {"export", "--format", "csv", "--size", "10x10", "g.txt", "out"},
            {"report", "--format", "csv"},
            {"export", "--format", "csv", "--format", "ply", "g.txt", "out"},
-           {"calibrate", "--size", "10x10", "--size", "20x20"}}) {
+           {"calibrate", "--size", "10x10", "--size", "20x20"},
+           {"report", "--project", "p.vistrel"},
+           {"calibrate", "--size", "10x10", "--project", "p.vistrel", "--reference", "r.txt"}}) {
     const CliRun r = RunWith(args);
     EXPECT_EQ(r.status, kExitUsage) << ::testing::PrintToString(args);
     EXPECT_NE(r.err.find("vistrel-cli: "), std::string::npos);
@@ -124,6 +128,30 @@ TEST_F(CliTest, FileErrors) {
     EXPECT_EQ(r.err, c.observations + ": " + c.message + "\n");
     EXPECT_EQ(r.out, "") << c.observations;
   }
+}
+
+// A project file in place of the control-point file: the same points, the same report; one the
+// reader refuses is an input error that names its line.
+TEST_F(CliTest, ProjectFileInPlaceOfTheReference) {
+  Session session;
+  session.LoadControlPoints(kExamples + "/reference.txt");
+  Project project;
+  project.table = session.Table();
+  project.stored = session.Stored();
+  SaveProject(Path("pair.vistrel"), project);
+  const CliRun by_reference =
+      RunWith({"calibrate", "--reference", kExamples + "/reference.txt", "--size", "1600x1200"});
+  const CliRun by_project =
+      RunWith({"calibrate", "--project", Path("pair.vistrel"), "--size", "1600x1200"});
+  ASSERT_EQ(by_project.status, kExitOk) << by_project.err;
+  EXPECT_EQ(by_project.out, by_reference.out);
+
+  Write("newer.vistrel", "VISTREL-PROJECT 9\n");
+  const CliRun newer =
+      RunWith({"measure", "--project", Path("newer.vistrel"), "--size", "1600x1200", "-"});
+  EXPECT_EQ(newer.status, kExitInput);
+  EXPECT_EQ(newer.err.rfind(Path("newer.vistrel") + ": line 1: written by a newer version", 0), 0u)
+      << newer.err;
 }
 
 #ifdef VISTREL_CLI_READS_PHOTOGRAPHS

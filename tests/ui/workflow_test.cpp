@@ -26,12 +26,15 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "photogrammetry/calibration.h"
 #include "photogrammetry/camera_model.h"
 #include "project/geom_file.h"
 #include "project/reference_file.h"
+#include "project/settings.h"
 #include "tools/demo_scene.h"
 #include "ui/main/image_pane.h"
 #include "ui/main/main_window.h"
+#include "ui/main/quality_window.h"
 #include "window_test_support.h"
 
 namespace vistrel {
@@ -241,6 +244,76 @@ TEST_F(Workflow, CalibrationIgnoresTheZoomOfTheLeftPane) {
   EXPECT_EQ(Messages()[0].first, MessageKind::kWarning);
   EXPECT_TRUE(Messages()[0].second.contains("control points 4 and 7 have the same space"))
       << Messages()[0].second.toStdString();
+}
+
+// The lens model beside the check box: "automatic" calibrates with the automatic model whatever
+// the box says, the quality window names the model and why, and config.ini remembers the choice
+// in a section that a window left on "as check box" never writes.
+TEST_F(Workflow, AutomaticLensModelCalibratesAndIsRemembered) {
+  const std::string ini = dir_.program_directory() + "config.ini";
+  form_->close();  // untouched: no lens section
+  EXPECT_EQ(IniFile::Load(ini).ReadString("LENS", "MODEL", "-"), "-");
+
+  form_->Button8Click();
+  QComboBox* box = Child<QComboBox>("LensModelBox");
+  box->setCurrentIndex(box->findData(QString("auto")));
+  Child<QCheckBox>("CheckBox1")->setChecked(false);
+  form_->Button6Click();
+  ASSERT_TRUE(form_->Quality());
+  const std::string reason = form_->Quality()->lens_model_reason;
+  EXPECT_EQ(reason.rfind("auto: ", 0), 0u) << reason;
+  TCameraParameters camera;
+  int count = 0;
+  const CalibrationOutcome direct =
+      CalibrateLensModel(form_->Table(), 1600, 1200, LensModel::kAuto, camera, count);
+  EXPECT_EQ(form_->Quality()->lens_model, direct.lens_model);
+  EXPECT_EQ(std::memcmp(&form_->CameraParameters(), &camera, sizeof camera), 0);
+  form_->Button14Click();
+  EXPECT_TRUE(form_->QualityWindow()
+                  ->findChild<QLabel*>("QualitySummary")
+                  ->text()
+                  .contains(QString::fromStdString("Lens model: " + direct.lens_model + " (" +
+                                                   reason + ")")));
+
+  form_->close();
+  EXPECT_EQ(IniFile::Load(ini).ReadString("LENS", "MODEL", ""), "auto");
+  TForm1 again(dir_.program_directory());
+  EXPECT_EQ(again.findChild<QComboBox*>("LensModelBox")->currentData().toString(), "auto");
+}
+
+// Save Project keeps the points and both distortion choices; opening it brings them back without
+// touching reference.txt or config.ini, and a refused file changes nothing in the window.
+TEST_F(Workflow, ProjectFileRestoresPointsAndDistortionChoice) {
+  form_->Button8Click();
+  QComboBox* box = Child<QComboBox>("LensModelBox");
+  QCheckBox* check = Child<QCheckBox>("CheckBox1");
+  box->setCurrentIndex(box->findData(QString("radial")));
+  check->setChecked(true);
+  const std::string project = (dir_.path() / "pair.vistrel").string();
+  form_->SaveProjectFile(QString::fromStdString(project));
+  const PointTable saved = form_->Table();
+
+  box->setCurrentIndex(0);
+  check->setChecked(false);
+  form_->Table().pz[3] += 1;
+  const PointTable changed = form_->Table();
+  std::ofstream(dir_.path() / "newer.vistrel") << "VISTREL-PROJECT 2\n";
+  EXPECT_THROW(
+      form_->OpenProjectFile(QString::fromStdString((dir_.path() / "newer.vistrel").string())),
+      std::exception);
+  EXPECT_EQ(std::memcmp(&form_->Table(), &changed, sizeof changed), 0);
+  EXPECT_EQ(box->currentIndex(), 0);
+  EXPECT_FALSE(check->isChecked());
+
+  const auto reference = std::filesystem::last_write_time(dir_.path() / "reference.txt");
+  form_->OpenProjectFile(QString::fromStdString(project));
+  EXPECT_EQ(std::memcmp(&form_->Table(), &saved, sizeof saved), 0);
+  EXPECT_EQ(box->currentData().toString(), "radial");
+  EXPECT_TRUE(check->isChecked());
+  EXPECT_EQ(std::filesystem::last_write_time(dir_.path() / "reference.txt"), reference);
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "config.ini"));
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "geom.txt"));
+  EXPECT_TRUE(Messages().empty());
 }
 
 // Shift-click a few pixels off any demo target, in either photograph: the capture is the

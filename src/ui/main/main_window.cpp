@@ -210,6 +210,7 @@ void TForm1::Button6Click() {
   progress.setValue(0);
   std::stop_source stop;
   CalibrateOptions options{.distortion = CheckBox1->isChecked()};
+  options.lens_model = SelectedLensModel();
   options.stop = stop.get_token();
   options.progress = [&progress, &stop](const CalibrationProgress& p) {
     progress.setMaximum(p.starts);
@@ -242,6 +243,15 @@ void TForm1::Button6Click() {
   warn();
   if (outcome.joint_fit_failed) ShowMessageBox(kJointFitFailedMessage);
   write_memo();
+}
+
+std::optional<LensModel> TForm1::SelectedLensModel() const {
+  return LensModelFromName(ToStd(LensModelBox->currentData().toString()));
+}
+
+void TForm1::SelectLensModel(std::optional<LensModel> model) {
+  const int index = LensModelBox->findData(QString(model ? LensModelName(*model) : ""));
+  LensModelBox->setCurrentIndex(std::max(index, 0));
 }
 
 void TForm1::Button9Click() {

@@ -125,9 +125,17 @@ class TForm1 : public QMainWindow {
   // Reads a surveyor's coordinate list, shows which control point gets which row and stores
   // them once the user agrees.
   void ImportCoordinatesClick();
+  // The project file: the click handlers ask for a name, the others take it.
+  void OpenProjectClick();
+  void SaveProjectClick();
+  void OpenProjectFile(const QString& path);  // a refused file changes nothing
+  void SaveProjectFile(const QString& path);
   QFileDialog* ImportDialog();
   void write_memo();
   void FormClose();
+  // The lens model chosen beside "Correc. Distortions"; empty: the check box decides.
+  std::optional<LensModel> SelectedLensModel() const;
+  void SelectLensModel(std::optional<LensModel> model);
 
  protected:
   void wheelEvent(QWheelEvent* event) override;
@@ -213,7 +221,8 @@ class TForm1 : public QMainWindow {
   QLineEdit* pz1 = nullptr;
   QPlainTextEdit* Memo1 = nullptr;
   QCheckBox* CheckBox1 = nullptr;
-  QCheckBox* CheckBox2 = nullptr;  // "Residuals"
+  QComboBox* LensModelBox = nullptr;  // the lens model beside CheckBox1; first entry: as the box
+  QCheckBox* CheckBox2 = nullptr;     // "Residuals"
   QPushButton* Button5 = nullptr;
   QPushButton* Button6 = nullptr;
   QPushButton* Button7 = nullptr;

@@ -3,12 +3,14 @@
 // import of a surveyor's coordinate list.
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStringList>
 #include <array>
 
 #include "numeric/text_format.h"
@@ -18,6 +20,7 @@
 #include "ui/main/main_window.h"
 #include "ui/main/messages.h"
 #include "ui/main/qt_utils.h"
+#include "workflow/project_file.h"
 
 namespace vistrel {
 namespace {
@@ -59,6 +62,12 @@ QAction* TForm1::AddAction(QMenu* menu, const char* name, const QString& text,
 void TForm1::CreateActions() {
   QMenuBar* bar = menuBar();
   bar->setObjectName("MenuBar");
+  QMenu* project = bar->addMenu("P&roject");
+  AddAction(project, "ActionOpenProject", "&Open Project...", Qt::CTRL | Qt::Key_O,
+            &TForm1::OpenProjectClick);
+  AddAction(project, "ActionSaveProject", "Save &Project...", Qt::CTRL | Qt::SHIFT | Qt::Key_S,
+            &TForm1::SaveProjectClick);
+
   QMenu* points = bar->addMenu("&Points");
   QAction* previous = AddAction(points, "ActionPreviousPoint", "&Previous point", Qt::Key_PageUp,
                                 &TForm1::PreviousPointClick);
@@ -199,6 +208,59 @@ void TForm1::ImportCoordinatesClick() {
   session_.StoreSpaceRows(xyz);
   Stored();
   Advance();
+}
+
+namespace {
+const QString kProjectFilter = QString("VISTREL project (*%1)").arg(kProjectFileExtension);
+}  // namespace
+
+void TForm1::OpenProjectClick() {
+  const QString path = QFileDialog::getOpenFileName(this, "Open Project", {}, kProjectFilter);
+  if (!path.isEmpty()) OpenProjectFile(path);
+}
+
+void TForm1::SaveProjectClick() {
+  QString path = QFileDialog::getSaveFileName(this, "Save Project", {}, kProjectFilter);
+  if (path.isEmpty()) return;
+  if (!path.endsWith(kProjectFileExtension)) path += kProjectFileExtension;
+  SaveProjectFile(path);
+}
+
+void TForm1::OpenProjectFile(const QString& path) {
+  Project project;
+  try {
+    project = session_.OpenProject(ToStd(path));
+  } catch (const EProjectFileError& e) {
+    throw Exception(ToStd(path) + ", " + e.what());  // the line and reason, after the name
+  }
+  CheckBox1->setChecked(project.distortion);
+  SelectLensModel(project.lens_model);
+  QStringList problems;
+  const std::pair<PaneView*, const std::string*> photographs[] = {{&left_, &project.left_image},
+                                                                  {&right_, &project.right_image}};
+  for (const auto& [pane, name] : photographs) {
+    if (name->empty()) continue;  // the pane keeps what it shows
+    try {
+      LoadPanePicture(*pane, ToQt(*name));
+    } catch (const std::exception& e) {
+      pane->RememberMissing(ToQt(*name));
+      problems << QString::fromUtf8(e.what());
+    }
+  }
+  Stored();
+  write_memo();
+  if (!problems.isEmpty()) ShowErrorBox(problems.join("\n"));
+}
+
+void TForm1::SaveProjectFile(const QString& path) {
+  Project project;
+  project.left_image = ToStd(left_.RememberedFile());
+  project.right_image = ToStd(right_.RememberedFile());
+  project.table = session_.Table();
+  project.stored = session_.Stored();
+  project.distortion = CheckBox1->isChecked();
+  project.lens_model = SelectedLensModel();
+  SaveProject(ToStd(path), project);
 }
 
 }  // namespace vistrel

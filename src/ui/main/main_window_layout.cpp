@@ -279,6 +279,20 @@ QWidget* TForm1::CreateCommandColumn() {
       "charge les coordonnées des points de référence à partir du fichier \"reference.txt\"");
   CheckBox1 = new QCheckBox("Correc. Distortions", column);
   CheckBox1->setObjectName("CheckBox1");
+  LensModelBox = new QComboBox(column);
+  LensModelBox->setObjectName("LensModelBox");
+  // The item data is the model's name; the first entry leaves the choice to the check box.
+  LensModelBox->addItem("Lens model: as check box", QString());
+  const std::pair<LensModel, const char*> models[] = {{LensModel::kNone, "none"},
+                                                      {LensModel::kRadial, "radial (a1)"},
+                                                      {LensModel::kFull, "full (5 coefficients)"},
+                                                      {LensModel::kAuto, "automatic"}};
+  for (const auto& [model, text] : models) {
+    LensModelBox->addItem(QString("Lens model: ") + text, QString(LensModelName(model)));
+  }
+  LensModelBox->setToolTip(
+      "modèle de distorsion : « automatique » garde le plus simple dont les coefficients sont "
+      "significatifs ; le premier choix suit la case « Correc. Distortions »");
   Button6 = MakeButton("Button6", "Compute Ext./Int. parameters", column,
                        "calcule les paramètres DLT, indispensable avant de vectoriser");
   Button14 = MakeButton("Button14", "Calibration quality", column,
@@ -294,9 +308,10 @@ QWidget* TForm1::CreateCommandColumn() {
   auto* grid = new QGridLayout;
   grid->setSpacing(3);
   int i = 0;
-  for (QWidget* w : std::initializer_list<QWidget*>{Button7, Button8, CheckBox1, Button6, Button14,
-                                                    Button9, Button10, Button11}) {
-    grid->addWidget(w, i % 4, i / 4);
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{Button7, Button8, CheckBox1, LensModelBox, Button6, Button14,
+                                       Button9, Button10, Button11}) {
+    grid->addWidget(w, i % 5, i / 5);
     ++i;
   }
   layout->addLayout(grid);

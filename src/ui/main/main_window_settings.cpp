@@ -47,6 +47,7 @@ void TForm1::ReadSettings() {
   ball_ = settings.ball;
   store_on_click_->setChecked(settings.store_on_click);
   advance_->setChecked(settings.advance);
+  SelectLensModel(settings.lens_model);
   // Shown once the window is up: a colour or a remembered photograph that could not be read.
   for (const QString& problem : problems) {
     QTimer::singleShot(0, this, [problem] { ShowErrorBox(problem); });
@@ -64,6 +65,7 @@ void TForm1::WriteSettings() {
   settings.store_on_click = store_on_click_->isChecked();
   settings.advance = advance_->isChecked();
   settings.fit_when_shown = fit_when_shown_->isChecked();
+  settings.lens_model = SelectedLensModel();
   WriteSettingsFile(SettingsPath(), settings, LocaleDecimalSeparator());
 }
 

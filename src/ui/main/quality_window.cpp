@@ -144,6 +144,12 @@ void TQualityWindow::ShowQuality(const CalibrationQuality& quality, bool joint_f
                                  "\"Correc. Distortions\" the calibration usually measures as well "
                                  "or better.");
   }
+  if (!quality.lens_model.empty()) {
+    text += QString("\nLens model: %1").arg(QString::fromStdString(quality.lens_model));
+    if (!quality.lens_model_reason.empty())
+      text += QString(" (%1)").arg(QString::fromStdString(quality.lens_model_reason));
+    text += '.';
+  }
   summary_->setText(text);
 
   points_->setRowCount(static_cast<int>(sorted.size()));

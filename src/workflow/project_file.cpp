@@ -1,0 +1,227 @@
+#include "workflow/project_file.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <vector>
+
+#include "project/file_error.h"
+
+namespace vistrel {
+namespace {
+
+constexpr std::string_view kMagic = "VISTREL-PROJECT";
+constexpr std::string_view kNoValue = "-";
+constexpr std::string_view kBoxModel = "box";  // the lens model left to the check box
+
+std::string Shortest(double v) {
+  char buffer[64];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
+  return std::string(buffer, end);
+}
+
+std::string ColorText(std::uint32_t color) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "$%08X", static_cast<unsigned>(color));
+  return buffer;
+}
+
+std::vector<std::string_view> Words(std::string_view line) {
+  std::vector<std::string_view> words;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    std::size_t j = i;
+    while (j < line.size() && line[j] != ' ' && line[j] != '\t') ++j;
+    if (j > i) words.push_back(line.substr(i, j - i));
+    i = j;
+  }
+  return words;
+}
+
+template <class T>
+bool Parse(std::string_view text, T& value) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size();
+}
+
+// Reads the project line by line; every refusal names its line.
+class Reader {
+ public:
+  explicit Reader(std::string_view text) {
+    while (!text.empty()) {
+      const std::size_t end = text.find('\n');
+      std::string_view line = text.substr(0, end);
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      lines_.push_back(line);
+      text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    }
+  }
+
+  Project Read() {
+    Header();
+    Project p;
+    bool seen_left = false, seen_right = false, seen_distortion = false, seen_model = false,
+         seen_sub_pixel = false;
+    std::array<bool, 10> seen_point{};
+    for (line_ = 2; line_ <= static_cast<int>(lines_.size()); ++line_) {
+      const std::string_view line = lines_[static_cast<std::size_t>(line_ - 1)];
+      const std::vector<std::string_view> words = Words(line);
+      if (words.empty() || words[0].front() == '#') continue;
+      const std::string_view key = words[0];
+      if (key == "LEFT" || key == "RIGHT") {
+        Once(key == "LEFT" ? seen_left : seen_right, key);
+        // The name is the rest of the line after one blank, as written: blanks in it are kept.
+        const std::string_view name = line.size() > key.size() ? line.substr(key.size() + 1) : "";
+        (key == "LEFT" ? p.left_image : p.right_image) = std::string(name);
+      } else if (key == "DISTORTION" || key == "SUB-PIXEL") {
+        Once(key == "DISTORTION" ? seen_distortion : seen_sub_pixel, key);
+        Count(words, 2);
+        if (words[1] != "0" && words[1] != "1") Fail(std::string(key) + " is 0 or 1");
+        (key == "DISTORTION" ? p.distortion : p.sub_pixel) = words[1] == "1";
+      } else if (key == "LENS-MODEL") {
+        Once(seen_model, key);
+        Count(words, 2);
+        p.lens_model = LensModelFromName(words[1]);
+        if (!p.lens_model && words[1] != kBoxModel)
+          Fail("unknown lens model \"" + std::string(words[1]) + "\"");
+      } else if (key == "POINT") {
+        ReadPoint(words, p, seen_point);
+      } else {
+        Fail("unknown entry \"" + std::string(key) + "\"");
+      }
+    }
+    const int last = static_cast<int>(lines_.size());
+    const std::pair<bool, const char*> required[] = {{seen_left, "LEFT"},
+                                                     {seen_right, "RIGHT"},
+                                                     {seen_distortion, "DISTORTION"},
+                                                     {seen_model, "LENS-MODEL"},
+                                                     {seen_sub_pixel, "SUB-PIXEL"}};
+    for (const auto& [seen, key] : required)
+      if (!seen) throw EProjectFileError(last, std::string("the file ends without ") + key);
+    for (int i = 0; i < 10; ++i)
+      if (!seen_point[static_cast<std::size_t>(i)])
+        throw EProjectFileError(last, "the file ends without POINT " + std::to_string(i));
+    return p;
+  }
+
+ private:
+  [[noreturn]] void Fail(const std::string& reason) const {
+    throw EProjectFileError(line_, reason);
+  }
+
+  void Header() {
+    const std::vector<std::string_view> words =
+        lines_.empty() ? std::vector<std::string_view>() : Words(lines_[0]);
+    int version = 0;
+    if (words.size() != 2 || words[0] != kMagic || !Parse(words[1], version) || version < 1)
+      Fail("not a VISTREL project file (the first line is \"VISTREL-PROJECT 1\")");
+    if (version > kProjectFormatVersion)
+      Fail("written by a newer version of VISTREL (format " + std::to_string(version) +
+           "; this version reads format " + std::to_string(kProjectFormatVersion) + ")");
+  }
+
+  void Once(bool& seen, std::string_view key) const {
+    if (seen) Fail(std::string(key) + " given twice");
+    seen = true;
+  }
+
+  void Count(const std::vector<std::string_view>& words, std::size_t count) const {
+    if (words.size() != count)
+      Fail(std::string(words[0]) + " takes " + std::to_string(count - 1) + " value" +
+           (count == 2 ? "" : "s") + ", not " + std::to_string(words.size() - 1));
+  }
+
+  // Both words "-" (not stored, read as 0) or both numbers (stored).
+  template <class T>
+  bool Part(const std::vector<std::string_view>& words, std::size_t first, std::size_t count,
+            const char* what, std::initializer_list<T*> values) const {
+    std::size_t dashes = 0;
+    for (std::size_t k = first; k < first + count; ++k) dashes += words[k] == kNoValue ? 1 : 0;
+    if (dashes == count) {
+      for (T* v : values) *v = 0;
+      return false;
+    }
+    std::size_t k = first;
+    for (T* v : values) {
+      if (!Parse(words[k], *v) || !std::isfinite(static_cast<double>(*v)))
+        Fail(std::string("bad ") + what + " value \"" + std::string(words[k]) + "\"");
+      ++k;
+    }
+    return true;
+  }
+
+  void ReadPoint(const std::vector<std::string_view>& words, Project& p,
+                 std::array<bool, 10>& seen) const {
+    Count(words, 10);
+    int i = -1;
+    if (!Parse(words[1], i) || i < 0 || i > 9) Fail("the point number is 0 to 9");
+    const auto n = static_cast<std::size_t>(i);
+    if (seen[n]) Fail("POINT " + std::to_string(i) + " given twice");
+    seen[n] = true;
+    PointTable& t = p.table;
+    StoredParts& s = p.stored[n];
+    s.left = Part<std::int32_t>(words, 2, 2, "left pixel", {&t.xg[n], &t.yg[n]});
+    s.right = Part<std::int32_t>(words, 4, 2, "right pixel", {&t.xd[n], &t.yd[n]});
+    s.space = Part<double>(words, 6, 3, "space", {&t.px[n], &t.py[n], &t.pz[n]});
+    if (i == 0 && s.space) Fail("the observation point has no space coordinates");
+    std::uint32_t color = 0;
+    const std::string_view c = words[9];
+    if (c.size() != 9 || c[0] != '$' ||
+        std::from_chars(c.data() + 1, c.data() + c.size(), color, 16).ptr != c.data() + c.size())
+      Fail("bad colour \"" + std::string(c) + "\" (a \"$\" and eight hexadecimal digits)");
+    t.color[n] = color;
+  }
+
+  std::vector<std::string_view> lines_;
+  int line_ = 1;
+};
+
+}  // namespace
+
+std::string ProjectText(const Project& p) {
+  std::ostringstream out;
+  out << kMagic << ' ' << kProjectFormatVersion << '\n'
+      << "# POINT n: left x y, right x y (pixels), space X Y Z, colour; \"-\" for a value not "
+         "stored\n"
+      << "LEFT " << p.left_image << '\n'
+      << "RIGHT " << p.right_image << '\n'
+      << "DISTORTION " << (p.distortion ? 1 : 0) << '\n'
+      << "LENS-MODEL " << (p.lens_model ? LensModelName(*p.lens_model) : kBoxModel) << '\n'
+      << "SUB-PIXEL " << (p.sub_pixel ? 1 : 0) << '\n';
+  const PointTable& t = p.table;
+  for (std::size_t n = 0; n < 10; ++n) {
+    const StoredParts& s = p.stored[n];
+    const auto pair = [](bool stored, std::int32_t a, std::int32_t b) {
+      return stored ? std::to_string(a) + ' ' + std::to_string(b) : std::string("- -");
+    };
+    out << "POINT " << n << ' ' << pair(s.left, t.xg[n], t.yg[n]) << ' '
+        << pair(s.right, t.xd[n], t.yd[n]) << ' '
+        << (s.space && n > 0 ? Shortest(t.px[n]) + ' ' + Shortest(t.py[n]) + ' ' + Shortest(t.pz[n])
+                             : std::string("- - -"))
+        << ' ' << ColorText(t.color[n]) << '\n';
+  }
+  return out.str();
+}
+
+Project ParseProject(std::string_view text) { return Reader(text).Read(); }
+
+void SaveProject(const std::string& path, const Project& project) {
+  for (const std::string* name : {&project.left_image, &project.right_image})
+    if (name->find_first_of("\r\n") != std::string::npos)
+      throw Exception("a photograph name with a line break cannot be saved");
+  ReplaceFile(path, ProjectText(project));
+}
+
+Project LoadProject(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw EInOutError::FromErrno(errno, path);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw EInOutError(EInOutError::kDeviceError);
+  return ParseProject(text);
+}
+
+}  // namespace vistrel
