@@ -26,7 +26,7 @@ namespace {
 
 using vistrel::synthetic::TargetPicture;
 using vistrel::synthetic::TargetShape;
-using vistrel::synthetic::TargetSpec;
+using vistrel::synthetic::TargetDrawing;
 
 constexpr int kJpegQuality = 90;
 
@@ -103,7 +103,7 @@ Result Run(const Condition& c, int targets, bool verbose) {
   Result r;
   std::vector<double> times;
   for (int t = 0; t < targets; ++t) {
-    TargetSpec s;
+    TargetDrawing s;
     const std::string shape = c.shape;
     s.shape = shape == "corner" ? TargetShape::kCorner : TargetShape::kDisc;
     s.dark_on_light = shape == "dark-disc" || (shape == "corner" && t % 2);

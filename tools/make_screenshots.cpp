@@ -20,8 +20,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QTextCursor>
+#include <QTimer>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>

@@ -11,7 +11,7 @@ constexpr int kSamples = 16;       // per pixel side
 constexpr int kCoarseSamples = 5;  // a first look: an edge crosses the pixel or not
 
 // 1 where the pattern is light, 0 where dark, at the point (u, v) relative to the centre.
-double Pattern(const TargetSpec& s, double u, double v) {
+double Pattern(const TargetDrawing& s, double u, double v) {
   const double o = s.orientation_deg * M_PI / 180;
   const double along = u * std::cos(o) + v * std::sin(o);
   const double across = -u * std::sin(o) + v * std::cos(o);
@@ -27,7 +27,7 @@ double Pattern(const TargetSpec& s, double u, double v) {
 }
 
 // Mean of the pattern over the pixel square centred at (u, v), n x n samples.
-double Coverage(const TargetSpec& s, double u, double v, int n) {
+double Coverage(const TargetDrawing& s, double u, double v, int n) {
   double sum = 0;
   for (int j = 0; j < n; ++j) {
     for (int i = 0; i < n; ++i) sum += Pattern(s, u - 0.5 + (i + 0.5) / n, v - 0.5 + (j + 0.5) / n);
@@ -78,27 +78,27 @@ std::vector<double> Blur(const std::vector<double>& v, int w, int h, double sigm
 
 }  // namespace
 
-TargetPicture RenderTarget(const TargetSpec& spec) {
-  const int w = spec.width, h = spec.height;
+TargetPicture RenderTarget(const TargetDrawing& drawing) {
+  const int w = drawing.width, h = drawing.height;
   std::vector<double> light(static_cast<std::size_t>(w) * h);
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
-      light[y * w + x] = Coverage(spec, x - spec.cx, y - spec.cy, kCoarseSamples);
+      light[y * w + x] = Coverage(drawing, x - drawing.cx, y - drawing.cy, kCoarseSamples);
       // Only a pixel crossed by an edge needs the fine samples.
       const double c = light[y * w + x];
-      if (c > 0 && c < 1) light[y * w + x] = Coverage(spec, x - spec.cx, y - spec.cy, kSamples);
+      if (c > 0 && c < 1) light[y * w + x] = Coverage(drawing, x - drawing.cx, y - drawing.cy, kSamples);
     }
   }
-  if (spec.blur > 0) light = Blur(light, w, h, spec.blur);
+  if (drawing.blur > 0) light = Blur(light, w, h, drawing.blur);
   TargetPicture p;
   p.width = w;
   p.height = h;
   p.grey.resize(light.size());
-  Normal normal(spec.seed);
-  const double contrast = spec.light - spec.dark;
+  Normal normal(drawing.seed);
+  const double contrast = drawing.light - drawing.dark;
   for (std::size_t k = 0; k < light.size(); ++k) {
-    double g = spec.dark + contrast * light[k];
-    if (spec.noise > 0) g += spec.noise * contrast * normal();
+    double g = drawing.dark + contrast * light[k];
+    if (drawing.noise > 0) g += drawing.noise * contrast * normal();
     p.grey[k] = static_cast<std::uint8_t>(std::clamp(std::lround(g), 0L, 255L));
   }
   return p;

@@ -11,7 +11,7 @@ namespace vistrel::synthetic {
 
 enum class TargetShape { kDisc, kCorner };
 
-struct TargetSpec {
+struct TargetDrawing {
   TargetShape shape = TargetShape::kDisc;
   int width = 160, height = 160;
   double cx = 80, cy = 80;  // the true centre, pixels
@@ -39,6 +39,6 @@ struct TargetPicture {
 // Each pixel is the mean of 16 x 16 samples of the pattern over its square (where an edge crosses
 // it; 5 x 5 tell), then the blur, the noise (normal, from the seed) and rounding to whole grey
 // levels.
-TargetPicture RenderTarget(const TargetSpec& spec);
+TargetPicture RenderTarget(const TargetDrawing& drawing);
 
 }  // namespace vistrel::synthetic

@@ -220,7 +220,6 @@ CalibrationOutcome CalibrateWith(const PointTable& table, int W, int H, Distorti
   return outcome;
 }
 
-
 // The radial model adds a1 alone.
 constexpr DistortionTerms kRadialDistortion = 1u;
 

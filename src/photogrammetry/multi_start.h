@@ -84,9 +84,9 @@ using RoundHook = std::function<bool(int ended, int starts)>;
 
 // Runs every start that has start values and no twin to its end, in rounds, stopping between
 // rounds those that cannot win: hopeless ones, those falling behind the best, and those over
-// their budget (when `budgets`). The problem's `distortion` names the coefficients the final fit adds (after
-// the first stage of a staged start). Threads as RunInParallel; the outcome does not depend on
-// them. Returns false when `hook` stopped it.
+// their budget (when `budgets`). The problem's `distortion` names the coefficients the final fit
+// adds (after the first stage of a staged start). Threads as RunInParallel; the outcome does not
+// depend on them. Returns false when `hook` stopped it.
 bool RunStarts(const JointProblem& problem, std::vector<StartRun>& runs, int threads, bool budgets,
                const RoundHook& hook);
 

@@ -12,7 +12,7 @@ namespace {
 using synthetic::RenderTarget;
 using synthetic::TargetPicture;
 using synthetic::TargetShape;
-using synthetic::TargetSpec;
+using synthetic::TargetDrawing;
 
 GreyAt Grey(const TargetPicture& p) {
   return [&p](std::int64_t x, std::int64_t y) {
@@ -42,7 +42,7 @@ TEST(TargetFinder, CentresRenderedTargets) {
   };
   for (const Case& c : cases) {
     for (const double fraction : {0.0, 0.27, 0.5, 0.81}) {
-      TargetSpec s;
+      TargetDrawing s;
       s.shape = c.shape;
       s.radius = c.radius;
       s.tilt_deg = c.tilt;
@@ -67,18 +67,18 @@ TEST(TargetFinder, CentresRenderedTargets) {
 // No target, no centre: a flat picture, a straight line (symmetric about each of its points),
 // a target beyond the search radius, and the edge of the picture.
 TEST(TargetFinder, SaysWhenThereIsNone) {
-  TargetSpec far;
+  TargetDrawing far;
   far.radius = 4;
   const TargetPicture disc = RenderTarget(far);
   EXPECT_FALSE(FindTargetCentre(Grey(disc), 80 + kTargetSearch + 5, 80));
   EXPECT_TRUE(FindTargetCentre(Grey(disc), 80 + kTargetSearch - 3, 80));
 
-  TargetSpec flat;
+  TargetDrawing flat;
   flat.radius = 1000;  // the disc covers the picture
   EXPECT_FALSE(FindTargetCentre(Grey(RenderTarget(flat)), 80, 80));
 
   // A 3-px light line: an ellipse far longer than the picture.
-  TargetSpec line;
+  TargetDrawing line;
   line.radius = 1e4;
   line.tilt_deg = std::acos(1.5 / 1e4) * 180 / M_PI;
   EXPECT_FALSE(FindTargetCentre(Grey(RenderTarget(line)), 80, 80));
