@@ -24,9 +24,9 @@
 
 namespace {
 
+using vistrel::synthetic::TargetDrawing;
 using vistrel::synthetic::TargetPicture;
 using vistrel::synthetic::TargetShape;
-using vistrel::synthetic::TargetDrawing;
 
 constexpr int kJpegQuality = 90;
 

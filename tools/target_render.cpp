@@ -86,7 +86,8 @@ TargetPicture RenderTarget(const TargetDrawing& drawing) {
       light[y * w + x] = Coverage(drawing, x - drawing.cx, y - drawing.cy, kCoarseSamples);
       // Only a pixel crossed by an edge needs the fine samples.
       const double c = light[y * w + x];
-      if (c > 0 && c < 1) light[y * w + x] = Coverage(drawing, x - drawing.cx, y - drawing.cy, kSamples);
+      if (c > 0 && c < 1)
+        light[y * w + x] = Coverage(drawing, x - drawing.cx, y - drawing.cy, kSamples);
     }
   }
   if (drawing.blur > 0) light = Blur(light, w, h, drawing.blur);

@@ -10,9 +10,9 @@ namespace vistrel {
 namespace {
 
 using synthetic::RenderTarget;
+using synthetic::TargetDrawing;
 using synthetic::TargetPicture;
 using synthetic::TargetShape;
-using synthetic::TargetDrawing;
 
 GreyAt Grey(const TargetPicture& p) {
   return [&p](std::int64_t x, std::int64_t y) {
