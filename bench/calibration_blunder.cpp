@@ -194,6 +194,7 @@ int main(int argc, char** argv) {
       int counter = 0;
       Run radial;
       const auto t0 = std::chrono::steady_clock::now();
+      const std::clock_t c0 = std::clock();
       try {
         const vistrel::CalibrationOutcome outcome = vistrel::CalibrateLensModel(
             c.table, c.W, c.H, vistrel::LensModel::kRadial, camera, counter, options);
@@ -204,6 +205,7 @@ int main(int argc, char** argv) {
       }
       radial.ms =
           std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+      radial.cpu_ms = 1000.0 * static_cast<double>(std::clock() - c0) / CLOCKS_PER_SEC;
       radial.ratio = radial.failed ? 1e300 : vistrel::synthetic::HeldOutRms(c, camera) / floor;
       int pick = 0;
       if (!runs[0].failed && !radial.failed && !runs[1].failed)
@@ -211,6 +213,7 @@ int main(int argc, char** argv) {
             vistrel::ChooseLensModel(runs[0].objective, radial.objective, runs[1].objective).model);
       Run automatic = pick == 0 ? runs[0] : pick == 1 ? radial : runs[1];
       automatic.ms = runs[0].ms + radial.ms + runs[1].ms;
+      automatic.cpu_ms = runs[0].cpu_ms + radial.cpu_ms + runs[1].cpu_ms;
       radial_all.Add(radial, c);
       auto_all.Add(automatic, c);
       ++auto_picks[distorted][pick];
