@@ -457,6 +457,8 @@ TEST_F(MeasurePath, FromAFreshStartToASavedPointInThirtyActions) {
     EXPECT_EQ(combo->currentIndex(), i < 9 ? i + 1 : 0) << i;
   }
   key(Qt::Key_F9);  // Compute Ext./Int. parameters
+  // A slow build shows the progress dialog; offscreen, its window stays active after it closes.
+  Reactivate(form_.get());
   const demo::Target& a = demo::kExtraTargets[0];
   click(form_->LeftPane(), TrueProjection(demo::kLeftCamera, a));
   click(form_->RightPane(), TrueProjection(demo::kRightCamera, a));
