@@ -247,15 +247,32 @@ TEST(Calibrate, EmptyTableFails) {
   EXPECT_THROW(Calibrate(table, 1600, 1200, false, camera, counter), Exception);
 }
 
-// A pair kept from the blunder benchmark (seed 3: 4000 x 3000, Z up, convergent cameras 3.3 m
-// from the object, clicks with 0.5 px noise, millimetres) on which the Euler triples most
-// consistent with the DLT coefficients start the joint fit in a distant valley.
+// Control points 1-9 from rows "xg yg xd yd X Y Z" as kept from the generator.
+PointTable TableOfRows(const double (&points)[9][7]) {
+  PointTable table;
+  table.Reset();
+  for (int i = 1; i <= 9; ++i) {
+    const double* p = points[i - 1];
+    table.xg[i] = static_cast<std::int32_t>(p[0]);
+    table.yg[i] = static_cast<std::int32_t>(p[1]);
+    table.xd[i] = static_cast<std::int32_t>(p[2]);
+    table.yd[i] = static_cast<std::int32_t>(p[3]);
+    table.px[i] = p[4];
+    table.py[i] = p[5];
+    table.pz[i] = p[6];
+  }
+  return table;
+}
+
 struct KeptPair {
   PointTable table;
   TCameraParameters truth;
   int W = 4000, H = 3000;
 };
 
+// A pair kept from the blunder benchmark (seed 3: 4000 x 3000, Z up, convergent cameras 3.3 m
+// from the object, clicks with 0.5 px noise, millimetres) on which the Euler triples most
+// consistent with the DLT coefficients start the joint fit in a distant valley.
 KeptPair WrongValleyPair() {
   static const double points[9][7] = {
       {1388, 2049, 1484, 2069, 44.055515147328606, 623.98903624340448, 5.5261293442187025},
@@ -268,17 +285,7 @@ KeptPair WrongValleyPair() {
       {1625, 1159, 1559, 1197, -198.60095629590944, 205.17309960379026, 652.07630645334029},
       {2077, 1543, 2066, 1537, 201.56237559353616, 33.476984021543672, 402.33449665956238}};
   KeptPair pair;
-  pair.table.Reset();
-  for (int i = 1; i <= 9; ++i) {
-    const double* p = points[i - 1];
-    pair.table.xg[i] = static_cast<std::int32_t>(p[0]);
-    pair.table.yg[i] = static_cast<std::int32_t>(p[1]);
-    pair.table.xd[i] = static_cast<std::int32_t>(p[2]);
-    pair.table.yd[i] = static_cast<std::int32_t>(p[3]);
-    pair.table.px[i] = p[4];
-    pair.table.py[i] = p[5];
-    pair.table.pz[i] = p[6];
-  }
+  pair.table = TableOfRows(points);
   pair.truth.internal = {4032.1417147360908, 1981.4377320671865, 1536.8504931939719, 0, 0, 0, 0, 0};
   pair.truth.left = {64.108969582242025,  -54.804760483423287, 21.635723409552345,
                      -2579.9581139464826, -1638.1128304323638, -435.43831901421572};
@@ -448,17 +455,7 @@ KeptPair LongLensPair() {
       {1547, 1292, 1529, 1320, -901.18985871578423, 171.23106690440034, 270.98117591379503},
       {1867, 1590, 1893, 1593, -1225.4207302625796, -26.530702462087916, 202.41696541017876}};
   KeptPair pair;
-  pair.table.Reset();
-  for (int i = 1; i <= 9; ++i) {
-    const double* p = points[i - 1];
-    pair.table.xg[i] = static_cast<std::int32_t>(p[0]);
-    pair.table.yg[i] = static_cast<std::int32_t>(p[1]);
-    pair.table.xd[i] = static_cast<std::int32_t>(p[2]);
-    pair.table.yd[i] = static_cast<std::int32_t>(p[3]);
-    pair.table.px[i] = p[4];
-    pair.table.py[i] = p[5];
-    pair.table.pz[i] = p[6];
-  }
+  pair.table = TableOfRows(points);
   pair.truth.internal = {
       10394.274046746905, 1932.908571645321, 1508.1521697122323, 5.684108507023127e-10, 0, 0, 0, 0};
   pair.truth.left = {25.154305150252068, 46.508240217358058,  -161.18728540895037,
