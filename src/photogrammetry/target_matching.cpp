@@ -212,7 +212,7 @@ std::vector<Pose> ThreePointPoses(const std::array<Vec3, 3>& j, const std::array
 // photograph within [-1, 1] on both axes); a query looks at the 3 x 3 cells around it.
 class TargetGrid {
  public:
-  TargetGrid(const std::vector<ImagePoint>& targets, double cell)
+  TargetGrid(const std::vector<ImagePosition>& targets, double cell)
       : targets_(targets), cell_(cell), side_(static_cast<int>(std::ceil(2.0 / cell)) + 1) {
     std::vector<int> count(static_cast<std::size_t>(side_) * side_ + 1, 0);
     std::vector<int> cell_of(targets.size());
@@ -236,7 +236,7 @@ class TargetGrid {
       for (int gy = std::max(cy - 1, 0); gy <= std::min(cy + 1, side_ - 1); ++gy) {
         const int k = Index(gx, gy);
         for (int m = start_[k]; m < start_[k + 1]; ++m) {
-          const ImagePoint& t = targets_[members_[m]];
+          const ImagePosition& t = targets_[members_[m]];
           const double d2 = (t.x - x) * (t.x - x) + (t.y - y) * (t.y - y);
           if (d2 <= best_d2) {
             best_d2 = d2;
@@ -252,7 +252,7 @@ class TargetGrid {
     return std::clamp(static_cast<int>(std::floor((v + 1.0) / cell_)), 0, side_ - 1);
   }
   int Index(int gx, int gy) const { return gy * side_ + gx; }
-  const std::vector<ImagePoint>& targets_;
+  const std::vector<ImagePosition>& targets_;
   double cell_;
   int side_;
   std::vector<int> start_, members_;
@@ -262,7 +262,7 @@ class TargetGrid {
 
 struct Dlt {
   std::array<double, 11> L{};
-  ImagePoint Project(const Vec3& p) const {
+  ImagePosition Project(const Vec3& p) const {
     const double w = L[8] * p[0] + L[9] * p[1] + L[10] * p[2] + 1.0;
     return {(L[0] * p[0] + L[1] * p[1] + L[2] * p[2] + L[3]) / w,
             (L[4] * p[0] + L[5] * p[1] + L[6] * p[2] + L[7]) / w};
@@ -290,7 +290,7 @@ struct Dlt {
 // Least-squares DLT through the pairs (normal equations, Gauss elimination with partial pivoting
 // in extended precision); empty when they leave it undetermined.
 std::optional<Dlt> FitLinearDlt(const std::vector<Vec3>& space,
-                                const std::vector<ImagePoint>& image) {
+                                const std::vector<ImagePosition>& image) {
   std::array<std::array<long double, 12>, 11> A{};
   auto add_row = [&](const std::array<long double, 11>& row, long double rhs) {
     for (int r = 0; r < 11; ++r) {
@@ -349,8 +349,8 @@ bool Conflict(const std::vector<int>& a, const std::vector<int>& b) {
 
 class Search {
  public:
-  Search(const std::vector<SpacePoint>& control, const std::vector<ImagePoint>& targets, int width,
-         int height, const TargetMatchOptions& options)
+  Search(const std::vector<SpacePoint>& control, const std::vector<ImagePosition>& targets,
+         int width, int height, const TargetMatchOptions& options)
       : options_(options),
         n_(control.size()),
         cx_(0.5 * (width - 1)),
@@ -496,10 +496,10 @@ class Search {
   void Refine(const Pose& pose, double f, const std::array<int, 3>& tri,
               const std::array<int, 3>& seed) {
     std::vector<int> target_of = Assign(
-        [&](const Vec3& p) -> std::optional<ImagePoint> {
+        [&](const Vec3& p) -> std::optional<ImagePosition> {
           const Vec3 q = pose.Apply(p);
           if (!(q[2] > 0)) return std::nullopt;
-          return ImagePoint{f * q[0] / q[2], f * q[1] / q[2]};
+          return ImagePosition{f * q[0] / q[2], f * q[1] / q[2]};
         },
         coarse_ / half_diagonal_);
     for (int s = 0; s < 3; ++s) target_of[tri[s]] = seed[s];
@@ -510,7 +510,7 @@ class Search {
     std::optional<Dlt> dlt;
     for (double tol : ladder) {
       std::vector<Vec3> sp;
-      std::vector<ImagePoint> im;
+      std::vector<ImagePosition> im;
       for (std::size_t c = 0; c < n_; ++c)
         if (target_of[c] >= 0) {
           sp.push_back(space_[c]);
@@ -519,16 +519,16 @@ class Search {
       if (static_cast<int>(sp.size()) < options_.min_found) return;
       dlt = FitLinearDlt(sp, im);
       if (!dlt || !dlt->Plausible(half_w_, half_h_)) return;
-      target_of =
-          Assign([&](const Vec3& p) -> std::optional<ImagePoint> { return dlt->Project(p); }, tol);
+      target_of = Assign(
+          [&](const Vec3& p) -> std::optional<ImagePosition> { return dlt->Project(p); }, tol);
     }
     Candidate cand;
     cand.target_of = target_of;
     double sum = 0;
     for (std::size_t c = 0; c < n_; ++c)
       if (target_of[c] >= 0) {
-        const ImagePoint p = dlt->Project(space_[c]);
-        const ImagePoint& t = targets_[target_of[c]];
+        const ImagePosition p = dlt->Project(space_[c]);
+        const ImagePosition& t = targets_[target_of[c]];
         sum += (p.x - t.x) * (p.x - t.x) + (p.y - t.y) * (p.y - t.y);
         ++cand.found;
       }
@@ -579,7 +579,7 @@ class Search {
   std::size_t n_;
   double cx_, cy_, half_diagonal_, coarse_;
   double half_w_ = 1, half_h_ = 1;
-  std::vector<ImagePoint> targets_;
+  std::vector<ImagePosition> targets_;
   std::vector<Vec3> space_;
   std::optional<TargetGrid> grid_;
   std::map<std::vector<int>, Candidate> candidates_;
@@ -589,7 +589,7 @@ class Search {
 }  // namespace
 
 TargetMatch MatchTargetsToControlPoints(const std::vector<SpacePoint>& control,
-                                        const std::vector<ImagePoint>& targets, int width,
+                                        const std::vector<ImagePosition>& targets, int width,
                                         int height, const TargetMatchOptions& options) {
   if (control.size() < 6) throw Exception("At least six control points are needed");
   if (width <= 0 || height <= 0) throw Exception("The photograph has no pixels");

@@ -12,15 +12,9 @@
 #include <stop_token>
 #include <vector>
 
+#include "photogrammetry/point_table.h"
+
 namespace vistrel {
-
-struct SpacePoint {
-  double X = 0, Y = 0, Z = 0;
-};
-
-struct ImagePoint {
-  double x = 0, y = 0;  // photograph pixels, pixel centres at whole numbers
-};
 
 enum class TargetMatchStatus {
   kFound,      // at least `min_found` control points assigned, no rival assignment
@@ -55,7 +49,7 @@ struct TargetMatch {
 // six or more control points, not all in one line; throws Exception otherwise. A stop request
 // ends the search early with what it has found (status kTooFew when nothing yet).
 TargetMatch MatchTargetsToControlPoints(const std::vector<SpacePoint>& control,
-                                        const std::vector<ImagePoint>& targets, int width,
+                                        const std::vector<ImagePosition>& targets, int width,
                                         int height, const TargetMatchOptions& options = {});
 
 }  // namespace vistrel

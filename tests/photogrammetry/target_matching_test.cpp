@@ -39,7 +39,7 @@ struct PinholeCamera {
       down[i] = -sr * r[i] + cr * d[i];
     }
   }
-  ImagePoint Project(const SpacePoint& p) const {
+  ImagePosition Project(const SpacePoint& p) const {
     const double v[3] = {p.X - centre[0], p.Y - centre[1], p.Z - centre[2]};
     auto dot = [&](const double* e) { return v[0] * e[0] + v[1] * e[1] + v[2] * e[2]; };
     return {cx + f * dot(right) / dot(ahead), cy + f * dot(down) / dot(ahead)};
@@ -95,11 +95,11 @@ TEST(TargetMatching, FindsTheControlPointsAmongOtherTargetsOrSaysWhyNot) {
     std::normal_distribution<double> noise(0.0, 0.05);
     std::uniform_real_distribution<double> across(30, 1570), down(30, 1170);
     // Targets in a shuffled order: the clutter first, then the control targets reversed.
-    std::vector<ImagePoint> targets;
+    std::vector<ImagePosition> targets;
     for (int k = 0; k < c.clutter; ++k) targets.push_back({across(random), down(random)});
     std::vector<int> expected(c.control.size(), -1);
     for (int k = static_cast<int>(c.control.size()) - 1 - c.hidden; k >= 0; --k) {
-      const ImagePoint p = camera.Project(c.control[k]);
+      const ImagePosition p = camera.Project(c.control[k]);
       expected[k] = static_cast<int>(targets.size());
       targets.push_back({p.x + noise(random), p.y + noise(random)});
     }
