@@ -7,6 +7,7 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <set>
 
 #include "numeric/exception.h"
 
@@ -36,6 +37,11 @@ constexpr double kFocalStep = 1.25;
 constexpr double kCoarseRadius = 0.015;
 // Control triples tried, largest space triangle first, until one finds every control point.
 constexpr int kMaxTriples = 3;
+// Three targets closer than two coarse radii give a camera far away that sees every control point
+// in one spot; and a control triangle's sides appear at pixels-per-unit scales that differ by at
+// most this factor (foreshortening up to 70 degrees, and the depth): other target triples are not
+// tried.
+constexpr double kMaxScaleSpread = 4.0;
 // A DLT camera is a camera when its pixels are square to this ratio, its skew below this share
 // of the focal length and its principal point inside the photograph.
 constexpr double kMaxAspect = 1.25;
@@ -133,6 +139,82 @@ int RealRoots(Poly p, double low, std::array<double, 4>& roots) {
   return count;
 }
 
+// The real roots of a quartic above `low` (count returned), in closed form (Ferrari: the
+// depressed quartic split into two quadratics by a root of its resolvent cubic), each polished by
+// two Newton steps on the quartic itself. Falls back to RealRoots when the leading coefficient is
+// negligible.
+int QuarticRoots(const Poly& p, double low, std::array<double, 4>& roots) {
+  if (p.degree < 4 || std::abs(p.c[4]) <= 1e-12 * (std::abs(p.c[3]) + std::abs(p.c[2]) +
+                                                   std::abs(p.c[1]) + std::abs(p.c[0])))
+    return RealRoots(p, low, roots);
+  const double B = p.c[3] / p.c[4], C = p.c[2] / p.c[4], D = p.c[1] / p.c[4], E = p.c[0] / p.c[4];
+  const double shift = -B / 4;
+  const double B2 = B * B;
+  const double pp = C - 3 * B2 / 8;
+  const double qq = D - B * C / 2 + B2 * B / 8;
+  const double rr = E - B * D / 4 + B2 * C / 16 - 3 * B2 * B2 / 256;
+  std::array<double, 4> y{};
+  int count = 0;
+  auto quadratic = [&](double b, double c) {
+    const double disc = b * b - 4 * c;
+    if (disc < 0) return;
+    const double sq = std::sqrt(disc);
+    y[count++] = (-b + sq) / 2;
+    y[count++] = (-b - sq) / 2;
+  };
+  const double scale = std::abs(pp) * std::abs(pp) + std::abs(rr) + 1e-300;
+  if (std::abs(qq) * std::abs(qq) <= 1e-24 * scale * scale) {
+    // Biquadratic: y^4 + pp y^2 + rr = 0.
+    const double disc = pp * pp - 4 * rr;
+    if (disc >= 0) {
+      const double sq = std::sqrt(disc);
+      for (double z : {(-pp + sq) / 2, (-pp - sq) / 2})
+        if (z >= 0) {
+          y[count++] = std::sqrt(z);
+          y[count++] = -std::sqrt(z);
+        }
+    }
+  } else {
+    // Resolvent: 8 m^3 + 8 pp m^2 + (2 pp^2 - 8 rr) m - qq^2 = 0 has a positive root (it is
+    // -qq^2 < 0 at 0); its largest real root by Cardano's formula.
+    const double a2 = pp, a1 = (pp * pp - 4 * rr) / 4, a0 = -qq * qq / 8;  // m^3 + a2 m^2 + ...
+    const double Q = (3 * a1 - a2 * a2) / 9;
+    const double R = (9 * a2 * a1 - 27 * a0 - 2 * a2 * a2 * a2) / 54;
+    const double disc = Q * Q * Q + R * R;
+    double m;
+    if (disc >= 0) {
+      const double sq = std::sqrt(disc);
+      m = std::cbrt(R + sq) + std::cbrt(R - sq) - a2 / 3;
+    } else {
+      const double theta = std::acos(std::clamp(R / std::sqrt(-Q * Q * Q), -1.0, 1.0));
+      m = 2 * std::sqrt(-Q) * std::cos(theta / 3) - a2 / 3;
+    }
+    // Polish m, which must be positive.
+    for (int i = 0; i < 2; ++i) {
+      const double g = ((m + a2) * m + a1) * m + a0, dg = (3 * m + 2 * a2) * m + a1;
+      if (dg != 0) m -= g / dg;
+    }
+    if (!(m > 0)) return RealRoots(p, low, roots);
+    const double s = std::sqrt(2 * m);
+    const double t = qq / (2 * s);
+    quadratic(s, pp / 2 + m - t);
+    quadratic(-s, pp / 2 + m + t);
+  }
+  Poly derivative;
+  derivative.degree = 3;
+  for (int i = 1; i <= 4; ++i) derivative.c[i - 1] = p.c[i] * i;
+  int kept = 0;
+  for (int k = 0; k < count; ++k) {
+    double x = y[k] + shift;
+    for (int i = 0; i < 2; ++i) {
+      const double d = Eval(derivative, x);
+      if (d != 0) x -= Eval(p, x) / d;
+    }
+    if (x > low && std::isfinite(x)) roots[kept++] = x;
+  }
+  return kept;
+}
+
 // ---- three-point resection -------------------------------------------------------------------
 
 struct Pose {
@@ -178,7 +260,7 @@ std::vector<Pose> ThreePointPoses(const std::array<Vec3, 3>& j, const std::array
   std::vector<Pose> poses;
   if (!world) return poses;
   std::array<double, 4> roots{};
-  const int root_count = RealRoots(quartic, 0.0, roots);
+  const int root_count = QuarticRoots(quartic, 0.0, roots);
   for (int r = 0; r < root_count; ++r) {
     const double v = roots[r];
     if (!(v > 0)) continue;
@@ -287,20 +369,21 @@ struct Dlt {
   }
 };
 
-// Least-squares DLT through the pairs (normal equations, Gauss elimination with partial pivoting
-// in extended precision); empty when they leave it undetermined.
+// Least-squares DLT through the pairs (normal equations, Gauss elimination with partial pivoting;
+// double precision is plenty on normalised coordinates for telling targets apart); empty when they
+// leave it undetermined.
 std::optional<Dlt> FitLinearDlt(const std::vector<Vec3>& space,
                                 const std::vector<ImagePosition>& image) {
-  std::array<std::array<long double, 12>, 11> A{};
-  auto add_row = [&](const std::array<long double, 11>& row, long double rhs) {
+  std::array<std::array<double, 12>, 11> A{};
+  auto add_row = [&](const std::array<double, 11>& row, double rhs) {
     for (int r = 0; r < 11; ++r) {
       for (int c = 0; c < 11; ++c) A[r][c] += row[r] * row[c];
       A[r][11] += row[r] * rhs;
     }
   };
   for (std::size_t i = 0; i < space.size(); ++i) {
-    const long double X = space[i][0], Y = space[i][1], Z = space[i][2];
-    const long double x = image[i].x, y = image[i].y;
+    const double X = space[i][0], Y = space[i][1], Z = space[i][2];
+    const double x = image[i].x, y = image[i].y;
     add_row({X, Y, Z, 1, 0, 0, 0, 0, -x * X, -x * Y, -x * Z}, x);
     add_row({0, 0, 0, 0, X, Y, Z, 1, -y * X, -y * Y, -y * Z}, y);
   }
@@ -308,11 +391,11 @@ std::optional<Dlt> FitLinearDlt(const std::vector<Vec3>& space,
     int pivot = c;
     for (int r = c + 1; r < 11; ++r)
       if (std::abs(A[r][c]) > std::abs(A[pivot][c])) pivot = r;
-    if (!(std::abs(A[pivot][c]) > 1e-14L)) return std::nullopt;
+    if (!(std::abs(A[pivot][c]) > 1e-14)) return std::nullopt;
     std::swap(A[c], A[pivot]);
     for (int r = 0; r < 11; ++r) {
       if (r == c) continue;
-      const long double f = A[r][c] / A[c][c];
+      const double f = A[r][c] / A[c][c];
       for (int k = c; k < 12; ++k) A[r][k] -= f * A[c][k];
     }
   }
@@ -423,15 +506,36 @@ class Search {
     const int m = static_cast<int>(targets_.size());
     const int needed = options_.min_found;
     const double radius = coarse_ / half_diagonal_;
-    for (double f = kFocalLow; f <= kFocalHigh * 1.0001; f *= kFocalStep) {
-      std::vector<Vec3> bearing;
-      for (const auto& t : targets_) bearing.push_back(Unit({t.x, t.y, f}));
-      for (int i = 0; i < m; ++i) {
-        if (options_.stop.stop_requested()) return;
-        for (int j = 0; j < m; ++j) {
-          if (j == i || !Apart(i, j)) continue;
-          for (int k = 0; k < m; ++k) {
-            if (k == i || k == j || !Apart(i, k) || !Apart(j, k)) continue;
+    // Image distances of the targets, and the bearings of every target for each focal length.
+    std::vector<double> apart(static_cast<std::size_t>(m) * m);
+    for (int i = 0; i < m; ++i)
+      for (int j = 0; j < m; ++j)
+        apart[i * m + j] = std::hypot(targets_[i].x - targets_[j].x, targets_[i].y - targets_[j].y);
+    std::vector<double> focals;
+    for (double f = kFocalLow; f <= kFocalHigh * 1.0001; f *= kFocalStep) focals.push_back(f);
+    std::vector<std::vector<Vec3>> bearings(focals.size());
+    for (std::size_t r = 0; r < focals.size(); ++r)
+      for (const auto& t : targets_) bearings[r].push_back(Unit({t.x, t.y, focals[r]}));
+    const double side_ab = Norm(Sub(P[1], P[0])), side_ac = Norm(Sub(P[2], P[0])),
+                 side_bc = Norm(Sub(P[2], P[1]));
+    const double too_close = 2.0 * radius;
+    for (int i = 0; i < m; ++i) {
+      if (options_.stop.stop_requested()) return;
+      for (int j = 0; j < m; ++j) {
+        if (j == i || apart[i * m + j] <= too_close) continue;
+        const double scale_ab = apart[i * m + j] / side_ab;
+        for (int k = 0; k < m; ++k) {
+          if (k == i || k == j || apart[i * m + k] <= too_close || apart[j * m + k] <= too_close)
+            continue;
+          // Pixels per space unit along the three sides agree within what foreshortening and
+          // depth can make of them.
+          const double scale_ac = apart[i * m + k] / side_ac, scale_bc = apart[j * m + k] / side_bc;
+          const double largest = std::max({scale_ab, scale_ac, scale_bc});
+          const double smallest = std::min({scale_ab, scale_ac, scale_bc});
+          if (largest > kMaxScaleSpread * smallest) continue;
+          for (std::size_t r = 0; r < focals.size(); ++r) {
+            const double f = focals[r];
+            const auto& bearing = bearings[r];
             for (const Pose& pose : ThreePointPoses({bearing[i], bearing[j], bearing[k]}, P)) {
               ++hypotheses_;
               // Count the other control points missing every target (or landing on a target
@@ -460,13 +564,6 @@ class Search {
         }
       }
     }
-  }
-
-  // Three targets closer than two coarse radii give a camera far away that sees every control
-  // point in one spot: such triples are not tried.
-  bool Apart(int a, int b) const {
-    return std::hypot(targets_[a].x - targets_[b].x, targets_[a].y - targets_[b].y) >
-           2.0 * coarse_ / half_diagonal_;
   }
 
   // Each control point's nearest target within `radius` through `project`; a target claimed
@@ -503,6 +600,8 @@ class Search {
         },
         coarse_ / half_diagonal_);
     for (int s = 0; s < 3; ++s) target_of[tri[s]] = seed[s];
+    // Many hypotheses (other triples, neighbouring focal lengths) lead to the same start.
+    if (!refined_.insert(target_of).second) return;
     // Tolerances in normalised units, from the coarse radius down to the final one.
     const double final_tol = options_.tolerance / half_diagonal_;
     const std::array<double, 3> ladder{std::max(4.0 * final_tol, 0.3 * coarse_ / half_diagonal_),
@@ -583,6 +682,7 @@ class Search {
   std::vector<Vec3> space_;
   std::optional<TargetGrid> grid_;
   std::map<std::vector<int>, Candidate> candidates_;
+  std::set<std::vector<int>> refined_;  // starts of the refinement tried
   std::size_t hypotheses_ = 0;
 };
 
