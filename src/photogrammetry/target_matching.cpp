@@ -50,6 +50,9 @@ constexpr double kMaxSkew = 0.1;
 // DLT leaves lens distortion in the residuals), makes the match ambiguous.
 constexpr double kRivalRmsRatio = 3.0;
 constexpr double kRivalRmsFloor = 0.25;
+// A rival disagreeing on at most this many control points is the same camera: those points stay
+// unnamed rather than the whole photograph ambiguous.
+constexpr std::size_t kMaxDisputedPoints = 2;
 
 // ---- polynomials of degree at most four: real roots --------------------------------------
 
@@ -414,20 +417,24 @@ struct Candidate {
   double rms = 0;
 };
 
-// Whether two assignments disagree: a control point given two different targets, or a target
-// given two different control points.
-bool Conflict(const std::vector<int>& a, const std::vector<int>& b) {
-  std::map<int, std::size_t> owner;
-  for (std::size_t k = 0; k < a.size(); ++k) {
-    if (a[k] >= 0 && b[k] >= 0 && a[k] != b[k]) return true;
-    if (a[k] >= 0) owner[a[k]] = k;
-  }
+// The control points on which two assignments disagree: given two different targets, or given
+// a target that the other assignment gives to another control point (then the best one's owner
+// of it, `b`).
+std::vector<std::size_t> Disputed(const std::vector<int>& a, const std::vector<int>& b) {
+  std::set<std::size_t> disputed;
+  std::map<int, std::size_t> owner_in_b;
   for (std::size_t k = 0; k < b.size(); ++k)
-    if (b[k] >= 0) {
-      const auto it = owner.find(b[k]);
-      if (it != owner.end() && it->second != k) return true;
+    if (b[k] >= 0) owner_in_b[b[k]] = k;
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    if (a[k] < 0) continue;
+    if (b[k] >= 0 && a[k] != b[k]) disputed.insert(k);
+    const auto it = owner_in_b.find(a[k]);
+    if (it != owner_in_b.end() && it->second != k) {
+      disputed.insert(k);
+      disputed.insert(it->second);
     }
-  return false;
+  }
+  return {disputed.begin(), disputed.end()};
 }
 
 class Search {
@@ -657,20 +664,34 @@ class Search {
     match.rms = best->rms;
     // A rival: an assignment that disagrees with the best one, holds nearly as many points and
     // fits about as well. (The best one spoilt by a neighbouring target fits clearly worse.)
+    // One that disagrees on a point or two is the same camera with two targets close together
+    // where those points project: they are left unnamed. One that disagrees on more is another
+    // camera: the photograph is ambiguous.
+    std::vector<int> target_of = best->target_of;
     const Candidate* rival = nullptr;
-    for (const auto& [key, c] : candidates_)
-      if (&c != best && c.found >= best->found - 1 &&
-          c.rms <= kRivalRmsRatio * best->rms + kRivalRmsFloor &&
-          Conflict(c.target_of, best->target_of) && (!rival || Better(c, *rival)))
+    for (const auto& [key, c] : candidates_) {
+      if (&c == best || c.found < best->found - 1 ||
+          c.rms > kRivalRmsRatio * best->rms + kRivalRmsFloor)
+        continue;
+      const std::vector<std::size_t> disputed = Disputed(c.target_of, best->target_of);
+      if (disputed.empty()) continue;
+      if (disputed.size() <= kMaxDisputedPoints) {
+        for (std::size_t k : disputed) target_of[k] = -1;
+      } else if (!rival || Better(c, *rival)) {
         rival = &c;
+      }
+    }
     if (rival) {
       match.status = TargetMatchStatus::kAmbiguous;
       match.rival_found = rival->found;
       match.rival_rms = rival->rms;
       return match;
     }
+    match.found = static_cast<int>(
+        std::count_if(target_of.begin(), target_of.end(), [](int t) { return t >= 0; }));
+    if (match.found < options_.min_found) return match;  // too few left certain
     match.status = TargetMatchStatus::kFound;
-    match.target_of = best->target_of;
+    match.target_of = target_of;
     return match;
   }
 
