@@ -17,7 +17,7 @@
 #include "photogrammetry/target_finder.h"
 #include "project/coordinate_list.h"
 #include "project/export.h"
-#include "project/file_error.h"
+#include "project/io_error.h"
 #include "project/geom_file.h"
 #include "project/line_reader.h"
 #include "project/reference_file.h"

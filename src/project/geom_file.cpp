@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "numeric/text_format.h"
-#include "project/file_error.h"
+#include "project/safe_write.h"
 #include "project/token_reader.h"
 
 namespace vistrel {

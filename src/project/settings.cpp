@@ -7,7 +7,7 @@
 
 #include "numeric/text_format.h"
 #include "photogrammetry/point_table.h"
-#include "project/file_error.h"
+#include "project/safe_write.h"
 
 namespace vistrel {
 namespace {

@@ -7,7 +7,7 @@
 #include <cerrno>
 
 #include "numeric/text_format.h"
-#include "project/file_error.h"
+#include "project/io_error.h"
 
 namespace vistrel {
 

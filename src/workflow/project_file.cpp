@@ -8,7 +8,7 @@
 #include <sstream>
 #include <vector>
 
-#include "project/file_error.h"
+#include "project/safe_write.h"
 
 namespace vistrel {
 namespace {

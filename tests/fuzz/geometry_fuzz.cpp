@@ -2,7 +2,7 @@
 // incorrecte"; what it reads rewrites and reads back to the same records.
 
 #include "fuzz_entry.h"
-#include "project/file_error.h"
+#include "project/io_error.h"
 #include "project/geom_file.h"
 
 namespace vistrel::fuzz {

@@ -2,7 +2,7 @@
 // incorrecte"; what it loads saves and loads back to the same table.
 
 #include "fuzz_entry.h"
-#include "project/file_error.h"
+#include "project/io_error.h"
 #include "project/reference_file.h"
 
 namespace vistrel::fuzz {

@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "project/file_error.h"
+#include "project/io_error.h"
 #include "project/geom_file.h"
 #include "project/reference_file.h"
 #include "project/settings.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "numeric/text_format.h"
-#include "project/file_error.h"
+#include "project/io_error.h"
 #include "test_files.h"
 
 namespace vistrel {

@@ -7,7 +7,7 @@
 #include <limits>
 #include <sstream>
 
-#include "project/file_error.h"
+#include "project/io_error.h"
 #include "tests/support/temp_dir.h"
 #include "workflow/session.h"
 
