@@ -40,6 +40,8 @@ std::string EInOutError::MessageFor(int code) {
       return "Disque plein";
     case kInvalidNumericInput:
       return "Saisie numérique incorrecte";
+    case kIsFolder:
+      return "Ceci est un dossier, pas un fichier";
     default:
       return FormatMessage("Erreur E/S %d", code);
   }

@@ -20,6 +20,8 @@ class EInOutError : public Exception {
   static constexpr int kInvalidNumericInput = 106;  // "Saisie numérique incorrecte"
   // Device I/O error (EIO). Its errno value, 5, would otherwise read as "access denied".
   static constexpr int kDeviceError = 1117;
+  // A folder where a file is read; beyond the runtime's own numbers, like kDeviceError.
+  static constexpr int kIsFolder = 1021;
 
   explicit EInOutError(int code);
 
@@ -35,6 +37,13 @@ class EInOutError : public Exception {
   static int CodeForErrno(int error_number);
 
   int code;
+};
+
+// Input beyond what a reader takes (a line, a file, a run of blanks): reading stops there, before
+// memory or time run out on an endless input such as /dev/zero. The message names the limit.
+class EReadLimit : public Exception {
+ public:
+  using Exception::Exception;
 };
 
 // The folder part of a path, "." for a bare name.

@@ -225,10 +225,13 @@ void ReplaceFile(const std::string& path, std::string_view contents) {
   if (path.empty()) throw EInOutError(EInOutError::kInvalidFileName);
 
   // Replace what a symbolic link points at, not the link itself, also when it does not exist
-  // yet (a dangling link): the save creates it, as editors do.
+  // yet (a dangling link): the save creates it, as editors do. Only a missing file is created:
+  // any other failure to look at the target (a chain of links that never ends, a path through a
+  // file) is the save's own failure, before anything is written.
   const std::string target = LinkTarget(path);
   struct stat info;
   const bool exists = ::stat(target.c_str(), &info) == 0;
+  if (!exists && errno != ENOENT) throw EInOutError::FromErrno(errno, target);
   if (exists && S_ISDIR(info.st_mode)) throw EInOutError(EInOutError::kAccessDenied);
   const SaveMethod method = exists ? ChooseSaveMethod(target, info) : SaveMethod::kRename;
   if (method == SaveMethod::kThrough) {
@@ -337,6 +340,23 @@ void AppendToFile(const std::string& path, std::string_view contents) {
 
 void AppendLineToFile(const std::string& path, std::string_view line) {
   Append(path, line, /*on_new_line=*/true);
+}
+
+void RefuseOutputOverInput(const NamedFile& output, const std::vector<NamedFile>& inputs) {
+  struct stat written;
+  if (output.path.empty() || output.path == "-" || ::stat(output.path.c_str(), &written) != 0) {
+    return;
+  }
+  for (const NamedFile& input : inputs) {
+    struct stat read;
+    if (input.path.empty() || input.path == "-" || ::stat(input.path.c_str(), &read) != 0) continue;
+    if (read.st_dev == written.st_dev && read.st_ino == written.st_ino) {
+      throw EOutputIsInput(output.role + " " + output.path + " is " + input.role + " " +
+                           input.path + " under " +
+                           (input.path == output.path ? "the same" : "another") +
+                           " name: writing it would destroy that input; nothing was written");
+    }
+  }
 }
 
 }  // namespace vistrel

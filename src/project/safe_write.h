@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "project/io_error.h"
 
@@ -36,5 +37,26 @@ void AppendToFile(const std::string& path, std::string_view contents);
 // line feed (a last line without its break), CR LF goes first, in the same write. A file we may
 // write but not read is appended to as it stands.
 void AppendLineToFile(const std::string& path, std::string_view line);
+
+// One file a command names, with the part it plays there ("--append-geom", "OUT", "the left
+// photograph"), for messages.
+struct NamedFile {
+  std::string role;
+  std::string path;
+};
+
+// A command asked to write over one of its own inputs.
+class EOutputIsInput : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// Refuses to let a command write one of the files it reads. The file `output` names is compared
+// (device and inode, through every link: a hard or symbolic link, "./x" and "../dir/x" are the
+// same file) with each of `inputs`; the first match throws EOutputIsInput naming both roles.
+// An output that does not exist yet matches nothing, and neither does an input that cannot be
+// looked at or is standard input ("-"): reading and writing report those themselves. Looks only,
+// writes nothing; call it before the command writes anything.
+void RefuseOutputOverInput(const NamedFile& output, const std::vector<NamedFile>& inputs);
 
 }  // namespace vistrel

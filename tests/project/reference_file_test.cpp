@@ -192,7 +192,7 @@ TEST(LoadControlPoints, UnreadableFileLeavesTableUnchanged) {
     const char* message;
   } cases[] = {
       {dir.File("reference.txt"), "Fichier introuvable"},
-      {dir.path(), "Accès au fichier refusé"},
+      {dir.path(), "Ceci est un dossier, pas un fichier"},
   };
   for (const auto& c : cases) {
     PointTable table = OldTable();
