@@ -101,7 +101,8 @@ Options:
   --distortion        also fit the five lens-distortion coefficients
   --distortion=MODEL  the lens model: none (no distortion), radial (a1 only), full (the five
                       coefficients, as --distortion) or auto (the simplest of the three whose
-                      added coefficients test significant, by nested F tests at 95 %)
+                      added coefficients test significant, by nested F tests at 95 %); one
+                      lens option at most, in either spelling
   --precision         (measure) print each point's standard errors after it
   --single-start      start the joint fit only from the Euler angles most consistent with the
                       DLT (the classic method), to compare with results of earlier versions
@@ -111,6 +112,10 @@ Options:
   --pixels FILE       (make-reference) the control points' pixels
   --coordinates FILE  (make-reference) the control points' space coordinates
   --help              show this text
+
+No command writes over a file it reads: an output that is one of the command's inputs under
+any name (a link, "./x") is refused before anything is written (exit 2). "-" is standard input
+for OBSERVATIONS only, never an output file.
 
 Numbers are printed with "." as decimal separator. Exit status: 0 success, 1 usage error,
 2 file or input error, 3 computation failure (a joint-fit failure still prints the report; a
