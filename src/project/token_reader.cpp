@@ -25,8 +25,14 @@ TokenReader::TokenReader(const std::string& path, bool missing_ok, std::size_t m
     throw EInOutError(EInOutError::kIsFolder);
   }
   // A byte-order mark some editors put first is no part of the text.
-  if (Fill() && size_ >= 3 && buffer_[0] == 0xEF && buffer_[1] == 0xBB && buffer_[2] == 0xBF) {
-    position_ = 3;
+  try {
+    if (Fill() && size_ >= 3 && buffer_[0] == 0xEF && buffer_[1] == 0xBB && buffer_[2] == 0xBF) {
+      position_ = 3;
+    }
+  } catch (...) {
+    ::close(fd_);  // no destructor runs for a constructor that throws
+    fd_ = -1;
+    throw;
   }
 }
 

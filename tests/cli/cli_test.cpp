@@ -466,36 +466,26 @@ TEST_F(CliTest, ExportGuardsItsInputAndKeepsLinksAttributesAndRange) {
 // No command writes over a file it reads, under whatever name the output is given: refused with
 // both roles named before anything is read or written.
 TEST_F(CliTest, NoCommandWritesOverItsOwnInput) {
-  const auto measure = [this](std::vector<std::string> source) {
-    return [this, source](const std::string& out) {
-      std::vector<std::string> args{"measure"};
-      args.insert(args.end(), source.begin(), source.end());
-      for (const std::string& a : {std::string("--size"), std::string("1600x1200"),
-                                   std::string("--append-geom"), out, Path("observations.txt")})
-        args.push_back(a);
-      return args;
-    };
-  };
-  const auto make_reference = [this](const std::string& out) {
-    return std::vector<std::string>{
-        "make-reference", "--pixels", Path("pixels.txt"), "--coordinates", Path("xyz.csv"),
-        "--reference",    out};
-  };
+  const std::vector<std::string> measure_by_reference = {
+      "measure",       "--reference", Path("reference.txt"),   "--size", "1600x1200",
+      "--append-geom", "@",           Path("observations.txt")};
+  const std::vector<std::string> make_reference = {
+      "make-reference", "--pixels", Path("pixels.txt"), "--coordinates", Path("xyz.csv"),
+      "--reference",    "@"};
   const struct {
     std::string output_role, input_role, input;
-    std::function<std::vector<std::string>(const std::string& out)> args;
+    std::vector<std::string> args;  // "@" stands for the output
   } commands[] = {
-      {"--append-geom", "--reference", "reference.txt",
-       measure({"--reference", Path("reference.txt")})},
-      {"--append-geom", "--project", "pair.vistrel", measure({"--project", Path("pair.vistrel")})},
-      {"--append-geom", "OBSERVATIONS", "observations.txt",
-       measure({"--reference", Path("reference.txt")})},
+      {"--append-geom", "--reference", "reference.txt", measure_by_reference},
+      {"--append-geom",
+       "--project",
+       "pair.vistrel",
+       {"measure", "--project", Path("pair.vistrel"), "--size", "1600x1200", "--append-geom", "@",
+        Path("observations.txt")}},
+      {"--append-geom", "OBSERVATIONS", "observations.txt", measure_by_reference},
       {"--reference", "--pixels", "pixels.txt", make_reference},
       {"--reference", "--coordinates", "xyz.csv", make_reference},
-      {"OUT", "GEOM", "geom.txt",
-       [this](const std::string& out) {
-         return std::vector<std::string>{"export", "--format", "csv", Path("geom.txt"), out};
-       }},
+      {"OUT", "GEOM", "geom.txt", {"export", "--format", "csv", Path("geom.txt"), "@"}},
   };
   const struct {
     const char* what;
@@ -518,6 +508,10 @@ TEST_F(CliTest, NoCommandWritesOverItsOwnInput) {
          return (dir_ / ".." / dir_.filename() / input).string();
        }},
   };
+  const auto names = [this] {
+    std::vector<fs::path> listing(fs::directory_iterator(dir_), {});
+    return listing.size();
+  };
   for (const auto& command : commands) {
     for (const auto& alias : aliases) {
       SCOPED_TRACE(command.output_role + " onto " + command.input_role + ", " + alias.what);
@@ -526,18 +520,17 @@ TEST_F(CliTest, NoCommandWritesOverItsOwnInput) {
                                "xyz.csv", "geom.txt"})
         Write(name, std::string("the ") + name + " as it was\n");
       const std::string out = alias.alias(command.input);
-      std::vector<std::string> before;
-      for (const auto& entry : fs::directory_iterator(dir_)) before.push_back(entry.path());
-      const CliRun r = RunWith(command.args(out));
+      const std::size_t before = names();
+      std::vector<std::string> args = command.args;
+      std::replace(args.begin(), args.end(), std::string("@"), out);
+      const CliRun r = RunWith(args);
       EXPECT_EQ(r.status, kExitInput) << r.err;
       EXPECT_NE(r.err.find(command.output_role + " " + out + " is " + command.input_role),
                 std::string::npos)
           << r.err;
       EXPECT_EQ(r.out, "");
       EXPECT_EQ(testing::ReadBytes(Path(command.input)), "the " + command.input + " as it was\n");
-      std::vector<std::string> after;
-      for (const auto& entry : fs::directory_iterator(dir_)) after.push_back(entry.path());
-      EXPECT_EQ(after.size(), before.size()) << "a file was made";
+      EXPECT_EQ(names(), before) << "a file was made";
     }
   }
 }
