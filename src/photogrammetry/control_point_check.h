@@ -13,7 +13,7 @@ namespace vistrel {
 
 struct ControlPointWarning {
   std::string text;         // one line, English
-  std::vector<int> points;  // control points at fault (1 to 9), ascending; empty when all are
+  std::vector<int> points;  // control points at fault (table indices), ascending; empty: all
 };
 
 // Above this residual scatter, in pixels of the photographs, the fit does not match the clicks:
@@ -30,7 +30,7 @@ inline constexpr double kDegenerateFraction = 1e-6;
 // set's shape: well spread points lie within a few typical distances.
 inline constexpr double kOutlierFactor = 50;
 
-// Before the calibration, from the table's nine control points: points far outside the others
+// Before the calibration, from the table's control points: points far outside the others
 // (measured by medians, which one absurd point does not move), then, among the rest, space
 // points that coincide, all on one line, all in one plane (the linear start needs depth); and
 // points that share a pixel in one photograph.

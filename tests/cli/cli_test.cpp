@@ -15,9 +15,9 @@
 #include "project/export.h"
 #include "project/geom_file.h"
 #include "project/line_reader.h"
+#include "project/project_file.h"
 #include "tests/support/temp_dir.h"
 #include "tools/demo_scene.h"
-#include "workflow/project_file.h"
 #include "workflow/session.h"
 
 namespace vistrel {
@@ -144,7 +144,6 @@ TEST_F(CliTest, ProjectFileInPlaceOfTheReference) {
   session.LoadControlPoints(kExamples + "/reference.txt");
   Project project;
   project.table = session.Table();
-  project.stored = session.Stored();
   SaveProject(Path("pair.vistrel"), project);
   const CliRun by_reference =
       RunWith({"calibrate", "--reference", kExamples + "/reference.txt", "--size", "1600x1200"});
@@ -547,8 +546,7 @@ TEST_F(CliTest, EveryReaderEndsAndSaysWhatIsWrong) {
     session.LoadControlPoints(kExamples + "/reference.txt");
     Project project;
     project.table = session.Table();
-    project.stored = session.Stored();
-    project.stored[3].left = false;
+    project.table.SetStored(3, {false, true, true});
     SaveProject(Path("partial.vistrel"), project);
   }
   const std::string folder = dir_.string();

@@ -5,7 +5,7 @@
 
 #include "fuzz_entry.h"
 #include "project/io_error.h"
-#include "workflow/project_file.h"
+#include "project/project_file.h"
 
 namespace vistrel::fuzz {
 
@@ -29,9 +29,9 @@ int ProjectReader(const std::uint8_t* data, std::size_t size) {
   }
   const std::string text = ProjectText(project);
   Require(ProjectText(from_text) == text, "the file and its text read differently");
-  for (std::size_t n = 1; n < 10; ++n) {
-    Require(std::isfinite(project.table.px[n]) && std::isfinite(project.table.py[n]) &&
-                std::isfinite(project.table.pz[n]),
+  for (int n = 0; n < project.table.Count(); ++n) {
+    const SpacePoint space = project.table.Space(n);
+    Require(std::isfinite(space.X) && std::isfinite(space.Y) && std::isfinite(space.Z),
             "a space coordinate that is not a number");
   }
   try {
