@@ -1,7 +1,7 @@
 #include "project/reference_file.h"
 
 #include "numeric/text_format.h"
-#include "project/file_error.h"
+#include "project/safe_write.h"
 #include "project/token_reader.h"
 
 namespace vistrel {
