@@ -362,14 +362,13 @@ int MakeReference(const Options& o, std::ostream& out, std::ostream& err) {
       StorePixels(lines[i - 1].second, session, i);
     }
     file = o.coordinates;
-    const std::vector<CoordinateRow> rows =
-        ReadCoordinateListFile(o.coordinates, '.', PointTable::kControlCount);
-    if (rows.size() != PointTable::kControlCount) {
-      throw ECoordinateList("expected nine points, got " + std::to_string(rows.size()));
+    const CoordinateList list = ReadCoordinateListFile(o.coordinates, PointTable::kControlCount);
+    if (list.rows.size() != PointTable::kControlCount) {
+      const std::size_t n = list.rows.size();
+      throw ECoordinateList(std::to_string(n) + (n == 1 ? " row" : " rows") +
+                            " read, expected nine");
     }
-    std::vector<std::array<double, 3>> xyz;
-    for (const CoordinateRow& r : rows) xyz.push_back({r.x, r.y, r.z});
-    session.StoreSpaceRows(xyz);
+    session.StoreSpaceRows(list.rows);
     file = o.reference;
     session.SaveControlPoints(o.reference);
   } catch (const Exception& e) {

@@ -54,12 +54,13 @@ void Session::StoreSpace(int index, const std::string& x, const std::string& y,
   }
 }
 
-void Session::StoreSpaceRows(const std::vector<std::array<double, 3>>& rows) {
-  for (int i = 1; i <= PointTable::kControlCount && i <= static_cast<int>(rows.size()); ++i) {
-    table_.px[i] = rows[i - 1][0];
-    table_.py[i] = rows[i - 1][1];
-    table_.pz[i] = rows[i - 1][2];
-    MarkStored(i, &StoredParts::space);
+void Session::StoreSpaceRows(const std::vector<CoordinateRow>& rows) {
+  for (const CoordinateRow& r : rows) {
+    if (r.point < 1 || r.point > PointTable::kControlCount) continue;
+    table_.px[r.point] = r.x;
+    table_.py[r.point] = r.y;
+    table_.pz[r.point] = r.z;
+    MarkStored(r.point, &StoredParts::space);
   }
 }
 

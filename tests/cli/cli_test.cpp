@@ -314,7 +314,7 @@ TEST_F(CliTest, MakeReferenceFromPixelsAndACoordinateList) {
   const CliRun refused = RunWith({"make-reference", "--pixels", Path("pixels.txt"), "--coordinates",
                                   Path("short.csv"), "--reference", Path("refused.txt")});
   EXPECT_EQ(refused.status, kExitInput);
-  EXPECT_EQ(refused.err, Path("short.csv") + ": expected nine points, got 1\n");
+  EXPECT_EQ(refused.err, Path("short.csv") + ": 1 row read, expected nine\n");
   EXPECT_FALSE(fs::exists(Path("refused.txt")));
   EXPECT_EQ(RunWith({"make-reference", "--pixels", Path("pixels.txt")}).status, kExitUsage);
 }

@@ -57,7 +57,8 @@ TEST_F(Window, StartState) {
   EXPECT_TRUE(Child<QRadioButton>("RadioButton2")->isChecked());
   EXPECT_FALSE(Child<QRadioButton>("RadioButton1")->isChecked());
   EXPECT_FALSE(Child<QCheckBox>("CheckBox1")->isChecked());
-  EXPECT_EQ(Child<TColorSwatch>("color1")->Color(), QColor(0, 128, 0));
+  // The swatch shows the selected point's colour, red like its markers.
+  EXPECT_EQ(Child<TColorSwatch>("color1")->Color(), ToQColor(form_->Table().color[1]));
   EXPECT_EQ(form_->Table().color[0], kColorWhite);
   EXPECT_EQ(form_->Table().color[9], kColorRed);
   EXPECT_EQ(form_->Scale(), 0.01);
@@ -195,11 +196,11 @@ TEST_F(Window, WheelZoomsThePaneUnderThePointer) {
   EXPECT_EQ(Child<QScrollBar>("ScrollBar1")->value(), 110);  // the slider shows the wheel's zoom
   // Any step down zooms out (the steps themselves: PaneGeometry's wheel tests).
   Wheel(Box(false), QPoint(5, 5), -3);
-  EXPECT_EQ(right.wd, 1440);
-  EXPECT_EQ(right.hd, 1080);
+  EXPECT_EQ(right.wd, 1600 * 10 / 11);  // divided by the factor a step in multiplies by
+  EXPECT_EQ(right.hd, 1200 * (1600 * 10 / 11) / 1600);
   // Over the memo the wheel scrolls the memo, not a pane.
   Wheel(Child<QWidget>("Memo1"), QPoint(5, 5), 120);
-  EXPECT_EQ(right.wd, 1440);
+  EXPECT_EQ(right.wd, 1600 * 10 / 11);
   EXPECT_EQ(left.wd, 1760);
 }
 
@@ -300,15 +301,16 @@ QColor At(const QImage& image, int x, int y) { return image.pixelColor(x, y); }
 
 TEST_F(Window, CrossAndMarkersArePaintedAtTheMappedPlaces) {
   PointTable& t = form_->Table();
-  t.xg[3] = 800;
-  t.yg[3] = 600;
   t.color[3] = 0x00FF0000;  // blue
+  Child<QComboBox>("ComboBox1")->setCurrentIndex(3);
+  Edit("xg1")->setText("800");
+  Edit("yg1")->setText("600");
+  Click("Button12");
   Child<QScrollBar>("ScrollBar1")->setValue(10);
   Child<QScrollBar>("ScrollBar1")->setValue(20);  // 320 x 240
   Edit("xg1")->setText("400");
   Edit("yg1")->setText("300");
   Child<QRadioButton>("RadioButton1")->setChecked(true);
-  Child<QComboBox>("ComboBox1")->setCurrentIndex(3);
   QImage shot = Box(true)->grab().toImage();
   const QColor blue(0, 0, 255), red(255, 0, 0), white(255, 255, 255), cyan = kCaptureColor;
   // Marker of point 3 at (160, 120): a plus of half-length 10.
@@ -339,11 +341,12 @@ TEST_F(Window, CrossAndMarkersArePaintedAtTheMappedPlaces) {
   EXPECT_NE(At(shot, 6, 0), red);
   EXPECT_NE(At(shot, 6, 0), white);
 
-  // "All": control points 1..9, then the observation point on top, at the picture's corner.
+  // "All": the stored markers; points never stored in this photograph have none, not a false
+  // one at the picture's corner.
   Child<QRadioButton>("RadioButton2")->setChecked(true);
   shot = Box(true)->grab().toImage();
-  EXPECT_EQ(At(shot, 6, 0), white);
-  EXPECT_EQ(At(shot, 0, 6), white);
+  EXPECT_NE(At(shot, 6, 0), white);
+  EXPECT_NE(At(shot, 0, 6), red);
   EXPECT_EQ(At(shot, 160 + 4, 120), blue);
 
   // Texts that are not whole numbers leave the cross out and still paint the rest.
@@ -510,8 +513,8 @@ TEST_F(Window, TypedTextSurvivesThePointerCrossingAPane) {
   EXPECT_EQ(right_slider->value(), 100);
 }
 
-// A coordinate box clicked into takes what is typed in place of the previous point's text, and
-// Enter stores what its "Store Point coordinates" stores; the point table shows it at once.
+// A coordinate box clicked into takes what is typed in place of its text, and Enter stores what
+// its "Store Point coordinates" stores; the point table shows it at once.
 TEST_F(Window, TypingReplacesTheOldTextAndEnterStores) {
   form_->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
@@ -527,7 +530,11 @@ TEST_F(Window, TypingReplacesTheOldTextAndEnterStores) {
   type("pz1", "40");
   QTest::keyClick(Edit("pz1"), Qt::Key_Return);
   combo->setCurrentIndex(2);
+  // Point 2 has no X, Y, Z yet: its boxes are empty, not point 1's.
+  EXPECT_TRUE(Edit("py1")->text().isEmpty());
   type("px1", "45");
+  type("py1", "-30");
+  type("pz1", "40");
   QTest::keyClick(Edit("px1"), Qt::Key_Enter);
   EXPECT_EQ(t.px[1], -45);
   EXPECT_EQ(t.px[2], 45);
@@ -548,6 +555,35 @@ TEST_F(Window, TypingReplacesTheOldTextAndEnterStores) {
   EXPECT_EQ(status->item(2, 1)->text(), QString::fromUtf8("\u2713"));
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_EQ(Messages()[0].second, "'' n'est pas une valeur entière correcte.");
+}
+
+// Store on click without "Advance": the point the program selected takes one pixel per photograph
+// and refuses a second, saying so; once the user selects it, a click replaces its pixel and the
+// status bar says so.
+TEST_F(Window, StoreOnClickReplacesOnlyInAPointTheUserSelected) {
+  form_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  auto* status = Child<QLabel>("StatusBar1Panel2");
+  const PointTable& t = form_->Table();
+  QTest::keyClick(form_.get(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_TRUE(status->text().startsWith("Store on click: on")) << status->text().toStdString();
+  QTest::mouseClick(Box(true), Qt::LeftButton, {}, QPoint(50, 60));
+  EXPECT_EQ(t.xg[1], 50);
+  EXPECT_TRUE(form_->GetSession().Stored()[1].left);
+  QTest::mouseClick(Box(true), Qt::LeftButton, {}, QPoint(80, 90));
+  EXPECT_EQ(t.xg[1], 50);
+  EXPECT_FALSE(form_->GetSession().Stored()[2].left);
+  EXPECT_TRUE(status->text().contains("already stored (50 60): nothing stored"))
+      << status->text().toStdString();
+  EXPECT_EQ(Edit("xg1")->text(), "50");  // the boxes still show the point's pixel
+  QTest::keyClick(form_.get(), Qt::Key_PageDown);
+  QTest::keyClick(form_.get(), Qt::Key_PageUp);
+  QTest::mouseClick(Box(true), Qt::LeftButton, {}, QPoint(80, 90));
+  EXPECT_EQ(t.xg[1], 80);
+  EXPECT_EQ(t.yg[1], 90);
+  EXPECT_TRUE(status->text().startsWith("Left pixel 80 90 replaced 50 60 in control point 1"))
+      << status->text().toStdString();
+  EXPECT_TRUE(Messages().empty());
 }
 
 // Page Down / Page Up walk the selector round; Ctrl++ and Ctrl+- zoom the pane under the pointer
@@ -735,6 +771,7 @@ TEST_F(Window, PointStatusTableFollowsStoresAndSelects) {
 TEST_F(Window, ErrorsOfCommandsEndInTheErrorBox) {
   // No reference.txt in the working directory; measuring before any calibration.
   Click("Button8");
+  Child<QComboBox>("ComboBox1")->setCurrentIndex(0);
   Edit("px1")->setText("keep");
   Click("Button9");
   ASSERT_EQ(Messages().size(), 2u);

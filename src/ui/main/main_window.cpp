@@ -28,6 +28,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
+#include <charconv>
 #include <limits>
 #include <stop_token>
 
@@ -73,6 +74,15 @@ QImage BuiltInPicture(bool left) {
   }
 }
 
+// The shortest text that reads back as exactly `value`, with the user's decimal separator.
+std::string ExactText(double value, char decimal_separator) {
+  char buffer[32];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+  std::string text(buffer, end);
+  std::replace(text.begin(), text.end(), '.', decimal_separator);
+  return text;
+}
+
 int ClampToInt(std::int64_t v) {
   return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(),
                                                    std::numeric_limits<int>::max()));
@@ -107,6 +117,9 @@ void TForm1::FormCreate() {
   left_.ShowBuiltIn(BuiltInPicture(true));
   right_.ShowBuiltIn(BuiltInPicture(false));
   ReadSettings();
+  // The swatch shows the selected point's colour from the start, as the markers do.
+  color1->SetColor(ToQColor(session_.Table().color[SelectedIndex()]));
+  ShowSelectedPoint();
   ShowPointStatus();
   PointStatus->selectRow(SelectedIndex());
   ShowStatus();
@@ -150,29 +163,105 @@ void TForm1::closeEvent(QCloseEvent* event) {
 // ----------------------------------------------------------------------------------
 
 void TForm1::Button12Click() {
-  session_.StoreLeft(SelectedIndex(), ToStd(left_.XEdit()->text()), ToStd(left_.YEdit()->text()));
+  const int i = SelectedIndex();
+  // Storing what the boxes show unchanged stores nothing: the point stays as saved.
+  if (!session_.Stored()[i].left || !Unchanged(left_.XEdit()) || !Unchanged(left_.YEdit())) {
+    session_.StoreLeft(i, ToStd(left_.XEdit()->text()), ToStd(left_.YEdit()->text()));
+  }
   Stored();
+  ShowSelectedPoint(kLeftBoxes);
   Advance();
 }
 
 void TForm1::Button13Click() {
-  session_.StoreRight(SelectedIndex(), ToStd(right_.XEdit()->text()),
-                      ToStd(right_.YEdit()->text()));
+  const int i = SelectedIndex();
+  if (!session_.Stored()[i].right || !Unchanged(right_.XEdit()) || !Unchanged(right_.YEdit())) {
+    session_.StoreRight(i, ToStd(right_.XEdit()->text()), ToStd(right_.YEdit()->text()));
+  }
   Stored();
+  ShowSelectedPoint(kRightBoxes);
   Advance();
 }
 
 void TForm1::Button5Click() {
-  session_.StoreSpace(SelectedIndex(), ToStd(px1->text()), ToStd(py1->text()), ToStd(pz1->text()),
-                      LocaleDecimalSeparator());
+  const int i = SelectedIndex();
+  const PointTable& table = session_.Table();
+  const bool stored = session_.Stored()[i].space;
+  // A coordinate the user left as shown keeps its stored value to the last bit: its 15-digit
+  // text would round it.
+  const std::pair<QLineEdit*, double> boxes[] = {
+      {px1, table.px[i]}, {py1, table.py[i]}, {pz1, table.pz[i]}};
+  std::string texts[3];
+  bool changed = !stored;
+  for (int k = 0; k < 3; ++k) {
+    const auto& [edit, value] = boxes[k];
+    const bool keep = stored && Unchanged(edit);
+    texts[k] = keep ? ExactText(value, LocaleDecimalSeparator()) : ToStd(edit->text());
+    changed |= !keep;
+  }
+  if (changed) session_.StoreSpace(i, texts[0], texts[1], texts[2], LocaleDecimalSeparator());
   Stored();
+  ShowSelectedPoint(kSpaceBoxes);
   Advance();
 }
 
 void TForm1::ComboBox1Change() {
   session_.ForgetCaptures();  // a capture made for another point never counts
+  selection_by_user_ = !selecting_by_program_;
+  if (selection_by_user_) status_note_.clear();
   color1->SetColor(ToQColor(session_.Table().color[SelectedIndex()]));
   PointStatus->selectRow(SelectedIndex());
+  ShowSelectedPoint();
+  UpdatePanes();
+  ShowStatus();
+}
+
+bool TForm1::Unchanged(const QLineEdit* edit) const {
+  const auto shown = shown_texts_.find(edit);
+  return shown != shown_texts_.end() && shown->second == edit->text();
+}
+
+void TForm1::ShowSelectedPoint(int parts) {
+  const int i = SelectedIndex();
+  const StoredParts& stored = session_.Stored()[i];
+  const PointTable& t = session_.Table();
+  const char separator = LocaleDecimalSeparator();
+  const auto show = [this](QLineEdit* edit, const QString& text) {
+    edit->setText(text);
+    edit->setCursorPosition(0);  // the leading digits of a long number
+    // Typing into a box that kept the focus replaces what it now shows.
+    if (edit->hasFocus()) edit->selectAll();
+    shown_texts_[edit] = text;
+  };
+  const auto pixel = [](bool has, std::int32_t v) { return has ? QString::number(v) : QString(); };
+  if (parts & kLeftBoxes) {
+    show(left_.XEdit(), pixel(stored.left, t.xg[i]));
+    show(left_.YEdit(), pixel(stored.left, t.yg[i]));
+  }
+  if (parts & kRightBoxes) {
+    show(right_.XEdit(), pixel(stored.right, t.xd[i]));
+    show(right_.YEdit(), pixel(stored.right, t.yd[i]));
+  }
+  if (parts & kSpaceBoxes) {
+    QString x, y, z;
+    if (i != PointTable::kObservation && stored.space) {
+      x = ToQt(FormatGeneral(t.px[i], separator));
+      y = ToQt(FormatGeneral(t.py[i], separator));
+      z = ToQt(FormatGeneral(t.pz[i], separator));
+    } else if (i == PointTable::kObservation && measured_ &&
+               measured_->pixels == std::array<int, 4>{t.xg[0], t.yg[0], t.xd[0], t.yd[0]}) {
+      x = ToQt(measured_->x);
+      y = ToQt(measured_->y);
+      z = ToQt(measured_->z);
+    }
+    show(px1, x);
+    show(py1, y);
+    show(pz1, z);
+  }
+}
+
+void TForm1::Note(const QString& text) {
+  status_note_ = text;
   ShowStatus();
 }
 
@@ -187,12 +276,28 @@ void TForm1::color1DblClick() {
 // ---- files and computations
 // -----------------------------------------------------------------------
 
-void TForm1::Button7Click() { session_.SaveControlPoints(kReferenceFileName); }
+void TForm1::Button7Click() {
+  session_.SaveControlPoints(kReferenceFileName);
+  Note(QString("Saved %1 control points to %2")
+           .arg(PointTable::kControlCount)
+           .arg(kReferenceFileName));
+}
 
 void TForm1::Button8Click() {
+  if (session_.ControlPointsChanged() &&
+      !ConfirmBox(this, QString("The control points changed since they were last saved or "
+                                "loaded. Replace them with those of \"%1\"?")
+                            .arg(kReferenceFileName))) {
+    Note("Control points not loaded: the changed ones are kept");
+    return;
+  }
   session_.LoadControlPoints(kReferenceFileName);
   Stored();
+  ShowSelectedPoint();
   write_memo();
+  Note(QString("Loaded %1 control points from %2")
+           .arg(PointTable::kControlCount)
+           .arg(kReferenceFileName));
 }
 
 void TForm1::Button6Click() {
@@ -255,6 +360,8 @@ void TForm1::SelectLensModel(std::optional<LensModel> model) {
 }
 
 void TForm1::Button9Click() {
+  // The boxes then show what is measured; a capture made under another point is not used.
+  if (SelectedIndex() != PointTable::kObservation) SelectPointByProgram(PointTable::kObservation);
   // A capture stored on the way shows in the table and the status bar, even when the
   // computation then fails.
   std::string note;
@@ -269,10 +376,11 @@ void TForm1::Button9Click() {
   const MeasuredPoint point = session_.MeasureShown(SelectedIndex(), note);
   const char separator = LocaleDecimalSeparator();
   const PointTexts texts = MeasuredTexts(point, separator);
-  px1->setText(ToQt(texts.x));
-  py1->setText(ToQt(texts.y));
-  pz1->setText(ToQt(texts.z));
-  for (QLineEdit* edit : {px1, py1, pz1}) edit->setCursorPosition(0);  // show the leading digits
+  const PointTable& t = session_.Table();
+  measured_ = Measured{texts.x, texts.y, texts.z, {t.xg[0], t.yg[0], t.xd[0], t.yd[0]}};
+  ShowSelectedPoint(kSpaceBoxes);
+  note = "Measured object point n° " + std::to_string(point.number) +
+         (note.empty() ? "" : " (" + note + ")");
   AppendToMemo(ToQt(MeasurementLine(point, separator)));
   // The point's standard errors on a line of their own: the measurement's line stays as it was.
   if (const std::optional<PointPrecision> precision = session_.Precision(point)) {
@@ -284,6 +392,13 @@ void TForm1::Button10Click() {
   Session::AppendPoint(kGeometryFileName,
                        {ToStd(px1->text()), ToStd(py1->text()), ToStd(pz1->text())},
                        LocaleDecimalSeparator());
+  QString count;
+  try {
+    count = QString(" (%1 points in the file)").arg(ReadGeometry(kGeometryFileName).points.size());
+  } catch (const std::exception&) {
+    // The point is appended; the count is only a courtesy.
+  }
+  Note(QString("Appended X Y Z to %1%2").arg(kGeometryFileName, count));
 }
 
 void TForm1::Button11Click() {
@@ -306,8 +421,9 @@ void TForm1::BitBtn1Click() {
 
 void TForm1::AppendToMemo(const QString& line) {
   Memo1->appendPlainText(line);
-  // The new line in view, however far up the report was being read.
+  // The new line in view from its start, however far up or across the report was being read.
   Memo1->moveCursor(QTextCursor::End);
+  Memo1->moveCursor(QTextCursor::StartOfBlock);
   Memo1->ensureCursorVisible();
 }
 

@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStringList>
+#include <algorithm>
 #include <array>
 
 #include "numeric/text_format.h"
@@ -33,6 +34,11 @@ void ShowShortcut(QWidget* widget, const QAction* action) {
   const QString keys = action->shortcut().toString(QKeySequence::NativeText);
   const QString hint = widget->toolTip().isEmpty() ? action->text().remove('&') : widget->toolTip();
   widget->setToolTip(hint + " (" + keys + ")");
+}
+
+QString PointName(int index) {
+  return index == PointTable::kObservation ? QString("the object point")
+                                           : QString("control point %1").arg(index);
 }
 
 }  // namespace
@@ -90,6 +96,9 @@ void TForm1::CreateActions() {
       AddAction(view, "ActionFitRight", "Fit &right image", Qt::Key_F6, &TForm1::Button16Click);
   QAction* zoom_in = AddAction(view, "ActionZoomIn", "Zoom &in under the pointer",
                                QKeySequence::ZoomIn, &TForm1::ZoomInClick);
+  // Ctrl+= as well: on most layouts "+" needs Shift, and "=" is the same key without it.
+  zoom_in->setShortcuts(
+      {QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
   QAction* zoom_out = AddAction(view, "ActionZoomOut", "Zoom &out under the pointer",
                                 QKeySequence::ZoomOut, &TForm1::ZoomOutClick);
 
@@ -113,6 +122,11 @@ void TForm1::CreateActions() {
   advance_->setToolTip(
       "un point de contrôle complet passe la main au point suivant qui n'est pas complet");
   options->setToolTipsVisible(true);
+  for (QAction* option : {store_on_click_, advance_}) {
+    connect(option, &QAction::toggled, this, [this, option](bool on) {
+      Note(option->text().remove('&') + (on ? ": on" : ": off"));
+    });
+  }
 
   ComboBox1->setToolTip(QString("point suivant : %1, point précédent : %2")
                             .arg(next->shortcut().toString(QKeySequence::NativeText),
@@ -139,6 +153,13 @@ void TForm1::CreateActions() {
 
 void TForm1::SelectPoint(int index) {
   ComboBox1->setCurrentIndex((index + kPointSelectorCount) % kPointSelectorCount);
+  selection_by_user_ = true;  // also when the index did not change
+}
+
+void TForm1::SelectPointByProgram(int index) {
+  selecting_by_program_ = true;
+  ComboBox1->setCurrentIndex(index);
+  selecting_by_program_ = false;
 }
 
 void TForm1::NextPointClick() { SelectPoint(SelectedIndex() + 1); }
@@ -168,7 +189,53 @@ void TForm1::Advance() {
       !session_.Stored()[index].Complete(index)) {
     return;
   }
-  if (const int next = session_.NextIncomplete(index); next >= 0) SelectPoint(next);
+  if (const int next = session_.NextIncomplete(index); next >= 0) SelectPointByProgram(next);
+}
+
+void TForm1::StoreClick(bool left, std::int64_t x, std::int64_t y) {
+  const int selected = SelectedIndex();
+  const auto has = [this, left](int i) {
+    return left ? session_.Stored()[i].left : session_.Stored()[i].right;
+  };
+  const auto pixel_of = [this, left](int i) {
+    const PointTable& t = session_.Table();
+    return left ? QString("%1 %2").arg(t.xg[i]).arg(t.yg[i])
+                : QString("%1 %2").arg(t.xd[i]).arg(t.yd[i]);
+  };
+  int target = selected;
+  QString replaced;
+  if (has(selected)) {
+    int next = -1;
+    if (advance_->isChecked() && selected != PointTable::kObservation && !selection_by_user_) {
+      for (int k = 1; k < PointTable::kControlCount && next < 0; ++k) {
+        const int i = (selected - 1 + k) % PointTable::kControlCount + 1;
+        if (!has(i)) next = i;
+      }
+    }
+    if (next >= 0) {
+      target = next;
+    } else if (selection_by_user_ || selected == PointTable::kObservation) {
+      replaced = pixel_of(selected);
+    } else {
+      Note(QString("%1 pixel of %2 already stored (%3): nothing stored; select the point to "
+                   "replace it")
+               .arg(left ? "Left" : "Right", PointName(selected), pixel_of(selected)));
+      ShowSelectedPoint(left ? kLeftBoxes : kRightBoxes);
+      return;
+    }
+  }
+  const std::string sx = std::to_string(x), sy = std::to_string(y);
+  left ? session_.StoreLeft(target, sx, sy) : session_.StoreRight(target, sx, sy);
+  Stored();
+  const QString what = QString("%1 pixel %2 %3 ").arg(left ? "Left" : "Right").arg(x).arg(y);
+  const QString note = replaced.isEmpty()
+                           ? what + "stored in " + PointName(target)
+                           : what + "replaced " + replaced + " in " + PointName(target);
+  // The boxes stay a view of the selected point, which a store into another point leaves as
+  // it was.
+  ShowSelectedPoint(left ? kLeftBoxes : kRightBoxes);
+  if (target == selected) Advance();
+  Note(note);
 }
 
 QFileDialog* TForm1::ImportDialog() {
@@ -185,28 +252,33 @@ void TForm1::ImportCoordinatesClick() {
   QFileDialog* dialog = ImportDialog();
   if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return;
   const QString path = dialog->selectedFiles().first();
-  std::vector<CoordinateRow> rows;
+  CoordinateList list;
   try {
-    rows = ReadCoordinateListFile(ToStd(path), LocaleDecimalSeparator(), PointTable::kControlCount);
+    list = ReadCoordinateListFile(ToStd(path), PointTable::kControlCount);
   } catch (const ECoordinateList& e) {
     throw ECoordinateList(ToStd(path) + ": " + e.what());
   }
   const char separator = LocaleDecimalSeparator();
   QString preview = QString("Store these space coordinates from %1?\n").arg(path);
-  std::vector<std::array<double, 3>> xyz;
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const CoordinateRow& r = rows[i];
+  if (list.header_line > 0) preview += QString("\nline %1 taken as a header").arg(list.header_line);
+  if (list.numbered) preview += "\nrows assigned by the number in their names";
+  preview += '\n';
+  std::vector<CoordinateRow> rows = list.rows;
+  std::sort(rows.begin(), rows.end(),
+            [](const CoordinateRow& a, const CoordinateRow& b) { return a.point < b.point; });
+  for (const CoordinateRow& r : rows) {
     preview += QString("\nControl : %1  <-  line %2 %3:  X %4  Y %5  Z %6")
-                   .arg(i + 1)
+                   .arg(r.point)
                    .arg(r.line)
                    .arg(r.name.empty() ? QString() : "(" + ToQt(r.name) + ")")
                    .arg(ToQt(FormatGeneral(r.x, separator)), ToQt(FormatGeneral(r.y, separator)),
                         ToQt(FormatGeneral(r.z, separator)));
-    xyz.push_back({r.x, r.y, r.z});
   }
   if (!ConfirmBox(this, preview)) return;
-  session_.StoreSpaceRows(xyz);
+  session_.StoreSpaceRows(list.rows);
   Stored();
+  ShowSelectedPoint(kSpaceBoxes);
+  Note(QString("Imported %1 space coordinates from %2").arg(list.rows.size()).arg(path));
   Advance();
 }
 
@@ -248,6 +320,7 @@ void TForm1::OpenProjectFile(const QString& path) {
     }
   }
   Stored();
+  ShowSelectedPoint();
   write_memo();
   if (!problems.isEmpty()) ShowErrorBox(problems.join("\n"));
 }

@@ -134,7 +134,8 @@ void TForm1::CreateControls() {
   auto* bottom = new QHBoxLayout;
   Memo1 = new QPlainTextEdit(central);
   Memo1->setObjectName("Memo1");
-  Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  // Report lines are columns: a wrapped line breaks them, so they scroll sideways instead.
+  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   // The report is laid out in columns of blanks: they line up only in a fixed-width font.
   Memo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -373,6 +374,7 @@ void TForm1::ConnectHandlers() {
     };
     box->on_leave = [this] { ShowStatus(); };
     box->on_paint = [this, pane](QPainter& p) { Paint(*pane, p); };
+    pane->on_view_changed = [this] { ShowStatus(); };
     box->installEventFilter(this);
     const bool left = pane->IsLeft();
     connect(pane->LoadButton(), &QPushButton::clicked, this,
@@ -401,6 +403,8 @@ void TForm1::ConnectHandlers() {
   connect(Button13, &QPushButton::clicked, this, &TForm1::Button13Click);
   connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
   connect(ComboBox1, &QComboBox::currentIndexChanged, this, &TForm1::ComboBox1Change);
+  // The user choosing the entry already selected makes it theirs as well.
+  connect(ComboBox1, &QComboBox::activated, this, [this] { selection_by_user_ = true; });
   color1->on_double_click = [this] { color1DblClick(); };
   connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
   connect(Button8, &QPushButton::clicked, this, &TForm1::Button8Click);

@@ -70,7 +70,9 @@ void TForm1::ShowPointStatus() {
 }
 
 void TForm1::PointStatusClick(int row) {
-  if (row >= 0 && row < ComboBox1->count()) ComboBox1->setCurrentIndex(row);
+  if (row < 0 || row >= ComboBox1->count()) return;
+  ComboBox1->setCurrentIndex(row);
+  selection_by_user_ = true;
 }
 
 void TForm1::Stored() {

@@ -193,7 +193,10 @@ void PaneView::SetFitWhenShown(bool on) {
 }
 
 void PaneView::FitIfPending() {
-  if (fit_pending_ && box_->width() > 0 && box_->height() > 0) Fit();
+  if (fit_pending_ && box_->width() > 0 && box_->height() > 0) {
+    Fit();
+    if (on_view_changed) on_view_changed();
+  }
 }
 
 PaneGeometry PaneView::Shown() const {

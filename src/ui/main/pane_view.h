@@ -10,6 +10,7 @@
 #include <QPointF>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -32,6 +33,9 @@ namespace vistrel {
 class PaneView {
  public:
   explicit PaneView(bool left) : left_(left) {}
+
+  // Called when the pane changes its zoom by itself (a fit once the drawing area has its size).
+  std::function<void()> on_view_changed;
 
   // ---- building (the designer names are given by the window)
   QWidget* CreateFrame(QWidget* window, const char* frame_name, const char* caption,
