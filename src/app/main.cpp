@@ -1,6 +1,7 @@
 // The VISTREL program: the main window, then the 3D window and the help windows, hidden, then
 // the event loop.
 
+#include "project/settings.h"
 #include "ui/help/help_window.h"
 #include "ui/main/application.h"
 #include "ui/main/main_window.h"
@@ -8,7 +9,12 @@
 
 int main(int argc, char** argv) {
   vistrel::TApplication app(argc, argv);
-  app.LoadFrenchTranslations();
+  // The language before any window exists: the one chosen in the settings, else the system's.
+  const std::string directory =
+      vistrel::ProgramDirectory(QCoreApplication::applicationFilePath().toStdString());
+  const vistrel::Settings settings =
+      vistrel::ReadSettingsFile(directory + vistrel::kSettingsFileName, '.');
+  app.UseLanguage(settings.language.value_or(vistrel::SystemLanguage()));
 
   vistrel::TForm1 form1;
   // The 3D window reads the two scale values that the main window took from the settings.

@@ -19,6 +19,7 @@
 #include "project/export.h"
 #include "project/file_error.h"
 #include "project/geom_file.h"
+#include "project/language.h"
 #include "project/line_reader.h"
 #include "project/reference_file.h"
 #include "workflow/project_file.h"
@@ -440,8 +441,10 @@ int Snap(const Options& o, std::ostream& out, std::ostream& err) {
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-           std::ostream& err) {
+namespace {
+
+int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+        std::ostream& err) {
   Options o;
   try {
     o = ParseArgs(args);
@@ -512,6 +515,18 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     return status;
   }
   return Measure(o, session, in, out, err, status);
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+           std::ostream& err) {
+  // Messages in the system's language; what goes to `out` (reports, measured points) never
+  // changes with it.
+  std::ostringstream messages;
+  const int status = Run(args, in, out, messages);
+  err << MessageIn(messages.str(), SystemLanguage());
+  return status;
 }
 
 }  // namespace vistrel

@@ -14,6 +14,8 @@ constexpr char kGuidance[] = "GUIDANCE";
 constexpr const char* kGuidanceKeys[] = {"STOREONCLICK", "ADVANCE", "FIT"};
 constexpr char kLens[] = "LENS";
 constexpr char kLensModel[] = "MODEL";
+constexpr char kGeneral[] = "GENERAL";
+constexpr char kLanguage[] = "LANGUAGE";
 
 std::string RefKey(int i) { return "REF" + std::to_string(i); }
 
@@ -68,6 +70,7 @@ Settings ReadSettings(const IniFile& ini, char decimal_separator) {
   s.advance = ini.ReadString(kGuidance, kGuidanceKeys[1], "0") == "1";
   s.fit_when_shown = ini.ReadString(kGuidance, kGuidanceKeys[2], "0") == "1";
   s.lens_model = LensModelFromName(ini.ReadString(kLens, kLensModel, ""));
+  s.language = LanguageFromName(ini.ReadString(kGeneral, kLanguage, ""));
   return s;
 }
 
@@ -99,6 +102,9 @@ void WriteSettings(IniFile& ini, const Settings& s, char decimal_separator) {
   // Empty once chosen back to the check box: the section stays, the value says "as the box".
   if (s.lens_model || ini.ReadString(kLens, kLensModel, "-") != "-") {
     ini.WriteString(kLens, kLensModel, s.lens_model ? LensModelName(*s.lens_model) : "");
+  }
+  if (s.language || ini.ReadString(kGeneral, kLanguage, "-") != "-") {
+    ini.WriteString(kGeneral, kLanguage, s.language ? LanguageName(*s.language) : "");
   }
 }
 

@@ -13,6 +13,7 @@
 #include "photogrammetry/calibration.h"
 #include "project/color.h"
 #include "project/ini_file.h"
+#include "project/language.h"
 
 namespace vistrel {
 
@@ -38,6 +39,9 @@ struct Settings {
   // "full" or "auto"); empty: the check box alone decides. Written once a model was chosen, so
   // that files of versions without the choice stay as they were; an unknown text reads as empty.
   std::optional<LensModel> lens_model;
+  // The language the windows speak, section GENERAL, key LANGUAGE ("fr" or "en"); empty: the
+  // system's. Written once chosen, as the lens model.
+  std::optional<Language> language;
   // Colour texts that did not convert; those colours keep their defaults.
   std::vector<std::string> problems;
 };

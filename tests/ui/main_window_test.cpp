@@ -30,6 +30,7 @@
 #include "project/settings.h"
 #include "tests/support/temp_dir.h"
 #include "ui/help/help_window.h"
+#include "ui/main/application.h"
 #include "ui/main/color_swatch.h"
 #include "ui/main/image_pane.h"
 #include "ui/main/messages.h"
@@ -89,21 +90,19 @@ TEST_F(Window, StartState) {
       {"Button3", "Load image", "", ""},
       {"Button2", "Center", "", ""},
       {"Button12", "Store Point coordinates",
-       "enregistre le pixel saisi du point choisi ; Entrée dans une case aussi", "Ctrl+Return"},
+       "stores the captured pixel of the selected point; so does Enter in a box", "Ctrl+Return"},
       {"Button5", "Store Point coordinates", "", ""},
-      {"Button7", "Save Control Points",
-       "sauvegarde les coordonnées dans le fichier \"reference.txt\"", "Ctrl+S"},
+      {"Button7", "Save Control Points", "saves the coordinates to the file \"reference.txt\"",
+       "Ctrl+S"},
       {"Button6", "Compute Ext./Int. parameters",
-       "calcule les paramètres DLT, indispensable avant de vectoriser", "F9"},
-      {"Button9", "Measure Object Point",
-       "détermine les coordonnées spatiales d'un point d'observation", "Ctrl+M"},
+       "computes the DLT parameters, needed before measuring", "F9"},
+      {"Button9", "Measure Object Point", "computes the space coordinates of an observation point",
+       "Ctrl+M"},
       {"Button10", "Save Measured Point ",
-       "sauvegarde les coordonnées spatiales du point d'observation dans le fichier "
-       "\"geom.txt\"",
-       "Ctrl+G"},
-      {"Button16", "Fit", "affiche toute l'image dans le cadre", "F6"},
-      {"Button11", "3D vizualization",
-       "visualise en 3D  les points stockés dans le fichier \"geom.txt\"", ""},
+       "appends the observation point's space coordinates to the file \"geom.txt\"", "Ctrl+G"},
+      {"Button16", "Fit", "shows the whole photograph in its frame", "F6"},
+      {"Button11", "3D vizualization", "shows in 3D the points stored in the file \"geom.txt\"",
+       ""},
   };
   for (const Caption& b : buttons) {
     auto* button = Child<QPushButton>(b.name);
@@ -244,9 +243,9 @@ TEST_F(Window, StoreCommandsKeepTheEarlierValueOnBadText) {
     const char* message;
     std::int32_t xg, yg;
   } cases[] = {
-      {"abc", "5", "'abc' n'est pas une valeur entière correcte.", 12, -34},
-      {"7", "", "'' n'est pas une valeur entière correcte.", 7, -34},  // x is stored first
-      {"2147483648", "1", "'2147483648' n'est pas une valeur entière correcte.", 7, -34},
+      {"abc", "5", "'abc' is not a valid integer value.", 12, -34},
+      {"7", "", "'' is not a valid integer value.", 7, -34},  // x is stored first
+      {"2147483648", "1", "'2147483648' is not a valid integer value.", 7, -34},
       {"$10", "0x20", nullptr, 16, 32},
   };
   for (const Case& c : cases) {
@@ -293,7 +292,7 @@ TEST_F(Window, SpaceCoordinatesUseTheLocaleSeparator) {
   EXPECT_EQ(t.py[2], -2);
   EXPECT_EQ(t.pz[2], 300);
   ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_EQ(Messages()[0].second, "'1.5' n'est pas une valeur en virgule flottante correcte.");
+  EXPECT_EQ(Messages()[0].second, "'1.5' is not a valid floating point value.");
 }
 
 // Pixels of the grabbed pane.
@@ -445,7 +444,7 @@ TEST_F(Window, FailedLoadKeepsPictureAndLabel) {
   answer(bad);
   Click("Button1");
   ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_TRUE(Messages()[0].second.startsWith("Erreur JPEG #"));
+  EXPECT_TRUE(Messages()[0].second.startsWith("JPEG error #"));
   EXPECT_EQ(Child<QLabel>("Label4")->text(), good);
   answer({});
   Click("Button1");
@@ -460,7 +459,7 @@ TEST_F(Window, FailedLoadKeepsPictureAndLabel) {
                          QString::fromStdString((dir_.path() / "half.jpg").string()));
   EXPECT_TRUE(Child<QLabel>("StatusBar1Panel2")
                   ->text()
-                  .contains("Left photograph incomplete (Erreur JPEG #"))
+                  .contains("Left photograph incomplete (JPEG error #"))
       << qPrintable(Child<QLabel>("StatusBar1Panel2")->text());
   form_->LoadPanePicture(form_->LeftPane(), good);
   EXPECT_FALSE(Child<QLabel>("StatusBar1Panel2")->text().contains("incomplete"));
@@ -554,7 +553,7 @@ TEST_F(Window, TypingReplacesTheOldTextAndEnterStores) {
   EXPECT_EQ(t.yd[2], 77);
   EXPECT_EQ(status->item(2, 1)->text(), QString::fromUtf8("\u2713"));
   ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_EQ(Messages()[0].second, "'' n'est pas une valeur entière correcte.");
+  EXPECT_EQ(Messages()[0].second, "'' is not a valid integer value.");
 }
 
 // Store on click without "Advance": the point the program selected takes one pixel per photograph
@@ -776,7 +775,7 @@ TEST_F(Window, ErrorsOfCommandsEndInTheErrorBox) {
   Click("Button9");
   ASSERT_EQ(Messages().size(), 2u);
   EXPECT_EQ(Messages()[0].first, MessageKind::kError);
-  EXPECT_EQ(Messages()[0].second, "Fichier introuvable.");
+  EXPECT_EQ(Messages()[0].second, "File not found.");
   // What is missing is said before anything runs: no number is used up.
   EXPECT_EQ(Messages()[1].second,
             "Missing before measuring: a calibration (\"Compute Ext./Int. parameters\"), object "
@@ -787,14 +786,45 @@ TEST_F(Window, ErrorsOfCommandsEndInTheErrorBox) {
   EXPECT_TRUE(form_->isVisible());
 }
 
+// One language at a time: in French the window shows the French texts, Qt's own included (key
+// names), and a core error in French; in English the same error in English.
+TEST_F(Window, TheWindowSpeaksTheLanguageChosenAtStart) {
+  auto* app = static_cast<TApplication*>(QCoreApplication::instance());
+  const struct {
+    Language language;
+    const char* hint;
+    const char* error;
+    const char* shift;  // the Shift key's name in the store-on-click shortcut
+  } cases[] = {
+      {Language::kFrench, "sauvegarde les coordonnées dans le fichier \"reference.txt\" (Ctrl+S)",
+       "'abc' n'est pas une valeur entière correcte.", "Maj"},
+      {Language::kEnglish, "saves the coordinates to the file \"reference.txt\" (Ctrl+S)",
+       "'abc' is not a valid integer value.", "Shift"},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(app->UseLanguage(c.language));
+    Messages().clear();
+    TForm1 form(dir_.program_directory());
+    EXPECT_EQ(form.findChild<QPushButton*>("Button7")->toolTip(), QString::fromUtf8(c.hint));
+    EXPECT_TRUE(form.findChild<QAction*>("ActionStoreOnClick")
+                    ->shortcut()
+                    .toString(QKeySequence::NativeText)
+                    .contains(c.shift));
+    form.findChild<QLineEdit*>("xg1")->setText("abc");
+    QTest::mouseClick(form.findChild<QPushButton*>("Button12"), Qt::LeftButton);
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].second, QString::fromUtf8(c.error));
+  }
+}
+
 TEST(ErrorBox, PeriodIsAddedAfterCharactersThatSortAfterIt) {
   struct Case {
     const char* in;
     const char* out;
   } cases[] = {
-      {"Fichier introuvable", "Fichier introuvable."},
-      {"Erreur JPEG #53", "Erreur JPEG #53."},
-      {"Extension de fichier image inconnue (.tif)", "Extension de fichier image inconnue (.tif)"},
+      {"Fichier introuvable", "File not found."},  // a core message, in the window's language
+      {"Erreur JPEG #53", "JPEG error #53."},
+      {"Extension de fichier image inconnue (.tif)", "Unknown picture file extension (.tif)"},
       {"Done.", "Done."},
       {"a-", "a-"},
       {"Accès refusé", "Accès refusé."},
@@ -860,7 +890,7 @@ TEST(Settings, RefusedWriteIsShownAndTheWindowStillCloses) {
   EXPECT_FALSE(form.isVisible());
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_EQ(Messages()[0].first, MessageKind::kError);
-  EXPECT_EQ(Messages()[0].second, QString::fromStdString("Impossible d'écrire dans " + ini + "."));
+  EXPECT_EQ(Messages()[0].second, QString::fromStdString("Cannot write to " + ini + "."));
 }
 
 TEST(Settings, BadColourTextIsReportedOnceTheWindowIsUp) {
@@ -872,7 +902,7 @@ TEST(Settings, BadColourTextIsReportedOnceTheWindowIsUp) {
   EXPECT_TRUE(Messages().empty());
   QCoreApplication::processEvents();
   ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_EQ(Messages()[0].second, "'mauve' n'est pas une valeur entière correcte.");
+  EXPECT_EQ(Messages()[0].second, "'mauve' is not a valid integer value.");
 }
 
 TEST(Help, ButtonOpensTheDocumentBesideTheExecutableAtItsContents) {

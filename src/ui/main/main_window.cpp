@@ -137,8 +137,8 @@ void TForm1::FormClose() {
 void TForm1::closeEvent(QCloseEvent* event) {
   if (session_.ControlPointsChanged()) {
     const SaveAnswer answer = SaveChangesBox(
-        this, QString("The control points changed since they were last saved or loaded. Save "
-                      "them to \"%1\"?")
+        this, tr("The control points changed since they were last saved or loaded. Save "
+                 "them to \"%1\"?")
                   .arg(kReferenceFileName));
     if (answer == SaveAnswer::kCancel) {
       event->ignore();
@@ -278,24 +278,22 @@ void TForm1::color1DblClick() {
 
 void TForm1::Button7Click() {
   session_.SaveControlPoints(kReferenceFileName);
-  Note(QString("Saved %1 control points to %2")
-           .arg(PointTable::kControlCount)
-           .arg(kReferenceFileName));
+  Note(tr("Saved %1 control points to %2").arg(PointTable::kControlCount).arg(kReferenceFileName));
 }
 
 void TForm1::Button8Click() {
   if (session_.ControlPointsChanged() &&
-      !ConfirmBox(this, QString("The control points changed since they were last saved or "
-                                "loaded. Replace them with those of \"%1\"?")
+      !ConfirmBox(this, tr("The control points changed since they were last saved or "
+                           "loaded. Replace them with those of \"%1\"?")
                             .arg(kReferenceFileName))) {
-    Note("Control points not loaded: the changed ones are kept");
+    Note(tr("Control points not loaded: the changed ones are kept"));
     return;
   }
   session_.LoadControlPoints(kReferenceFileName);
   Stored();
   ShowSelectedPoint();
   write_memo();
-  Note(QString("Loaded %1 control points from %2")
+  Note(tr("Loaded %1 control points from %2")
            .arg(PointTable::kControlCount)
            .arg(kReferenceFileName));
 }
@@ -308,8 +306,8 @@ void TForm1::Button6Click() {
   } wait;
   // A calibration that takes longer than half a second shows its progress with Cancel; the
   // calibration calls back between its rounds, where the dialog gets its events.
-  QProgressDialog progress("Calibrating...", "Cancel", 0, 1, this);
-  progress.setWindowTitle("Calibration");
+  QProgressDialog progress(tr("Calibrating..."), tr("Cancel"), 0, 1, this);
+  progress.setWindowTitle(tr("Calibration"));
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(500);
   progress.setValue(0);
@@ -328,7 +326,8 @@ void TForm1::Button6Click() {
   const auto warn = [this] {
     QStringList lines;
     for (const ControlPointWarning& w : session_.Warnings()) lines << ToQt(w.text);
-    if (!lines.isEmpty()) ShowWarningBox("Check the control points:\n- " + lines.join("\n- "));
+    if (!lines.isEmpty())
+      ShowWarningBox(tr("Check the control points:") + "\n- " + lines.join("\n- "));
   };
   try {
     // The left photograph's own size, whatever the zoom: the centring and the start of the
@@ -336,7 +335,7 @@ void TForm1::Button6Click() {
     outcome = session_.Calibrate(ClampToInt(left_.Geometry().picture_width),
                                  ClampToInt(left_.Geometry().picture_height), options);
   } catch (const CalibrationCancelled&) {
-    status_note_ = "Calibration cancelled: the previous calibration is kept";
+    status_note_ = tr("Calibration cancelled: the previous calibration is kept");
     ShowStatus();
     return;
   } catch (...) {
@@ -379,7 +378,7 @@ void TForm1::Button9Click() {
   const PointTable& t = session_.Table();
   measured_ = Measured{texts.x, texts.y, texts.z, {t.xg[0], t.yg[0], t.xd[0], t.yd[0]}};
   ShowSelectedPoint(kSpaceBoxes);
-  note = "Measured object point n° " + std::to_string(point.number) +
+  note = ToStd(tr("Measured object point n° %1").arg(point.number)) +
          (note.empty() ? "" : " (" + note + ")");
   AppendToMemo(ToQt(MeasurementLine(point, separator)));
   // The point's standard errors on a line of their own: the measurement's line stays as it was.
@@ -394,11 +393,11 @@ void TForm1::Button10Click() {
                        LocaleDecimalSeparator());
   QString count;
   try {
-    count = QString(" (%1 points in the file)").arg(ReadGeometry(kGeometryFileName).points.size());
+    count = " " + tr("(%1 points in the file)").arg(ReadGeometry(kGeometryFileName).points.size());
   } catch (const std::exception&) {
     // The point is appended; the count is only a courtesy.
   }
-  Note(QString("Appended X Y Z to %1%2").arg(kGeometryFileName, count));
+  Note(tr("Appended X Y Z to %1").arg(kGeometryFileName) + count);
 }
 
 void TForm1::Button11Click() {

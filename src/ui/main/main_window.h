@@ -21,6 +21,7 @@
 #include "photogrammetry/camera_model.h"
 #include "photogrammetry/point_table.h"
 #include "photogrammetry/quality.h"
+#include "project/language.h"
 #include "ui/main/pane_geometry.h"
 #include "ui/main/pane_view.h"
 #include "ui/main/point_status.h"
@@ -150,7 +151,7 @@ class TForm1 : public QMainWindow {
   // The window in named steps (main_window_layout.cpp).
   void CreateControls();
   QWidget* CreateSelectedPoint();
-  QWidget* CreateImageCoordinates(PaneView& pane, const char* group_name, const char* caption,
+  QWidget* CreateImageCoordinates(PaneView& pane, const char* group_name, const QString& caption,
                                   const char* title_name, const char* x_label_name,
                                   const char* y_label_name, const char* x_name, const char* y_name,
                                   const char* store_name);
@@ -158,6 +159,8 @@ class TForm1 : public QMainWindow {
   QWidget* CreateCommandColumn();
   void CreateStatusBar();
   void CreateViewOptions();
+  void CreateLanguageMenu(QMenu* options);
+  std::optional<Language> ChosenLanguage() const;
   void AppendToMemo(const QString& line);
   void ConnectHandlers();
   void CreateActions();
@@ -223,6 +226,8 @@ class TForm1 : public QMainWindow {
   QAction* store_on_click_ = nullptr;
   QAction* advance_ = nullptr;
   QAction* fit_when_shown_ = nullptr;  // "Fit photographs when shown"
+  // Options > Language: the system's, English, French; the choice applies at the next start.
+  std::array<QAction*, 3> language_actions_{};
   QFileDialog* import_dialog_ = nullptr;
   QLineEdit* select_on_release_ = nullptr;  // took the focus by a click still held
   // What the last command did or why it did nothing, until the next one says something.

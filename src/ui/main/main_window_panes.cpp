@@ -113,7 +113,7 @@ void TForm1::MouseDown(PaneView& pane, Qt::MouseButton button, int x, int y,
   if (!pane.Geometry().ToImageInside(x, y, ix, iy)) return;
   const auto pixel = pane.PixelAt(x, y, (modifiers & Qt::ShiftModifier) != 0);
   if (!pixel) {
-    Note("No target under the pointer: nothing captured");
+    Note(tr("No target under the pointer: nothing captured"));
     return;
   }
   if (store_on_click_->isChecked()) {

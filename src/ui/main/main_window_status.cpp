@@ -31,9 +31,10 @@ void TForm1::ShowStatus() {
   // without knowing.
   for (const PaneView* p : {&left_, &right_}) {
     if (!p->PictureWarning().isEmpty())
-      text = QString("%1 photograph incomplete (%2)  |  ")
-                 .arg(p == &left_ ? "Left" : "Right", p->PictureWarning()) +
-             text;
+      text = (p == &left_ ? tr("Left photograph incomplete (%1)")
+                          : tr("Right photograph incomplete (%1)"))
+                 .arg(MessageIn(p->PictureWarning())) +
+             "  |  " + text;
   }
   StatusPanel->setText(text);
 }

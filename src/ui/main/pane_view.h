@@ -38,7 +38,7 @@ class PaneView {
   std::function<void()> on_view_changed;
 
   // ---- building (the designer names are given by the window)
-  QWidget* CreateFrame(QWidget* window, const char* frame_name, const char* caption,
+  QWidget* CreateFrame(QWidget* window, const char* frame_name, const QString& caption,
                        const char* box_name);
   QWidget* CreateControls(const char* label_name, const char* load_name, const char* center_name,
                           const char* zoom_label_name, const char* slider_name);

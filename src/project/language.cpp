@@ -1,0 +1,69 @@
+#include "project/language.h"
+
+#include <cstdlib>
+#include <utility>
+
+namespace vistrel {
+namespace {
+
+// French core texts and their English, longest first where one contains another.
+constexpr std::pair<std::string_view, std::string_view> kCoreTexts[] = {
+    {"' n'est pas une valeur entière correcte", "' is not a valid integer value"},
+    {"' n'est pas une valeur en virgule flottante correcte",
+     "' is not a valid floating point value"},
+    {"Fichier introuvable", "File not found"},
+    {"Nom de fichier incorrect", "Invalid file name"},
+    {"Trop de fichiers ouverts", "Too many open files"},
+    {"Accès au fichier refusé", "File access denied"},
+    {"Lecture au-delà de la fin de fichier", "Read beyond end of file"},
+    {"Disque plein", "Disk full"},
+    {"Saisie numérique incorrecte", "Invalid numeric input"},
+    {"Erreur E/S ", "I/O error "},
+    {"Impossible d'écrire dans ", "Cannot write to "},
+    {"Erreur JPEG #", "JPEG error #"},
+    {"Image bitmap incorrecte", "Invalid bitmap image"},
+    {"Image PNG incorrecte", "Invalid PNG image"},
+    {"Image TIFF incorrecte", "Invalid TIFF image"},
+    {"Icône incorrecte", "Invalid icon"},
+    {"Extension de fichier image inconnue", "Unknown picture file extension"},
+    {"Format TIFF non pris en charge (greffon d'images TIFF de Qt absent)",
+     "TIFF format not supported (Qt's TIFF picture plugin is missing)"},
+    {"Erreur inconnue", "Unknown error"},
+};
+
+}  // namespace
+
+std::optional<Language> LanguageFromName(std::string_view name) {
+  if (name == "fr") return Language::kFrench;
+  if (name == "en") return Language::kEnglish;
+  return std::nullopt;
+}
+
+const char* LanguageName(Language language) { return language == Language::kFrench ? "fr" : "en"; }
+
+Language LanguageOfLocale(std::string_view locale_name) {
+  const std::string_view language = locale_name.substr(0, locale_name.find_first_of("_.@"));
+  return language == "fr" ? Language::kFrench : Language::kEnglish;
+}
+
+Language SystemLanguage() {
+  for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(variable);
+    if (value && *value) return LanguageOfLocale(value);
+  }
+  return Language::kEnglish;
+}
+
+std::string MessageIn(std::string_view message, Language language) {
+  std::string text(message);
+  if (language == Language::kFrench) return text;
+  for (const auto& [french, english] : kCoreTexts) {
+    for (std::size_t at = text.find(french); at != std::string::npos;
+         at = text.find(french, at + english.size())) {
+      text.replace(at, french.size(), english);
+    }
+  }
+  return text;
+}
+
+}  // namespace vistrel
