@@ -484,7 +484,7 @@ TEST_F(Workflow, ImportStoresNothingUnreadOrUnconfirmed) {
 // The user's path from a fresh start on the demo photographs, with the nine control targets'
 // X, Y, Z in a surveyor's file (semicolons, decimal commas, CR LF, rows out of order), to a
 // calibrated pair and one measured and saved point, counted action by action (a key, a click),
-// as the manual lists it: the targets clicked left and right in turn, or all nine on the left
+// as docs/manual.md lists it: the targets clicked left and right in turn, or all nine on the left
 // and then all nine on the right. Then the command-line tool, run on the same control points
 // and pixels, prints the very same report and appends the very same record: both go through
 // one session.
