@@ -2,6 +2,48 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="fr_FR">
 <context>
+    <name>vistrel</name>
+    <message>
+        <source>Unknown error</source>
+        <translation>Erreur inconnue</translation>
+    </message>
+    <message>
+        <source>Confirmation</source>
+        <translation>Confirmation</translation>
+    </message>
+    <message>
+        <source>&amp;Yes</source>
+        <translation>&amp;Oui</translation>
+    </message>
+    <message>
+        <source>&amp;No</source>
+        <translation>&amp;Non</translation>
+    </message>
+</context>
+<context>
+    <name>vistrel::PaneView</name>
+    <message>
+        <source>Load image</source>
+        <translation>Charger l&apos;image</translation>
+    </message>
+    <message>
+        <source>Center</source>
+        <translation>Centrer</translation>
+    </message>
+    <message>
+        <source>Fit</source>
+        <translation>Ajuster</translation>
+    </message>
+    <message>
+        <source>shows the whole photograph in its frame</source>
+        <translation>affiche toute l&apos;image dans le cadre</translation>
+    </message>
+    <message>
+        <source>Zoom</source>
+        <translation>Zoom</translation>
+    </message>
+</context>
+<context>
     <name>vistrel::TForm1</name>
     <message>
         <source>The control points changed since they were last saved or loaded. Save them to &quot;%1&quot;?</source>
@@ -439,51 +481,6 @@ Control : %1  &lt;-  ligne %2 %3 :  X %4  Y %5  Z %6</translation>
         <source>Right photograph incomplete (%1)</source>
         <translation>Photographie droite incomplète (%1)</translation>
     </message>
-</context>
-<context>
-    <name>vistrel</name>
-    <message>
-        <source>Unknown error</source>
-        <translation>Erreur inconnue</translation>
-    </message>
-    <message>
-        <source>Confirmation</source>
-        <translation>Confirmation</translation>
-    </message>
-    <message>
-        <source>&amp;Yes</source>
-        <translation>&amp;Oui</translation>
-    </message>
-    <message>
-        <source>&amp;No</source>
-        <translation>&amp;Non</translation>
-    </message>
-</context>
-<context>
-    <name>vistrel::PaneView</name>
-    <message>
-        <source>Load image</source>
-        <translation>Charger l&apos;image</translation>
-    </message>
-    <message>
-        <source>Center</source>
-        <translation>Centrer</translation>
-    </message>
-    <message>
-        <source>Fit</source>
-        <translation>Ajuster</translation>
-    </message>
-    <message>
-        <source>shows the whole photograph in its frame</source>
-        <translation>affiche toute l&apos;image dans le cadre</translation>
-    </message>
-    <message>
-        <source>Zoom</source>
-        <translation>Zoom</translation>
-    </message>
-</context>
-<context>
-    <name>vistrel::TForm1</name>
     <message>
         <source>the object point</source>
         <translation>point objet</translation>
@@ -495,6 +492,17 @@ Control : %1  &lt;-  ligne %2 %3 :  X %4  Y %5  Z %6</translation>
     <message>
         <source>VISTREL project (*%1)</source>
         <translation>Projet VISTREL (*%1)</translation>
+    </message>
+</context>
+<context>
+    <name>vistrel::THelpViewer</name>
+    <message>
+        <source>VISTREL help</source>
+        <translation>Aide de VISTREL</translation>
+    </message>
+    <message>
+        <source>Help file not found</source>
+        <translation>Fichier d&apos;aide introuvable</translation>
     </message>
 </context>
 </TS>

@@ -5,6 +5,7 @@
 #include "ui/help/help_window.h"
 #include "ui/main/application.h"
 #include "ui/main/main_window.h"
+#include "ui/main/messages.h"
 #include "ui/view3d/reconstruction_window.h"
 
 int main(int argc, char** argv) {
@@ -21,7 +22,11 @@ int main(int argc, char** argv) {
   vistrel::view3d::TForm2 form2(form1.Scale(), form1.Ball(), "geom.txt", &form1);
   vistrel::TForm3 form3;  // the instructions window exists hidden
   vistrel::THelpViewer help;
-  form1.on_show_help = [&help](const QString& file) { help.ShowContents(file); };
+  form1.on_show_help = [&help](const QString& file) {
+    help.ShowContents(file, vistrel::UiLanguage() == vistrel::Language::kFrench
+                                ? vistrel::kBuiltInHelpFrench
+                                : vistrel::kBuiltInHelp);
+  };
   form1.on_show_3d = [&form2] { form2.exec(); };
 
   form1.showMaximized();

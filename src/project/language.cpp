@@ -28,6 +28,14 @@ constexpr std::pair<std::string_view, std::string_view> kCoreTexts[] = {
     {"Extension de fichier image inconnue", "Unknown picture file extension"},
     {"Format TIFF non pris en charge (greffon d'images TIFF de Qt absent)",
      "TIFF format not supported (Qt's TIFF picture plugin is missing)"},
+    {"Image incomplète (", "Incomplete picture ("},
+    {" pixels déclarés pour ", " pixels declared for "},
+    {" octets)", " bytes)"},
+    {"Mémoire insuffisante pour l'image", "Not enough memory for the picture"},
+    {"Image bitmap incomplète", "Incomplete bitmap image"},
+    {"Division de flottant par zéro", "Floating point division by zero"},
+    {"Opération en virgule flottante incorrecte", "Invalid floating point operation"},
+    {"Débordement de virgule flottante", "Floating point overflow"},
     {"Erreur inconnue", "Unknown error"},
 };
 

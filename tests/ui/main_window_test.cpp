@@ -917,13 +917,26 @@ TEST(Help, ButtonOpensTheDocumentBesideTheExecutableAtItsContents) {
   EXPECT_EQ(from_executable.HelpFilePath(),
             QCoreApplication::applicationDirPath() + "/Vistrel.html");
 
+  // The help built in, in either language, when no document lies beside the program; one that
+  // does wins.
+  const QString beside = QString::fromStdString(dir.program_directory() + "Vistrel.html");
   THelpViewer viewer;
-  viewer.ShowContents(VISTREL_HELP_DOCUMENT);
-  EXPECT_TRUE(viewer.isVisible());
-  EXPECT_EQ(viewer.Browser()->source().fragment(), "contents");
-  EXPECT_TRUE(viewer.Browser()->toPlainText().contains("Sommaire"));
-  viewer.ShowContents(QString::fromStdString(dir.program_directory() + "absent.html"));
-  EXPECT_TRUE(viewer.Browser()->toPlainText().contains("Fichier d'aide introuvable"));
+  const struct {
+    const char* built_in;
+    const char* contents;
+    const char* option;
+  } languages[] = {{kBuiltInHelp, "Contents", "Store on click"},
+                   {kBuiltInHelpFrench, "Sommaire", "Enregistrer au clic"}};
+  for (const auto& c : languages) {
+    viewer.ShowContents(beside, c.built_in);
+    EXPECT_TRUE(viewer.isVisible());
+    EXPECT_EQ(viewer.Browser()->source().fragment(), "contents");
+    EXPECT_TRUE(viewer.Browser()->toPlainText().contains(c.contents)) << c.built_in;
+    EXPECT_TRUE(viewer.Browser()->toPlainText().contains(c.option)) << c.built_in;
+  }
+  std::ofstream(beside.toStdString()) << "<h2><a name=\"contents\"></a>Site notes</h2>";
+  viewer.ShowContents(beside, kBuiltInHelp);
+  EXPECT_TRUE(viewer.Browser()->toPlainText().startsWith("Site notes"));
   viewer.close();
 
   TForm3 form3;
