@@ -493,6 +493,34 @@ Control : %1  &lt;-  ligne %2 %3 :  X %4  Y %5  Z %6</translation>
         <source>VISTREL project (*%1)</source>
         <translation>Projet VISTREL (*%1)</translation>
     </message>
+    <message>
+        <source>zoom %1 %</source>
+        <translation>zoom %1 %</translation>
+    </message>
+    <message>
+        <source>x %1  y %2</source>
+        <translation>x %1  y %2</translation>
+    </message>
+    <message>
+        <source>outside the photograph</source>
+        <translation>hors de la photographie</translation>
+    </message>
+    <message>
+        <source>stored</source>
+        <translation>enregistré</translation>
+    </message>
+    <message>
+        <source>missing</source>
+        <translation>manquant</translation>
+    </message>
+    <message>
+        <source>%1: left %2, right %3</source>
+        <translation>%1 : gauche %2, droite %3</translation>
+    </message>
+    <message>
+        <source>%1: left %2, right %3, space %4</source>
+        <translation>%1 : gauche %2, droite %3, espace %4</translation>
+    </message>
 </context>
 <context>
     <name>vistrel::THelpViewer</name>

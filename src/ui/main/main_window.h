@@ -24,7 +24,6 @@
 #include "project/language.h"
 #include "ui/main/pane_geometry.h"
 #include "ui/main/pane_view.h"
-#include "ui/main/point_status.h"
 #include "workflow/session.h"
 
 class QAction;

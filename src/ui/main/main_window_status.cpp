@@ -8,7 +8,6 @@
 
 #include "ui/main/main_window.h"
 #include "ui/main/messages.h"
-#include "ui/main/point_status.h"
 #include "ui/main/qt_utils.h"
 #include "ui/main/quality_window.h"
 
@@ -23,9 +22,24 @@ void TForm1::ShowStatus() {
                                                    : nullptr;
   const PaneView& pane = over ? *over : left_;
   const int index = SelectedIndex();
-  QString text =
-      ToQt(PointerText(over != nullptr, pane.PixelUnderPointer(), pane.Geometry().ZoomPercent())) +
-      "  |  " + ToQt(PointStateText(index, session_.Stored()[index]));
+  // "x 812  y 403  |  zoom 100 %" over the picture, "outside the photograph  |  zoom 25 %" off it,
+  // the zoom alone when the pointer is over no pane; then what the selected point has stored.
+  const QString zoom = tr("zoom %1 %").arg(pane.Geometry().ZoomPercent());
+  QString text = zoom;
+  if (over) {
+    const auto pixel = pane.PixelUnderPointer();
+    text = (pixel ? tr("x %1  y %2").arg(pixel->first).arg(pixel->second)
+                  : tr("outside the photograph")) +
+           "  |  " + zoom;
+  }
+  const StoredParts& parts = session_.Stored()[index];
+  const auto state = [this](bool stored) { return stored ? tr("stored") : tr("missing"); };
+  const QString entry = ComboBox1->itemText(index);
+  text +=
+      "  |  " + (index == PointTable::kObservation
+                     ? tr("%1: left %2, right %3").arg(entry, state(parts.left), state(parts.right))
+                     : tr("%1: left %2, right %3, space %4")
+                           .arg(entry, state(parts.left), state(parts.right), state(parts.space)));
   if (!status_note_.isEmpty()) text = status_note_ + "  |  " + text;
   // A damaged photograph stays shown, but nobody should click control points on its grey part
   // without knowing.
