@@ -609,6 +609,9 @@ TEST_F(Window, KeyboardSelectsPointsAndZoomsUnderThePointer) {
   QTest::keyClick(form_.get(), Qt::Key_Minus, Qt::ControlModifier);
   wheel.WheelZoom(100, 80, -120);
   EXPECT_EQ(form_->LeftPane().Geometry().wd, wheel.wd);
+  QTest::keyClick(form_.get(), Qt::Key_Equal, Qt::ControlModifier);  // "+" without Shift
+  wheel.WheelZoom(100, 80, 120);
+  EXPECT_EQ(form_->LeftPane().Geometry().wd, wheel.wd);
 }
 
 // Closing with control points changed since the last save or load asks Save / Discard / Cancel.
@@ -732,6 +735,11 @@ TEST_F(Window, SliderFollowsFitAndWheelAndFitWhenShownIsRemembered) {
     EXPECT_TRUE(f.wd == p->Box()->width() || f.hd == p->Box()->height());
     EXPECT_EQ(p->Slider()->value(), f.ZoomPercent());
   }
+  // The status bar shows the zoom the panes were fitted to, not the one before the fit.
+  EXPECT_TRUE(Child<QLabel>("StatusBar1Panel2")
+                  ->text()
+                  .startsWith(QString("zoom %1 %").arg(form_->LeftPane().Geometry().ZoomPercent())))
+      << Child<QLabel>("StatusBar1Panel2")->text().toStdString();
   auto* option = form_->findChild<QAction*>("ActionFitWhenShown");
   ASSERT_NE(option, nullptr);
   EXPECT_TRUE(option->isChecked());
