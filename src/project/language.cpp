@@ -39,6 +39,46 @@ constexpr std::pair<std::string_view, std::string_view> kCoreTexts[] = {
     {"Erreur inconnue", "Unknown error"},
 };
 
+// The session's and the coordinate lists' English texts and their French, applied in this order
+// (whole phrases first, so that their words are not taken one by one).
+constexpr std::pair<std::string_view, std::string_view> kSessionTexts[] = {
+    {"Missing before calibrating: ", "Il manque avant de calibrer : "},
+    {"Missing before measuring: ", "Il manque avant de mesurer : "},
+    {"a calibration (\"Compute Ext./Int. parameters\")",
+     "une calibration (« Calculer les paramètres ext./int. »)"},
+    {"control point ", "point de contrôle "},
+    {"object point (", "point objet ("},
+    {"(left, right", "(gauche, droite"},
+    {"(left", "(gauche"},
+    {"(right", "(droite"},
+    {", right, X Y Z)", ", droite, X Y Z)"},
+    {", right)", ", droite)"},
+    {"Stored the shown left ", "Pixels affichés enregistrés avant la mesure : gauche "},
+    {"Stored the shown right ", "Pixels affichés enregistrés avant la mesure : droite "},
+    {" and right ", " et droite "},
+    {" before measuring", ""},
+    {": line ", " : ligne "},
+    {"' is not a number (empty field)", "' n'est pas un nombre (champ vide)"},
+    {"' is not a number", "' n'est pas un nombre"},
+    {"decimal comma in a comma-separated list (",
+     "virgule décimale dans une liste séparée par des virgules ("},
+    {"a name and two numbers, ", "un nom et deux nombres, "},
+    {" fields, expected \"name X Y Z\" or \"X Y Z\"",
+     " champs, attendu « nom X Y Z » ou « X Y Z »"},
+    {" field, expected \"name X Y Z\" or \"X Y Z\"", " champ, attendu « nom X Y Z » ou « X Y Z »"},
+    {"expected \"name X Y Z\" or \"X Y Z\"", "attendu « nom X Y Z » ou « X Y Z »"},
+    {" rows read, at most ", " lignes lues, au plus "},
+    {" control points", " points de contrôle"},
+    {"no coordinates found", "aucune coordonnée trouvée"},
+};
+
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+}
+
 }  // namespace
 
 std::optional<Language> LanguageFromName(std::string_view name) {
@@ -64,12 +104,10 @@ Language SystemLanguage() {
 
 std::string MessageIn(std::string_view message, Language language) {
   std::string text(message);
-  if (language == Language::kFrench) return text;
-  for (const auto& [french, english] : kCoreTexts) {
-    for (std::size_t at = text.find(french); at != std::string::npos;
-         at = text.find(french, at + english.size())) {
-      text.replace(at, french.size(), english);
-    }
+  if (language == Language::kFrench) {
+    for (const auto& [english, french] : kSessionTexts) ReplaceAll(text, english, french);
+  } else {
+    for (const auto& [french, english] : kCoreTexts) ReplaceAll(text, french, english);
   }
   return text;
 }

@@ -24,9 +24,9 @@ Language LanguageOfLocale(std::string_view locale_name);
 // else LC_MESSAGES, else LANG, the first that is set and not empty.
 Language SystemLanguage();
 
-// A message of the core in `language`. The core writes its conversion, file and picture errors
-// in French (the historic texts); in English they are said in English, whatever surrounds them
-// (a file name, a line number). Other messages pass unchanged.
+// A message in `language`. The core writes its conversion, file and picture errors in French
+// (the historic texts), the session and the coordinate lists theirs in English; each is said in
+// `language`, whatever surrounds it (a file name, a line number). Other texts pass unchanged.
 std::string MessageIn(std::string_view message, Language language);
 
 }  // namespace vistrel

@@ -803,11 +803,16 @@ TEST_F(Window, TheWindowSpeaksTheLanguageChosenAtStart) {
     const char* hint;
     const char* error;
     const char* shift;  // the Shift key's name in the store-on-click shortcut
+    const char* missing;
   } cases[] = {
       {Language::kFrench, "sauvegarde les coordonnées dans le fichier \"reference.txt\" (Ctrl+S)",
-       "'abc' n'est pas une valeur entière correcte.", "Maj"},
+       "'abc' n'est pas une valeur entière correcte.", "Maj",
+       "Il manque avant de mesurer : une calibration (« Calculer les paramètres ext./int. »), "
+       "point objet (gauche, droite)."},
       {Language::kEnglish, "saves the coordinates to the file \"reference.txt\" (Ctrl+S)",
-       "'abc' is not a valid integer value.", "Shift"},
+       "'abc' is not a valid integer value.", "Shift",
+       "Missing before measuring: a calibration (\"Compute Ext./Int. parameters\"), object point "
+       "(left, right)."},
   };
   for (const auto& c : cases) {
     ASSERT_TRUE(app->UseLanguage(c.language));
@@ -820,8 +825,10 @@ TEST_F(Window, TheWindowSpeaksTheLanguageChosenAtStart) {
                     .contains(c.shift));
     form.findChild<QLineEdit*>("xg1")->setText("abc");
     QTest::mouseClick(form.findChild<QPushButton*>("Button12"), Qt::LeftButton);
-    ASSERT_EQ(Messages().size(), 1u);
+    QTest::mouseClick(form.findChild<QPushButton*>("Button9"), Qt::LeftButton);
+    ASSERT_EQ(Messages().size(), 2u);
     EXPECT_EQ(Messages()[0].second, QString::fromUtf8(c.error));
+    EXPECT_EQ(Messages()[1].second, QString::fromUtf8(c.missing));
   }
 }
 

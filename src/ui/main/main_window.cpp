@@ -368,7 +368,7 @@ void TForm1::Button9Click() {
     TForm1* window;
     const std::string& note;
     ~Refresh() {
-      window->status_note_ = ToQt(note);
+      window->status_note_ = MessageIn(ToQt(note));
       window->Stored();
     }
   } refresh{this, note};
