@@ -80,7 +80,7 @@ TEST_F(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
   Click("Button8");
   ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
   const PointTable& table = form_->Table();
-  const QColor centre = form_->LeftPane().Picture().pixelColor(table.xg[1], table.yg[1]);
+  const QColor centre = form_->LeftPane().Picture().pixelColor(table.Left(1).x, table.Left(1).y);
   EXPECT_GT(centre.red(), 150);
   EXPECT_LT(centre.green(), 100);
   auto* memo = Child<QPlainTextEdit>("Memo1");
@@ -122,8 +122,8 @@ TEST_F(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
     EXPECT_LE(nearest, 2) << dx;
   }
   Click("Button13");
-  EXPECT_EQ(table.xg[0], left.x);
-  EXPECT_EQ(table.yd[0], right.y);
+  EXPECT_EQ(table.Left(0).x, left.x);
+  EXPECT_EQ(table.Right(0).y, right.y);
   // The point status table shows both images of the observation point stored.
   auto* status = Child<QTableWidget>("PointStatus");
   EXPECT_EQ(status->item(0, 0)->text(), QString::fromUtf8("\u2713"));
@@ -193,8 +193,8 @@ TEST_F(Workflow, MeasureUsesThePixelsShown) {
   Click("Button9");
   ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
   const PointTable& table = form_->Table();
-  EXPECT_EQ(table.xg[0], left_a.x);
-  EXPECT_EQ(table.yd[0], right_a.y);
+  EXPECT_EQ(table.Left(0).x, left_a.x);
+  EXPECT_EQ(table.Right(0).y, right_a.y);
   EXPECT_NEAR(Child<QLineEdit>("px1")->text().toDouble(), a.X, 0.3);
   EXPECT_TRUE(status->text().contains(QString("Stored the shown left %1 %2 and right %3 %4")
                                           .arg(left_a.x)
@@ -208,7 +208,7 @@ TEST_F(Workflow, MeasureUsesThePixelsShown) {
   ClickPicturePixel(form_->LeftPane(), TrueProjection(demo::kLeftCamera, c));
   combo->setCurrentIndex(0);
   Click("Button9");
-  EXPECT_EQ(table.xg[0], left_a.x);
+  EXPECT_EQ(table.Left(0).x, left_a.x);
   EXPECT_NEAR(Child<QLineEdit>("px1")->text().toDouble(), a.X, 0.3);
   // With another point selected, Measure selects the object point, whose stored pixels it
   // measures and whose values the boxes then show.
@@ -243,7 +243,7 @@ TEST_F(Workflow, CalibrationIgnoresTheZoomOfTheLeftPane) {
   // Two control points typed with the same space coordinates: the calibration runs, and a box
   // names them.
   PointTable& table = form_->Table();
-  table.px[7] = table.px[4], table.py[7] = table.py[4], table.pz[7] = table.pz[4];
+  table.SetSpace(7, table.Space(4));
   form_->Button6Click();
   ASSERT_FALSE(Messages().empty());
   EXPECT_EQ(Messages()[0].first, MessageKind::kWarning);
@@ -300,19 +300,20 @@ TEST_F(Workflow, ProjectFileRestoresPointsAndDistortionChoice) {
 
   box->setCurrentIndex(0);
   check->setChecked(false);
-  form_->Table().pz[3] += 1;
+  form_->Table().SetSpace(3, form_->Table().Space(3).X, form_->Table().Space(3).Y,
+                          form_->Table().Space(3).Z + 1);
   const PointTable changed = form_->Table();
   std::ofstream(dir_.path() / "newer.vistrel") << "VISTREL-PROJECT 2\n";
   EXPECT_THROW(
       form_->OpenProjectFile(QString::fromStdString((dir_.path() / "newer.vistrel").string())),
       std::exception);
-  EXPECT_EQ(std::memcmp(&form_->Table(), &changed, sizeof changed), 0);
+  EXPECT_TRUE(form_->Table() == changed);
   EXPECT_EQ(box->currentIndex(), 0);
   EXPECT_FALSE(check->isChecked());
 
   const auto reference = std::filesystem::last_write_time(dir_.path() / "reference.txt");
   form_->OpenProjectFile(QString::fromStdString(project));
-  EXPECT_EQ(std::memcmp(&form_->Table(), &saved, sizeof saved), 0);
+  EXPECT_TRUE(form_->Table() == saved);
   EXPECT_EQ(box->currentData().toString(), "radial");
   EXPECT_TRUE(check->isChecked());
   EXPECT_EQ(std::filesystem::last_write_time(dir_.path() / "reference.txt"), reference);
@@ -397,9 +398,9 @@ TEST_F(Workflow, TheBoxesShowTheSelectedPointAndAStoreChangesOnlyWhatWasTyped) {
   Click("Button8");
   const PointTable& t = form_->Table();
   combo->setCurrentIndex(3);
-  EXPECT_EQ(edit("xg1")->text(), QString::number(t.xg[3]));
-  EXPECT_EQ(edit("yd1")->text(), QString::number(t.yd[3]));
-  EXPECT_EQ(edit("pz1")->text(), QString::fromStdString(FormatGeneral(t.pz[3], '.')));
+  EXPECT_EQ(edit("xg1")->text(), QString::fromStdString(FormatShortestGeneral(t.Left(3).x)));
+  EXPECT_EQ(edit("yd1")->text(), QString::fromStdString(FormatShortestGeneral(t.Right(3).y)));
+  EXPECT_EQ(edit("pz1")->text(), QString::fromStdString(FormatGeneral(t.Space(3).Z, '.')));
   combo->setCurrentIndex(0);  // nothing stored for the observation point yet
   for (const char* name : {"xg1", "yg1", "xd1", "yd1", "px1", "py1", "pz1"}) {
     EXPECT_TRUE(edit(name)->text().isEmpty()) << name;
@@ -428,13 +429,13 @@ TEST_F(Workflow, TheBoxesShowTheSelectedPointAndAStoreChangesOnlyWhatWasTyped) {
   // Point 1 selected: its own values, not the measured ones; X corrected alone.
   combo->setCurrentIndex(1);
   EXPECT_NE(edit("py1")->text(), measured_y);
-  const double y1 = t.py[1], z1 = t.pz[1];
+  const double y1 = t.Space(1).Y, z1 = t.Space(1).Z;
   QTest::mouseClick(edit("px1"), Qt::LeftButton, {}, QPoint(5, 5));
   QTest::keyClicks(edit("px1"), "-45.5");
   QTest::keyClick(edit("px1"), Qt::Key_Return);
-  EXPECT_EQ(t.px[1], -45.5);
-  EXPECT_EQ(t.py[1], y1);  // to the last bit, though shown with 15 digits
-  EXPECT_EQ(t.pz[1], z1);
+  EXPECT_EQ(t.Space(1).X, -45.5);
+  EXPECT_EQ(t.Space(1).Y, y1);  // to the last bit, though shown with 15 digits
+  EXPECT_EQ(t.Space(1).Z, z1);
   // The box kept the focus; the next point's value in it is replaced by what is typed.
   ASSERT_EQ(QApplication::focusWidget(), edit("px1"));
   QTest::keyClick(form_.get(), Qt::Key_PageDown);
@@ -449,9 +450,9 @@ TEST_F(Workflow, TheBoxesShowTheSelectedPointAndAStoreChangesOnlyWhatWasTyped) {
   }
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_EQ(Messages()[0].first, MessageKind::kConfirmation);
-  EXPECT_EQ(t.px[1], -45.5);
+  EXPECT_EQ(t.Space(1).X, -45.5);
   Click("Button8");
-  EXPECT_NE(t.px[1], -45.5);
+  EXPECT_NE(t.Space(1).X, -45.5);
   EXPECT_TRUE(status->text().startsWith("Loaded 9 control points from reference.txt"))
       << status->text().toStdString();
 }
@@ -476,8 +477,8 @@ TEST_F(Workflow, ImportStoresNothingUnreadOrUnconfirmed) {
   }
   ASSERT_EQ(Messages().size(), 2u);
   EXPECT_EQ(Messages()[1].first, MessageKind::kConfirmation);
-  EXPECT_EQ(form_->Table().px[1], 0);
-  EXPECT_FALSE(form_->GetSession().Stored()[1].space);
+  EXPECT_EQ(form_->Table().Space(1).X, 0);
+  EXPECT_FALSE(form_->GetSession().Stored(1).space);
   EXPECT_FALSE(form_->GetSession().ControlPointsChanged());
 }
 
@@ -531,8 +532,8 @@ TEST_P(MeasurePath, FromAFreshStartToASavedPointInThirtyActions) {
   EXPECT_TRUE(preview.contains("Control : 9  <-  line 2 (T9):  X 0  Y 0  Z 25"))
       << preview.toStdString();
   for (int i = 1; i <= 9; ++i) {
-    EXPECT_EQ(form_->Table().px[i], demo::kControlTargets[i - 1].X) << i;
-    EXPECT_EQ(form_->Table().pz[i], demo::kControlTargets[i - 1].Z) << i;
+    EXPECT_EQ(form_->Table().Space(i).X, demo::kControlTargets[i - 1].X) << i;
+    EXPECT_EQ(form_->Table().Space(i).Z, demo::kControlTargets[i - 1].Z) << i;
   }
   EXPECT_EQ(combo->currentIndex(), 1);
   key(Qt::Key_F5);  // Fit left
@@ -558,8 +559,8 @@ TEST_P(MeasurePath, FromAFreshStartToASavedPointInThirtyActions) {
   const PointTable& clicked = form_->Table();
   for (int i = 1; i <= 9; ++i) {
     const Pixel l = target_pixel(true, i), r = target_pixel(false, i);
-    EXPECT_LE(std::abs(clicked.xg[i] - l.x) + std::abs(clicked.yg[i] - l.y), 2) << i;
-    EXPECT_LE(std::abs(clicked.xd[i] - r.x) + std::abs(clicked.yd[i] - r.y), 2) << i;
+    EXPECT_LE(std::abs(clicked.Left(i).x - l.x) + std::abs(clicked.Left(i).y - l.y), 2) << i;
+    EXPECT_LE(std::abs(clicked.Right(i).x - r.x) + std::abs(clicked.Right(i).y - r.y), 2) << i;
   }
   key(Qt::Key_F9);  // Compute Ext./Int. parameters
   // A slow build shows the progress dialog; offscreen, its window stays active after it closes.
@@ -581,9 +582,7 @@ TEST_P(MeasurePath, FromAFreshStartToASavedPointInThirtyActions) {
   // The same control points and pixels through vistrel-cli.
   const PointTable& table = form_->Table();
   SaveControlPoints((dir_.path() / "clicked.txt").string(), table);
-  std::istringstream observation(std::to_string(table.xg[0]) + " " + std::to_string(table.yg[0]) +
-                                 " " + std::to_string(table.xd[0]) + " " +
-                                 std::to_string(table.yd[0]) + "\n");
+  std::istringstream observation(PixelText(table.Left(0)) + " " + PixelText(table.Right(0)) + "\n");
   std::ostringstream report, measured, err;
   const std::string reference = (dir_.path() / "clicked.txt").string();
   ASSERT_EQ(RunCli({"calibrate", "--reference", reference, "--size", "1600x1200"}, observation,

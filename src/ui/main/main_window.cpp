@@ -34,6 +34,7 @@
 
 #include "numeric/text_format.h"
 #include "photogrammetry/calibration.h"
+#include "photogrammetry/epipolar.h"
 #include "photogrammetry/measurement.h"
 #include "photogrammetry/report.h"
 #include "project/geom_file.h"
@@ -41,7 +42,6 @@
 #include "project/reference_file.h"
 #include "project/settings.h"
 #include "ui/main/color_swatch.h"
-#include "ui/main/epipolar.h"
 #include "ui/main/image_pane.h"
 #include "ui/main/messages.h"
 #include "ui/main/qt_utils.h"
@@ -118,7 +118,7 @@ void TForm1::FormCreate() {
   right_.ShowBuiltIn(BuiltInPicture(false));
   ReadSettings();
   // The swatch shows the selected point's colour from the start, as the markers do.
-  color1->SetColor(ToQColor(session_.Table().color[SelectedIndex()]));
+  color1->SetColor(ToQColor(session_.Table().Color(SelectedIndex())));
   ShowSelectedPoint();
   ShowPointStatus();
   PointStatus->selectRow(SelectedIndex());
@@ -165,7 +165,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::Button12Click() {
   const int i = SelectedIndex();
   // Storing what the boxes show unchanged stores nothing: the point stays as saved.
-  if (!session_.Stored()[i].left || !Unchanged(left_.XEdit()) || !Unchanged(left_.YEdit())) {
+  if (!session_.Stored(i).left || !Unchanged(left_.XEdit()) || !Unchanged(left_.YEdit())) {
     session_.StoreLeft(i, ToStd(left_.XEdit()->text()), ToStd(left_.YEdit()->text()));
   }
   Stored();
@@ -175,7 +175,7 @@ void TForm1::Button12Click() {
 
 void TForm1::Button13Click() {
   const int i = SelectedIndex();
-  if (!session_.Stored()[i].right || !Unchanged(right_.XEdit()) || !Unchanged(right_.YEdit())) {
+  if (!session_.Stored(i).right || !Unchanged(right_.XEdit()) || !Unchanged(right_.YEdit())) {
     session_.StoreRight(i, ToStd(right_.XEdit()->text()), ToStd(right_.YEdit()->text()));
   }
   Stored();
@@ -186,11 +186,11 @@ void TForm1::Button13Click() {
 void TForm1::Button5Click() {
   const int i = SelectedIndex();
   const PointTable& table = session_.Table();
-  const bool stored = session_.Stored()[i].space;
+  const bool stored = session_.Stored(i).space;
   // A coordinate the user left as shown keeps its stored value to the last bit: its 15-digit
   // text would round it.
   const std::pair<QLineEdit*, double> boxes[] = {
-      {px1, table.px[i]}, {py1, table.py[i]}, {pz1, table.pz[i]}};
+      {px1, table.Space(i).X}, {py1, table.Space(i).Y}, {pz1, table.Space(i).Z}};
   std::string texts[3];
   bool changed = !stored;
   for (int k = 0; k < 3; ++k) {
@@ -209,7 +209,7 @@ void TForm1::ComboBox1Change() {
   session_.ForgetCaptures();  // a capture made for another point never counts
   selection_by_user_ = !selecting_by_program_;
   if (selection_by_user_) status_note_.clear();
-  color1->SetColor(ToQColor(session_.Table().color[SelectedIndex()]));
+  color1->SetColor(ToQColor(session_.Table().Color(SelectedIndex())));
   PointStatus->selectRow(SelectedIndex());
   ShowSelectedPoint();
   UpdatePanes();
@@ -223,7 +223,7 @@ bool TForm1::Unchanged(const QLineEdit* edit) const {
 
 void TForm1::ShowSelectedPoint(int parts) {
   const int i = SelectedIndex();
-  const StoredParts& stored = session_.Stored()[i];
+  const StoredParts& stored = session_.Stored(i);
   const PointTable& t = session_.Table();
   const char separator = LocaleDecimalSeparator();
   const auto show = [this](QLineEdit* edit, const QString& text) {
@@ -233,23 +233,25 @@ void TForm1::ShowSelectedPoint(int parts) {
     if (edit->hasFocus()) edit->selectAll();
     shown_texts_[edit] = text;
   };
-  const auto pixel = [](bool has, std::int32_t v) { return has ? QString::number(v) : QString(); };
+  const auto pixel = [](bool has, double v) {
+    return has ? ToQt(FormatShortestGeneral(v)) : QString();
+  };
   if (parts & kLeftBoxes) {
-    show(left_.XEdit(), pixel(stored.left, t.xg[i]));
-    show(left_.YEdit(), pixel(stored.left, t.yg[i]));
+    show(left_.XEdit(), pixel(stored.left, t.Left(i).x));
+    show(left_.YEdit(), pixel(stored.left, t.Left(i).y));
   }
   if (parts & kRightBoxes) {
-    show(right_.XEdit(), pixel(stored.right, t.xd[i]));
-    show(right_.YEdit(), pixel(stored.right, t.yd[i]));
+    show(right_.XEdit(), pixel(stored.right, t.Right(i).x));
+    show(right_.YEdit(), pixel(stored.right, t.Right(i).y));
   }
   if (parts & kSpaceBoxes) {
     QString x, y, z;
     if (i != PointTable::kObservation && stored.space) {
-      x = ToQt(FormatGeneral(t.px[i], separator));
-      y = ToQt(FormatGeneral(t.py[i], separator));
-      z = ToQt(FormatGeneral(t.pz[i], separator));
-    } else if (i == PointTable::kObservation && measured_ &&
-               measured_->pixels == std::array<int, 4>{t.xg[0], t.yg[0], t.xd[0], t.yd[0]}) {
+      x = ToQt(FormatGeneral(t.Space(i).X, separator));
+      y = ToQt(FormatGeneral(t.Space(i).Y, separator));
+      z = ToQt(FormatGeneral(t.Space(i).Z, separator));
+    } else if (i == PointTable::kObservation && measured_ && measured_->left == t.Left(i) &&
+               measured_->right == t.Right(i)) {
       x = ToQt(measured_->x);
       y = ToQt(measured_->y);
       z = ToQt(measured_->z);
@@ -270,7 +272,7 @@ void TForm1::color1DblClick() {
   if (!chosen.isValid()) return;
   last_dialog_color_ = chosen;
   color1->SetColor(chosen);
-  session_.Table().color[SelectedIndex()] = FromQColor(chosen);
+  session_.Table().SetColor(SelectedIndex(), FromQColor(chosen));
 }
 
 // ---- files and computations
@@ -278,7 +280,9 @@ void TForm1::color1DblClick() {
 
 void TForm1::Button7Click() {
   session_.SaveControlPoints(kReferenceFileName);
-  Note(tr("Saved %1 control points to %2").arg(PointTable::kControlCount).arg(kReferenceFileName));
+  Note(tr("Saved %1 control points to %2")
+           .arg(session_.Table().ControlIndices().size())
+           .arg(kReferenceFileName));
 }
 
 void TForm1::Button8Click() {
@@ -294,7 +298,7 @@ void TForm1::Button8Click() {
   ShowSelectedPoint();
   write_memo();
   Note(tr("Loaded %1 control points from %2")
-           .arg(PointTable::kControlCount)
+           .arg(session_.Table().ControlIndices().size())
            .arg(kReferenceFileName));
 }
 
@@ -376,7 +380,8 @@ void TForm1::Button9Click() {
   const char separator = LocaleDecimalSeparator();
   const PointTexts texts = MeasuredTexts(point, separator);
   const PointTable& t = session_.Table();
-  measured_ = Measured{texts.x, texts.y, texts.z, {t.xg[0], t.yg[0], t.xd[0], t.yd[0]}};
+  measured_ = Measured{texts.x, texts.y, texts.z, t.Left(PointTable::kObservation),
+                       t.Right(PointTable::kObservation)};
   ShowSelectedPoint(kSpaceBoxes);
   note = ToStd(tr("Measured object point n° %1").arg(point.number)) +
          (note.empty() ? "" : " (" + note + ")");

@@ -240,7 +240,7 @@ class TForm1 : public QMainWindow {
   // The last measurement and the observation point's pixels it was measured from.
   struct Measured {
     std::string x, y, z;
-    std::array<int, 4> pixels;
+    ImagePosition left, right;
   };
   std::optional<Measured> measured_;
 

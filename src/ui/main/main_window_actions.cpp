@@ -19,10 +19,10 @@
 #include "photogrammetry/point_table.h"
 #include "project/coordinate_list.h"
 #include "project/point_store.h"
+#include "project/project_file.h"
 #include "ui/main/main_window.h"
 #include "ui/main/messages.h"
 #include "ui/main/qt_utils.h"
-#include "workflow/project_file.h"
 
 namespace vistrel {
 namespace {
@@ -37,10 +37,11 @@ void ShowShortcut(QWidget* widget, const QAction* action) {
   widget->setToolTip(hint + " (" + keys + ")");
 }
 
-QString PointName(int index) {
-  return index == PointTable::kObservation
+QString PointName(const PointTable& table, int index) {
+  return table.Kind(index) == PointKind::kObject
              ? QCoreApplication::translate("vistrel::TForm1", "the object point")
-             : QCoreApplication::translate("vistrel::TForm1", "control point %1").arg(index);
+             : QCoreApplication::translate("vistrel::TForm1", "control point %1")
+                   .arg(ToQt(table.Name(index)));
 }
 
 }  // namespace
@@ -191,7 +192,7 @@ void TForm1::ZoomOutClick() { ZoomAtPointer(-kZoomStepDelta); }
 void TForm1::Advance() {
   const int index = SelectedIndex();
   if (!advance_->isChecked() || index == PointTable::kObservation ||
-      !session_.Stored()[index].Complete(index)) {
+      !session_.Table().Complete(index)) {
     return;
   }
   if (const int next = session_.NextIncomplete(index); next >= 0) SelectPointByProgram(next);
@@ -200,21 +201,23 @@ void TForm1::Advance() {
 void TForm1::StoreClick(bool left, std::int64_t x, std::int64_t y) {
   const int selected = SelectedIndex();
   const auto has = [this, left](int i) {
-    return left ? session_.Stored()[i].left : session_.Stored()[i].right;
+    return left ? session_.Stored(i).left : session_.Stored(i).right;
   };
   const auto pixel_of = [this, left](int i) {
-    const PointTable& t = session_.Table();
-    return left ? QString("%1 %2").arg(t.xg[i]).arg(t.yg[i])
-                : QString("%1 %2").arg(t.xd[i]).arg(t.yd[i]);
+    return ToQt(PixelText(session_.Table().Image(i, left)));
   };
   int target = selected;
   QString replaced;
   if (has(selected)) {
     int next = -1;
     if (advance_->isChecked() && selected != PointTable::kObservation && !selection_by_user_) {
-      for (int k = 1; k < PointTable::kControlCount && next < 0; ++k) {
-        const int i = (selected - 1 + k) % PointTable::kControlCount + 1;
-        if (!has(i)) next = i;
+      // The control points after the selected one, wrapping round.
+      const std::vector<int> controls = session_.Table().ControlIndices();
+      const auto at = std::find(controls.begin(), controls.end(), selected);
+      const std::size_t from = at == controls.end() ? 0 : at - controls.begin() + 1;
+      for (std::size_t k = 0; k < controls.size() && next < 0; ++k) {
+        const int i = controls[(from + k) % controls.size()];
+        if (i != selected && !has(i)) next = i;
       }
     }
     if (next >= 0) {
@@ -226,7 +229,7 @@ void TForm1::StoreClick(bool left, std::int64_t x, std::int64_t y) {
                       "to replace it")
                  : tr("Right pixel of %1 already stored (%2): nothing stored; select the point "
                       "to replace it"))
-               .arg(PointName(selected), pixel_of(selected)));
+               .arg(PointName(session_.Table(), selected), pixel_of(selected)));
       ShowSelectedPoint(left ? kLeftBoxes : kRightBoxes);
       return;
     }
@@ -238,9 +241,9 @@ void TForm1::StoreClick(bool left, std::int64_t x, std::int64_t y) {
   const QString note =
       replaced.isEmpty()
           ? (left ? tr("Left pixel %1 stored in %2") : tr("Right pixel %1 stored in %2"))
-                .arg(pixel, PointName(target))
+                .arg(pixel, PointName(session_.Table(), target))
           : (left ? tr("Left pixel %1 replaced %2 in %3") : tr("Right pixel %1 replaced %2 in %3"))
-                .arg(pixel, replaced, PointName(target));
+                .arg(pixel, replaced, PointName(session_.Table(), target));
   // The boxes stay a view of the selected point, which a store into another point leaves as
   // it was.
   ShowSelectedPoint(left ? kLeftBoxes : kRightBoxes);
@@ -265,7 +268,7 @@ void TForm1::ImportCoordinatesClick() {
   const QString path = dialog->selectedFiles().first();
   CoordinateList list;
   try {
-    list = ReadCoordinateListFile(ToStd(path), PointTable::kControlCount);
+    list = ReadCoordinateListFile(ToStd(path), PointTable::kFixedControls);
   } catch (const ECoordinateList& e) {
     throw ECoordinateList(ToStd(path) + ": " + e.what());
   }
@@ -344,7 +347,6 @@ void TForm1::SaveProjectFile(const QString& path) {
   project.left_image = ToStd(left_.RememberedFile());
   project.right_image = ToStd(right_.RememberedFile());
   project.table = session_.Table();
-  project.stored = session_.Stored();
   project.distortion = CheckBox1->isChecked();
   project.lens_model = SelectedLensModel();
   SaveProject(ToStd(path), project);

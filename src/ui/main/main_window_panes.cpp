@@ -160,15 +160,18 @@ void TForm1::Paint(PaneView& pane, QPainter& painter) {
   const bool left = pane.IsLeft();
   // A point without a pixel in this photograph has no marker: (0, 0) would be a false one.
   const auto add_marker = [&](int i) {
-    if (!(left ? session_.Stored()[i].left : session_.Stored()[i].right)) return;
-    overlay.markers.push_back(PaneMarker{
-        left ? table.xg[i] : table.xd[i], left ? table.yg[i] : table.yd[i],
-        ToQColor(table.color[i]), all ? (i == 0 ? QString("O") : QString::number(i)) : QString()});
+    if (!(left ? table.Stored(i).left : table.Stored(i).right)) return;
+    const ImagePosition p = table.Image(i, left);
+    overlay.markers.push_back(PaneMarker{static_cast<std::int64_t>(p.x),
+                                         static_cast<std::int64_t>(p.y), ToQColor(table.Color(i)),
+                                         all ? ToQt(table.Name(i)) : QString()});
   };
   if (!all) {
     add_marker(SelectedIndex());
   } else {
-    for (int i = 1; i <= PointTable::kControlCount; ++i) add_marker(i);
+    // The observation point last, drawn over the others.
+    for (int i = 0; i < table.Count(); ++i)
+      if (i != PointTable::kObservation) add_marker(i);
     add_marker(PointTable::kObservation);
   }
   overlay.residuals = ResidualStrokes(pane);
@@ -193,8 +196,9 @@ std::vector<PaneResidual> TForm1::ResidualStrokes(const PaneView& pane) const {
     // A point stored anew since the calibration has no residual yet.
     if (!session_.UnchangedSinceCalibration(i, left)) continue;
     const PointResidual& r = left ? p.left : p.right;
-    strokes.push_back(PaneResidual{left ? table.xg[i] : table.xd[i],
-                                   left ? table.yg[i] : table.yd[i], r.ex, r.ey});
+    const ImagePosition q = table.Image(i, left);
+    strokes.push_back(
+        PaneResidual{static_cast<std::int64_t>(q.x), static_cast<std::int64_t>(q.y), r.ex, r.ey});
   }
   return strokes;
 }

@@ -32,11 +32,11 @@ void TForm1::ShowStatus() {
                   : tr("outside the photograph")) +
            "  |  " + zoom;
   }
-  const StoredParts& parts = session_.Stored()[index];
+  const StoredParts& parts = session_.Stored(index);
   const auto state = [this](bool stored) { return stored ? tr("stored") : tr("missing"); };
   const QString entry = ComboBox1->itemText(index);
   text +=
-      "  |  " + (index == PointTable::kObservation
+      "  |  " + (session_.Table().Kind(index) == PointKind::kObject
                      ? tr("%1: left %2, right %3").arg(entry, state(parts.left), state(parts.right))
                      : tr("%1: left %2, right %3, space %4")
                            .arg(entry, state(parts.left), state(parts.right), state(parts.space)));
@@ -65,9 +65,10 @@ void TForm1::ShowPointStatus() {
     item->setBackground(background.isValid() ? QBrush(background) : QBrush());
   };
   const QString yes = QString::fromUtf8("\u2713"), no = QString::fromUtf8("\u2013");
-  for (int i = 0; i <= PointTable::kControlCount; ++i) {
-    const StoredParts& parts = session_.Stored()[i];
-    const QColor done = parts.Complete(i) ? QColor(200, 235, 200) : QColor();
+  const PointTable& table = session_.Table();
+  for (int i = 0; i < table.Count(); ++i) {
+    const StoredParts& parts = table.Stored(i);
+    const QColor done = table.Complete(i) ? QColor(200, 235, 200) : QColor();
     cell(i, 0, parts.left ? yes : no, done);
     cell(i, 1, parts.right ? yes : no, done);
     cell(i, 2, i == 0 ? QString() : parts.space ? yes : no, done);
