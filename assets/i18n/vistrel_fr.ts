@@ -533,4 +533,143 @@ Control : %1  &lt;-  ligne %2 %3 :  X %4  Y %5  Z %6</translation>
         <translation>Fichier d&apos;aide introuvable</translation>
     </message>
 </context>
+<context>
+    <name>vistrel::TQualityWindow</name>
+    <message>
+        <source>pixels</source>
+        <translation>pixels</translation>
+    </message>
+    <message>
+        <source>degrees</source>
+        <translation>degrés</translation>
+    </message>
+    <message>
+        <source>object units</source>
+        <translation>unités objet</translation>
+    </message>
+    <message>
+        <source>Point</source>
+        <translation>Point</translation>
+    </message>
+    <message>
+        <source>Left ex</source>
+        <translation>Gauche ex</translation>
+    </message>
+    <message>
+        <source>Left ey</source>
+        <translation>Gauche ey</translation>
+    </message>
+    <message>
+        <source>Left |e|</source>
+        <translation>Gauche |e|</translation>
+    </message>
+    <message>
+        <source>Right ex</source>
+        <translation>Droite ex</translation>
+    </message>
+    <message>
+        <source>Right ey</source>
+        <translation>Droite ey</translation>
+    </message>
+    <message>
+        <source>Right |e|</source>
+        <translation>Droite |e|</translation>
+    </message>
+    <message>
+        <source>Parameter</source>
+        <translation>Paramètre</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>Valeur</translation>
+    </message>
+    <message>
+        <source>Standard error</source>
+        <translation>Écart-type</translation>
+    </message>
+    <message>
+        <source>Unit</source>
+        <translation>Unité</translation>
+    </message>
+    <message>
+        <source>RMS residual %1 px, sigma0 %2 px, %3 fitted parameters.</source>
+        <translation>Résidu quadratique moyen %1 px, sigma0 %2 px, %3 paramètres ajustés.</translation>
+    </message>
+    <message>
+        <source>Residuals are observed minus model, in pixels, largest first.</source>
+        <translation>Les résidus sont l&apos;observation moins le modèle, en pixels, le plus grand d&apos;abord.</translation>
+    </message>
+    <message>
+        <source>No point lies above 3 sigma0 (%1 px).</source>
+        <translation>Aucun point ne dépasse 3 sigma0 (%1 px).</translation>
+    </message>
+    <message>
+        <source>Highlighted: above 3 sigma0 (%1 px) in either photograph.</source>
+        <translation>En surbrillance : au-delà de 3 sigma0 (%1 px) dans l&apos;une des photographies.</translation>
+    </message>
+    <message>
+        <source>The joint fit failed: the values are its last trial and the standard errors are not available.</source>
+        <translation>L&apos;ajustement conjoint a échoué : les valeurs sont son dernier essai et les écarts-types ne sont pas disponibles.</translation>
+    </message>
+    <message>
+        <source>Start %1: </source>
+        <translation>Départ %1 : </translation>
+    </message>
+    <message>
+        <source>failed (%1)</source>
+        <translation>échec (%1)</translation>
+    </message>
+    <message>
+        <source>objective %1 px²</source>
+        <translation>objectif %1 px²</translation>
+    </message>
+    <message>
+        <source>, %1 iterations</source>
+        <translation>, %1 itérations</translation>
+    </message>
+    <message>
+        <source>, stopped: it could not catch up with the best</source>
+        <translation>, arrêté : il ne pouvait pas rattraper le meilleur</translation>
+    </message>
+    <message>
+        <source>, stopped on its budget of %1 iterations</source>
+        <translation>, arrêté à son budget de %1 itérations</translation>
+    </message>
+    <message>
+        <source>, same cameras as %1</source>
+        <translation>, mêmes caméras que %1</translation>
+    </message>
+    <message>
+        <source> — kept</source>
+        <translation> — retenu</translation>
+    </message>
+    <message>
+        <source>Distortion coefficients: F = %1, 95 % point %2. </source>
+        <translation>Coefficients de distorsion : F = %1, point à 95 % %2. </translation>
+    </message>
+    <message>
+        <source>They explain more than the click noise.</source>
+        <translation>Ils expliquent plus que le bruit des clics.</translation>
+    </message>
+    <message>
+        <source>Not significant: nine points do not determine them, and without &quot;Correc. Distortions&quot; the calibration usually measures as well or better.</source>
+        <translation>Non significatifs : neuf points ne les déterminent pas, et sans « Correc. distorsions » la calibration mesure en général aussi bien ou mieux.</translation>
+    </message>
+    <message>
+        <source>Lens model: %1</source>
+        <translation>Modèle d&apos;objectif : %1</translation>
+    </message>
+    <message>
+        <source>Calibration quality</source>
+        <translation>Qualité de la calibration</translation>
+    </message>
+    <message>
+        <source>No calibration yet: compute the parameters first (&quot;Compute Ext./Int. parameters&quot;).</source>
+        <translation>Pas encore de calibration : calculer d&apos;abord les paramètres (« Calculer les paramètres ext./int. »).</translation>
+    </message>
+    <message>
+        <source>not available</source>
+        <translation>non disponible</translation>
+    </message>
+</context>
 </TS>

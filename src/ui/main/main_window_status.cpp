@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QTableWidget>
 
@@ -103,9 +104,10 @@ void TForm1::ShowQuality() {
       quality_window_->ShowQuality(*session_.Quality(), session_.QualityFitFailed(),
                                    LocaleDecimalSeparator());
     } else {
-      quality_window_->ShowNothing(session_.QualityProblem().empty()
-                                       ? QString(kNoCalibrationText)
-                                       : ToQt(session_.QualityProblem()));
+      quality_window_->ShowNothing(
+          session_.QualityProblem().empty()
+              ? QCoreApplication::translate("vistrel::TQualityWindow", kNoCalibrationText)
+              : ToQt(session_.QualityProblem()));
     }
   }
   ShowPointStatus();
