@@ -5,7 +5,7 @@ set -euo pipefail
 
 VISTREL_PACKAGES=(
   cmake g++ make pkg-config
-  qt6-base-dev libqt6opengl6-dev qt6-translations-l10n qt6-image-formats-plugins
+  qt6-base-dev libqt6opengl6-dev qt6-translations-l10n qt6-l10n-tools qt6-image-formats-plugins
   libjpeg-dev libglu1-mesa-dev libgl1-mesa-dri
   libgtest-dev libbenchmark-dev
   xvfb xauth locales python3 python3-ezdxf

@@ -28,6 +28,7 @@
 
 #include "photogrammetry/camera_model.h"
 #include "tools/demo_scene.h"
+#include "ui/main/application.h"
 #include "ui/main/image_pane.h"
 #include "ui/main/main_window.h"
 #include "ui/main/quality_window.h"
@@ -62,7 +63,8 @@ bool Save(QWidget* widget, const QString& file) {
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
+  vistrel::TApplication app(argc, argv);
+  app.UseLanguage(vistrel::SystemLanguage());  // LANG=fr_FR.UTF-8 shows the French window
   if (argc != 2 && argc != 3) {
     std::fprintf(stderr, "usage: make_screenshots OUTPUT_DIR [REFERENCE]\n");
     return 1;

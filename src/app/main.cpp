@@ -3,6 +3,7 @@
 
 #include <exception>
 
+#include "project/settings.h"
 #include "ui/help/help_window.h"
 #include "ui/main/application.h"
 #include "ui/main/main_window.h"
@@ -11,7 +12,13 @@
 
 int main(int argc, char** argv) {
   vistrel::TApplication app(argc, argv);
-  app.LoadFrenchTranslations();
+  // The language before any window exists: the one chosen in the settings, else the system's.
+  const std::string directory =
+      vistrel::ProgramDirectory(QCoreApplication::applicationFilePath().toStdString());
+  const vistrel::Settings settings =
+      vistrel::ReadSettingsFile(directory + vistrel::kSettingsFileName, '.');
+  app.UseLanguage(settings.language.value_or(vistrel::SystemLanguage()));
+
   // Events are guarded by the application itself; this catches what escapes the building of
   // the windows, before the event loop runs, so that it is told instead of aborting.
   try {
@@ -20,7 +27,11 @@ int main(int argc, char** argv) {
     vistrel::view3d::TForm2 form2(form1.Scale(), form1.Ball(), "geom.txt", &form1);
     vistrel::TForm3 form3;  // the instructions window exists hidden
     vistrel::THelpViewer help;
-    form1.on_show_help = [&help](const QString& file) { help.ShowContents(file); };
+    form1.on_show_help = [&help](const QString& file) {
+      help.ShowContents(file, vistrel::UiLanguage() == vistrel::Language::kFrench
+                                  ? vistrel::kBuiltInHelpFrench
+                                  : vistrel::kBuiltInHelp);
+    };
     form1.on_show_3d = [&form2] { form2.exec(); };
 
     form1.showMaximized();
@@ -28,7 +39,8 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     vistrel::ShowErrorBox(QString::fromUtf8(e.what()));
   } catch (...) {
-    vistrel::ShowErrorBox("Erreur inconnue");
+    vistrel::ShowErrorBox(vistrel::UiLanguage() == vistrel::Language::kFrench ? "Erreur inconnue"
+                                                                              : "Unknown error");
   }
   return 3;
 }

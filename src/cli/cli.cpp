@@ -19,6 +19,7 @@
 #include "project/export.h"
 #include "project/geom_file.h"
 #include "project/io_error.h"
+#include "project/language.h"
 #include "project/line_reader.h"
 #include "project/project_file.h"
 #include "project/reference_file.h"
@@ -381,14 +382,13 @@ int MakeReference(const Options& o, std::ostream& out, std::ostream& err) {
       StorePixels(lines[i - 1].second, session, i);
     }
     file = o.coordinates;
-    const std::vector<CoordinateRow> rows =
-        ReadCoordinateListFile(o.coordinates, '.', kReferenceFileRows);
-    if (rows.size() != static_cast<std::size_t>(kReferenceFileRows)) {
-      throw ECoordinateList("expected nine points, got " + std::to_string(rows.size()));
+    const CoordinateList list = ReadCoordinateListFile(o.coordinates, kReferenceFileRows);
+    if (list.rows.size() != static_cast<std::size_t>(kReferenceFileRows)) {
+      const std::size_t n = list.rows.size();
+      throw ECoordinateList(std::to_string(n) + (n == 1 ? " row" : " rows") +
+                            " read, expected nine");
     }
-    std::vector<std::array<double, 3>> xyz;
-    for (const CoordinateRow& r : rows) xyz.push_back({r.x, r.y, r.z});
-    session.StoreSpaceRows(xyz);
+    session.StoreSpaceRows(list.rows);
     file = o.reference;
     session.SaveControlPoints(o.reference);
   } catch (const std::exception& e) {
@@ -549,8 +549,11 @@ int Run(const Options& o, std::istream& in, std::ostream& out, std::ostream& err
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-           std::ostream& err) {
+namespace {
+
+// The command line parsed and run, its messages to `err` in the program's own words.
+int RunParsed(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+              std::ostream& err) {
   Options o;
   try {
     o = ParseArgs(args);
@@ -582,6 +585,18 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     err << "vistrel-cli: " << e.what() << '\n';
     return kExitComputation;
   }
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+           std::ostream& err) {
+  // Messages in the system's language; what goes to `out` (reports, measured points) never
+  // changes with it.
+  std::ostringstream messages;
+  const int status = RunParsed(args, in, out, messages);
+  err << MessageIn(messages.str(), SystemLanguage());
+  return status;
 }
 
 }  // namespace vistrel

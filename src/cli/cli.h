@@ -13,7 +13,8 @@ inline constexpr int kExitInput = 2;        // a file or an input line could not
 inline constexpr int kExitComputation = 3;  // a calibration or measurement failed
 
 // Runs `vistrel-cli` with its arguments (without the program name). `in` serves "-" as the
-// observations file. Returns the exit status.
+// observations file. Returns the exit status. What goes to `err` is in the system's language
+// (SystemLanguage); what goes to `out` never depends on it.
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err);
 

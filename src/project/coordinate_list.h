@@ -1,8 +1,10 @@
 #pragma once
 
 // A surveyor's list of space coordinates, as text or CSV: one point a line, "name X Y Z" or
-// "X Y Z", fields separated by a comma, a semicolon, a tab or blanks, an optional header line,
-// "." or the user's decimal separator. Blank lines and lines starting with "#" are skipped.
+// "X Y Z". What separates the fields decides the decimal separator, never the machine's locale:
+// between semicolons, tabs or blanks a comma is a decimal separator (a full stop is read too);
+// between commas only a full stop is. A leading UTF-8 byte-order mark, blank lines and lines
+// starting with "#" are skipped.
 
 #include <string>
 #include <string_view>
@@ -15,26 +17,31 @@ namespace vistrel {
 struct CoordinateRow {
   std::string name;  // empty on an "X Y Z" line
   double x = 0, y = 0, z = 0;
-  int line = 0;  // 1-based line of the text
+  int line = 0;   // 1-based line of the text
+  int point = 0;  // the control point it goes to, 1-based
 };
 
-// A line that cannot be read: "line 4: expected "name X Y Z" or "X Y Z", got '...'".
+struct CoordinateList {
+  std::vector<CoordinateRow> rows;  // in text order
+  int header_line = 0;              // the line taken as a header, 0 when none
+  // Whether the names are point numbers ("1".."9", or one prefix followed by 1..9, each once),
+  // so that each row went to the point its name numbers; otherwise rows go to 1, 2, ... in order.
+  bool numbered = false;
+};
+
+// A list that cannot be read. The message starts with the line ("line 4: ...") when one line is
+// at fault and names what is wrong in it.
 class ECoordinateList : public Exception {
  public:
   using Exception::Exception;
 };
 
-// The rows in text order. Fields: semicolons separate them when the line holds one; else tabs,
-// then commas, do when the line splits there into three or four fields whose last three are
-// numbers (with "." after commas); else blanks and tabs do (a comma may then be the decimal
-// separator). The first
-// line that is not a row of numbers may be a header; any later one throws ECoordinateList,
-// as does a list with more than `max_rows` rows or none at all.
-std::vector<CoordinateRow> ReadCoordinateList(std::string_view text, char decimal_separator,
-                                              std::size_t max_rows);
+// The rows for control points 1 to `max_rows`. The first non-blank line is a header when none of
+// its coordinate fields (its last three) reads as a number; any other line that is not a row
+// throws. More than `max_rows` rows, or none, throws, saying how many were read.
+CoordinateList ReadCoordinateList(std::string_view text, std::size_t max_rows);
 
 // The same for the file at `path`; file errors throw EInOutError, a line too long ELineTooLong.
-std::vector<CoordinateRow> ReadCoordinateListFile(const std::string& path, char decimal_separator,
-                                                  std::size_t max_rows);
+CoordinateList ReadCoordinateListFile(const std::string& path, std::size_t max_rows);
 
 }  // namespace vistrel

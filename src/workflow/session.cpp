@@ -56,11 +56,13 @@ void Session::StoreSpace(int index, const std::string& x, const std::string& y,
   }
 }
 
-void Session::StoreSpaceRows(const std::vector<std::array<double, 3>>& rows) {
+void Session::StoreSpaceRows(const std::vector<CoordinateRow>& rows) {
+  // Row n goes to the n-th control point.
   const std::vector<int> controls = table_.ControlIndices();
-  for (std::size_t k = 0; k < controls.size() && k < rows.size(); ++k) {
-    const int i = controls[k];
-    table_.SetSpace(i, {rows[k][0], rows[k][1], rows[k][2]});
+  for (const CoordinateRow& r : rows) {
+    if (r.point < 1 || r.point > static_cast<int>(controls.size())) continue;
+    const int i = controls[static_cast<std::size_t>(r.point - 1)];
+    table_.SetSpace(i, {r.x, r.y, r.z});
     MarkStored(i, &StoredParts::space);
   }
 }

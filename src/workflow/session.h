@@ -20,6 +20,7 @@
 #include "photogrammetry/measurement.h"
 #include "photogrammetry/point_table.h"
 #include "photogrammetry/quality.h"
+#include "project/coordinate_list.h"
 
 namespace vistrel {
 
@@ -59,8 +60,8 @@ class Session {
   void StoreRight(int index, const std::string& x, const std::string& y);
   void StoreSpace(int index, const std::string& x, const std::string& y, const std::string& z,
                   char decimal_separator);
-  // Space coordinates of control points 1, 2, ... from `rows` (at most nine), marked stored.
-  void StoreSpaceRows(const std::vector<std::array<double, 3>>& rows);
+  // Space coordinates of each row's control point (CoordinateRow::point), marked stored.
+  void StoreSpaceRows(const std::vector<CoordinateRow>& rows);
 
   // Reads `path` into the control points and marks them stored; throws on a file error.
   void LoadControlPoints(const std::string& path);

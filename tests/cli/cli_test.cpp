@@ -7,10 +7,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "project/export.h"
 #include "project/geom_file.h"
@@ -46,8 +51,32 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// The tool speaks the system's language: every test runs in a known one, English unless it sets
+// another.
+class ScopedLocaleEnvironment {
+ public:
+  explicit ScopedLocaleEnvironment(const char* lc_all) {
+    for (const char* name : kNames) {
+      const char* value = std::getenv(name);
+      saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+      ::unsetenv(name);
+    }
+    ::setenv("LC_ALL", lc_all, 1);
+  }
+  ~ScopedLocaleEnvironment() {
+    for (const auto& [name, value] : saved_) {
+      value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+    }
+  }
+
+ private:
+  static constexpr const char* kNames[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+  std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+};
+
 class CliTest : public ::testing::Test {
  protected:
+  ScopedLocaleEnvironment english_{"C.UTF-8"};
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   void Write(const std::string& name, const std::string& text) const {
     testing::WriteBytes(Path(name), text);
@@ -107,26 +136,49 @@ TEST_F(CliTest, ReportOfTheExampleHasZeroParameters) {
   EXPECT_EQ(lines[3].rfind("x : ", 0), 0u);
 }
 
+// One error in each language: the system's language decides, LC_ALL before LANG; the report on
+// the standard output does not change.
+TEST_F(CliTest, MessagesFollowTheSystemLanguage) {
+  const struct {
+    const char* lc_all;
+    const char* lang;
+    const char* message;
+  } cases[] = {
+      {"C.UTF-8", "fr_FR.UTF-8", "File not found"},
+      {"fr_FR.UTF-8", "en_GB.UTF-8", "Fichier introuvable"},
+      {"", "fr_CA.UTF-8", "Fichier introuvable"},
+      {"", "en_US.UTF-8", "File not found"},
+  };
+  const std::string report = RunWith({"report", "--reference", kExamples + "/reference.txt"}).out;
+  for (const auto& c : cases) {
+    ScopedLocaleEnvironment locale(c.lc_all);
+    ::setenv("LANG", c.lang, 1);
+    const CliRun r = RunWith({"report", "--reference", Path("missing.txt")});
+    EXPECT_EQ(r.err, Path("missing.txt") + ": " + c.message + "\n") << c.lc_all << c.lang;
+    EXPECT_EQ(RunWith({"report", "--reference", kExamples + "/reference.txt"}).out, report);
+  }
+}
+
 TEST_F(CliTest, FileErrors) {
   CliRun r = RunWith({"report", "--reference", Path("missing.txt")});
   EXPECT_EQ(r.status, kExitInput);
-  EXPECT_NE(r.err.find("Fichier introuvable"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("File not found"), std::string::npos) << r.err;
 
   Write("bad.txt", "1 2 3 4 1,5 0 0\r\n");
   r = RunWith({"calibrate", "--reference", Path("bad.txt"), "--size", "1600x1200"});
   EXPECT_EQ(r.status, kExitInput);
-  EXPECT_NE(r.err.find("Saisie numérique incorrecte"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Invalid numeric input"), std::string::npos) << r.err;
 
   // Observations that cannot be read are an input error, never an empty run.
   const struct {
     std::string observations;
     std::string message;
   } unreadable[] = {
-      {dir_.string(), "Ceci est un dossier, pas un fichier"},
-      {Path("absent.txt"), "Fichier introuvable"},
-      {Path("absent/obs.txt"), "Nom de fichier incorrect"},
+      {dir_.string(), "This is a folder, not a file"},
+      {Path("absent.txt"), "File not found"},
+      {Path("absent/obs.txt"), "Invalid file name"},
       // Opens, but reading its first page fails (nothing is mapped at address 0).
-      {"/proc/self/mem", "Erreur E/S 1117"},
+      {"/proc/self/mem", "I/O error 1117"},
   };
   for (const auto& c : unreadable) {
     r = RunWith({"measure", "--reference", kExamples + "/reference.txt", "--size", "1600x1200",
@@ -192,11 +244,11 @@ TEST_F(CliTest, SnapFindsTheDemoTargets) {
   }
   CliRun r = RunWith({"snap", Path("absent.jpg"), "1", "1"});
   EXPECT_EQ(r.status, kExitInput);
-  EXPECT_EQ(r.err, Path("absent.jpg") + ": Fichier introuvable\n");
+  EXPECT_EQ(r.err, Path("absent.jpg") + ": File not found\n");
   Write("photo.txt", "not a picture");
   r = RunWith({"snap", Path("photo.txt"), "1", "1"});
   EXPECT_EQ(r.status, kExitInput);
-  EXPECT_EQ(r.err, Path("photo.txt") + ": Extension de fichier image inconnue (.txt)\n");
+  EXPECT_EQ(r.err, Path("photo.txt") + ": Unknown picture file extension (.txt)\n");
 }
 #endif
 
@@ -218,7 +270,7 @@ TEST_F(CliTest, FailingStandardInputIsAnInputError) {
              in, out, err);
   EXPECT_EQ(status, kExitInput);
   EXPECT_EQ(Lines(out.str()).size(), 1u);
-  EXPECT_EQ(err.str(), "-: Erreur E/S 1117\n");
+  EXPECT_EQ(err.str(), "-: I/O error 1117\n");
 }
 
 TEST_F(CliTest, QualityFollowsTheUnchangedReport) {
@@ -286,8 +338,7 @@ TEST_F(CliTest, MeasureTheExampleAndAppend) {
                            obs.str());
   // The malformed last line is reported and makes the run an input failure.
   EXPECT_EQ(r.status, kExitInput);
-  EXPECT_NE(r.err.find("'three' n'est pas une valeur entière correcte"), std::string::npos)
-      << r.err;
+  EXPECT_NE(r.err.find("'three' is not a valid integer value"), std::string::npos) << r.err;
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0].rfind("Object point n° 1       x : ", 0), 0u);
@@ -320,7 +371,7 @@ TEST_F(CliTest, MakeReferenceFromPixelsAndACoordinateList) {
   const CliRun refused = RunWith({"make-reference", "--pixels", Path("pixels.txt"), "--coordinates",
                                   Path("short.csv"), "--reference", Path("refused.txt")});
   EXPECT_EQ(refused.status, kExitInput);
-  EXPECT_EQ(refused.err, Path("short.csv") + ": expected nine points, got 1\n");
+  EXPECT_EQ(refused.err, Path("short.csv") + ": 1 row read, expected nine\n");
   EXPECT_FALSE(fs::exists(Path("refused.txt")));
   EXPECT_EQ(RunWith({"make-reference", "--pixels", Path("pixels.txt")}).status, kExitUsage);
 }
@@ -398,7 +449,7 @@ TEST_F(CliTest, ExportGuardsItsInputAndKeepsLinksAttributesAndRange) {
          fs::remove(geom);
          return Path("out.csv");
        },
-       kExitInput, "Fichier introuvable", [&] { EXPECT_FALSE(fs::exists(Path("out.csv"))); }},
+       kExitInput, "File not found", [&] { EXPECT_FALSE(fs::exists(Path("out.csv"))); }},
       {"output folder missing", [&] { return Path("nowhere/out.csv"); }, kExitInput,
        "the folder " + Path("nowhere") + " does not exist", geom_unchanged},
       {"output is a folder", [&] { return dir_.string(); }, kExitInput, "is a folder",
@@ -573,21 +624,21 @@ TEST_F(CliTest, EveryReaderEndsAndSaysWhatIsWrong) {
     std::string err;  // contained in standard error
   } cases[] = {
       {{"report", "--reference", "/dev/zero"}, "/dev/zero: line 1: longer than 4096 characters"},
-      {{"report", "--reference", folder}, folder + ": Ceci est un dossier"},
+      {{"report", "--reference", folder}, folder + ": This is a folder"},
       {{"report", "--reference", Path("blank-lines.txt")},
        "line 1048577: the file is longer than 1048576 bytes"},
       {calibrate_project("/dev/zero"), "/dev/zero: line 1: line longer than 4096 characters"},
-      {calibrate_project(folder), folder + ": Ceci est un dossier"},
+      {calibrate_project(folder), folder + ": This is a folder"},
       {calibrate_project(Path("long.vistrel")), ": longer than 1048576 bytes"},
       {calibrate_project(Path("partial.vistrel")), "point 3"},
       {export_from("/dev/zero"), "/dev/zero: line 1: longer than 4096 characters"},
-      {export_from(folder), folder + ": Ceci est un dossier"},
+      {export_from(folder), folder + ": This is a folder"},
       {pixels_from("/dev/zero"), "/dev/zero: line 1: line longer than 4096 characters"},
-      {pixels_from(folder), folder + ": Ceci est un dossier"},
+      {pixels_from(folder), folder + ": This is a folder"},
       {coordinates_from("/dev/zero"), "/dev/zero: line 1: line longer than 4096 characters"},
-      {coordinates_from(folder), folder + ": Ceci est un dossier"},
+      {coordinates_from(folder), folder + ": This is a folder"},
       {{"measure", "--reference", reference, "--size", "1600x1200", folder},
-       folder + ": Ceci est un dossier"},
+       folder + ": This is a folder"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));

@@ -1,5 +1,6 @@
 // The surveyor's coordinate-list reader on arbitrary bytes, with either decimal separator: it
-// either gives one to nine rows of finite numbers in line order, or refuses with its reason.
+// either gives one to nine rows of finite numbers in line order, each going to a point of its
+// own, or refuses with its reason.
 
 #include <cmath>
 
@@ -12,21 +13,24 @@ int CoordinateListReader(const std::uint8_t* data, std::size_t size) {
   static const std::string input = ScratchFile("coordinates.csv");
   WriteScratch(input, data, size);
   constexpr std::size_t kRows = 9;
-  for (const char separator : {'.', ','}) {
-    std::vector<CoordinateRow> rows;
-    try {
-      rows = ReadCoordinateListFile(input, separator, kRows);
-    } catch (const ECoordinateList&) {
-      continue;
-    }
-    Require(!rows.empty() && rows.size() <= kRows, "a list of no rows or too many");
-    int previous_line = 0;
-    for (const CoordinateRow& row : rows) {
-      Require(std::isfinite(row.x) && std::isfinite(row.y) && std::isfinite(row.z),
-              "a coordinate that is not a number");
-      Require(row.line > previous_line, "rows out of line order");
-      previous_line = row.line;
-    }
+  CoordinateList list;
+  try {
+    list = ReadCoordinateListFile(input, kRows);
+  } catch (const ECoordinateList&) {
+    return 0;
+  }
+  const std::vector<CoordinateRow>& rows = list.rows;
+  Require(!rows.empty() && rows.size() <= kRows, "a list of no rows or too many");
+  int previous_line = 0;
+  std::vector<bool> taken(kRows + 1, false);
+  for (const CoordinateRow& row : rows) {
+    Require(std::isfinite(row.x) && std::isfinite(row.y) && std::isfinite(row.z),
+            "a coordinate that is not a number");
+    Require(row.line > previous_line, "rows out of line order");
+    previous_line = row.line;
+    Require(row.point >= 1 && row.point <= static_cast<int>(kRows) && !taken[row.point],
+            "a row without a point of its own");
+    taken[row.point] = true;
   }
   return 0;
 }

@@ -30,6 +30,7 @@
 #include "project/settings.h"
 #include "tests/support/temp_dir.h"
 #include "ui/help/help_window.h"
+#include "ui/main/application.h"
 #include "ui/main/color_swatch.h"
 #include "ui/main/image_pane.h"
 #include "ui/main/messages.h"
@@ -57,7 +58,8 @@ TEST_F(Window, StartState) {
   EXPECT_TRUE(Child<QRadioButton>("RadioButton2")->isChecked());
   EXPECT_FALSE(Child<QRadioButton>("RadioButton1")->isChecked());
   EXPECT_FALSE(Child<QCheckBox>("CheckBox1")->isChecked());
-  EXPECT_EQ(Child<TColorSwatch>("color1")->Color(), QColor(0, 128, 0));
+  // The swatch shows the selected point's colour, red like its markers.
+  EXPECT_EQ(Child<TColorSwatch>("color1")->Color(), ToQColor(form_->Table().Color(1)));
   EXPECT_EQ(form_->Table().Color(0), kColorWhite);
   EXPECT_EQ(form_->Table().Color(9), kColorRed);
   EXPECT_EQ(form_->Scale(), 0.01);
@@ -88,21 +90,19 @@ TEST_F(Window, StartState) {
       {"Button3", "Load image", "", ""},
       {"Button2", "Center", "", ""},
       {"Button12", "Store Point coordinates",
-       "enregistre le pixel saisi du point choisi ; Entrée dans une case aussi", "Ctrl+Return"},
+       "stores the captured pixel of the selected point; so does Enter in a box", "Ctrl+Return"},
       {"Button5", "Store Point coordinates", "", ""},
-      {"Button7", "Save Control Points",
-       "sauvegarde les coordonnées dans le fichier \"reference.txt\"", "Ctrl+S"},
+      {"Button7", "Save Control Points", "saves the coordinates to the file \"reference.txt\"",
+       "Ctrl+S"},
       {"Button6", "Compute Ext./Int. parameters",
-       "calcule les paramètres DLT, indispensable avant de vectoriser", "F9"},
-      {"Button9", "Measure Object Point",
-       "détermine les coordonnées spatiales d'un point d'observation", "Ctrl+M"},
+       "computes the DLT parameters, needed before measuring", "F9"},
+      {"Button9", "Measure Object Point", "computes the space coordinates of an observation point",
+       "Ctrl+M"},
       {"Button10", "Save Measured Point ",
-       "sauvegarde les coordonnées spatiales du point d'observation dans le fichier "
-       "\"geom.txt\"",
-       "Ctrl+G"},
-      {"Button16", "Fit", "affiche toute l'image dans le cadre", "F6"},
-      {"Button11", "3D vizualization",
-       "visualise en 3D  les points stockés dans le fichier \"geom.txt\"", ""},
+       "appends the observation point's space coordinates to the file \"geom.txt\"", "Ctrl+G"},
+      {"Button16", "Fit", "shows the whole photograph in its frame", "F6"},
+      {"Button11", "3D vizualization", "shows in 3D the points stored in the file \"geom.txt\"",
+       ""},
   };
   for (const Caption& b : buttons) {
     auto* button = Child<QPushButton>(b.name);
@@ -195,11 +195,11 @@ TEST_F(Window, WheelZoomsThePaneUnderThePointer) {
   EXPECT_EQ(Child<QScrollBar>("ScrollBar1")->value(), 110);  // the slider shows the wheel's zoom
   // Any step down zooms out (the steps themselves: PaneGeometry's wheel tests).
   Wheel(Box(false), QPoint(5, 5), -3);
-  EXPECT_EQ(right.wd, 1440);
-  EXPECT_EQ(right.hd, 1080);
+  EXPECT_EQ(right.wd, 1600 * 10 / 11);  // divided by the factor a step in multiplies by
+  EXPECT_EQ(right.hd, 1200 * (1600 * 10 / 11) / 1600);
   // Over the memo the wheel scrolls the memo, not a pane.
   Wheel(Child<QWidget>("Memo1"), QPoint(5, 5), 120);
-  EXPECT_EQ(right.wd, 1440);
+  EXPECT_EQ(right.wd, 1600 * 10 / 11);
   EXPECT_EQ(left.wd, 1760);
 }
 
@@ -243,9 +243,9 @@ TEST_F(Window, StoreCommandsKeepTheEarlierValueOnBadText) {
     const char* message;
     std::int32_t xg, yg;
   } cases[] = {
-      {"abc", "5", "'abc' n'est pas une valeur entière correcte.", 12, -34},
-      {"7", "", "'' n'est pas une valeur entière correcte.", 7, -34},  // x is stored first
-      {"2147483648", "1", "'2147483648' n'est pas une valeur entière correcte.", 7, -34},
+      {"abc", "5", "'abc' is not a valid integer value.", 12, -34},
+      {"7", "", "'' is not a valid integer value.", 7, -34},  // x is stored first
+      {"2147483648", "1", "'2147483648' is not a valid integer value.", 7, -34},
       {"$10", "0x20", nullptr, 16, 32},
   };
   for (const Case& c : cases) {
@@ -292,7 +292,7 @@ TEST_F(Window, SpaceCoordinatesUseTheLocaleSeparator) {
   EXPECT_EQ(t.Space(2).Y, -2);
   EXPECT_EQ(t.Space(2).Z, 300);
   ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_EQ(Messages()[0].second, "'1.5' n'est pas une valeur en virgule flottante correcte.");
+  EXPECT_EQ(Messages()[0].second, "'1.5' is not a valid floating point value.");
 }
 
 // Pixels of the grabbed pane.
@@ -300,14 +300,16 @@ QColor At(const QImage& image, int x, int y) { return image.pixelColor(x, y); }
 
 TEST_F(Window, CrossAndMarkersArePaintedAtTheMappedPlaces) {
   PointTable& t = form_->Table();
-  t.SetLeft(3, 800, 600);
   t.SetColor(3, 0x00FF0000);  // blue
+  Child<QComboBox>("ComboBox1")->setCurrentIndex(3);
+  Edit("xg1")->setText("800");
+  Edit("yg1")->setText("600");
+  Click("Button12");
   Child<QScrollBar>("ScrollBar1")->setValue(10);
   Child<QScrollBar>("ScrollBar1")->setValue(20);  // 320 x 240
   Edit("xg1")->setText("400");
   Edit("yg1")->setText("300");
   Child<QRadioButton>("RadioButton1")->setChecked(true);
-  Child<QComboBox>("ComboBox1")->setCurrentIndex(3);
   QImage shot = Box(true)->grab().toImage();
   const QColor blue(0, 0, 255), red(255, 0, 0), white(255, 255, 255), cyan = kCaptureColor;
   // Marker of point 3 at (160, 120): a plus of half-length 10.
@@ -338,11 +340,12 @@ TEST_F(Window, CrossAndMarkersArePaintedAtTheMappedPlaces) {
   EXPECT_NE(At(shot, 6, 0), red);
   EXPECT_NE(At(shot, 6, 0), white);
 
-  // "All": control points 1..9, then the observation point on top, at the picture's corner.
+  // "All": the stored markers; points never stored in this photograph have none, not a false
+  // one at the picture's corner.
   Child<QRadioButton>("RadioButton2")->setChecked(true);
   shot = Box(true)->grab().toImage();
-  EXPECT_EQ(At(shot, 6, 0), white);
-  EXPECT_EQ(At(shot, 0, 6), white);
+  EXPECT_NE(At(shot, 6, 0), white);
+  EXPECT_NE(At(shot, 0, 6), red);
   EXPECT_EQ(At(shot, 160 + 4, 120), blue);
 
   // Texts that are not whole numbers leave the cross out and still paint the rest.
@@ -441,7 +444,7 @@ TEST_F(Window, FailedLoadKeepsPictureAndLabel) {
   answer(bad);
   Click("Button1");
   ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_TRUE(Messages()[0].second.startsWith("Erreur JPEG #"));
+  EXPECT_TRUE(Messages()[0].second.startsWith("JPEG error #"));
   EXPECT_EQ(Child<QLabel>("Label4")->text(), good);
   answer({});
   Click("Button1");
@@ -456,7 +459,7 @@ TEST_F(Window, FailedLoadKeepsPictureAndLabel) {
                          QString::fromStdString((dir_.path() / "half.jpg").string()));
   EXPECT_TRUE(Child<QLabel>("StatusBar1Panel2")
                   ->text()
-                  .contains("Left photograph incomplete (Erreur JPEG #"))
+                  .contains("Left photograph incomplete (JPEG error #"))
       << qPrintable(Child<QLabel>("StatusBar1Panel2")->text());
   form_->LoadPanePicture(form_->LeftPane(), good);
   EXPECT_FALSE(Child<QLabel>("StatusBar1Panel2")->text().contains("incomplete"));
@@ -509,8 +512,8 @@ TEST_F(Window, TypedTextSurvivesThePointerCrossingAPane) {
   EXPECT_EQ(right_slider->value(), 100);
 }
 
-// A coordinate box clicked into takes what is typed in place of the previous point's text, and
-// Enter stores what its "Store Point coordinates" stores; the point table shows it at once.
+// A coordinate box clicked into takes what is typed in place of its text, and Enter stores what
+// its "Store Point coordinates" stores; the point table shows it at once.
 TEST_F(Window, TypingReplacesTheOldTextAndEnterStores) {
   form_->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
@@ -526,7 +529,11 @@ TEST_F(Window, TypingReplacesTheOldTextAndEnterStores) {
   type("pz1", "40");
   QTest::keyClick(Edit("pz1"), Qt::Key_Return);
   combo->setCurrentIndex(2);
+  // Point 2 has no X, Y, Z yet: its boxes are empty, not point 1's.
+  EXPECT_TRUE(Edit("py1")->text().isEmpty());
   type("px1", "45");
+  type("py1", "-30");
+  type("pz1", "40");
   QTest::keyClick(Edit("px1"), Qt::Key_Enter);
   EXPECT_EQ(t.Space(1).X, -45);
   EXPECT_EQ(t.Space(2).X, 45);
@@ -546,7 +553,36 @@ TEST_F(Window, TypingReplacesTheOldTextAndEnterStores) {
   EXPECT_EQ(t.Right(2).y, 77);
   EXPECT_EQ(status->item(2, 1)->text(), QString::fromUtf8("\u2713"));
   ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_EQ(Messages()[0].second, "'' n'est pas une valeur entière correcte.");
+  EXPECT_EQ(Messages()[0].second, "'' is not a valid integer value.");
+}
+
+// Store on click without "Advance": the point the program selected takes one pixel per photograph
+// and refuses a second, saying so; once the user selects it, a click replaces its pixel and the
+// status bar says so.
+TEST_F(Window, StoreOnClickReplacesOnlyInAPointTheUserSelected) {
+  form_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  auto* status = Child<QLabel>("StatusBar1Panel2");
+  const PointTable& t = form_->Table();
+  QTest::keyClick(form_.get(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_TRUE(status->text().startsWith("Store on click: on")) << status->text().toStdString();
+  QTest::mouseClick(Box(true), Qt::LeftButton, {}, QPoint(50, 60));
+  EXPECT_EQ(t.Left(1).x, 50);
+  EXPECT_TRUE(form_->GetSession().Stored(1).left);
+  QTest::mouseClick(Box(true), Qt::LeftButton, {}, QPoint(80, 90));
+  EXPECT_EQ(t.Left(1).x, 50);
+  EXPECT_FALSE(form_->GetSession().Stored(2).left);
+  EXPECT_TRUE(status->text().contains("already stored (50 60): nothing stored"))
+      << status->text().toStdString();
+  EXPECT_EQ(Edit("xg1")->text(), "50");  // the boxes still show the point's pixel
+  QTest::keyClick(form_.get(), Qt::Key_PageDown);
+  QTest::keyClick(form_.get(), Qt::Key_PageUp);
+  QTest::mouseClick(Box(true), Qt::LeftButton, {}, QPoint(80, 90));
+  EXPECT_EQ(t.Left(1).x, 80);
+  EXPECT_EQ(t.Left(1).y, 90);
+  EXPECT_TRUE(status->text().startsWith("Left pixel 80 90 replaced 50 60 in control point 1"))
+      << status->text().toStdString();
+  EXPECT_TRUE(Messages().empty());
 }
 
 // Page Down / Page Up walk the selector round; Ctrl++ and Ctrl+- zoom the pane under the pointer
@@ -572,6 +608,9 @@ TEST_F(Window, KeyboardSelectsPointsAndZoomsUnderThePointer) {
   EXPECT_EQ(form_->RightPane().Geometry().wd, before.wd);
   QTest::keyClick(form_.get(), Qt::Key_Minus, Qt::ControlModifier);
   wheel.WheelZoom(100, 80, -120);
+  EXPECT_EQ(form_->LeftPane().Geometry().wd, wheel.wd);
+  QTest::keyClick(form_.get(), Qt::Key_Equal, Qt::ControlModifier);  // "+" without Shift
+  wheel.WheelZoom(100, 80, 120);
   EXPECT_EQ(form_->LeftPane().Geometry().wd, wheel.wd);
 }
 
@@ -696,6 +735,11 @@ TEST_F(Window, SliderFollowsFitAndWheelAndFitWhenShownIsRemembered) {
     EXPECT_TRUE(f.wd == p->Box()->width() || f.hd == p->Box()->height());
     EXPECT_EQ(p->Slider()->value(), f.ZoomPercent());
   }
+  // The status bar shows the zoom the panes were fitted to, not the one before the fit.
+  EXPECT_TRUE(Child<QLabel>("StatusBar1Panel2")
+                  ->text()
+                  .startsWith(QString("zoom %1 %").arg(form_->LeftPane().Geometry().ZoomPercent())))
+      << Child<QLabel>("StatusBar1Panel2")->text().toStdString();
   auto* option = form_->findChild<QAction*>("ActionFitWhenShown");
   ASSERT_NE(option, nullptr);
   EXPECT_TRUE(option->isChecked());
@@ -734,11 +778,12 @@ TEST_F(Window, PointStatusTableFollowsStoresAndSelects) {
 TEST_F(Window, ErrorsOfCommandsEndInTheErrorBox) {
   // No reference.txt in the working directory; measuring before any calibration.
   Click("Button8");
+  Child<QComboBox>("ComboBox1")->setCurrentIndex(0);
   Edit("px1")->setText("keep");
   Click("Button9");
   ASSERT_EQ(Messages().size(), 2u);
   EXPECT_EQ(Messages()[0].first, MessageKind::kError);
-  EXPECT_EQ(Messages()[0].second, "Fichier introuvable.");
+  EXPECT_EQ(Messages()[0].second, "File not found.");
   // What is missing is said before anything runs: no number is used up.
   EXPECT_EQ(Messages()[1].second,
             "Missing before measuring: a calibration (\"Compute Ext./Int. parameters\"), object "
@@ -749,14 +794,52 @@ TEST_F(Window, ErrorsOfCommandsEndInTheErrorBox) {
   EXPECT_TRUE(form_->isVisible());
 }
 
+// One language at a time: in French the window shows the French texts, Qt's own included (key
+// names), and a core error in French; in English the same error in English.
+TEST_F(Window, TheWindowSpeaksTheLanguageChosenAtStart) {
+  auto* app = static_cast<TApplication*>(QCoreApplication::instance());
+  const struct {
+    Language language;
+    const char* hint;
+    const char* error;
+    const char* shift;  // the Shift key's name in the store-on-click shortcut
+    const char* missing;
+  } cases[] = {
+      {Language::kFrench, "sauvegarde les coordonnées dans le fichier \"reference.txt\" (Ctrl+S)",
+       "'abc' n'est pas une valeur entière correcte.", "Maj",
+       "Il manque avant de mesurer : une calibration (« Calculer les paramètres ext./int. »), "
+       "point objet (gauche, droite)."},
+      {Language::kEnglish, "saves the coordinates to the file \"reference.txt\" (Ctrl+S)",
+       "'abc' is not a valid integer value.", "Shift",
+       "Missing before measuring: a calibration (\"Compute Ext./Int. parameters\"), object point "
+       "(left, right)."},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(app->UseLanguage(c.language));
+    Messages().clear();
+    TForm1 form(dir_.program_directory());
+    EXPECT_EQ(form.findChild<QPushButton*>("Button7")->toolTip(), QString::fromUtf8(c.hint));
+    EXPECT_TRUE(form.findChild<QAction*>("ActionStoreOnClick")
+                    ->shortcut()
+                    .toString(QKeySequence::NativeText)
+                    .contains(c.shift));
+    form.findChild<QLineEdit*>("xg1")->setText("abc");
+    QTest::mouseClick(form.findChild<QPushButton*>("Button12"), Qt::LeftButton);
+    QTest::mouseClick(form.findChild<QPushButton*>("Button9"), Qt::LeftButton);
+    ASSERT_EQ(Messages().size(), 2u);
+    EXPECT_EQ(Messages()[0].second, QString::fromUtf8(c.error));
+    EXPECT_EQ(Messages()[1].second, QString::fromUtf8(c.missing));
+  }
+}
+
 TEST(ErrorBox, PeriodIsAddedAfterCharactersThatSortAfterIt) {
   struct Case {
     const char* in;
     const char* out;
   } cases[] = {
-      {"Fichier introuvable", "Fichier introuvable."},
-      {"Erreur JPEG #53", "Erreur JPEG #53."},
-      {"Extension de fichier image inconnue (.tif)", "Extension de fichier image inconnue (.tif)"},
+      {"Fichier introuvable", "File not found."},  // a core message, in the window's language
+      {"Erreur JPEG #53", "JPEG error #53."},
+      {"Extension de fichier image inconnue (.tif)", "Unknown picture file extension (.tif)"},
       {"Done.", "Done."},
       {"a-", "a-"},
       {"Accès refusé", "Accès refusé."},
@@ -822,7 +905,7 @@ TEST(Settings, RefusedWriteIsShownAndTheWindowStillCloses) {
   EXPECT_FALSE(form.isVisible());
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_EQ(Messages()[0].first, MessageKind::kError);
-  EXPECT_EQ(Messages()[0].second, QString::fromStdString("Impossible d'écrire dans " + ini + "."));
+  EXPECT_EQ(Messages()[0].second, QString::fromStdString("Cannot write to " + ini + "."));
 }
 
 TEST(Settings, BadColourTextIsReportedOnceTheWindowIsUp) {
@@ -834,7 +917,7 @@ TEST(Settings, BadColourTextIsReportedOnceTheWindowIsUp) {
   EXPECT_TRUE(Messages().empty());
   QCoreApplication::processEvents();
   ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_EQ(Messages()[0].second, "'mauve' n'est pas une valeur entière correcte.");
+  EXPECT_EQ(Messages()[0].second, "'mauve' is not a valid integer value.");
 }
 
 TEST(Help, ButtonOpensTheDocumentBesideTheExecutableAtItsContents) {
@@ -849,13 +932,26 @@ TEST(Help, ButtonOpensTheDocumentBesideTheExecutableAtItsContents) {
   EXPECT_EQ(from_executable.HelpFilePath(),
             QCoreApplication::applicationDirPath() + "/Vistrel.html");
 
+  // The help built in, in either language, when no document lies beside the program; one that
+  // does wins.
+  const QString beside = QString::fromStdString(dir.program_directory() + "Vistrel.html");
   THelpViewer viewer;
-  viewer.ShowContents(VISTREL_HELP_DOCUMENT);
-  EXPECT_TRUE(viewer.isVisible());
-  EXPECT_EQ(viewer.Browser()->source().fragment(), "contents");
-  EXPECT_TRUE(viewer.Browser()->toPlainText().contains("Sommaire"));
-  viewer.ShowContents(QString::fromStdString(dir.program_directory() + "absent.html"));
-  EXPECT_TRUE(viewer.Browser()->toPlainText().contains("Fichier d'aide introuvable"));
+  const struct {
+    const char* built_in;
+    const char* contents;
+    const char* option;
+  } languages[] = {{kBuiltInHelp, "Contents", "Store on click"},
+                   {kBuiltInHelpFrench, "Sommaire", "Enregistrer au clic"}};
+  for (const auto& c : languages) {
+    viewer.ShowContents(beside, c.built_in);
+    EXPECT_TRUE(viewer.isVisible());
+    EXPECT_EQ(viewer.Browser()->source().fragment(), "contents");
+    EXPECT_TRUE(viewer.Browser()->toPlainText().contains(c.contents)) << c.built_in;
+    EXPECT_TRUE(viewer.Browser()->toPlainText().contains(c.option)) << c.built_in;
+  }
+  std::ofstream(beside.toStdString()) << "<h2><a name=\"contents\"></a>Site notes</h2>";
+  viewer.ShowContents(beside, kBuiltInHelp);
+  EXPECT_TRUE(viewer.Browser()->toPlainText().startsWith("Site notes"));
   viewer.close();
 
   TForm3 form3;

@@ -134,7 +134,7 @@ TEST(PaneGeometry, WheelStepsTruncateAndKeepThePointUnderThePointer) {
       {9, 120, 9},                                       // trunc(9.9) = 9: stuck
       {10, 120, 11},                                     // trunc(11.0)
       {10, -120, 10},  {11, -1, 10},       {12, 0, 10},  // never below 10; delta 0 zooms out
-      {1000, 1, 1100}, {1000, -5000, 900},               // only the sign counts
+      {1000, 1, 1100}, {1000, -5000, 909},               // only the sign counts; / 1.1
   };
   for (const Case& c : cases) {
     PaneGeometry g = Picture(2000, 1000);
@@ -162,7 +162,8 @@ TEST(PaneGeometry, WheelStepsTruncateAndKeepThePointUnderThePointer) {
 }
 
 // The cuts of successive wheel steps do not add up: after 24 notches in and 24 out, or in and out
-// in turn, the pointer is on the photograph pixel it started on, give or take one.
+// in turn, the zoom is the one it started at and the pointer is on the photograph pixel it
+// started on, give or take one.
 TEST(PaneGeometry, WheelNotchesInAndOutKeepThePixelUnderThePointer) {
   struct Case {
     int percent;
@@ -182,10 +183,12 @@ TEST(PaneGeometry, WheelNotchesInAndOutKeepThePixelUnderThePointer) {
     const auto [u0, v0] = under();
     std::int64_t x0, y0, x1, y1;
     ASSERT_TRUE(g.ToImage(c.mx, c.my, x0, y0));
+    const std::int64_t start = g.wd;
     for (int i = 0; i < 48; ++i) {
       const bool in = c.alternate ? i % 2 == 0 : i < 24;
       g.WheelZoom(c.mx, c.my, in ? 120 : -120);
     }
+    EXPECT_EQ(g.wd, start) << c.percent;  // the zoom it started at
     const auto [u1, v1] = under();
     EXPECT_NEAR(static_cast<double>(u1), static_cast<double>(u0), 1e-6) << c.percent;
     EXPECT_NEAR(static_cast<double>(v1), static_cast<double>(v0), 1e-6) << c.percent;

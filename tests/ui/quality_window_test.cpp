@@ -73,8 +73,7 @@ TEST_F(Quality, ButtonSitsRightAfterTheCalibrationButton) {
   auto* quality = form_->findChild<QPushButton*>("Button14");
   ASSERT_NE(quality, nullptr);
   EXPECT_EQ(quality->text(), "Calibration quality");
-  EXPECT_EQ(quality->toolTip(), QString::fromUtf8("affiche les résidus et la précision de la "
-                                                  "calibration"));
+  EXPECT_EQ(quality->toolTip(), QString("shows the calibration's residuals and precision"));
   // The commands' grid, filled in the order of the work.
   auto* column =
       qobject_cast<QGridLayout*>(calibrate->parentWidget()->layout()->itemAt(0)->layout());

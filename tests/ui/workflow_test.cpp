@@ -18,14 +18,17 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <sstream>
 
 #include "cli/cli.h"
+#include "numeric/text_format.h"
 #include "photogrammetry/calibration.h"
 #include "photogrammetry/camera_model.h"
 #include "project/geom_file.h"
@@ -169,8 +172,7 @@ TEST_F(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
 
 // "Measure Object Point" never measures pixels other than those shown: a capture of the object
 // point that was not stored is stored first and the status bar says so; a capture made while
-// another point was selected never counts, and with another point selected the status bar says
-// which stored pixels were measured.
+// another point was selected never counts.
 TEST_F(Workflow, MeasureUsesThePixelsShown) {
   Click("Button8");
   Click("Button6");
@@ -194,11 +196,11 @@ TEST_F(Workflow, MeasureUsesThePixelsShown) {
   EXPECT_EQ(table.Left(0).x, left_a.x);
   EXPECT_EQ(table.Right(0).y, right_a.y);
   EXPECT_NEAR(Child<QLineEdit>("px1")->text().toDouble(), a.X, 0.3);
-  EXPECT_TRUE(status->text().startsWith(QString("Stored the shown left %1 %2 and right %3 %4")
-                                            .arg(left_a.x)
-                                            .arg(left_a.y)
-                                            .arg(right_a.x)
-                                            .arg(right_a.y)))
+  EXPECT_TRUE(status->text().contains(QString("Stored the shown left %1 %2 and right %3 %4")
+                                          .arg(left_a.x)
+                                          .arg(left_a.y)
+                                          .arg(right_a.x)
+                                          .arg(right_a.y)))
       << status->text().toStdString();
 
   // Target C clicked while control point 3 is selected: not the object point's capture.
@@ -208,10 +210,13 @@ TEST_F(Workflow, MeasureUsesThePixelsShown) {
   Click("Button9");
   EXPECT_EQ(table.Left(0).x, left_a.x);
   EXPECT_NEAR(Child<QLineEdit>("px1")->text().toDouble(), a.X, 0.3);
+  // With another point selected, Measure selects the object point, whose stored pixels it
+  // measures and whose values the boxes then show.
   combo->setCurrentIndex(5);
   Click("Button9");
-  EXPECT_TRUE(status->text().startsWith(
-      QString("Measured the stored object point: left %1 %2").arg(left_a.x).arg(left_a.y)))
+  EXPECT_EQ(combo->currentIndex(), 0);
+  EXPECT_EQ(Child<QLineEdit>("xg1")->text().toInt(), left_a.x);
+  EXPECT_TRUE(status->text().startsWith(QString::fromUtf8("Measured object point n\u00b0 3  |")))
       << status->text().toStdString();
   EXPECT_NEAR(Child<QLineEdit>("pz1")->text().toDouble(), a.Z, 0.6);
   ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
@@ -380,6 +385,78 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// The boxes are a view of the selected point: selecting one shows its stored values, a box that
+// kept the focus takes what is typed in place of them, and a store changes only the coordinate
+// the user changed. A Measure refused says nothing of a measurement; loading the control points
+// over changed ones asks first.
+TEST_F(Workflow, TheBoxesShowTheSelectedPointAndAStoreChangesOnlyWhatWasTyped) {
+  form_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  const auto edit = [this](const char* name) { return Child<QLineEdit>(name); };
+  auto* combo = Child<QComboBox>("ComboBox1");
+  auto* status = Child<QLabel>("StatusBar1Panel2");
+  Click("Button8");
+  const PointTable& t = form_->Table();
+  combo->setCurrentIndex(3);
+  EXPECT_EQ(edit("xg1")->text(), QString::fromStdString(FormatShortestGeneral(t.Left(3).x)));
+  EXPECT_EQ(edit("yd1")->text(), QString::fromStdString(FormatShortestGeneral(t.Right(3).y)));
+  EXPECT_EQ(edit("pz1")->text(), QString::fromStdString(FormatGeneral(t.Space(3).Z, '.')));
+  combo->setCurrentIndex(0);  // nothing stored for the observation point yet
+  for (const char* name : {"xg1", "yg1", "xd1", "yd1", "px1", "py1", "pz1"}) {
+    EXPECT_TRUE(edit(name)->text().isEmpty()) << name;
+  }
+  // Measuring without its pixels is refused, and the status bar does not claim a measurement.
+  QTest::keyClick(form_.get(), Qt::Key_M, Qt::ControlModifier);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_FALSE(status->text().contains("Measured")) << status->text().toStdString();
+
+  Click("Button6");
+  const demo::Target& a = demo::kExtraTargets[0];
+  form_->LeftPane().ShowCapture(TrueProjection(demo::kLeftCamera, a).x,
+                                TrueProjection(demo::kLeftCamera, a).y);
+  Click("Button12");
+  form_->RightPane().ShowCapture(TrueProjection(demo::kRightCamera, a).x,
+                                 TrueProjection(demo::kRightCamera, a).y);
+  Click("Button13");
+  combo->setCurrentIndex(1);
+  Click("Button9");  // measures the observation point, which it selects
+  EXPECT_EQ(combo->currentIndex(), 0);
+  EXPECT_TRUE(status->text().startsWith("Measured object point n\u00b0 1"))
+      << status->text().toStdString();
+  const QString measured_y = edit("py1")->text();
+  EXPECT_FALSE(measured_y.isEmpty());
+
+  // Point 1 selected: its own values, not the measured ones; X corrected alone.
+  combo->setCurrentIndex(1);
+  EXPECT_NE(edit("py1")->text(), measured_y);
+  const double y1 = t.Space(1).Y, z1 = t.Space(1).Z;
+  QTest::mouseClick(edit("px1"), Qt::LeftButton, {}, QPoint(5, 5));
+  QTest::keyClicks(edit("px1"), "-45.5");
+  QTest::keyClick(edit("px1"), Qt::Key_Return);
+  EXPECT_EQ(t.Space(1).X, -45.5);
+  EXPECT_EQ(t.Space(1).Y, y1);  // to the last bit, though shown with 15 digits
+  EXPECT_EQ(t.Space(1).Z, z1);
+  // The box kept the focus; the next point's value in it is replaced by what is typed.
+  ASSERT_EQ(QApplication::focusWidget(), edit("px1"));
+  QTest::keyClick(form_.get(), Qt::Key_PageDown);
+  QTest::keyClicks(edit("px1"), "45");
+  EXPECT_EQ(edit("px1")->text(), "45");
+
+  // Load over the changed point 1: asked, and a No keeps the change.
+  Messages().clear();
+  {
+    testing::ScopedAnswer no(0);
+    Click("Button8");
+  }
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].first, MessageKind::kConfirmation);
+  EXPECT_EQ(t.Space(1).X, -45.5);
+  Click("Button8");
+  EXPECT_NE(t.Space(1).X, -45.5);
+  EXPECT_TRUE(status->text().startsWith("Loaded 9 control points from reference.txt"))
+      << status->text().toStdString();
+}
+
 // An import stores nothing until the user agrees, and nothing from a list with a row it cannot
 // read, which the error names by its line.
 TEST_F(Workflow, ImportStoresNothingUnreadOrUnconfirmed) {
@@ -390,9 +467,7 @@ TEST_F(Workflow, ImportStoresNothingUnreadOrUnconfirmed) {
   ChooseWhenShown(form_->ImportDialog(), dir_.path() / "bad.txt");
   QTest::keyClick(form_.get(), Qt::Key_I, Qt::ControlModifier);
   ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_TRUE(
-      Messages()[0].second.endsWith("bad.txt: line 3: expected \"name X Y Z\" or \"X Y "
-                                    "Z\", got '4 five 6'"))
+  EXPECT_TRUE(Messages()[0].second.endsWith("bad.txt: line 3: Y 'five' is not a number."))
       << Messages()[0].second.toStdString();
   {
     testing::ScopedAnswer no(0);
@@ -408,18 +483,26 @@ TEST_F(Workflow, ImportStoresNothingUnreadOrUnconfirmed) {
 }
 
 // The user's path from a fresh start on the demo photographs, with the nine control targets'
-// X, Y, Z in a surveyor's file, to a calibrated pair and one measured and saved point, counted
-// action by action (a key, a click), as docs/manual.md lists it. Then the command-line tool, run on
-// the same control points and pixels, prints the very same report and appends the very same
-// record: both go through one session.
-using MeasurePath = testing::WindowTest;
+// X, Y, Z in a surveyor's file (semicolons, decimal commas, CR LF, rows out of order), to a
+// calibrated pair and one measured and saved point, counted action by action (a key, a click),
+// as docs/manual.md lists it: the targets clicked left and right in turn, or all nine on the left
+// and then all nine on the right. Then the command-line tool, run on the same control points
+// and pixels, prints the very same report and appends the very same record: both go through
+// one session.
+class MeasurePath : public testing::WindowTest, public ::testing::WithParamInterface<bool> {};
 
-TEST_F(MeasurePath, FromAFreshStartToASavedPointInThirtyActions) {
-  std::ofstream list(dir_.path() / "targets.csv");
-  list << "name,X,Y,Z\n";
-  for (std::size_t i = 0; i < demo::kControlTargets.size(); ++i) {
+TEST_P(MeasurePath, FromAFreshStartToASavedPointInThirtyActions) {
+  const bool alternate = GetParam();
+  std::ofstream list(dir_.path() / "targets.csv", std::ios::binary);
+  list << "Point;Easting;Northing;Height\r\n";
+  for (std::size_t i = demo::kControlTargets.size(); i-- > 0;) {
     const demo::Target& t = demo::kControlTargets[i];
-    list << "T" << i + 1 << "," << t.X << "," << t.Y << "," << t.Z << "\n";
+    std::ostringstream row;
+    row << std::fixed << std::setprecision(3) << "T" << i + 1 << ";" << t.X << ";" << t.Y << ";"
+        << t.Z;
+    std::string text = row.str();
+    std::replace(text.begin(), text.end(), '.', ',');
+    list << text << "\r\n";
   }
   list.close();
   form_->activateWindow();
@@ -444,18 +527,40 @@ TEST_F(MeasurePath, FromAFreshStartToASavedPointInThirtyActions) {
   Reactivate(form_.get());
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_EQ(Messages()[0].first, MessageKind::kConfirmation);
-  EXPECT_TRUE(Messages()[0].second.contains("Control : 9  <-  line 10 (T9):  X 0  Y 0  Z 25"))
-      << Messages()[0].second.toStdString();
+  const QString preview = Messages()[0].second;
+  EXPECT_TRUE(preview.contains("line 1 taken as a header")) << preview.toStdString();
+  EXPECT_TRUE(preview.contains("Control : 9  <-  line 2 (T9):  X 0  Y 0  Z 25"))
+      << preview.toStdString();
+  for (int i = 1; i <= 9; ++i) {
+    EXPECT_EQ(form_->Table().Space(i).X, demo::kControlTargets[i - 1].X) << i;
+    EXPECT_EQ(form_->Table().Space(i).Z, demo::kControlTargets[i - 1].Z) << i;
+  }
   EXPECT_EQ(combo->currentIndex(), 1);
   key(Qt::Key_F5);  // Fit left
   key(Qt::Key_F6);  // Fit right
-  // Eighteen Shift-clicks: each stores at once; a complete point hands over to the next.
+  // Eighteen Shift-clicks: each stores at once, none replaces another; a complete point hands
+  // over to the next.
+  const auto target_pixel = [](bool left, int i) {
+    return TrueProjection(left ? demo::kLeftCamera : demo::kRightCamera,
+                          demo::kControlTargets[i - 1]);
+  };
   for (int i = 1; i <= 9; ++i) {
-    const demo::Target& t = demo::kControlTargets[i - 1];
-    click(form_->LeftPane(), TrueProjection(demo::kLeftCamera, t));
-    EXPECT_EQ(combo->currentIndex(), i);
-    click(form_->RightPane(), TrueProjection(demo::kRightCamera, t));
+    click(form_->LeftPane(), target_pixel(true, i));
+    EXPECT_EQ(combo->currentIndex(), alternate ? i : 1) << i;
+    if (alternate) {
+      click(form_->RightPane(), target_pixel(false, i));
+      EXPECT_EQ(combo->currentIndex(), i < 9 ? i + 1 : 0) << i;
+    }
+  }
+  for (int i = 1; i <= 9 && !alternate; ++i) {
+    click(form_->RightPane(), target_pixel(false, i));
     EXPECT_EQ(combo->currentIndex(), i < 9 ? i + 1 : 0) << i;
+  }
+  const PointTable& clicked = form_->Table();
+  for (int i = 1; i <= 9; ++i) {
+    const Pixel l = target_pixel(true, i), r = target_pixel(false, i);
+    EXPECT_LE(std::abs(clicked.Left(i).x - l.x) + std::abs(clicked.Left(i).y - l.y), 2) << i;
+    EXPECT_LE(std::abs(clicked.Right(i).x - r.x) + std::abs(clicked.Right(i).y - r.y), 2) << i;
   }
   key(Qt::Key_F9);  // Compute Ext./Int. parameters
   // A slow build shows the progress dialog; offscreen, its window stays active after it closes.
@@ -497,6 +602,11 @@ TEST_F(MeasurePath, FromAFreshStartToASavedPointInThirtyActions) {
   EXPECT_EQ(testing::ReadBytes((dir_.path() / "geom.txt").string()),
             testing::ReadBytes((dir_.path() / "cli_geom.txt").string()));
 }
+
+INSTANTIATE_TEST_SUITE_P(BothClickOrders, MeasurePath, ::testing::Values(true, false),
+                         [](const auto& info) {
+                           return info.param ? "LeftRightInTurn" : "NineLeftThenNineRight";
+                         });
 
 }  // namespace
 }  // namespace vistrel

@@ -1,5 +1,6 @@
 #include "ui/help/help_window.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QTextBrowser>
@@ -17,7 +18,7 @@ QString Underlined(const QString& heading) {
 
 THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName("HelpViewer");
-  setWindowTitle("Aide de VISTREL");
+  setWindowTitle(QCoreApplication::translate("vistrel::THelpViewer", "VISTREL help"));
   resize(720, 560);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -27,15 +28,22 @@ THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->addWidget(browser_);
 }
 
-void THelpViewer::ShowContents(const QString& help_file) {
+void THelpViewer::ShowContents(const QString& help_file, const QString& built_in) {
+  // A document beside the program wins: whoever put it there meant it to be read.
+  QUrl url;
   if (QFileInfo(help_file).isFile()) {
-    QUrl url = QUrl::fromLocalFile(help_file);
+    url = QUrl::fromLocalFile(help_file);
+  } else if (!built_in.isEmpty() && QFileInfo::exists(built_in)) {
+    url = QUrl("qrc" + built_in);
+  }
+  if (url.isValid()) {
     url.setFragment("contents");
     browser_->setSource(url);
     browser_->scrollToAnchor("contents");
   } else {
-    browser_->setHtml("<h3>Fichier d'aide introuvable</h3><p>" + help_file.toHtmlEscaped() +
-                      "</p>");
+    browser_->setHtml("<h3>" +
+                      QCoreApplication::translate("vistrel::THelpViewer", "Help file not found") +
+                      "</h3><p>" + help_file.toHtmlEscaped() + "</p>");
   }
   show();
   raise();

@@ -12,15 +12,16 @@ class QTextBrowser;
 namespace vistrel {
 
 // Shows an HTML document at its table of contents (the anchor "contents" when the document has
-// one, its top otherwise). A missing document is said inside the viewer itself.
+// one, its top otherwise): the file given when it exists, else the help built into the program.
 class THelpViewer : public QWidget {
   Q_OBJECT
 
  public:
   explicit THelpViewer(QWidget* parent = nullptr);
 
-  // Opens `help_file` and brings the window up.
-  void ShowContents(const QString& help_file);
+  // Opens `help_file`, or `built_in` (a resource path) when there is no such file, and brings the
+  // window up. Neither: says so inside the viewer.
+  void ShowContents(const QString& help_file, const QString& built_in = {});
 
   QTextBrowser* Browser() const { return browser_; }
 
@@ -30,6 +31,10 @@ class THelpViewer : public QWidget {
 
 // "Aide": one editable text box with the operating instructions. Created hidden at start; no
 // command shows it.
+// The help built into the program, in English or in French.
+inline constexpr const char* kBuiltInHelp = ":/vistrel/help/Vistrel.html";
+inline constexpr const char* kBuiltInHelpFrench = ":/vistrel/help/Vistrel_fr.html";
+
 class TForm3 : public QWidget {
   Q_OBJECT
 

@@ -19,19 +19,34 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
   } catch (const std::exception& e) {
     ShowErrorBox(QString::fromUtf8(e.what()));
   } catch (...) {
-    ShowErrorBox("Erreur inconnue");
+    ShowErrorBox(QCoreApplication::translate("vistrel", "Unknown error"));
   }
   return false;
 }
 
-bool TApplication::LoadFrenchTranslations() {
-  auto* translator = new QTranslator(this);
-  if (!translator->load("qtbase_fr", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+bool TApplication::UseLanguage(Language language) {
+  SetUiLanguage(language);
+  for (QTranslator* translator : translators_) {
+    removeTranslator(translator);
     delete translator;
-    return false;
   }
-  installTranslator(translator);
-  return true;
+  translators_.clear();
+  if (language != Language::kFrench) return true;
+  bool all = true;
+  const std::pair<QString, QString> catalogues[] = {
+      {"qtbase_fr", QLibraryInfo::path(QLibraryInfo::TranslationsPath)},
+      {"vistrel_fr", ":/vistrel/i18n"}};
+  for (const auto& [name, directory] : catalogues) {
+    auto* translator = new QTranslator(this);
+    if (translator->load(name, directory)) {
+      installTranslator(translator);
+      translators_.push_back(translator);
+    } else {
+      delete translator;
+      all = false;
+    }
+  }
+  return all;
 }
 
 }  // namespace vistrel

@@ -1,6 +1,11 @@
 #pragma once
 
 #include <QApplication>
+#include <vector>
+
+#include "project/language.h"
+
+class QTranslator;
 
 namespace vistrel {
 
@@ -14,9 +19,13 @@ class TApplication : public QApplication {
 
   bool notify(QObject* receiver, QEvent* event) override;
 
-  // Installs Qt's own French translations (qtbase_fr) so that its dialogs speak French. False
-  // when they are not installed.
-  bool LoadFrenchTranslations();
+  // Makes the windows speak `language`; call before any window exists. In French: the program's
+  // own translations, built in, and Qt's (qtbase_fr) for its dialogs, buttons and key names.
+  // False when one of them could not be loaded (the texts it lacks stay in English).
+  bool UseLanguage(Language language);
+
+ private:
+  std::vector<QTranslator*> translators_;  // installed by UseLanguage
 };
 
 }  // namespace vistrel

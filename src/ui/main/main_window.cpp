@@ -28,6 +28,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
+#include <charconv>
 #include <limits>
 #include <stop_token>
 
@@ -73,6 +74,15 @@ QImage BuiltInPicture(bool left) {
   }
 }
 
+// The shortest text that reads back as exactly `value`, with the user's decimal separator.
+std::string ExactText(double value, char decimal_separator) {
+  char buffer[32];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+  std::string text(buffer, end);
+  std::replace(text.begin(), text.end(), '.', decimal_separator);
+  return text;
+}
+
 int ClampToInt(std::int64_t v) {
   return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(),
                                                    std::numeric_limits<int>::max()));
@@ -107,6 +117,9 @@ void TForm1::FormCreate() {
   left_.ShowBuiltIn(BuiltInPicture(true));
   right_.ShowBuiltIn(BuiltInPicture(false));
   ReadSettings();
+  // The swatch shows the selected point's colour from the start, as the markers do.
+  color1->SetColor(ToQColor(session_.Table().Color(SelectedIndex())));
+  ShowSelectedPoint();
   ShowPointStatus();
   PointStatus->selectRow(SelectedIndex());
   ShowStatus();
@@ -124,8 +137,8 @@ void TForm1::FormClose() {
 void TForm1::closeEvent(QCloseEvent* event) {
   if (session_.ControlPointsChanged()) {
     const SaveAnswer answer = SaveChangesBox(
-        this, QString("The control points changed since they were last saved or loaded. Save "
-                      "them to \"%1\"?")
+        this, tr("The control points changed since they were last saved or loaded. Save "
+                 "them to \"%1\"?")
                   .arg(kReferenceFileName));
     if (answer == SaveAnswer::kCancel) {
       event->ignore();
@@ -150,29 +163,107 @@ void TForm1::closeEvent(QCloseEvent* event) {
 // ----------------------------------------------------------------------------------
 
 void TForm1::Button12Click() {
-  session_.StoreLeft(SelectedIndex(), ToStd(left_.XEdit()->text()), ToStd(left_.YEdit()->text()));
+  const int i = SelectedIndex();
+  // Storing what the boxes show unchanged stores nothing: the point stays as saved.
+  if (!session_.Stored(i).left || !Unchanged(left_.XEdit()) || !Unchanged(left_.YEdit())) {
+    session_.StoreLeft(i, ToStd(left_.XEdit()->text()), ToStd(left_.YEdit()->text()));
+  }
   Stored();
+  ShowSelectedPoint(kLeftBoxes);
   Advance();
 }
 
 void TForm1::Button13Click() {
-  session_.StoreRight(SelectedIndex(), ToStd(right_.XEdit()->text()),
-                      ToStd(right_.YEdit()->text()));
+  const int i = SelectedIndex();
+  if (!session_.Stored(i).right || !Unchanged(right_.XEdit()) || !Unchanged(right_.YEdit())) {
+    session_.StoreRight(i, ToStd(right_.XEdit()->text()), ToStd(right_.YEdit()->text()));
+  }
   Stored();
+  ShowSelectedPoint(kRightBoxes);
   Advance();
 }
 
 void TForm1::Button5Click() {
-  session_.StoreSpace(SelectedIndex(), ToStd(px1->text()), ToStd(py1->text()), ToStd(pz1->text()),
-                      LocaleDecimalSeparator());
+  const int i = SelectedIndex();
+  const PointTable& table = session_.Table();
+  const bool stored = session_.Stored(i).space;
+  // A coordinate the user left as shown keeps its stored value to the last bit: its 15-digit
+  // text would round it.
+  const std::pair<QLineEdit*, double> boxes[] = {
+      {px1, table.Space(i).X}, {py1, table.Space(i).Y}, {pz1, table.Space(i).Z}};
+  std::string texts[3];
+  bool changed = !stored;
+  for (int k = 0; k < 3; ++k) {
+    const auto& [edit, value] = boxes[k];
+    const bool keep = stored && Unchanged(edit);
+    texts[k] = keep ? ExactText(value, LocaleDecimalSeparator()) : ToStd(edit->text());
+    changed |= !keep;
+  }
+  if (changed) session_.StoreSpace(i, texts[0], texts[1], texts[2], LocaleDecimalSeparator());
   Stored();
+  ShowSelectedPoint(kSpaceBoxes);
   Advance();
 }
 
 void TForm1::ComboBox1Change() {
   session_.ForgetCaptures();  // a capture made for another point never counts
+  selection_by_user_ = !selecting_by_program_;
+  if (selection_by_user_) status_note_.clear();
   color1->SetColor(ToQColor(session_.Table().Color(SelectedIndex())));
   PointStatus->selectRow(SelectedIndex());
+  ShowSelectedPoint();
+  UpdatePanes();
+  ShowStatus();
+}
+
+bool TForm1::Unchanged(const QLineEdit* edit) const {
+  const auto shown = shown_texts_.find(edit);
+  return shown != shown_texts_.end() && shown->second == edit->text();
+}
+
+void TForm1::ShowSelectedPoint(int parts) {
+  const int i = SelectedIndex();
+  const StoredParts& stored = session_.Stored(i);
+  const PointTable& t = session_.Table();
+  const char separator = LocaleDecimalSeparator();
+  const auto show = [this](QLineEdit* edit, const QString& text) {
+    edit->setText(text);
+    edit->setCursorPosition(0);  // the leading digits of a long number
+    // Typing into a box that kept the focus replaces what it now shows.
+    if (edit->hasFocus()) edit->selectAll();
+    shown_texts_[edit] = text;
+  };
+  const auto pixel = [](bool has, double v) {
+    return has ? ToQt(FormatShortestGeneral(v)) : QString();
+  };
+  if (parts & kLeftBoxes) {
+    show(left_.XEdit(), pixel(stored.left, t.Left(i).x));
+    show(left_.YEdit(), pixel(stored.left, t.Left(i).y));
+  }
+  if (parts & kRightBoxes) {
+    show(right_.XEdit(), pixel(stored.right, t.Right(i).x));
+    show(right_.YEdit(), pixel(stored.right, t.Right(i).y));
+  }
+  if (parts & kSpaceBoxes) {
+    QString x, y, z;
+    if (i != PointTable::kObservation && stored.space) {
+      x = ToQt(FormatGeneral(t.Space(i).X, separator));
+      y = ToQt(FormatGeneral(t.Space(i).Y, separator));
+      z = ToQt(FormatGeneral(t.Space(i).Z, separator));
+    } else if (i == PointTable::kObservation && measured_ && measured_->left == t.Left(i) &&
+               measured_->right == t.Right(i)) {
+      x = ToQt(measured_->x);
+      y = ToQt(measured_->y);
+      z = ToQt(measured_->z);
+    }
+    show(px1, x);
+    show(py1, y);
+    show(pz1, z);
+  }
+}
+
+void TForm1::Note(const QString& text) {
+  status_note_ = text;
   ShowStatus();
 }
 
@@ -187,12 +278,28 @@ void TForm1::color1DblClick() {
 // ---- files and computations
 // -----------------------------------------------------------------------
 
-void TForm1::Button7Click() { session_.SaveControlPoints(kReferenceFileName); }
+void TForm1::Button7Click() {
+  session_.SaveControlPoints(kReferenceFileName);
+  Note(tr("Saved %1 control points to %2")
+           .arg(session_.Table().ControlIndices().size())
+           .arg(kReferenceFileName));
+}
 
 void TForm1::Button8Click() {
+  if (session_.ControlPointsChanged() &&
+      !ConfirmBox(this, tr("The control points changed since they were last saved or "
+                           "loaded. Replace them with those of \"%1\"?")
+                            .arg(kReferenceFileName))) {
+    Note(tr("Control points not loaded: the changed ones are kept"));
+    return;
+  }
   session_.LoadControlPoints(kReferenceFileName);
   Stored();
+  ShowSelectedPoint();
   write_memo();
+  Note(tr("Loaded %1 control points from %2")
+           .arg(session_.Table().ControlIndices().size())
+           .arg(kReferenceFileName));
 }
 
 void TForm1::Button6Click() {
@@ -203,8 +310,8 @@ void TForm1::Button6Click() {
   } wait;
   // A calibration that takes longer than half a second shows its progress with Cancel; the
   // calibration calls back between its rounds, where the dialog gets its events.
-  QProgressDialog progress("Calibrating...", "Cancel", 0, 1, this);
-  progress.setWindowTitle("Calibration");
+  QProgressDialog progress(tr("Calibrating..."), tr("Cancel"), 0, 1, this);
+  progress.setWindowTitle(tr("Calibration"));
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(500);
   progress.setValue(0);
@@ -223,7 +330,8 @@ void TForm1::Button6Click() {
   const auto warn = [this] {
     QStringList lines;
     for (const ControlPointWarning& w : session_.Warnings()) lines << ToQt(w.text);
-    if (!lines.isEmpty()) ShowWarningBox("Check the control points:\n- " + lines.join("\n- "));
+    if (!lines.isEmpty())
+      ShowWarningBox(tr("Check the control points:") + "\n- " + lines.join("\n- "));
   };
   try {
     // The left photograph's own size, whatever the zoom: the centring and the start of the
@@ -231,7 +339,7 @@ void TForm1::Button6Click() {
     outcome = session_.Calibrate(ClampToInt(left_.Geometry().picture_width),
                                  ClampToInt(left_.Geometry().picture_height), options);
   } catch (const CalibrationCancelled&) {
-    status_note_ = "Calibration cancelled: the previous calibration is kept";
+    status_note_ = tr("Calibration cancelled: the previous calibration is kept");
     ShowStatus();
     return;
   } catch (...) {
@@ -255,6 +363,8 @@ void TForm1::SelectLensModel(std::optional<LensModel> model) {
 }
 
 void TForm1::Button9Click() {
+  // The boxes then show what is measured; a capture made under another point is not used.
+  if (SelectedIndex() != PointTable::kObservation) SelectPointByProgram(PointTable::kObservation);
   // A capture stored on the way shows in the table and the status bar, even when the
   // computation then fails.
   std::string note;
@@ -262,17 +372,19 @@ void TForm1::Button9Click() {
     TForm1* window;
     const std::string& note;
     ~Refresh() {
-      window->status_note_ = ToQt(note);
+      window->status_note_ = MessageIn(ToQt(note));
       window->Stored();
     }
   } refresh{this, note};
   const MeasuredPoint point = session_.MeasureShown(SelectedIndex(), note);
   const char separator = LocaleDecimalSeparator();
   const PointTexts texts = MeasuredTexts(point, separator);
-  px1->setText(ToQt(texts.x));
-  py1->setText(ToQt(texts.y));
-  pz1->setText(ToQt(texts.z));
-  for (QLineEdit* edit : {px1, py1, pz1}) edit->setCursorPosition(0);  // show the leading digits
+  const PointTable& t = session_.Table();
+  measured_ = Measured{texts.x, texts.y, texts.z, t.Left(PointTable::kObservation),
+                       t.Right(PointTable::kObservation)};
+  ShowSelectedPoint(kSpaceBoxes);
+  note = ToStd(tr("Measured object point n° %1").arg(point.number)) +
+         (note.empty() ? "" : " (" + note + ")");
   AppendToMemo(ToQt(MeasurementLine(point, separator)));
   // The point's standard errors on a line of their own: the measurement's line stays as it was.
   if (const std::optional<PointPrecision> precision = session_.Precision(point)) {
@@ -284,6 +396,13 @@ void TForm1::Button10Click() {
   Session::AppendPoint(kGeometryFileName,
                        {ToStd(px1->text()), ToStd(py1->text()), ToStd(pz1->text())},
                        LocaleDecimalSeparator());
+  QString count;
+  try {
+    count = " " + tr("(%1 points in the file)").arg(ReadGeometry(kGeometryFileName).points.size());
+  } catch (const std::exception&) {
+    // The point is appended; the count is only a courtesy.
+  }
+  Note(tr("Appended X Y Z to %1").arg(kGeometryFileName) + count);
 }
 
 void TForm1::Button11Click() {
@@ -306,8 +425,9 @@ void TForm1::BitBtn1Click() {
 
 void TForm1::AppendToMemo(const QString& line) {
   Memo1->appendPlainText(line);
-  // The new line in view, however far up the report was being read.
+  // The new line in view from its start, however far up or across the report was being read.
   Memo1->moveCursor(QTextCursor::End);
+  Memo1->moveCursor(QTextCursor::StartOfBlock);
   Memo1->ensureCursorVisible();
 }
 

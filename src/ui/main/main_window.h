@@ -9,7 +9,10 @@
 #include <QPoint>
 #include <QPointF>
 #include <QString>
+#include <array>
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,9 +21,9 @@
 #include "photogrammetry/camera_model.h"
 #include "photogrammetry/point_table.h"
 #include "photogrammetry/quality.h"
+#include "project/language.h"
 #include "ui/main/pane_geometry.h"
 #include "ui/main/pane_view.h"
-#include "ui/main/point_status.h"
 #include "workflow/session.h"
 
 class QAction;
@@ -147,7 +150,7 @@ class TForm1 : public QMainWindow {
   // The window in named steps (main_window_layout.cpp).
   void CreateControls();
   QWidget* CreateSelectedPoint();
-  QWidget* CreateImageCoordinates(PaneView& pane, const char* group_name, const char* caption,
+  QWidget* CreateImageCoordinates(PaneView& pane, const char* group_name, const QString& caption,
                                   const char* title_name, const char* x_label_name,
                                   const char* y_label_name, const char* x_name, const char* y_name,
                                   const char* store_name);
@@ -155,12 +158,30 @@ class TForm1 : public QMainWindow {
   QWidget* CreateCommandColumn();
   void CreateStatusBar();
   void CreateViewOptions();
+  void CreateLanguageMenu(QMenu* options);
+  std::optional<Language> ChosenLanguage() const;
   void AppendToMemo(const QString& line);
   void ConnectHandlers();
   void CreateActions();
   QAction* AddAction(QMenu* menu, const char* name, const QString& text, const QKeySequence& keys,
                      void (TForm1::*handler)());
-  void SelectPoint(int index);  // wraps round the selector
+  void SelectPoint(int index);  // as the user does, wrapping round the selector
+  // A selection the program makes (advancing, measuring): it does not entitle a click to
+  // replace a stored pixel.
+  void SelectPointByProgram(int index);
+  // The boxes as a view of the selected point: its stored pixels and X, Y, Z, empty where
+  // nothing is stored (the observation point's X, Y, Z: its last measurement while its pixels
+  // are those measured). `parts` picks the boxes, so that a capture not yet stored in the other
+  // photograph's boxes stays.
+  enum BoxParts { kLeftBoxes = 1, kRightBoxes = 2, kSpaceBoxes = 4, kAllBoxes = 7 };
+  void ShowSelectedPoint(int parts = kAllBoxes);
+  // Whether a box still holds the text the view wrote into it.
+  bool Unchanged(const QLineEdit* edit) const;
+  // Store on click of a pixel of the left (or right) photograph: into the selected point while
+  // it lacks that pixel, else with "Advance" into the next control point that lacks it; a stored
+  // pixel is replaced only in a point the user selected, or in the observation point.
+  void StoreClick(bool left, std::int64_t x, std::int64_t y);
+  void Note(const QString& text);
   void ZoomAtPointer(int delta);
   // With "Advance" on: a complete control point hands the selection to the next incomplete one.
   void Advance();
@@ -204,9 +225,24 @@ class TForm1 : public QMainWindow {
   QAction* store_on_click_ = nullptr;
   QAction* advance_ = nullptr;
   QAction* fit_when_shown_ = nullptr;  // "Fit photographs when shown"
+  // Options > Language: the system's, English, French; the choice applies at the next start.
+  std::array<QAction*, 3> language_actions_{};
   QFileDialog* import_dialog_ = nullptr;
   QLineEdit* select_on_release_ = nullptr;  // took the focus by a click still held
-  QString status_note_;  // a one-off message (no target found), until the pointer moves on
+  // What the last command did or why it did nothing, until the next one says something.
+  QString status_note_;
+  // Whether the user chose the selected point (selector, keys, point table) rather than the
+  // program; false at start.
+  bool selection_by_user_ = false;
+  bool selecting_by_program_ = false;  // a selection by the program is under way
+  // The texts ShowSelectedPoint wrote, by box.
+  std::map<const QLineEdit*, QString> shown_texts_;
+  // The last measurement and the observation point's pixels it was measured from.
+  struct Measured {
+    std::string x, y, z;
+    ImagePosition left, right;
+  };
+  std::optional<Measured> measured_;
 
  private:
   // Controls, by designer name; tests and tools find them by these object names.

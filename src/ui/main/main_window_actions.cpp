@@ -5,12 +5,14 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStringList>
+#include <algorithm>
 #include <array>
 
 #include "numeric/text_format.h"
@@ -34,6 +36,13 @@ void ShowShortcut(QWidget* widget, const QAction* action) {
   const QString keys = action->shortcut().toString(QKeySequence::NativeText);
   const QString hint = widget->toolTip().isEmpty() ? action->text().remove('&') : widget->toolTip();
   widget->setToolTip(hint + " (" + keys + ")");
+}
+
+QString PointName(const PointTable& table, int index) {
+  return table.Kind(index) == PointKind::kObject
+             ? QCoreApplication::translate("vistrel::TForm1", "the object point")
+             : QCoreApplication::translate("vistrel::TForm1", "control point %1")
+                   .arg(ToQt(table.Name(index)));
 }
 
 }  // namespace
@@ -63,63 +72,74 @@ QAction* TForm1::AddAction(QMenu* menu, const char* name, const QString& text,
 void TForm1::CreateActions() {
   QMenuBar* bar = menuBar();
   bar->setObjectName("MenuBar");
-  QMenu* project = bar->addMenu("P&roject");
-  AddAction(project, "ActionOpenProject", "&Open Project...", Qt::CTRL | Qt::Key_O,
+  QMenu* project = bar->addMenu(tr("P&roject"));
+  AddAction(project, "ActionOpenProject", tr("&Open Project..."), Qt::CTRL | Qt::Key_O,
             &TForm1::OpenProjectClick);
-  AddAction(project, "ActionSaveProject", "Save &Project...", Qt::CTRL | Qt::SHIFT | Qt::Key_S,
+  AddAction(project, "ActionSaveProject", tr("Save &Project..."), Qt::CTRL | Qt::SHIFT | Qt::Key_S,
             &TForm1::SaveProjectClick);
 
-  QMenu* points = bar->addMenu("&Points");
-  QAction* previous = AddAction(points, "ActionPreviousPoint", "&Previous point", Qt::Key_PageUp,
-                                &TForm1::PreviousPointClick);
-  QAction* next = AddAction(points, "ActionNextPoint", "&Next point", Qt::Key_PageDown,
+  QMenu* points = bar->addMenu(tr("&Points"));
+  QAction* previous = AddAction(points, "ActionPreviousPoint", tr("&Previous point"),
+                                Qt::Key_PageUp, &TForm1::PreviousPointClick);
+  QAction* next = AddAction(points, "ActionNextPoint", tr("&Next point"), Qt::Key_PageDown,
                             &TForm1::NextPointClick);
-  QAction* store = AddAction(points, "ActionStore", "&Store captured pixels",
+  QAction* store = AddAction(points, "ActionStore", tr("&Store captured pixels"),
                              Qt::CTRL | Qt::Key_Return, &TForm1::StoreCapturesClick);
   points->addSeparator();
-  AddAction(points, "ActionImport", "&Import coordinates...", Qt::CTRL | Qt::Key_I,
+  AddAction(points, "ActionImport", tr("&Import coordinates..."), Qt::CTRL | Qt::Key_I,
             &TForm1::ImportCoordinatesClick);
-  QAction* save = AddAction(points, "ActionSaveControlPoints", "Save &Control Points",
+  QAction* save = AddAction(points, "ActionSaveControlPoints", tr("Save &Control Points"),
                             Qt::CTRL | Qt::Key_S, &TForm1::Button7Click);
-  QAction* load = AddAction(points, "ActionLoadControlPoints", "&Load Control Points",
+  QAction* load = AddAction(points, "ActionLoadControlPoints", tr("&Load Control Points"),
                             Qt::CTRL | Qt::Key_L, &TForm1::Button8Click);
 
-  QMenu* view = bar->addMenu("&View");
+  QMenu* view = bar->addMenu(tr("&View"));
   QAction* fit_left =
-      AddAction(view, "ActionFitLeft", "Fit &left image", Qt::Key_F5, &TForm1::Button15Click);
+      AddAction(view, "ActionFitLeft", tr("Fit &left image"), Qt::Key_F5, &TForm1::Button15Click);
   QAction* fit_right =
-      AddAction(view, "ActionFitRight", "Fit &right image", Qt::Key_F6, &TForm1::Button16Click);
-  QAction* zoom_in = AddAction(view, "ActionZoomIn", "Zoom &in under the pointer",
+      AddAction(view, "ActionFitRight", tr("Fit &right image"), Qt::Key_F6, &TForm1::Button16Click);
+  QAction* zoom_in = AddAction(view, "ActionZoomIn", tr("Zoom &in under the pointer"),
                                QKeySequence::ZoomIn, &TForm1::ZoomInClick);
-  QAction* zoom_out = AddAction(view, "ActionZoomOut", "Zoom &out under the pointer",
+  // Ctrl+= as well: on most layouts "+" needs Shift, and "=" is the same key without it.
+  zoom_in->setShortcuts(
+      {QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+  QAction* zoom_out = AddAction(view, "ActionZoomOut", tr("Zoom &out under the pointer"),
                                 QKeySequence::ZoomOut, &TForm1::ZoomOutClick);
 
-  QMenu* compute = bar->addMenu("&Compute");
-  QAction* calibrate = AddAction(compute, "ActionCalibrate", "&Compute Ext./Int. parameters",
+  QMenu* compute = bar->addMenu(tr("&Compute"));
+  QAction* calibrate = AddAction(compute, "ActionCalibrate", tr("&Compute Ext./Int. parameters"),
                                  Qt::Key_F9, &TForm1::Button6Click);
-  QAction* measure = AddAction(compute, "ActionMeasure", "&Measure Object Point",
+  QAction* measure = AddAction(compute, "ActionMeasure", tr("&Measure Object Point"),
                                Qt::CTRL | Qt::Key_M, &TForm1::Button9Click);
-  QAction* append = AddAction(compute, "ActionSaveMeasuredPoint", "&Save Measured Point",
+  QAction* append = AddAction(compute, "ActionSaveMeasuredPoint", tr("&Save Measured Point"),
                               Qt::CTRL | Qt::Key_G, &TForm1::Button10Click);
 
-  QMenu* options = bar->addMenu("&Options");
-  store_on_click_ = AddAction(options, "ActionStoreOnClick", "Store on &click",
+  QMenu* options = bar->addMenu(tr("&Options"));
+  options->setObjectName("MenuOptions");
+  store_on_click_ = AddAction(options, "ActionStoreOnClick", tr("Store on &click"),
                               Qt::CTRL | Qt::SHIFT | Qt::Key_C, nullptr);
   store_on_click_->setCheckable(true);
   store_on_click_->setToolTip(
-      "un clic dans une image enregistre aussitôt le pixel du point choisi pour cette image");
-  advance_ = AddAction(options, "ActionAdvance", "&Advance to the next point",
+      tr("a click in a photograph stores the pixel at once, for the selected point or the next "
+         "one that lacks it"));
+  advance_ = AddAction(options, "ActionAdvance", tr("&Advance to the next point"),
                        Qt::CTRL | Qt::SHIFT | Qt::Key_A, nullptr);
   advance_->setCheckable(true);
   advance_->setToolTip(
-      "un point de contrôle complet passe la main au point suivant qui n'est pas complet");
+      tr("a complete control point hands the selection to the next one that is not complete"));
   options->setToolTipsVisible(true);
+  for (QAction* option : {store_on_click_, advance_}) {
+    connect(option, &QAction::triggered, this, [this, option](bool on) {
+      Note((on ? tr("%1: on") : tr("%1: off")).arg(option->text().remove('&')));
+    });
+  }
 
-  ComboBox1->setToolTip(QString("point suivant : %1, point précédent : %2")
+  ComboBox1->setToolTip(tr("next point: %1, previous point: %2")
                             .arg(next->shortcut().toString(QKeySequence::NativeText),
                                  previous->shortcut().toString(QKeySequence::NativeText)));
   for (QPushButton* button : {Button12, Button13}) {
-    button->setToolTip("enregistre le pixel saisi du point choisi ; Entrée dans une case aussi");
+    button->setToolTip(
+        tr("stores the captured pixel of the selected point; so does Enter in a box"));
   }
   const std::pair<QWidget*, QAction*> shown[] = {{Button12, store},
                                                  {Button13, store},
@@ -132,7 +152,7 @@ void TForm1::CreateActions() {
                                                  {Button10, append}};
   for (const auto& [widget, action] : shown) ShowShortcut(widget, action);
   for (PaneView* pane : {&left_, &right_}) {
-    pane->Box()->setToolTip(QString("%1 / %2 : zoom sous le pointeur")
+    pane->Box()->setToolTip(tr("%1 / %2: zoom under the pointer")
                                 .arg(zoom_in->shortcut().toString(QKeySequence::NativeText),
                                      zoom_out->shortcut().toString(QKeySequence::NativeText)));
   }
@@ -140,6 +160,13 @@ void TForm1::CreateActions() {
 
 void TForm1::SelectPoint(int index) {
   ComboBox1->setCurrentIndex((index + kPointSelectorCount) % kPointSelectorCount);
+  selection_by_user_ = true;  // also when the index did not change
+}
+
+void TForm1::SelectPointByProgram(int index) {
+  selecting_by_program_ = true;
+  ComboBox1->setCurrentIndex(index);
+  selecting_by_program_ = false;
 }
 
 void TForm1::NextPointClick() { SelectPoint(SelectedIndex() + 1); }
@@ -169,15 +196,69 @@ void TForm1::Advance() {
       !session_.Table().Complete(index)) {
     return;
   }
-  if (const int next = session_.NextIncomplete(index); next >= 0) SelectPoint(next);
+  if (const int next = session_.NextIncomplete(index); next >= 0) SelectPointByProgram(next);
+}
+
+void TForm1::StoreClick(bool left, std::int64_t x, std::int64_t y) {
+  const int selected = SelectedIndex();
+  const auto has = [this, left](int i) {
+    return left ? session_.Stored(i).left : session_.Stored(i).right;
+  };
+  const auto pixel_of = [this, left](int i) {
+    return ToQt(PixelText(session_.Table().Image(i, left)));
+  };
+  int target = selected;
+  QString replaced;
+  if (has(selected)) {
+    int next = -1;
+    if (advance_->isChecked() && selected != PointTable::kObservation && !selection_by_user_) {
+      // The control points after the selected one, wrapping round.
+      const std::vector<int> controls = session_.Table().ControlIndices();
+      const auto at = std::find(controls.begin(), controls.end(), selected);
+      const std::size_t from = at == controls.end() ? 0 : at - controls.begin() + 1;
+      for (std::size_t k = 0; k < controls.size() && next < 0; ++k) {
+        const int i = controls[(from + k) % controls.size()];
+        if (i != selected && !has(i)) next = i;
+      }
+    }
+    if (next >= 0) {
+      target = next;
+    } else if (selection_by_user_ || selected == PointTable::kObservation) {
+      replaced = pixel_of(selected);
+    } else {
+      Note((left ? tr("Left pixel of %1 already stored (%2): nothing stored; select the point "
+                      "to replace it")
+                 : tr("Right pixel of %1 already stored (%2): nothing stored; select the point "
+                      "to replace it"))
+               .arg(PointName(session_.Table(), selected), pixel_of(selected)));
+      ShowSelectedPoint(left ? kLeftBoxes : kRightBoxes);
+      return;
+    }
+  }
+  const std::string sx = std::to_string(x), sy = std::to_string(y);
+  left ? session_.StoreLeft(target, sx, sy) : session_.StoreRight(target, sx, sy);
+  Stored();
+  const QString pixel = QString("%1 %2").arg(x).arg(y);
+  const QString note =
+      replaced.isEmpty()
+          ? (left ? tr("Left pixel %1 stored in %2") : tr("Right pixel %1 stored in %2"))
+                .arg(pixel, PointName(session_.Table(), target))
+          : (left ? tr("Left pixel %1 replaced %2 in %3") : tr("Right pixel %1 replaced %2 in %3"))
+                .arg(pixel, replaced, PointName(session_.Table(), target));
+  // The boxes stay a view of the selected point, which a store into another point leaves as
+  // it was.
+  ShowSelectedPoint(left ? kLeftBoxes : kRightBoxes);
+  if (target == selected) Advance();
+  Note(note);
 }
 
 QFileDialog* TForm1::ImportDialog() {
   if (!import_dialog_) {
-    import_dialog_ = new QFileDialog(this, "Import coordinates");
+    import_dialog_ = new QFileDialog(this, tr("Import coordinates"));
     import_dialog_->setObjectName("ImportDialog");
     import_dialog_->setFileMode(QFileDialog::ExistingFile);
-    import_dialog_->setNameFilters({"Coordinate lists (*.txt *.csv *.xyz *.dat)", "All files (*)"});
+    import_dialog_->setNameFilters(
+        {tr("Coordinate lists (*.txt *.csv *.xyz *.dat)"), tr("All files (*)")});
   }
   return import_dialog_;
 }
@@ -186,43 +267,50 @@ void TForm1::ImportCoordinatesClick() {
   QFileDialog* dialog = ImportDialog();
   if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return;
   const QString path = dialog->selectedFiles().first();
-  std::vector<CoordinateRow> rows;
+  CoordinateList list;
   try {
-    rows =
-        ReadCoordinateListFile(ToStd(path), LocaleDecimalSeparator(), PointTable::kFixedControls);
+    list = ReadCoordinateListFile(ToStd(path), PointTable::kFixedControls);
   } catch (const ECoordinateList& e) {
     throw ECoordinateList(ToStd(path) + ": " + e.what());
   }
   const char separator = LocaleDecimalSeparator();
-  QString preview = QString("Store these space coordinates from %1?\n").arg(path);
-  std::vector<std::array<double, 3>> xyz;
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const CoordinateRow& r = rows[i];
-    preview += QString("\nControl : %1  <-  line %2 %3:  X %4  Y %5  Z %6")
-                   .arg(i + 1)
+  QString preview = tr("Store these space coordinates from %1?\n").arg(path);
+  if (list.header_line > 0) preview += "\n" + tr("line %1 taken as a header").arg(list.header_line);
+  if (list.numbered) preview += "\n" + tr("rows assigned by the number in their names");
+  preview += '\n';
+  std::vector<CoordinateRow> rows = list.rows;
+  std::sort(rows.begin(), rows.end(),
+            [](const CoordinateRow& a, const CoordinateRow& b) { return a.point < b.point; });
+  for (const CoordinateRow& r : rows) {
+    preview += tr("\nControl : %1  <-  line %2 %3:  X %4  Y %5  Z %6")
+                   .arg(r.point)
                    .arg(r.line)
                    .arg(r.name.empty() ? QString() : "(" + ToQt(r.name) + ")")
                    .arg(ToQt(FormatGeneral(r.x, separator)), ToQt(FormatGeneral(r.y, separator)),
                         ToQt(FormatGeneral(r.z, separator)));
-    xyz.push_back({r.x, r.y, r.z});
   }
   if (!ConfirmBox(this, preview)) return;
-  session_.StoreSpaceRows(xyz);
+  session_.StoreSpaceRows(list.rows);
   Stored();
+  ShowSelectedPoint(kSpaceBoxes);
+  Note(tr("Imported %1 space coordinates from %2").arg(list.rows.size()).arg(path));
   Advance();
 }
 
 namespace {
-const QString kProjectFilter = QString("VISTREL project (*%1)").arg(kProjectFileExtension);
+QString ProjectFilter() {
+  return QCoreApplication::translate("vistrel::TForm1", "VISTREL project (*%1)")
+      .arg(kProjectFileExtension);
+}
 }  // namespace
 
 void TForm1::OpenProjectClick() {
-  const QString path = QFileDialog::getOpenFileName(this, "Open Project", {}, kProjectFilter);
+  const QString path = QFileDialog::getOpenFileName(this, tr("Open Project"), {}, ProjectFilter());
   if (!path.isEmpty()) OpenProjectFile(path);
 }
 
 void TForm1::SaveProjectClick() {
-  QString path = QFileDialog::getSaveFileName(this, "Save Project", {}, kProjectFilter);
+  QString path = QFileDialog::getSaveFileName(this, tr("Save Project"), {}, ProjectFilter());
   if (path.isEmpty()) return;
   if (!path.endsWith(kProjectFileExtension)) path += kProjectFileExtension;
   SaveProjectFile(path);
@@ -250,6 +338,7 @@ void TForm1::OpenProjectFile(const QString& path) {
     }
   }
   Stored();
+  ShowSelectedPoint();
   write_memo();
   if (!problems.isEmpty()) ShowErrorBox(problems.join("\n"));
 }

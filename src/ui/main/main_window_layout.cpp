@@ -1,6 +1,7 @@
 // The main window's layout: its controls, their designer names, captions and hints, and the
 // wiring of their signals to the handlers.
 
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -107,8 +108,8 @@ void TForm1::CreateControls() {
   // Panes with the selected-point column between them.
   auto* top = new QGridLayout;
   top->setSpacing(4);
-  top->addWidget(left_.CreateFrame(this, "GroupBox1", "Left Image", "PaintBox1"), 0, 0);
-  top->addWidget(right_.CreateFrame(this, "GroupBox3", "Right Image", "PaintBox2"), 0, 2);
+  top->addWidget(left_.CreateFrame(this, "GroupBox1", tr("Left Image"), "PaintBox1"), 0, 0);
+  top->addWidget(right_.CreateFrame(this, "GroupBox3", tr("Right Image"), "PaintBox2"), 0, 2);
   top->addWidget(left_.CreateControls("Label4", "Button1", "Button2", "Label19", "ScrollBar1"), 1,
                  0);
   top->addWidget(right_.CreateControls("Label11", "Button3", "Button4", "Label20", "ScrollBar2"), 1,
@@ -121,12 +122,12 @@ void TForm1::CreateControls() {
 
   auto* coordinates = new QHBoxLayout;
   coordinates->addWidget(
-      CreateImageCoordinates(left_, "GroupBox2", "Control points - Left Image", "Label1", "Label2",
-                             "Label3", "xg1", "yg1", "Button12"),
+      CreateImageCoordinates(left_, "GroupBox2", tr("Control points - Left Image"), "Label1",
+                             "Label2", "Label3", "xg1", "yg1", "Button12"),
       1);
   coordinates->addWidget(CreateSpaceCoordinates(), 1);
   coordinates->addWidget(
-      CreateImageCoordinates(right_, "GroupBox4", "Control points - Right Image", "Label8",
+      CreateImageCoordinates(right_, "GroupBox4", tr("Control points - Right Image"), "Label8",
                              "Label9", "Label10", "xd1", "yd1", "Button13"),
       1);
   main->addLayout(coordinates);
@@ -134,7 +135,8 @@ void TForm1::CreateControls() {
   auto* bottom = new QHBoxLayout;
   Memo1 = new QPlainTextEdit(central);
   Memo1->setObjectName("Memo1");
-  Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  // Report lines are columns: a wrapped line breaks them, so they scroll sideways instead.
+  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   // The report is laid out in columns of blanks: they line up only in a fixed-width font.
   Memo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -152,37 +154,37 @@ QWidget* TForm1::CreateSelectedPoint() {
   auto* column = new QWidget;
   auto* layout = new QVBoxLayout(column);
   layout->setContentsMargins(0, 0, 0, 0);
-  GroupBox6 = new QGroupBox("Selected point", column);
+  GroupBox6 = new QGroupBox(tr("Selected point"), column);
   GroupBox6->setObjectName("GroupBox6");
   // Each label beside its control: the column stays short enough for a laptop's screen.
   auto* group = new QGridLayout(GroupBox6);
   group->setVerticalSpacing(3);
-  group->addWidget(MakeLabel("Label13", "Color", GroupBox6), 0, 0);
+  group->addWidget(MakeLabel("Label13", tr("Color"), GroupBox6), 0, 0);
   color1 = new TColorSwatch(GroupBox6);
   color1->setObjectName("color1");
-  color1->setToolTip("double-cliquer pour modifier la couleur");
+  color1->setToolTip(tr("double-click to change the colour"));
   color1->SetColor(kSwatchStart);
   group->addWidget(color1, 0, 1);
-  group->addWidget(MakeLabel("Label15", "Index", GroupBox6), 1, 0);
+  group->addWidget(MakeLabel("Label15", tr("Index"), GroupBox6), 1, 0);
   ComboBox1 = new QComboBox(GroupBox6);
   ComboBox1->setObjectName("ComboBox1");
   group->addWidget(ComboBox1, 1, 1);
-  auto* display = new QGroupBox("Display", GroupBox6);
+  auto* display = new QGroupBox(tr("Display"), GroupBox6);
   display->setObjectName("GroupBox7");
   auto* display_layout = new QGridLayout(display);
   display_layout->setVerticalSpacing(2);
-  RadioButton1 = new QRadioButton("Selected", display);
+  RadioButton1 = new QRadioButton(tr("Selected"), display);
   RadioButton1->setObjectName("RadioButton1");
-  RadioButton2 = new QRadioButton("All", display);
+  RadioButton2 = new QRadioButton(tr("All"), display);
   RadioButton2->setObjectName("RadioButton2");
   RadioButton2->setChecked(true);
   display_layout->addWidget(RadioButton1, 0, 0);
   display_layout->addWidget(RadioButton2, 0, 1);
-  CheckBox2 = new QCheckBox("Residuals", display);
+  CheckBox2 = new QCheckBox(tr("Residuals"), display);
   CheckBox2->setObjectName("CheckBox2");
   CheckBox2->setToolTip(
-      "dessine le résidu de chaque point de contrôle, agrandi 20 fois : le trait part du repère "
-      "(point cliqué) et va vers la position calculée par la calibration");
+      tr("draws each control point's residual, 20 times larger: the stroke runs from the marker "
+         "(the pixel clicked) to the position the calibration computes"));
   display_layout->addWidget(CheckBox2, 1, 0, 1, 2);
   group->addWidget(display, 2, 0, 1, 2);
   layout->addWidget(GroupBox6);
@@ -195,8 +197,8 @@ QWidget* TForm1::CreateSelectedPoint() {
   PointStatus = new QTableWidget(10, 4, column);
   PointStatus->setObjectName("PointStatus");
   PointStatus->setToolTip(
-      "coordonnées enregistrées (gauche, droite, espace) et résidu de calibration en pixels ; "
-      "cliquer une ligne pour choisir le point");
+      tr("stored coordinates (left, right, space) and calibration residual in pixels; "
+         "click a row to select its point"));
   PointStatus->setHorizontalHeaderLabels({"L", "R", "XYZ", "Res."});
   QStringList rows;
   for (int i = 0; i < session_.Table().Count(); ++i) rows << ToQt(session_.Table().Name(i));
@@ -222,14 +224,15 @@ QWidget* TForm1::CreateSelectedPoint() {
   return column;
 }
 
-QWidget* TForm1::CreateImageCoordinates(PaneView& pane, const char* group_name, const char* caption,
-                                        const char* title_name, const char* x_label_name,
-                                        const char* y_label_name, const char* x_name,
-                                        const char* y_name, const char* store_name) {
+QWidget* TForm1::CreateImageCoordinates(PaneView& pane, const char* group_name,
+                                        const QString& caption, const char* title_name,
+                                        const char* x_label_name, const char* y_label_name,
+                                        const char* x_name, const char* y_name,
+                                        const char* store_name) {
   auto* group = new QGroupBox(caption);
   group->setObjectName(group_name);
   auto* layout = new QGridLayout(group);
-  auto* title = MakeLabel(title_name, "Image coordinates (mouse click)", group);
+  auto* title = MakeLabel(title_name, tr("Image coordinates (mouse click)"), group);
   MakeTeal(title);
   layout->addWidget(title, 0, 0, 1, 4);
   const auto [x_edit, y_edit] = pane.CreateCaptureEdits(group, x_name, y_name);
@@ -237,17 +240,17 @@ QWidget* TForm1::CreateImageCoordinates(PaneView& pane, const char* group_name, 
   layout->addWidget(x_edit, 1, 1);
   layout->addWidget(MakeLabel(y_label_name, "y", group), 1, 2);
   layout->addWidget(y_edit, 1, 3);
-  auto* store = MakeButton(store_name, "Store Point coordinates", group);
+  auto* store = MakeButton(store_name, tr("Store Point coordinates"), group);
   layout->addWidget(store, 2, 0, 1, 4);
   (pane.IsLeft() ? Button12 : Button13) = store;
   return group;
 }
 
 QWidget* TForm1::CreateSpaceCoordinates() {
-  auto* group = new QGroupBox("Space coordinates");
+  auto* group = new QGroupBox(tr("Space coordinates"));
   group->setObjectName("GroupBox5");
   auto* layout = new QGridLayout(group);
-  auto* title = MakeLabel("Label12", "calculated / input (control points)", group);
+  auto* title = MakeLabel("Label12", tr("calculated / input (control points)"), group);
   MakeTeal(title);
   layout->addWidget(title, 0, 0, 1, 6);
   px1 = MakeEdit("px1", group);
@@ -263,7 +266,7 @@ QWidget* TForm1::CreateSpaceCoordinates() {
   layout->addWidget(py1, 1, 3);
   layout->addWidget(MakeLabel("Label7", "Z", group), 1, 4);
   layout->addWidget(pz1, 1, 5);
-  Button5 = MakeButton("Button5", "Store Point coordinates", group);
+  Button5 = MakeButton("Button5", tr("Store Point coordinates"), group);
   layout->addWidget(Button5, 2, 0, 1, 6);
   return group;
 }
@@ -272,38 +275,39 @@ QWidget* TForm1::CreateCommandColumn() {
   auto* column = new QWidget;
   auto* layout = new QVBoxLayout(column);
   layout->setContentsMargins(0, 0, 0, 0);
-  Button7 = MakeButton("Button7", "Save Control Points", column,
-                       "sauvegarde les coordonnées dans le fichier \"reference.txt\"");
-  Button8 = MakeButton(
-      "Button8", "Load Control Points", column,
-      "charge les coordonnées des points de référence à partir du fichier \"reference.txt\"");
-  CheckBox1 = new QCheckBox("Correc. Distortions", column);
+  Button7 = MakeButton("Button7", tr("Save Control Points"), column,
+                       tr("saves the coordinates to the file \"reference.txt\""));
+  Button8 =
+      MakeButton("Button8", tr("Load Control Points"), column,
+                 tr("loads the reference points' coordinates from the file \"reference.txt\""));
+  CheckBox1 = new QCheckBox(tr("Correc. Distortions"), column);
   CheckBox1->setObjectName("CheckBox1");
   LensModelBox = new QComboBox(column);
   LensModelBox->setObjectName("LensModelBox");
   // The item data is the model's name; the first entry leaves the choice to the check box.
-  LensModelBox->addItem("Lens model: as check box", QString());
-  const std::pair<LensModel, const char*> models[] = {{LensModel::kNone, "none"},
-                                                      {LensModel::kRadial, "radial (a1)"},
-                                                      {LensModel::kFull, "full (5 coefficients)"},
-                                                      {LensModel::kAuto, "automatic"}};
+  LensModelBox->addItem(tr("Lens model: as check box"), QString());
+  const std::pair<LensModel, const char*> models[] = {
+      {LensModel::kNone, QT_TR_NOOP("none")},
+      {LensModel::kRadial, QT_TR_NOOP("radial (a1)")},
+      {LensModel::kFull, QT_TR_NOOP("full (5 coefficients)")},
+      {LensModel::kAuto, QT_TR_NOOP("automatic")}};
   for (const auto& [model, text] : models) {
-    LensModelBox->addItem(QString("Lens model: ") + text, QString(LensModelName(model)));
+    LensModelBox->addItem(tr("Lens model: %1").arg(tr(text)), QString(LensModelName(model)));
   }
   LensModelBox->setToolTip(
-      "modèle de distorsion : « automatique » garde le plus simple dont les coefficients sont "
-      "significatifs ; le premier choix suit la case « Correc. Distortions »");
-  Button6 = MakeButton("Button6", "Compute Ext./Int. parameters", column,
-                       "calcule les paramètres DLT, indispensable avant de vectoriser");
-  Button14 = MakeButton("Button14", "Calibration quality", column,
-                        "affiche les résidus et la précision de la calibration");
-  Button9 = MakeButton("Button9", "Measure Object Point", column,
-                       "détermine les coordonnées spatiales d'un point d'observation");
-  Button10 = MakeButton(
-      "Button10", "Save Measured Point ", column,
-      "sauvegarde les coordonnées spatiales du point d'observation dans le fichier \"geom.txt\"");
-  Button11 = MakeButton("Button11", "3D vizualization", column,
-                        "visualise en 3D  les points stockés dans le fichier \"geom.txt\"");
+      tr("lens model: \"automatic\" keeps the simplest whose coefficients are "
+         "significant; the first entry follows the \"Correc. Distortions\" box"));
+  Button6 = MakeButton("Button6", tr("Compute Ext./Int. parameters"), column,
+                       tr("computes the DLT parameters, needed before measuring"));
+  Button14 = MakeButton("Button14", tr("Calibration quality"), column,
+                        tr("shows the calibration's residuals and precision"));
+  Button9 = MakeButton("Button9", tr("Measure Object Point"), column,
+                       tr("computes the space coordinates of an observation point"));
+  Button10 =
+      MakeButton("Button10", tr("Save Measured Point "), column,
+                 tr("appends the observation point's space coordinates to the file \"geom.txt\""));
+  Button11 = MakeButton("Button11", tr("3D vizualization"), column,
+                        tr("shows in 3D the points stored in the file \"geom.txt\""));
   // Two columns in the order of the work, so that all commands fit beside a short memo.
   auto* grid = new QGridLayout;
   grid->setSpacing(3);
@@ -323,10 +327,10 @@ void TForm1::CreateStatusBar() {
   auto* bar = new QStatusBar(this);
   bar->setObjectName("StatusBar1");
   bar->setSizeGripEnabled(false);
-  auto* author = new QLabel("Équipe VISTREL", bar);
+  auto* author = new QLabel(tr("VISTREL team"), bar);
   author->setObjectName("StatusBar1Panel0");
   author->setFixedWidth(150);
-  auto* contact = new QLabel("Aide : bouton « ? » entre les deux images", bar);
+  auto* contact = new QLabel(tr("Help: the \"?\" button between the two photographs"), bar);
   contact->setObjectName("StatusBar1Panel1");
   contact->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   StatusPanel = new QLabel(bar);
@@ -343,20 +347,53 @@ void TForm1::CreateViewOptions() {
   // In the window's "Options" menu, after the marking options (made here if they are not).
   QMenu* options = nullptr;
   for (QAction* entry : menuBar()->actions()) {
-    if (entry->menu() && entry->text() == "&Options") options = entry->menu();
+    if (entry->menu() && entry->menu()->objectName() == "MenuOptions") options = entry->menu();
   }
-  if (!options) options = menuBar()->addMenu("&Options");
-  fit_when_shown_ = new QAction("&Fit photographs when shown", this);
+  if (!options) {
+    options = menuBar()->addMenu(tr("&Options"));
+    options->setObjectName("MenuOptions");
+  }
+  fit_when_shown_ = new QAction(tr("&Fit photographs when shown"), this);
   fit_when_shown_->setObjectName("ActionFitWhenShown");
   fit_when_shown_->setCheckable(true);
   fit_when_shown_->setToolTip(
-      "affiche chaque photographie entière dans son cadre à l'ouverture et au chargement");
+      tr("shows each photograph whole in its frame at start and when loaded"));
   options->addAction(fit_when_shown_);
   options->setToolTipsVisible(true);
   connect(fit_when_shown_, &QAction::toggled, this, [this](bool on) {
     left_.SetFitWhenShown(on);
     right_.SetFitWhenShown(on);
   });
+  connect(fit_when_shown_, &QAction::triggered, this, [this](bool on) {
+    Note((on ? tr("%1: on") : tr("%1: off")).arg(fit_when_shown_->text().remove('&')));
+  });
+  CreateLanguageMenu(options);
+}
+
+void TForm1::CreateLanguageMenu(QMenu* options) {
+  QMenu* menu = options->addMenu(tr("&Language"));
+  menu->setObjectName("MenuLanguage");
+  auto* group = new QActionGroup(this);
+  const std::pair<const char*, QString> choices[] = {{"ActionLanguageSystem", tr("&System's")},
+                                                     {"ActionLanguageEnglish", "&English"},
+                                                     {"ActionLanguageFrench", "&Fran\u00e7ais"}};
+  for (std::size_t i = 0; i < language_actions_.size(); ++i) {
+    QAction* action = menu->addAction(choices[i].second);
+    action->setObjectName(choices[i].first);
+    action->setCheckable(true);
+    group->addAction(action);
+    connect(action, &QAction::triggered, this, [this, action] {
+      Note(tr("%1: from the next start").arg(action->text().remove('&')));
+    });
+    language_actions_[i] = action;
+  }
+  language_actions_[0]->setChecked(true);
+}
+
+std::optional<Language> TForm1::ChosenLanguage() const {
+  if (language_actions_[1]->isChecked()) return Language::kEnglish;
+  if (language_actions_[2]->isChecked()) return Language::kFrench;
+  return std::nullopt;
 }
 
 void TForm1::ConnectHandlers() {
@@ -373,6 +410,7 @@ void TForm1::ConnectHandlers() {
     };
     box->on_leave = [this] { ShowStatus(); };
     box->on_paint = [this, pane](QPainter& p) { Paint(*pane, p); };
+    pane->on_view_changed = [this] { ShowStatus(); };
     box->installEventFilter(this);
     const bool left = pane->IsLeft();
     connect(pane->LoadButton(), &QPushButton::clicked, this,
@@ -386,7 +424,7 @@ void TForm1::ConnectHandlers() {
   }
   connect(PointStatus, &QTableWidget::cellClicked, this,
           [this](int row, int) { PointStatusClick(row); });
-  // Enter in a coordinate box stores what the box's "Store Point coordinates" stores.
+  // Enter in a coordinate box stores what the box's tr("Store Point coordinates") stores.
   const std::pair<std::vector<QLineEdit*>, void (TForm1::*)()> stores[] = {
       {{left_.XEdit(), left_.YEdit()}, &TForm1::Button12Click},
       {{right_.XEdit(), right_.YEdit()}, &TForm1::Button13Click},
@@ -401,6 +439,8 @@ void TForm1::ConnectHandlers() {
   connect(Button13, &QPushButton::clicked, this, &TForm1::Button13Click);
   connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
   connect(ComboBox1, &QComboBox::currentIndexChanged, this, &TForm1::ComboBox1Change);
+  // The user choosing the entry already selected makes it theirs as well.
+  connect(ComboBox1, &QComboBox::activated, this, [this] { selection_by_user_ = true; });
   color1->on_double_click = [this] { color1DblClick(); };
   connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
   connect(Button8, &QPushButton::clicked, this, &TForm1::Button8Click);

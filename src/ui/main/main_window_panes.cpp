@@ -113,13 +113,15 @@ void TForm1::MouseDown(PaneView& pane, Qt::MouseButton button, int x, int y,
   if (!pane.Geometry().ToImageInside(x, y, ix, iy)) return;
   const auto pixel = pane.PixelAt(x, y, (modifiers & Qt::ShiftModifier) != 0);
   if (!pixel) {
-    status_note_ = "No target under the pointer: nothing captured";
-    ShowStatus();
+    Note(tr("No target under the pointer: nothing captured"));
     return;
   }
-  pane.ShowCapture(pixel->first, pixel->second);
-  session_.NoteCapture(SelectedIndex(), pane.IsLeft(), pixel->first, pixel->second);
-  if (store_on_click_->isChecked()) pane.IsLeft() ? Button12Click() : Button13Click();
+  if (store_on_click_->isChecked()) {
+    StoreClick(pane.IsLeft(), pixel->first, pixel->second);
+  } else {
+    pane.ShowCapture(pixel->first, pixel->second);
+    session_.NoteCapture(SelectedIndex(), pane.IsLeft(), pixel->first, pixel->second);
+  }
   // The other pane's epipolar guide follows this capture.
   Other(pane).Box()->update();
 }
@@ -137,7 +139,6 @@ void TForm1::MouseMove(PaneView& pane) {
   if (!qobject_cast<const QLineEdit*>(focus) && !qobject_cast<const QPlainTextEdit*>(focus)) {
     pane.Slider()->setFocus();
   }
-  status_note_.clear();
   ShowStatus();
 }
 
@@ -157,18 +158,21 @@ void TForm1::Paint(PaneView& pane, QPainter& painter) {
   const bool all = !RadioButton1->isChecked();
   const PointTable& table = session_.Table();
   const bool left = pane.IsLeft();
-  const auto marker = [&](int i) {
+  // A point without a pixel in this photograph has no marker: (0, 0) would be a false one.
+  const auto add_marker = [&](int i) {
+    if (!(left ? table.Stored(i).left : table.Stored(i).right)) return;
     const ImagePosition p = table.Image(i, left);
-    return PaneMarker{static_cast<std::int64_t>(p.x), static_cast<std::int64_t>(p.y),
-                      ToQColor(table.Color(i)), all ? ToQt(table.Name(i)) : QString()};
+    overlay.markers.push_back(PaneMarker{static_cast<std::int64_t>(p.x),
+                                         static_cast<std::int64_t>(p.y), ToQColor(table.Color(i)),
+                                         all ? ToQt(table.Name(i)) : QString()});
   };
   if (!all) {
-    overlay.markers.push_back(marker(SelectedIndex()));
+    add_marker(SelectedIndex());
   } else {
     // The observation point last, drawn over the others.
     for (int i = 0; i < table.Count(); ++i)
-      if (i != PointTable::kObservation) overlay.markers.push_back(marker(i));
-    overlay.markers.push_back(marker(PointTable::kObservation));
+      if (i != PointTable::kObservation) add_marker(i);
+    add_marker(PointTable::kObservation);
   }
   overlay.residuals = ResidualStrokes(pane);
   // The epipolar curve of the other pane's capture.

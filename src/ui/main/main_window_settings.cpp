@@ -50,6 +50,9 @@ void TForm1::ReadSettings() {
   store_on_click_->setChecked(settings.store_on_click);
   advance_->setChecked(settings.advance);
   SelectLensModel(settings.lens_model);
+  if (settings.language) {
+    language_actions_[*settings.language == Language::kFrench ? 2 : 1]->setChecked(true);
+  }
   // Shown once the window is up: a colour or a remembered photograph that could not be read.
   for (const QString& problem : problems) {
     QTimer::singleShot(0, this, [problem] { ShowErrorBox(problem); });
@@ -70,6 +73,7 @@ void TForm1::WriteSettings() {
   settings.advance = advance_->isChecked();
   settings.fit_when_shown = fit_when_shown_->isChecked();
   settings.lens_model = SelectedLensModel();
+  settings.language = ChosenLanguage();
   WriteSettingsFile(SettingsPath(), settings, LocaleDecimalSeparator());
 }
 

@@ -3,12 +3,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QTableWidget>
 
 #include "ui/main/main_window.h"
 #include "ui/main/messages.h"
-#include "ui/main/point_status.h"
 #include "ui/main/qt_utils.h"
 #include "ui/main/quality_window.h"
 
@@ -23,17 +23,33 @@ void TForm1::ShowStatus() {
                                                    : nullptr;
   const PaneView& pane = over ? *over : left_;
   const int index = SelectedIndex();
-  QString text =
-      ToQt(PointerText(over != nullptr, pane.PixelUnderPointer(), pane.Geometry().ZoomPercent())) +
-      "  |  " + ToQt(PointStateText(index, session_.Stored(index)));
+  // "x 812  y 403  |  zoom 100 %" over the picture, "outside the photograph  |  zoom 25 %" off it,
+  // the zoom alone when the pointer is over no pane; then what the selected point has stored.
+  const QString zoom = tr("zoom %1 %").arg(pane.Geometry().ZoomPercent());
+  QString text = zoom;
+  if (over) {
+    const auto pixel = pane.PixelUnderPointer();
+    text = (pixel ? tr("x %1  y %2").arg(pixel->first).arg(pixel->second)
+                  : tr("outside the photograph")) +
+           "  |  " + zoom;
+  }
+  const StoredParts& parts = session_.Stored(index);
+  const auto state = [this](bool stored) { return stored ? tr("stored") : tr("missing"); };
+  const QString entry = ComboBox1->itemText(index);
+  text +=
+      "  |  " + (session_.Table().Kind(index) == PointKind::kObject
+                     ? tr("%1: left %2, right %3").arg(entry, state(parts.left), state(parts.right))
+                     : tr("%1: left %2, right %3, space %4")
+                           .arg(entry, state(parts.left), state(parts.right), state(parts.space)));
   if (!status_note_.isEmpty()) text = status_note_ + "  |  " + text;
   // A damaged photograph stays shown, but nobody should click control points on its grey part
   // without knowing.
   for (const PaneView* p : {&left_, &right_}) {
     if (!p->PictureWarning().isEmpty())
-      text = QString("%1 photograph incomplete (%2)  |  ")
-                 .arg(p == &left_ ? "Left" : "Right", p->PictureWarning()) +
-             text;
+      text = (p == &left_ ? tr("Left photograph incomplete (%1)")
+                          : tr("Right photograph incomplete (%1)"))
+                 .arg(MessageIn(p->PictureWarning())) +
+             "  |  " + text;
   }
   StatusPanel->setText(text);
 }
@@ -71,7 +87,9 @@ void TForm1::ShowPointStatus() {
 }
 
 void TForm1::PointStatusClick(int row) {
-  if (row >= 0 && row < ComboBox1->count()) ComboBox1->setCurrentIndex(row);
+  if (row < 0 || row >= ComboBox1->count()) return;
+  ComboBox1->setCurrentIndex(row);
+  selection_by_user_ = true;
 }
 
 void TForm1::Stored() {
@@ -86,9 +104,10 @@ void TForm1::ShowQuality() {
       quality_window_->ShowQuality(*session_.Quality(), session_.QualityFitFailed(),
                                    LocaleDecimalSeparator());
     } else {
-      quality_window_->ShowNothing(session_.QualityProblem().empty()
-                                       ? QString(kNoCalibrationText)
-                                       : ToQt(session_.QualityProblem()));
+      quality_window_->ShowNothing(
+          session_.QualityProblem().empty()
+              ? QCoreApplication::translate("vistrel::TQualityWindow", kNoCalibrationText)
+              : ToQt(session_.QualityProblem()));
     }
   }
   ShowPointStatus();

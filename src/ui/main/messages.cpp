@@ -14,11 +14,24 @@ MessageRecorder& Recorder() {
 
 QWidget* BoxParent() { return QApplication::activeWindow(); }
 
+Language& CurrentLanguage() {
+  static Language language = Language::kEnglish;
+  return language;
+}
+
 }  // namespace
 
+void SetUiLanguage(Language language) { CurrentLanguage() = language; }
+Language UiLanguage() { return CurrentLanguage(); }
+
+QString MessageIn(const QString& message) {
+  return QString::fromStdString(vistrel::MessageIn(message.toStdString(), CurrentLanguage()));
+}
+
 QString ErrorBoxText(const QString& message) {
-  if (!message.isEmpty() && message.back() > QChar('.')) return message + '.';
-  return message;
+  const QString text = MessageIn(message);
+  if (!text.isEmpty() && text.back() > QChar('.')) return text + '.';
+  return text;
 }
 
 void SetMessageRecorder(MessageRecorder recorder) { Recorder() = std::move(recorder); }
@@ -50,9 +63,11 @@ void ShowWarningBox(const QString& message) {
 
 bool ConfirmBox(QWidget* parent, const QString& message) {
   if (Recorder()) return Recorder()(MessageKind::kConfirmation, message) != 0;
-  QMessageBox box(QMessageBox::Question, "Confirmation", message, QMessageBox::NoButton, parent);
-  QPushButton* yes = box.addButton("&Oui", QMessageBox::YesRole);
-  box.addButton("&Non", QMessageBox::NoRole);
+  QMessageBox box(QMessageBox::Question, QCoreApplication::translate("vistrel", "Confirmation"),
+                  message, QMessageBox::NoButton, parent);
+  QPushButton* yes =
+      box.addButton(QCoreApplication::translate("vistrel", "&Yes"), QMessageBox::YesRole);
+  box.addButton(QCoreApplication::translate("vistrel", "&No"), QMessageBox::NoRole);
   box.setDefaultButton(yes);
   box.exec();
   return box.clickedButton() == yes;

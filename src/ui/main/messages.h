@@ -6,13 +6,22 @@
 #include <QString>
 #include <functional>
 
+#include "project/language.h"
+
 class QWidget;
 
 namespace vistrel {
 
 inline constexpr const char* kProgramTitle = "VISTREL";
 
-// The message as the error box shows it: with "." appended when its last character sorts after
+// The language of the window, chosen once at start before any window exists (English until then).
+void SetUiLanguage(Language language);
+Language UiLanguage();
+// A core message (conversion, file and picture errors) in the window's language.
+QString MessageIn(const QString& message);
+
+// The message as the error box shows it, in the window's language: with "." appended when its last
+// character sorts after
 // "." ("Fichier introuvable" gains one; "Erreur JPEG #53" too; a text ending in ")" or "." not).
 QString ErrorBoxText(const QString& message);
 
@@ -24,7 +33,8 @@ void ShowErrorBox(const QString& message);
 void ShowMessageBox(const QString& message);
 // Warning icon, one OK button, the program's title as caption.
 void ShowWarningBox(const QString& message);
-// "Confirmation" caption with the buttons "&Oui" and "&Non"; true for yes.
+// "Confirmation" caption with the buttons "&Yes" and "&No" ("&Oui" and "&Non" in French); true
+// for yes.
 bool ConfirmBox(QWidget* parent, const QString& message);
 
 // What to do with unsaved changes: the box's "Save", "Discard" and "Cancel".

@@ -24,6 +24,25 @@ std::int64_t Trunc(long double v) {
   return static_cast<std::int64_t>(std::clamp(std::trunc(v), -kLimit, kLimit));
 }
 
+// trunc(base * 1.1^steps): exact as the fraction 11^n / 10^n while that fits in 128 bits (25
+// steps either way from any width the wheel allows), so that 10 steps to 11 and 9 stays 9
+// without depending on how 1.1 rounds in binary; in extended precision beyond.
+std::int64_t WheelWidth(std::int64_t base, int steps) {
+  constexpr int kExactSteps = 25;
+  if (steps == 0) return base;
+  const int n = steps > 0 ? steps : -steps;
+  if (n > kExactSteps) return Trunc(base * std::pow(1.1L, static_cast<long double>(steps)));
+  Wide eleven = 1, ten = 1;
+  for (int i = 0; i < n; ++i) {
+    eleven *= 11;
+    ten *= 10;
+  }
+  const Wide q =
+      steps > 0 ? static_cast<Wide>(base) * eleven / ten : static_cast<Wide>(base) * ten / eleven;
+  constexpr Wide kMax = std::numeric_limits<std::int64_t>::max();
+  return static_cast<std::int64_t>(std::min(q, kMax));
+}
+
 }  // namespace
 
 void PaneGeometry::ShowFullSize() {
@@ -44,13 +63,21 @@ long double PaneGeometry::OriginY() const { return Trunc(fine_oy) == oy ? fine_o
 void PaneGeometry::WheelZoom(std::int64_t mx, std::int64_t my, int delta) {
   const long double c = wd != 0 ? (mx - OriginX()) / wd : 0.0L;
   const long double b = hd != 0 ? (my - OriginY()) / hd : 0.0L;
-  // x 1.1 and x 0.9 as exact fractions, so that 10 steps to 11 and 9 stays 9 without depending
-  // on how 1.1 rounds in binary.
-  const std::int64_t new_wd =
-      delta > 0 ? MulDiv(wd, 11, 10) : std::max(MulDiv(wd, 9, 10), kMinWheelWidth);
+  if (WheelWidth(wheel_base, wheel_steps) != wd) {
+    wheel_base = wd;
+    wheel_steps = 0;
+  }
+  const int steps = wheel_steps + (delta > 0 ? 1 : -1);
+  std::int64_t new_wd = WheelWidth(wheel_base, steps);
+  bool counted = true;
+  if (delta <= 0 && new_wd < kMinWheelWidth) {
+    new_wd = std::max(wd, kMinWheelWidth);  // the floor is not a step
+    counted = false;
+  }
   const std::int64_t new_hd =
       picture_width != 0 ? MulDiv(picture_height, new_wd, picture_width) : 0;
   if (new_wd > kMaxDisplaySize || new_hd > kMaxDisplaySize) return;
+  if (counted) wheel_steps = steps;
   wd = new_wd;
   hd = new_hd;
   fine_ox = mx - wd * c;

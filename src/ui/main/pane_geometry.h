@@ -27,6 +27,11 @@ struct PaneGeometry {
   // point under the pointer stays put however many steps are taken. Used only while
   // trunc(fine_ox) == ox (likewise y): any other change of the offset makes ox, oy count again.
   long double fine_ox = 0, fine_oy = 0;
+  // The width the wheel steps count from and their number (in positive): the width is
+  // trunc(wheel_base * 1.1^wheel_steps), so that n steps in and n out end on the width they
+  // started from. Used only while that still gives wd: any other zoom starts a new count.
+  std::int64_t wheel_base = 0;
+  int wheel_steps = 0;
 
   // Display rectangle at 100 %, offset (0, 0).
   void ShowFullSize();
@@ -35,7 +40,8 @@ struct PaneGeometry {
   void SetZoomPercent(int percent);
 
   // One wheel step around the pointer (mx, my): only the sign of `delta` counts. Zooming in
-  // multiplies the width by 1.1, zooming out by 0.9 but not below kMinWheelWidth; the height
+  // multiplies the width by 1.1, zooming out divides it by 1.1 but not below kMinWheelWidth; the
+  // height
   // follows the picture's aspect ratio and the picture point under the pointer stays there.
   void WheelZoom(std::int64_t mx, std::int64_t my, int delta);
 

@@ -1,5 +1,6 @@
 #include "ui/main/pane_view.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -29,7 +30,7 @@ constexpr int kZoomStart = 100;
 // ---- building
 // ---------------------------------------------------------------------------------------
 
-QWidget* PaneView::CreateFrame(QWidget* window, const char* frame_name, const char* caption,
+QWidget* PaneView::CreateFrame(QWidget* window, const char* frame_name, const QString& caption,
                                const char* box_name) {
   frame_ = new QGroupBox(caption);
   frame_->setObjectName(frame_name);
@@ -60,18 +61,21 @@ QWidget* PaneView::CreateControls(const char* label_name, const char* load_name,
   file_label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   layout->addWidget(file_label_);
   auto* row = new QHBoxLayout;
-  load_button_ = new QPushButton("Load image", holder);
+  load_button_ =
+      new QPushButton(QCoreApplication::translate("vistrel::PaneView", "Load image"), holder);
   load_button_->setObjectName(load_name);
-  center_button_ = new QPushButton("Center", holder);
+  center_button_ =
+      new QPushButton(QCoreApplication::translate("vistrel::PaneView", "Center"), holder);
   center_button_->setObjectName(center_name);
-  fit_button_ = new QPushButton("Fit", holder);
+  fit_button_ = new QPushButton(QCoreApplication::translate("vistrel::PaneView", "Fit"), holder);
   fit_button_->setObjectName(left_ ? "Button15" : "Button16");
-  fit_button_->setToolTip("affiche toute l'image dans le cadre");
+  fit_button_->setToolTip(
+      QCoreApplication::translate("vistrel::PaneView", "shows the whole photograph in its frame"));
   row->addWidget(load_button_);
   row->addWidget(center_button_);
   row->addWidget(fit_button_);
   row->addSpacing(12);
-  auto* zoom_label = new QLabel("Zoom", holder);
+  auto* zoom_label = new QLabel(QCoreApplication::translate("vistrel::PaneView", "Zoom"), holder);
   zoom_label->setObjectName(zoom_label_name);
   row->addWidget(zoom_label);
   slider_ = new QScrollBar(Qt::Horizontal, holder);
@@ -193,7 +197,10 @@ void PaneView::SetFitWhenShown(bool on) {
 }
 
 void PaneView::FitIfPending() {
-  if (fit_pending_ && box_->width() > 0 && box_->height() > 0) Fit();
+  if (fit_pending_ && box_->width() > 0 && box_->height() > 0) {
+    Fit();
+    if (on_view_changed) on_view_changed();
+  }
 }
 
 PaneGeometry PaneView::Shown() const {

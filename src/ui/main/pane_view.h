@@ -10,6 +10,7 @@
 #include <QPointF>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -33,8 +34,11 @@ class PaneView {
  public:
   explicit PaneView(bool left) : left_(left) {}
 
+  // Called when the pane changes its zoom by itself (a fit once the drawing area has its size).
+  std::function<void()> on_view_changed;
+
   // ---- building (the designer names are given by the window)
-  QWidget* CreateFrame(QWidget* window, const char* frame_name, const char* caption,
+  QWidget* CreateFrame(QWidget* window, const char* frame_name, const QString& caption,
                        const char* box_name);
   QWidget* CreateControls(const char* label_name, const char* load_name, const char* center_name,
                           const char* zoom_label_name, const char* slider_name);

@@ -1,5 +1,6 @@
 #include "ui/main/quality_window.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QHeaderView>
 #include <QLabel>
@@ -35,9 +36,12 @@ QString Pixels(long double value, char separator) {
 // What a fitted parameter is measured in, by its name ("f", "left Tx", "right Alpha", ...).
 QString Unit(const std::string& name) {
   const std::string field = name.substr(name.find(' ') + 1);
-  if (field == "f" || field == "u0" || field == "v0") return "pixels";
-  if (field == "Alpha" || field == "Beta" || field == "Gamma") return "degrees";
-  if (field == "Tx" || field == "Ty" || field == "Tz") return "object units";
+  if (field == "f" || field == "u0" || field == "v0")
+    return QCoreApplication::translate("vistrel::TQualityWindow", "pixels");
+  if (field == "Alpha" || field == "Beta" || field == "Gamma")
+    return QCoreApplication::translate("vistrel::TQualityWindow", "degrees");
+  if (field == "Tx" || field == "Ty" || field == "Tz")
+    return QCoreApplication::translate("vistrel::TQualityWindow", "object units");
   return {};
 }
 
@@ -65,16 +69,17 @@ QTableWidget* MakeTable(const char* name, const QStringList& headers, QWidget* p
 
 TQualityWindow::TQualityWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName("QualityWindow");
-  setWindowTitle(kQualityCaption);
+  setWindowTitle(tr(kQualityCaption));
   auto* layout = new QVBoxLayout(this);
   summary_ = new QLabel(this);
   summary_->setObjectName("QualitySummary");
   summary_->setWordWrap(true);
   summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   layout->addWidget(summary_);
-  points_ = MakeTable(
-      "QualityPoints",
-      {"Point", "Left ex", "Left ey", "Left |e|", "Right ex", "Right ey", "Right |e|"}, this);
+  points_ = MakeTable("QualityPoints",
+                      {tr("Point"), tr("Left ex"), tr("Left ey"), tr("Left |e|"), tr("Right ex"),
+                       tr("Right ey"), tr("Right |e|")},
+                      this);
   points_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
   // All nine points in view at once.
   points_->setFixedHeight(points_->horizontalHeader()->sizeHint().height() +
@@ -82,11 +87,11 @@ TQualityWindow::TQualityWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
                           2 * points_->frameWidth() + 2);
   points_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   layout->addWidget(points_);
-  parameters_ =
-      MakeTable("QualityParameters", {"Parameter", "Value", "Standard error", "Unit"}, this);
+  parameters_ = MakeTable("QualityParameters",
+                          {tr("Parameter"), tr("Value"), tr("Standard error"), tr("Unit")}, this);
   layout->addWidget(parameters_, 1);
   resize(660, 720);
-  ShowNothing(kNoCalibrationText);
+  ShowNothing(tr(kNoCalibrationText));
 }
 
 void TQualityWindow::ShowNothing(const QString& why) {
@@ -101,51 +106,47 @@ void TQualityWindow::ShowQuality(const CalibrationQuality& quality, bool joint_f
   const std::vector<ControlPointQuality> sorted = quality.ByLargestResidual();
   int flagged = 0;
   for (const ControlPointQuality& p : sorted) flagged += p.flagged ? 1 : 0;
-  QString text = QString("RMS residual %1 px, sigma0 %2 px, %3 fitted parameters.")
+  QString text = tr("RMS residual %1 px, sigma0 %2 px, %3 fitted parameters.")
                      .arg(pixels(quality.rms), pixels(quality.sigma0))
                      .arg(quality.fitted_parameters);
-  text += "\nResiduals are observed minus model, in pixels, largest first. ";
-  text += flagged == 0
-              ? QString("No point lies above 3 sigma0 (%1 px).").arg(pixels(3 * quality.sigma0))
-              : QString("Highlighted: above 3 sigma0 (%1 px) in either photograph.")
-                    .arg(pixels(3 * quality.sigma0));
+  text += "\n" + tr("Residuals are observed minus model, in pixels, largest first.") + " ";
+  text += flagged == 0 ? tr("No point lies above 3 sigma0 (%1 px).").arg(pixels(3 * quality.sigma0))
+                       : tr("Highlighted: above 3 sigma0 (%1 px) in either photograph.")
+                             .arg(pixels(3 * quality.sigma0));
   if (joint_fit_failed) {
-    text +=
-        "\nThe joint fit failed: the values are its last trial and the standard errors are "
-        "not available.";
+    text += "\n" + tr("The joint fit failed: the values are its last trial and the standard errors "
+                      "are not available.");
   }
   // Which start of the joint fit gave these cameras, and how every start ended.
   for (std::size_t k = 0; k < quality.starts.size(); ++k) {
     const StartRecord& s = quality.starts[k];
-    text += QString("\nStart %1: ").arg(QString::fromStdString(s.name));
-    text += s.failed ? QString("failed (%1)").arg(QString::fromStdString(s.failure_reason))
-                     : QString("objective %1 px\u00B2")
+    text += "\n" + tr("Start %1: ").arg(QString::fromStdString(s.name));
+    text += s.failed ? tr("failed (%1)").arg(QString::fromStdString(s.failure_reason))
+                     : tr("objective %1 px\u00B2")
                            .arg(QString::number(static_cast<double>(s.objective), 'g', 6)
                                     .replace('.', QChar(separator)));
-    text += QString(", %1 iterations").arg(s.iterations);
-    if (s.abandoned) text += ", stopped: it could not catch up with the best";
-    if (s.stopped_at_budget)
-      text += QString(", stopped on its budget of %1 iterations").arg(s.budget);
+    text += tr(", %1 iterations").arg(s.iterations);
+    if (s.abandoned) text += tr(", stopped: it could not catch up with the best");
+    if (s.stopped_at_budget) text += tr(", stopped on its budget of %1 iterations").arg(s.budget);
     if (s.same_as >= 0)
-      text += QString(", same cameras as %1")
+      text += tr(", same cameras as %1")
                   .arg(QString::fromStdString(
                       quality.starts[static_cast<std::size_t>(s.same_as)].name));
-    if (!joint_fit_failed && static_cast<int>(k) == quality.winner) text += " \u2014 kept";
+    if (!joint_fit_failed && static_cast<int>(k) == quality.winner) text += tr(" \u2014 kept");
   }
   if (const auto& d = quality.distortion_significance) {
     const auto number = [separator](long double v) {
       return QString::number(static_cast<double>(v), 'f', 2).replace('.', QChar(separator));
     };
-    text += QString("\nDistortion coefficients: F = %1, 95 % point %2. ")
-                .arg(number(d->F), number(kDistortionFCritical));
-    text += d->significant ? QString("They explain more than the click noise.")
-                           : QString(
-                                 "Not significant: nine points do not determine them, and without "
-                                 "\"Correc. Distortions\" the calibration usually measures as well "
-                                 "or better.");
+    text += "\n" + tr("Distortion coefficients: F = %1, 95 % point %2. ")
+                       .arg(number(d->F), number(kDistortionFCritical));
+    text += d->significant ? tr("They explain more than the click noise.")
+                           : tr("Not significant: nine points do not determine them, and "
+                                "without \"Correc. Distortions\" the calibration usually "
+                                "measures as well or better.");
   }
   if (!quality.lens_model.empty()) {
-    text += QString("\nLens model: %1").arg(QString::fromStdString(quality.lens_model));
+    text += "\n" + tr("Lens model: %1").arg(QString::fromStdString(quality.lens_model));
     if (!quality.lens_model_reason.empty())
       text += QString(" (%1)").arg(QString::fromStdString(quality.lens_model_reason));
     text += '.';
@@ -187,7 +188,7 @@ void TQualityWindow::ShowQuality(const CalibrationQuality& quality, bool joint_f
       parameters_->setItem(
           row, 2, NumberItem(significant(*p.standard_error, 3), *p.standard_error, separator));
     } else {
-      auto* item = new QTableWidgetItem(kNotAvailableText);
+      auto* item = new QTableWidgetItem(tr(kNotAvailableText));
       item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       parameters_->setItem(row, 2, item);
     }

@@ -5,6 +5,7 @@
 // figures the main window computed; it keeps none of its own.
 
 #include <QColor>
+#include <QCoreApplication>
 #include <QString>
 #include <QWidget>
 
@@ -15,10 +16,14 @@ class QTableWidget;
 
 namespace vistrel {
 
-inline constexpr const char* kQualityCaption = "Calibration quality";
-inline constexpr const char* kNoCalibrationText =
-    "No calibration yet: compute the parameters first (\"Compute Ext./Int. parameters\").";
-inline constexpr const char* kNotAvailableText = "not available";
+// In English; the window shows them in its language (context "vistrel::TQualityWindow").
+inline constexpr const char* kQualityCaption =
+    QT_TRANSLATE_NOOP("vistrel::TQualityWindow", "Calibration quality");
+inline constexpr const char* kNoCalibrationText = QT_TRANSLATE_NOOP(
+    "vistrel::TQualityWindow",
+    "No calibration yet: compute the parameters first (\"Compute Ext./Int. parameters\").");
+inline constexpr const char* kNotAvailableText =
+    QT_TRANSLATE_NOOP("vistrel::TQualityWindow", "not available");
 
 // Rows of points whose residual exceeds 3 sigma0 in either photograph.
 inline const QColor kFlaggedBackground(255, 200, 200);
