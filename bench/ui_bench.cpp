@@ -16,7 +16,7 @@
 
 #include "ui/main/image_pane.h"
 #include "ui/main/main_window.h"
-#include "ui/pictures/picture_loader.h"
+#include "pictures/picture_loader.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include "workflow/project_file.h"
 #include "workflow/session.h"
 #ifdef VISTREL_CLI_READS_PHOTOGRAPHS
-#include "ui/pictures/grey_picture.h"
+#include "pictures/grey_picture.h"
 #endif
 
 namespace vistrel {
@@ -434,7 +434,7 @@ int Snap(const Options& o, std::ostream& out, std::ostream& err) {
   out << Pixels(centre->x) << ' ' << Pixels(centre->y) << ' ' << Pixels(centre->sigma) << '\n';
   return kExitOk;
 #else
-  err << o.snap[0] << ": this build reads no photographs (it was built without the window)\n";
+  err << o.snap[0] << ": this build reads no photographs (it was built without the picture library)\n";
   return kExitInput;
 #endif
 }

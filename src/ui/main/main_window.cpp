@@ -45,7 +45,7 @@
 #include "ui/main/messages.h"
 #include "ui/main/qt_utils.h"
 #include "ui/main/quality_window.h"
-#include "ui/pictures/picture_loader.h"
+#include "pictures/picture_loader.h"
 
 // The demo photographs are compiled into this static library; their registration has to be
 // pulled in by name or the linker drops it.

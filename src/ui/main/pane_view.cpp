@@ -16,7 +16,7 @@
 #include "numeric/text_format.h"
 #include "photogrammetry/target_finder.h"
 #include "ui/main/qt_utils.h"
-#include "ui/pictures/picture_loader.h"
+#include "pictures/picture_loader.h"
 
 namespace vistrel {
 namespace {

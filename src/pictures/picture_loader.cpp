@@ -1,4 +1,4 @@
-#include "ui/pictures/picture_loader.h"
+#include "pictures/picture_loader.h"
 
 // clang-format off
 // jpeglib.h needs size_t and FILE declared first.
@@ -23,7 +23,7 @@
 #include <string>
 
 #include "project/file_error.h"
-#include "ui/pictures/metafile.h"
+#include "pictures/metafile.h"
 
 namespace vistrel {
 namespace {

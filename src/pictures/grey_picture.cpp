@@ -1,9 +1,9 @@
-#include "ui/pictures/grey_picture.h"
+#include "pictures/grey_picture.h"
 
 #include <QImage>
 #include <QString>
 
-#include "ui/pictures/picture_loader.h"
+#include "pictures/picture_loader.h"
 
 namespace vistrel {
 
