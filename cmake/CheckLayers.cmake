@@ -2,7 +2,7 @@
 #   cmake -DSOURCE_DIR=<repository> -P cmake/CheckLayers.cmake
 # The layers, inside out: numeric; photogrammetry; project; workflow (the session both front ends
 # run); then cli, ui/main and ui/view3d, which use workflow or project and what they use;
-# pictures (photograph decoding) uses project and numeric and serves ui/main and cli (cli
+# pictures (photograph decoding) uses project, photogrammetry and numeric and serves ui/main and cli (cli
 # through a header without Qt types, for reading photographs); it uses QtGui and never QtWidgets,
 # so that the command-line tool reads photographs in a build without the windows; ui/view3d also
 # uses scene; scene and ui/help stand alone; app assembles everything. The core layers, workflow
@@ -15,7 +15,7 @@ set(allowed_project numeric photogrammetry project)
 set(allowed_workflow numeric photogrammetry project workflow)
 set(allowed_cli numeric photogrammetry project workflow pictures cli)
 set(allowed_scene scene)
-set(allowed_pictures numeric project pictures)
+set(allowed_pictures numeric photogrammetry project pictures)
 set(allowed_ui_main numeric photogrammetry project workflow pictures ui/main)
 set(allowed_ui_view3d numeric photogrammetry project scene ui/view3d)
 set(allowed_ui_help ui/help)

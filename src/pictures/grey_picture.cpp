@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QString>
+#include <cmath>
 
 #include "pictures/picture_loader.h"
 
@@ -16,7 +17,8 @@ GreyPicture LoadGreyPicture(const std::string& path) {
   for (int y = 0; y < picture.height(); ++y) {
     const auto* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
     for (int x = 0; x < picture.width(); ++x) {
-      g.grey[static_cast<std::size_t>(y) * g.width + x] = static_cast<float>(GreyLevel(row[x]));
+      g.grey[static_cast<std::size_t>(y) * g.width + x] =
+          static_cast<std::uint8_t>(std::lround(GreyLevel(row[x])));
     }
   }
   return g;

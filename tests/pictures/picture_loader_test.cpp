@@ -7,9 +7,9 @@
 #include <filesystem>
 
 #include "metafile_samples.h"
-#include "tests/support/temp_dir.h"
-#include "pictures/metafile.h"
 #include "picture_test_support.h"
+#include "pictures/metafile.h"
+#include "tests/support/temp_dir.h"
 
 namespace vistrel {
 namespace {

@@ -111,9 +111,12 @@ void TForm1::MouseDown(PaneView& pane, Qt::MouseButton button, int x, int y,
   std::int64_t ix, iy;
   // Off the picture there is no pixel to capture (nor when nothing is shown).
   if (!pane.Geometry().ToImageInside(x, y, ix, iy)) return;
-  const auto pixel = pane.PixelAt(x, y, (modifiers & Qt::ShiftModifier) != 0);
+  const PaneView::Capture capture = pane.PixelAt(x, y, (modifiers & Qt::ShiftModifier) != 0);
+  const auto& pixel = capture.pixel;
   if (!pixel) {
-    status_note_ = "No target under the pointer: nothing captured";
+    status_note_ = capture.two_targets
+                       ? "Two targets under the pointer: nothing captured (click nearer one)"
+                       : "No target under the pointer: nothing captured";
     ShowStatus();
     return;
   }
