@@ -118,9 +118,12 @@ int main(int argc, char** argv) {
       for (const vistrel::ExternalParameters* e : {&t.left, &t.right})
         std::printf("%.17g %.17g %.17g %.17g %.17g %.17g\n", e->Alpha, e->Beta, e->Gamma, e->Tx,
                     e->Ty, e->Tz);
-      for (int k = 1; k <= 9; ++k)
-        std::printf("{%d, %d, %d, %d, %.17g, %.17g, %.17g},\n", c.table.xg[k], c.table.yg[k],
-                    c.table.xd[k], c.table.yd[k], c.table.px[k], c.table.py[k], c.table.pz[k]);
+      for (int k = 1; k <= 9; ++k) {
+        const vistrel::ImagePosition l = c.table.Left(k), r = c.table.Right(k);
+        const vistrel::SpacePoint p = c.table.Space(k);
+        std::printf("{%.17g, %.17g, %.17g, %.17g, %.17g, %.17g, %.17g},\n", l.x, l.y, r.x, r.y, p.X,
+                    p.Y, p.Z);
+      }
       for (std::size_t k = 0; k < 5; ++k)
         std::printf("check {%d, %d, %d, %d, %.17g, %.17g, %.17g},\n", c.clicks[k][0],
                     c.clicks[k][1], c.clicks[k][2], c.clicks[k][3], c.checks[k][0], c.checks[k][1],

@@ -91,10 +91,8 @@ void BM_Measure(benchmark::State& state) {
   const demo::Target& t = demo::kExtraTargets[1];
   const ImagePoint l = ProjectToImage(demo::kLens, demo::kLeftCamera, t.X, t.Y, t.Z);
   const ImagePoint r = ProjectToImage(demo::kLens, demo::kRightCamera, t.X, t.Y, t.Z);
-  table.xg[0] = demo::ClickedPixel(l.x);
-  table.yg[0] = demo::ClickedPixel(l.y);
-  table.xd[0] = demo::ClickedPixel(r.x);
-  table.yd[0] = demo::ClickedPixel(r.y);
+  table.SetLeft(0, demo::ClickedPixel(l.x), demo::ClickedPixel(l.y));
+  table.SetRight(0, demo::ClickedPixel(r.x), demo::ClickedPixel(r.y));
   for (auto _ : state) benchmark::DoNotOptimize(MeasureObjectPoint(table, camera, counter));
 }
 BENCHMARK(BM_Measure)->Unit(benchmark::kMicrosecond);

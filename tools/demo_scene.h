@@ -68,13 +68,9 @@ inline PointTable ClickedControlPoints(const InternalParameters& lens = kLens) {
     const Target& t = kControlTargets[i - 1];
     const ImagePoint l = ProjectToImage(lens, kLeftCamera, t.X, t.Y, t.Z);
     const ImagePoint r = ProjectToImage(lens, kRightCamera, t.X, t.Y, t.Z);
-    table.xg[i] = ClickedPixel(l.x);
-    table.yg[i] = ClickedPixel(l.y);
-    table.xd[i] = ClickedPixel(r.x);
-    table.yd[i] = ClickedPixel(r.y);
-    table.px[i] = t.X;
-    table.py[i] = t.Y;
-    table.pz[i] = t.Z;
+    table.SetLeft(i, ClickedPixel(l.x), ClickedPixel(l.y));
+    table.SetRight(i, ClickedPixel(r.x), ClickedPixel(r.y));
+    table.SetSpace(i, t.X, t.Y, t.Z);
   }
   return table;
 }

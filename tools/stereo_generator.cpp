@@ -177,13 +177,14 @@ StereoCase MakeStereoCase(std::uint64_t seed) {
       const Vec& p = control[i - 1];
       const ImagePoint l = ProjectToImage(in, c.truth.left, p[0], p[1], p[2]);
       const ImagePoint r = ProjectToImage(in, c.truth.right, p[0], p[1], p[2]);
-      c.table.xg[i] = click(l.x);
-      c.table.yg[i] = click(l.y);
-      c.table.xd[i] = click(r.x);
-      c.table.yd[i] = click(r.y);
-      c.table.px[i] = p[0];
-      c.table.py[i] = p[1];
-      c.table.pz[i] = p[2];
+      // One declaration per value keeps the order the noise is drawn in.
+      const double xg = click(l.x);
+      const double yg = click(l.y);
+      const double xd = click(r.x);
+      const double yd = click(r.y);
+      c.table.SetLeft(i, xg, yg);
+      c.table.SetRight(i, xd, yd);
+      c.table.SetSpace(i, p[0], p[1], p[2]);
     }
     for (const Vec& p : c.checks) {
       const ImagePoint l = ProjectToImage(in, c.truth.left, p[0], p[1], p[2]);
@@ -323,13 +324,14 @@ StereoCase MakeStereoCase(Geometry geometry, std::uint64_t seed) {
       const Vec& p = control[i - 1];
       const ImagePoint l = ProjectToImage(in, c.truth.left, p[0], p[1], p[2]);
       const ImagePoint r = ProjectToImage(in, c.truth.right, p[0], p[1], p[2]);
-      c.table.xg[i] = click(l.x);
-      c.table.yg[i] = click(l.y);
-      c.table.xd[i] = click(r.x);
-      c.table.yd[i] = click(r.y);
-      c.table.px[i] = p[0];
-      c.table.py[i] = p[1];
-      c.table.pz[i] = p[2];
+      // One declaration per value keeps the order the noise is drawn in.
+      const double xg = click(l.x);
+      const double yg = click(l.y);
+      const double xd = click(r.x);
+      const double yd = click(r.y);
+      c.table.SetLeft(i, xg, yg);
+      c.table.SetRight(i, xd, yd);
+      c.table.SetSpace(i, p[0], p[1], p[2]);
     }
     for (const Vec& p : c.checks) {
       const ImagePoint l = ProjectToImage(in, c.truth.left, p[0], p[1], p[2]);
@@ -344,10 +346,8 @@ double HeldOutRms(const StereoCase& c, const TCameraParameters& camera) {
   PointTable table = c.table;
   double sum = 0;
   for (std::size_t k = 0; k < c.checks.size(); ++k) {
-    table.xg[0] = c.clicks[k][0];
-    table.yg[0] = c.clicks[k][1];
-    table.xd[0] = c.clicks[k][2];
-    table.yd[0] = c.clicks[k][3];
+    table.SetLeft(0, c.clicks[k][0], c.clicks[k][1]);
+    table.SetRight(0, c.clicks[k][2], c.clicks[k][3]);
     int counter = 0;
     try {
       const MeasuredPoint m = MeasureObjectPoint(table, camera, counter);

@@ -21,8 +21,8 @@
 #include "project/file_error.h"
 #include "project/geom_file.h"
 #include "project/line_reader.h"
+#include "project/project_file.h"
 #include "project/reference_file.h"
-#include "workflow/project_file.h"
 #include "workflow/session.h"
 #ifdef VISTREL_CLI_READS_PHOTOGRAPHS
 #include "pictures/grey_picture.h"
@@ -365,18 +365,18 @@ int MakeReference(const Options& o, std::ostream& out, std::ostream& err) {
   std::string file = o.pixels;
   try {
     const auto lines = DataLines(o.pixels);
-    if (lines.size() != PointTable::kControlCount) {
+    if (lines.size() != static_cast<std::size_t>(kReferenceFileRows)) {
       throw EConvertError("expected nine lines \"xg yg xd yd\", got " +
                           std::to_string(lines.size()));
     }
-    for (int i = 1; i <= PointTable::kControlCount; ++i) {
+    for (int i = 1; i <= kReferenceFileRows; ++i) {
       file = o.pixels + ":" + std::to_string(lines[i - 1].first);
       StorePixels(lines[i - 1].second, session, i);
     }
     file = o.coordinates;
     const std::vector<CoordinateRow> rows =
-        ReadCoordinateListFile(o.coordinates, '.', PointTable::kControlCount);
-    if (rows.size() != PointTable::kControlCount) {
+        ReadCoordinateListFile(o.coordinates, '.', kReferenceFileRows);
+    if (rows.size() != static_cast<std::size_t>(kReferenceFileRows)) {
       throw ECoordinateList("expected nine points, got " + std::to_string(rows.size()));
     }
     std::vector<std::array<double, 3>> xyz;

@@ -57,7 +57,7 @@ std::vector<StartRun> MakeStarts(const PointTable& table, const JointProblem& pr
   std::array<double, 11> L[2];
   std::exception_ptr dlt_fault;
   try {
-    for (int k = 0; k < 2; ++k) L[k] = FitDlt(table, images[k].x, images[k].y, W, H);
+    for (int k = 0; k < 2; ++k) L[k] = FitDlt(images[k], W, H);
   } catch (const std::exception&) {
     if (options.single_start) throw;
     dlt_fault = std::current_exception();

@@ -18,27 +18,18 @@ Vec Cross(const Vec& a, const Vec& b) {
 long double Dot(const Vec& a, const Vec& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 long double Norm(const Vec& a) { return std::sqrt(Dot(a, a)); }
 
-std::string List(const std::vector<int>& points) {
-  std::string text;
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    if (i > 0) text += i + 1 == points.size() ? " and " : ", ";
-    text += std::to_string(points[i]);
-  }
-  return text;
-}
-
 // Groups of points (two or more) for which `same` holds, each group ascending.
 template <typename Same>
-std::vector<std::vector<int>> Groups(Same same) {
+std::vector<std::vector<int>> Groups(int count, Same same) {
   std::vector<std::vector<int>> groups;
-  std::array<bool, 10> taken{};
-  for (int i = 1; i <= PointTable::kControlCount; ++i) {
-    if (taken[i]) continue;
+  std::vector<bool> taken(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    if (taken[static_cast<std::size_t>(i)]) continue;
     std::vector<int> group{i};
-    for (int j = i + 1; j <= PointTable::kControlCount; ++j) {
-      if (!taken[j] && same(i, j)) {
+    for (int j = i + 1; j < count; ++j) {
+      if (!taken[static_cast<std::size_t>(j)] && same(i, j)) {
         group.push_back(j);
-        taken[j] = true;
+        taken[static_cast<std::size_t>(j)] = true;
       }
     }
     if (group.size() > 1) groups.push_back(group);
@@ -50,64 +41,79 @@ std::vector<std::vector<int>> Groups(Same same) {
 
 std::vector<ControlPointWarning> CheckControlPoints(const PointTable& t) {
   std::vector<ControlPointWarning> warnings;
-  std::array<Vec, 10> p{};
-  for (int i = 1; i <= PointTable::kControlCount; ++i) p[i] = {t.px[i], t.py[i], t.pz[i]};
-  long double extent = 0;
-  for (int i = 1; i <= PointTable::kControlCount; ++i) {
-    for (int j = i + 1; j <= PointTable::kControlCount; ++j) {
-      extent = std::max(extent, Norm(Minus(p[i], p[j])));
+  const std::vector<int> controls = t.ControlIndices();
+  const auto count = static_cast<int>(controls.size());
+  const auto at = [&controls](int k) { return controls[static_cast<std::size_t>(k)]; };
+  // Groups hold positions in `controls`; warnings name the points by name and table index.
+  const auto warn = [&](const std::string& what, const std::vector<int>& group) {
+    std::vector<int> indices;
+    std::string names;
+    for (std::size_t k = 0; k < group.size(); ++k) {
+      indices.push_back(at(group[k]));
+      if (k > 0) names += k + 1 == group.size() ? " and " : ", ";
+      names += t.Name(at(group[k]));
     }
+    warnings.push_back({"control points " + names + what, indices});
+  };
+  std::vector<Vec> p;
+  for (const int i : controls) {
+    const SpacePoint s = t.Space(i);
+    p.push_back({s.X, s.Y, s.Z});
+  }
+  const auto P = [&p](int k) -> const Vec& { return p[static_cast<std::size_t>(k)]; };
+  long double extent = 0;
+  for (int i = 0; i < count; ++i) {
+    for (int j = i + 1; j < count; ++j) extent = std::max(extent, Norm(Minus(P(i), P(j))));
   }
   const long double tolerance = extent * kDegenerateFraction;
 
   for (const auto& group :
-       Groups([&](int i, int j) { return Norm(Minus(p[i], p[j])) <= tolerance; })) {
-    warnings.push_back(
-        {"control points " + List(group) + " have the same space coordinates", group});
+       Groups(count, [&](int i, int j) { return Norm(Minus(P(i), P(j))) <= tolerance; })) {
+    warn(" have the same space coordinates", group);
   }
   const char* sides[2] = {"left", "right"};
   for (int side = 0; side < 2; ++side) {
-    const auto& x = side == 0 ? t.xg : t.xd;
-    const auto& y = side == 0 ? t.yg : t.yd;
-    for (const auto& group : Groups([&](int i, int j) { return x[i] == x[j] && y[i] == y[j]; })) {
-      warnings.push_back({"control points " + List(group) + " share one pixel of the " +
-                              sides[side] + " photograph",
-                          group});
+    const auto same_pixel = [&](int i, int j) {
+      return t.Image(at(i), side == 0) == t.Image(at(j), side == 0);
+    };
+    for (const auto& group : Groups(count, same_pixel)) {
+      warn(std::string(" share one pixel of the ") + sides[side] + " photograph", group);
     }
   }
-  if (extent == 0) return warnings;  // one place for all: nothing more to say about their shape
+  if (extent == 0 || count < 3) return warnings;  // nothing more to say about their shape
 
+  const std::string all = count == 9 ? "nine" : std::to_string(count);
   // The farthest pair spans the line; the point farthest from it, with them, spans the plane.
-  int a = 1, b = 2;
-  for (int i = 1; i <= PointTable::kControlCount; ++i) {
-    for (int j = i + 1; j <= PointTable::kControlCount; ++j) {
-      if (Norm(Minus(p[i], p[j])) == extent) a = i, b = j;
+  int a = 0, b = 1;
+  for (int i = 0; i < count; ++i) {
+    for (int j = i + 1; j < count; ++j) {
+      if (Norm(Minus(P(i), P(j))) == extent) a = i, b = j;
     }
   }
-  const Vec axis = Minus(p[b], p[a]);
+  const Vec axis = Minus(P(b), P(a));
   int c = 0;
   long double off_line = 0;
-  for (int i = 1; i <= PointTable::kControlCount; ++i) {
-    const long double d = Norm(Cross(Minus(p[i], p[a]), axis)) / extent;
+  for (int i = 0; i < count; ++i) {
+    const long double d = Norm(Cross(Minus(P(i), P(a)), axis)) / extent;
     if (d > off_line) off_line = d, c = i;
   }
   if (off_line <= tolerance) {
-    warnings.push_back(
-        {"the nine control points lie on one line: the camera cannot be located "
-         "from them",
-         {}});
+    warnings.push_back({"the " + all +
+                            " control points lie on one line: the camera cannot be located "
+                            "from them",
+                        {}});
     return warnings;
   }
-  const Vec normal = Cross(axis, Minus(p[c], p[a]));
+  const Vec normal = Cross(axis, Minus(P(c), P(a)));
   long double off_plane = 0;
-  for (int i = 1; i <= PointTable::kControlCount; ++i) {
-    off_plane = std::max(off_plane, std::fabs(Dot(Minus(p[i], p[a]), normal)) / Norm(normal));
+  for (int i = 0; i < count; ++i) {
+    off_plane = std::max(off_plane, std::fabs(Dot(Minus(P(i), P(a)), normal)) / Norm(normal));
   }
   if (off_plane <= tolerance) {
-    warnings.push_back(
-        {"the nine control points lie in one plane: the linear start needs points "
-         "at different depths",
-         {}});
+    warnings.push_back({"the " + all +
+                            " control points lie in one plane: the linear start needs points "
+                            "at different depths",
+                        {}});
   }
 
   return warnings;

@@ -13,7 +13,7 @@ namespace vistrel {
 
 struct ControlPointWarning {
   std::string text;         // one line, English
-  std::vector<int> points;  // control points at fault (1 to 9), ascending; empty when all are
+  std::vector<int> points;  // control points at fault (table indices), ascending; empty: all
 };
 
 // Above this residual scatter, in pixels of the photographs, the fit does not match the clicks:

@@ -93,30 +93,29 @@ double AngleCandidate(double t, int n) {
   }
 }
 
-ControlImage LeftImage(const PointTable& table) {
+namespace {
+
+ControlImage ImageOf(const PointTable& table, bool left) {
   ControlImage im;
-  for (int i = 0; i < 9; ++i) {
-    im.X[i] = table.px[i + 1];
-    im.Y[i] = table.py[i + 1];
-    im.Z[i] = table.pz[i + 1];
-    im.x[i] = table.xg[i + 1];
-    im.y[i] = table.yg[i + 1];
+  for (const int i : table.ControlIndices()) {
+    const SpacePoint p = table.Space(i);
+    const ImagePosition q = table.Image(i, left);
+    im.X.push_back(p.X);
+    im.Y.push_back(p.Y);
+    im.Z.push_back(p.Z);
+    im.x.push_back(q.x);
+    im.y.push_back(q.y);
   }
   return im;
 }
 
-ControlImage RightImage(const PointTable& table) {
-  ControlImage im = LeftImage(table);
-  for (int i = 0; i < 9; ++i) {
-    im.x[i] = table.xd[i + 1];
-    im.y[i] = table.yd[i + 1];
-  }
-  return im;
-}
+}  // namespace
 
-std::array<double, 11> FitDlt(const PointTable& table, const std::array<std::int32_t, 9>& x,
-                              const std::array<std::int32_t, 9>& y, int W, int H) {
-  TDemoModel3 model(table, x, y, W, H);
+ControlImage LeftImage(const PointTable& table) { return ImageOf(table, true); }
+ControlImage RightImage(const PointTable& table) { return ImageOf(table, false); }
+
+std::array<double, 11> FitDlt(const ControlImage& image, int W, int H) {
+  TDemoModel3 model(image, W, H);
   model.L.fill(0.0L);
   std::array<long double*, 11> params;
   for (int i = 0; i < 11; ++i) params[i] = &model.L[i];
@@ -181,7 +180,7 @@ DltStart DecomposeDltByReprojection(const std::array<double, 11>& Lc, const Cont
   const long double cy = static_cast<long double>(H) / 2.0L;
   SearchCandidates(s, [&](const Rotation& R) {
     long double e = 0.0L;
-    for (int i = 0; i < 9; ++i) {
+    for (std::size_t i = 0; i < image.Size(); ++i) {
       const long double dX = image.X[i] - s.Cx, dY = image.Y[i] - s.Cy, dZ = image.Z[i] - s.Cz;
       const long double xc = R[0] * dX + R[1] * dY + R[2] * dZ;
       const long double yc = R[3] * dX + R[4] * dY + R[5] * dZ;
@@ -198,20 +197,24 @@ DltStart DecomposeDltByReprojection(const std::array<double, 11>& Lc, const Cont
 
 SpaceNormalisation NormaliseSpace(const PointTable& table) {
   SpaceNormalisation n;
-  for (int i = 1; i <= 9; ++i) {
-    n.cx += table.px[i];
-    n.cy += table.py[i];
-    n.cz += table.pz[i];
+  const std::vector<int> controls = table.ControlIndices();
+  const auto count = static_cast<int>(controls.size());
+  for (const int i : controls) {
+    const SpacePoint p = table.Space(i);
+    n.cx += p.X;
+    n.cy += p.Y;
+    n.cz += p.Z;
   }
-  n.cx /= 9;
-  n.cy /= 9;
-  n.cz /= 9;
+  n.cx /= count;
+  n.cy /= count;
+  n.cz /= count;
   long double s = 0;
-  for (int i = 1; i <= 9; ++i) {
-    const long double dx = table.px[i] - n.cx, dy = table.py[i] - n.cy, dz = table.pz[i] - n.cz;
+  for (const int i : controls) {
+    const SpacePoint p = table.Space(i);
+    const long double dx = p.X - n.cx, dy = p.Y - n.cy, dz = p.Z - n.cz;
     s += dx * dx + dy * dy + dz * dz;
   }
-  n.size = std::sqrt(s / 9);
+  n.size = std::sqrt(s / count);
   if (!(n.size > 0)) throw Exception("The control points coincide");
   return n;
 }
@@ -223,7 +226,7 @@ CameraDecomposition DecomposeNormalisedDlt(const ControlImage& image,
   const long double pixel = std::sqrt(cu * cu + cv * cv);
   // Two rows per point of the homogeneous system A p = 0, p the twelve entries of P row by row.
   std::vector<long double> AtA(144, 0.0L);
-  for (int i = 0; i < 9; ++i) {
+  for (std::size_t i = 0; i < image.Size(); ++i) {
     const long double X[4] = {(image.X[i] - space.cx) / space.size,
                               (image.Y[i] - space.cy) / space.size,
                               (image.Z[i] - space.cz) / space.size, 1.0L};

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "photogrammetry/point_table.h"
 
@@ -19,18 +20,18 @@ struct DltStart {
   double best_error = 0;  // error of the kept triple (1E10 when none was below it)
 };
 
-// The nine control points as one photograph sees them: space points and clicked pixels.
+// The control points as one photograph sees them, in table order: space points and pixels.
 struct ControlImage {
-  std::array<double, 9> X{}, Y{}, Z{};
-  std::array<std::int32_t, 9> x{}, y{};
+  std::vector<double> X, Y, Z;
+  std::vector<double> x, y;
+  std::size_t Size() const { return X.size(); }
 };
 
 ControlImage LeftImage(const PointTable& table);
 ControlImage RightImage(const PointTable& table);
 
 // Fits the DLT model of one photograph from the all-zero start; returns L1..L11 as doubles.
-std::array<double, 11> FitDlt(const PointTable& table, const std::array<std::int32_t, 9>& x,
-                              const std::array<std::int32_t, 9>& y, int W, int H);
+std::array<double, 11> FitDlt(const ControlImage& image, int W, int H);
 
 // Projection centre, focal estimate, first angles and the 125-candidate search, keeping the
 // triple most consistent with the DLT coefficients. Throws EFloatMatrix for a singular

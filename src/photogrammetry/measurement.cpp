@@ -37,12 +37,13 @@ void SetPlane(TMatrix& A, TFloatVector& rhs, int row, long double c, long double
 }  // namespace
 
 void LinearIntersection(const PointTable& table, const TCameraParameters& camera, double& X,
-                        double& Y, double& Z) {
+                        double& Y, double& Z, int index) {
   const InternalParameters& in = camera.internal;
   const long double abs_f = std::fabs(static_cast<long double>(in.f));
   FpuClear();
-  const Ray left = Correct(table.xg[0], table.yg[0], in, camera.left);
-  const Ray right = Correct(table.xd[0], table.yd[0], in, camera.right);
+  const ImagePosition l = table.Left(index), r = table.Right(index);
+  const Ray left = Correct(l.x, l.y, in, camera.left);
+  const Ray right = Correct(r.x, r.y, in, camera.right);
   IFloatMatrix A = CreateMatrix(3, 3);
   IFloatVector rhs = CreateFloatVector(3);
   SetPlane(*A, *rhs, 1, left.xbar, abs_f, left.R, 1, camera.left);
@@ -58,11 +59,11 @@ void LinearIntersection(const PointTable& table, const TCameraParameters& camera
 }
 
 MeasuredPoint MeasureObjectPoint(const PointTable& table, const TCameraParameters& camera,
-                                 int& object_point_count) {
+                                 int& object_point_count, int index) {
   ++object_point_count;
   double X0, Y0, Z0;
-  LinearIntersection(table, camera, X0, Y0, Z0);
-  TDemoModel2 model(table, camera);
+  LinearIntersection(table, camera, X0, Y0, Z0, index);
+  TDemoModel2 model(table, camera, index);
   model.X = X0;
   model.Y = Y0;
   model.Z = Z0;

@@ -9,17 +9,14 @@ namespace vistrel {
 // ---------------------------------------------------------------------------------------------
 // TDemoModel3
 
-TDemoModel3::TDemoModel3(const PointTable& table, const std::array<std::int32_t, 9>& image_x,
-                         const std::array<std::int32_t, 9>& image_y, int W, int H)
-    : W_(W), H_(H) {
-  for (int i = 0; i < 9; ++i) {
-    X_[i] = table.px[i + 1];
-    Y_[i] = table.py[i + 1];
-    Z_[i] = table.pz[i + 1];
-    x_[i] = image_x[i];
-    y_[i] = image_y[i];
-  }
-}
+TDemoModel3::TDemoModel3(const ControlImage& image, int W, int H)
+    : X_(image.X.begin(), image.X.end()),
+      Y_(image.Y.begin(), image.Y.end()),
+      Z_(image.Z.begin(), image.Z.end()),
+      x_(image.x.begin(), image.x.end()),
+      y_(image.y.begin(), image.y.end()),
+      W_(W),
+      H_(H) {}
 
 long double TDemoModel3::Objective() {
   FpuClear();
@@ -32,7 +29,7 @@ long double TDemoModel3::Evaluate() const {
   const long double cx = static_cast<long double>(W_) / 2.0L;
   const long double cy = static_cast<long double>(H_) / 2.0L;
   long double sum = 0.0L;
-  for (int i = 0; i < 9; ++i) {
+  for (std::size_t i = 0; i < X_.size(); ++i) {
     const long double X = X_[i], Y = Y_[i], Z = Z_[i];
     const long double xi = x_[i] - cx;
     const long double eta = y_[i] - cy;
@@ -49,14 +46,22 @@ long double TDemoModel3::Evaluate() const {
 // TDemoModel1
 
 TDemoModel1::TDemoModel1(const PointTable& table) {
-  for (int i = 0; i < 9; ++i) {
-    X_[i] = table.px[i + 1];
-    Y_[i] = table.py[i + 1];
-    Z_[i] = table.pz[i + 1];
-    xg_[i] = table.xg[i + 1];
-    yg_[i] = table.yg[i + 1];
-    xd_[i] = table.xd[i + 1];
-    yd_[i] = table.yd[i + 1];
+  for (const int i : table.ControlIndices()) {
+    const SpacePoint p = table.Space(i);
+    const ImagePosition l = table.Left(i), r = table.Right(i);
+    X_.push_back(p.X);
+    Y_.push_back(p.Y);
+    Z_.push_back(p.Z);
+    xg_.push_back(l.x);
+    yg_.push_back(l.y);
+    xd_.push_back(r.x);
+    yd_.push_back(r.y);
+  }
+  const std::size_t n = X_.size();
+  for (CameraCache& c : cache_) {
+    c.xc.resize(n), c.yc.resize(n), c.zc.resize(n);
+    c.px.resize(n), c.py.resize(n);
+    c.d.resize(n);
   }
 }
 
@@ -68,8 +73,9 @@ long double TDemoModel1::Objective() {
 }
 
 void TDemoModel1::AddCamera(CameraCache& c, const long double (&angles)[3], long double Tx,
-                            long double Ty, long double Tz, const std::array<std::int32_t, 9>& x,
-                            const std::array<std::int32_t, 9>& y, long double& sum) {
+                            long double Ty, long double Tz, const std::vector<long double>& x,
+                            const std::vector<long double>& y, long double& sum) {
+  const std::size_t n = X_.size();
   bool rotation_changed = false;
   for (int k = 0; k < 3; ++k) {
     const double deg = static_cast<double>(angles[k]);
@@ -88,7 +94,7 @@ void TDemoModel1::AddCamera(CameraCache& c, const long double (&angles)[3], long
   }
   if (!c.geometry_valid || Tx != c.Tx || Ty != c.Ty || Tz != c.Tz) {
     const Rotation& R = c.R;
-    for (int i = 0; i < 9; ++i) {
+    for (std::size_t i = 0; i < n; ++i) {
       const CameraPoint p = ToCamera(R, Tx, Ty, Tz, X_[i], Y_[i], Z_[i]);
       c.xc[i] = p.xc;
       c.yc[i] = p.yc;
@@ -102,7 +108,7 @@ void TDemoModel1::AddCamera(CameraCache& c, const long double (&angles)[3], long
   }
   const long double abs_f = std::fabs(f);
   if (!c.projection_valid || abs_f != c.abs_f) {
-    for (int i = 0; i < 9; ++i) {
+    for (std::size_t i = 0; i < n; ++i) {
       c.px[i] = abs_f * c.xc[i] / c.zc[i];
       c.py[i] = abs_f * c.yc[i] / c.zc[i];
     }
@@ -114,7 +120,7 @@ void TDemoModel1::AddCamera(CameraCache& c, const long double (&angles)[3], long
   if (!c.distortion_valid || u0d != c.u0 || v0d != c.v0 || a1 != c.a1 || a2 != c.a2 || a3 != c.a3 ||
       p1 != c.p1 || p2 != c.p2) {
     const Lens lens{abs_f, u0d, v0d, a1, a2, a3, p1, p2};
-    for (int i = 0; i < 9; ++i) c.d[i] = DistortionAt(x[i], y[i], lens);
+    for (std::size_t i = 0; i < n; ++i) c.d[i] = DistortionAt(x[i], y[i], lens);
     c.u0 = u0d;
     c.v0 = v0d;
     c.a1 = a1;
@@ -124,7 +130,7 @@ void TDemoModel1::AddCamera(CameraCache& c, const long double (&angles)[3], long
     c.p2 = p2;
     c.distortion_valid = true;
   }
-  for (int i = 0; i < 9; ++i) {
+  for (std::size_t i = 0; i < n; ++i) {
     const long double ex = x[i] - c.px[i] - c.d[i].dx_rad - c.d[i].dx_tan - u0d;
     const long double ey = y[i] - c.py[i] - c.d[i].dy_rad - c.d[i].dy_tan - v0d;
     sum += ex * ex;
@@ -140,19 +146,24 @@ long double TDemoModel1::Evaluate() {
   AddCamera(cache_[1], right_angles, right_Tx, right_Ty, right_Tz, xd_, yd_, sum);
   // A fault must surface on every evaluation that meets it, so nothing computed alongside one
   // is kept.
-  if (FpuFaults() != kFpuNone) cache_[0] = cache_[1] = CameraCache{};
+  if (FpuFaults() != kFpuNone) {
+    for (CameraCache& c : cache_) {
+      c.angle_valid[0] = c.angle_valid[1] = c.angle_valid[2] = false;
+      c.geometry_valid = c.projection_valid = c.distortion_valid = false;
+    }
+  }
   return sum;
 }
 
 long double TDemoModel1::PlainCamera(const long double (&angles)[3], long double Tx, long double Ty,
-                                     long double Tz, const std::array<std::int32_t, 9>& x,
-                                     const std::array<std::int32_t, 9>& y, long double sum) const {
+                                     long double Tz, const std::vector<long double>& x,
+                                     const std::vector<long double>& y, long double sum) const {
   const Pose pose{RotationMatrix(static_cast<double>(angles[0]), static_cast<double>(angles[1]),
                                  static_cast<double>(angles[2])),
                   Tx, Ty, Tz};
   const Lens lens{
       std::fabs(f), static_cast<double>(u0), static_cast<double>(v0), a1, a2, a3, p1, p2};
-  for (int i = 0; i < 9; ++i) {
+  for (std::size_t i = 0; i < X_.size(); ++i) {
     const Residual r = ImageResidual(x[i], y[i], X_[i], Y_[i], Z_[i], pose, lens);
     sum += r.ex * r.ex;
     sum += r.ey * r.ey;
@@ -170,11 +181,11 @@ long double TDemoModel1::EvaluatePlain() const {
 // ---------------------------------------------------------------------------------------------
 // TDemoModel2
 
-TDemoModel2::TDemoModel2(const PointTable& table, const TCameraParameters& camera)
-    : xg_(table.xg[0]),
-      yg_(table.yg[0]),
-      xd_(table.xd[0]),
-      yd_(table.yd[0]),
+TDemoModel2::TDemoModel2(const PointTable& table, const TCameraParameters& camera, int index)
+    : xg_(table.Left(index).x),
+      yg_(table.Left(index).y),
+      xd_(table.Right(index).x),
+      yd_(table.Right(index).y),
       camera_(camera),
       left_R_(RotationMatrix(camera.left.Alpha, camera.left.Beta, camera.left.Gamma)),
       right_R_(RotationMatrix(camera.right.Alpha, camera.right.Beta, camera.right.Gamma)) {}

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 #include "numeric/fit.h"
 #include "photogrammetry/camera_model.h"
+#include "photogrammetry/dlt.h"
 #include "photogrammetry/point_table.h"
 
 namespace vistrel {
@@ -12,13 +14,12 @@ namespace vistrel {
 // direct callers. Bound() hands the minimiser the raw evaluation; the minimiser checks the flags
 // after every call itself, so that faults of its own trial arithmetic are caught too.
 
-// DLT model of one photograph: 11 coefficients, algebraic residuals of the nine control points
+// DLT model of one photograph: 11 coefficients, algebraic residuals of the control points
 // with image coordinates centred on (W / 2, H / 2), W and H the left pane's display size.
 class TDemoModel3 {
  public:
-  // image_x, image_y: the photograph's nine pixels (control points 1 to 9).
-  TDemoModel3(const PointTable& table, const std::array<std::int32_t, 9>& image_x,
-              const std::array<std::int32_t, 9>& image_y, int W, int H);
+  // The control points of one photograph.
+  TDemoModel3(const ControlImage& image, int W, int H);
 
   std::array<long double, 11> L{};  // L1 ... L11 at L[0] ... L[10]
 
@@ -29,12 +30,12 @@ class TDemoModel3 {
   }
 
  private:
-  std::array<long double, 9> X_{}, Y_{}, Z_{}, x_{}, y_{};
+  std::vector<long double> X_, Y_, Z_, x_, y_;
   int W_, H_;
 };
 
 // Physical model of both photographs: 8 shared internal and 6 external parameters per photograph;
-// the sum of the 36 squared image residuals of the nine control points.
+// the sum of the 4N squared image residuals of the N control points.
 class TDemoModel1 {
  public:
   explicit TDemoModel1(const PointTable& table);
@@ -64,26 +65,26 @@ class TDemoModel1 {
     Rotation R{};
     bool geometry_valid = false;  // camera coordinates of the nine points, for R and T
     long double Tx = 0, Ty = 0, Tz = 0;
-    std::array<long double, 9> xc{}, yc{}, zc{};
+    std::vector<long double> xc, yc, zc;
     bool projection_valid = false;  // |f| Xc / Zc and |f| Yc / Zc
     long double abs_f = 0;
-    std::array<long double, 9> px{}, py{};
+    std::vector<long double> px, py;
     bool distortion_valid = false;  // terms of the observed pixels
     double u0 = 0, v0 = 0;
     long double a1 = 0, a2 = 0, a3 = 0, p1 = 0, p2 = 0;
-    std::array<Distortion, 9> d{};
+    std::vector<Distortion> d;
   };
 
   // Adds the 18 squared residuals of one photograph to `sum`, in point order, ex before ey.
   void AddCamera(CameraCache& c, const long double (&angles)[3], long double Tx, long double Ty,
-                 long double Tz, const std::array<std::int32_t, 9>& x,
-                 const std::array<std::int32_t, 9>& y, long double& sum);
+                 long double Tz, const std::vector<long double>& x,
+                 const std::vector<long double>& y, long double& sum);
   long double PlainCamera(const long double (&angles)[3], long double Tx, long double Ty,
-                          long double Tz, const std::array<std::int32_t, 9>& x,
-                          const std::array<std::int32_t, 9>& y, long double sum) const;
+                          long double Tz, const std::vector<long double>& x,
+                          const std::vector<long double>& y, long double sum) const;
 
-  std::array<long double, 9> X_{}, Y_{}, Z_{};
-  std::array<std::int32_t, 9> xg_{}, yg_{}, xd_{}, yd_{};
+  std::vector<long double> X_, Y_, Z_;
+  std::vector<long double> xg_, yg_, xd_, yd_;
   CameraCache cache_[2];
 };
 
@@ -91,7 +92,9 @@ class TDemoModel1 {
 // and right observations under the calibrated cameras.
 class TDemoModel2 {
  public:
-  TDemoModel2(const PointTable& table, const TCameraParameters& camera);
+  // Measures point `index` of the table (the observation point unless another is named).
+  TDemoModel2(const PointTable& table, const TCameraParameters& camera,
+              int index = PointTable::kObservation);
 
   long double X = 0, Y = 0, Z = 0;
 

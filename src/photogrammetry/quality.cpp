@@ -15,9 +15,10 @@ namespace vistrel {
 
 namespace {
 
-PointResidual ResidualOf(long double x, long double y, const PointTable& t, int i,
-                         const InternalParameters& in, const ExternalParameters& ex) {
-  const Residual r = ImageResidual(x, y, t.px[i], t.py[i], t.pz[i], PoseOf(ex), LensOf(in));
+PointResidual ResidualOf(ImagePosition q, const PointTable& t, int i, const InternalParameters& in,
+                         const ExternalParameters& ex) {
+  const SpacePoint s = t.Space(i);
+  const Residual r = ImageResidual(q.x, q.y, s.X, s.Y, s.Z, PoseOf(ex), LensOf(in));
   return PointResidual{r.ex, r.ey, std::sqrt(r.ex * r.ex + r.ey * r.ey)};
 }
 
@@ -27,21 +28,20 @@ const JointField* FieldNamed(const std::string& name) {
   return nullptr;
 }
 
-constexpr int kObservations = 36;
-
-// The 36 image residuals, the left photograph's points first, ex before ey.
-std::array<long double, kObservations> Residuals(const PointTable& t, const TCameraParameters& c) {
-  std::array<long double, kObservations> r{};
-  std::size_t k = 0;
+// The 4N image residuals of the N control points, the left photograph's points first, ex
+// before ey.
+std::vector<long double> Residuals(const PointTable& t, const std::vector<int>& controls,
+                                   const TCameraParameters& c) {
+  std::vector<long double> r;
+  r.reserve(4 * controls.size());
   for (int photograph = 0; photograph < 2; ++photograph) {
-    for (int i = 1; i <= 9; ++i) {
-      const Residual e = photograph == 0
-                             ? ImageResidual(t.xg[i], t.yg[i], t.px[i], t.py[i], t.pz[i],
-                                             PoseOf(c.left), LensOf(c.internal))
-                             : ImageResidual(t.xd[i], t.yd[i], t.px[i], t.py[i], t.pz[i],
-                                             PoseOf(c.right), LensOf(c.internal));
-      r[k++] = e.ex;
-      r[k++] = e.ey;
+    for (const int i : controls) {
+      const ImagePosition q = t.Image(i, photograph == 0);
+      const SpacePoint s = t.Space(i);
+      const Residual e = ImageResidual(
+          q.x, q.y, s.X, s.Y, s.Z, PoseOf(photograph == 0 ? c.left : c.right), LensOf(c.internal));
+      r.push_back(e.ex);
+      r.push_back(e.ey);
     }
   }
   return r;
@@ -62,7 +62,9 @@ struct ParameterErrors {
 ParameterErrors Covariance(const PointTable& t, const TCameraParameters& camera,
                            const std::vector<const JointField*>& fields, long double sigma0) {
   const auto n = static_cast<std::int32_t>(fields.size());
-  std::vector<std::array<long double, kObservations>> J(fields.size());
+  const std::vector<int> controls = t.ControlIndices();
+  const std::size_t observations = 4 * controls.size();
+  std::vector<std::vector<long double>> J(fields.size());
   for (std::size_t k = 0; k < fields.size(); ++k) {
     TCameraParameters moved = camera;
     double& p = CameraField(moved, *fields[k]);
@@ -72,13 +74,13 @@ ParameterErrors Covariance(const PointTable& t, const TCameraParameters& camera,
     double h = (p0 != 0 ? std::fabs(p0) : 1.0) * 1e-6;
     auto change = [&](double step) {
       p = p0 + step;
-      const auto plus = Residuals(t, moved);
+      const auto plus = Residuals(t, controls, moved);
       p = p0 - step;
-      const auto minus = Residuals(t, moved);
+      const auto minus = Residuals(t, controls, moved);
       p = p0;
-      std::array<long double, kObservations> d{};
+      std::vector<long double> d(observations);
       long double largest = 0;
-      for (int o = 0; o < kObservations; ++o) {
+      for (std::size_t o = 0; o < observations; ++o) {
         d[o] = (plus[o] - minus[o]) / (2.0L * step);
         largest = std::max(largest, std::fabs(plus[o] - minus[o]) / 2.0L);
       }
@@ -98,13 +100,13 @@ ParameterErrors Covariance(const PointTable& t, const TCameraParameters& camera,
   std::vector<long double> scale(fields.size());
   for (std::size_t i = 0; i < fields.size(); ++i) {
     long double sum = 0;
-    for (int o = 0; o < kObservations; ++o) sum += J[i][o] * J[i][o];
+    for (std::size_t o = 0; o < observations; ++o) sum += J[i][o] * J[i][o];
     scale[i] = std::sqrt(sum);
   }
   for (std::int32_t i = 1; i <= n; ++i) {
     for (std::int32_t j = 1; j <= n; ++j) {
       long double sum = 0;
-      for (int o = 0; o < kObservations; ++o) sum += J[i - 1][o] * J[j - 1][o];
+      for (std::size_t o = 0; o < observations; ++o) sum += J[i - 1][o] * J[j - 1][o];
       N->SetElement(i, j, sum / (scale[i - 1] * scale[j - 1]));
     }
   }
@@ -161,14 +163,14 @@ std::optional<PointPrecision> MeasuredPointPrecision(const PointTable& table,
                                                      const TCameraParameters& camera,
                                                      const CalibrationQuality& quality,
                                                      long double X, long double Y, long double Z,
-                                                     long double pixel_sigma) {
+                                                     long double pixel_sigma, int index) {
   const std::size_t n = quality.parameters.size();
   if (quality.covariance.size() != n * n) return {};
   FpuClear();
   const std::array<long double, 3> P = {X, Y, Z};
   const PairModel model(camera);
-  const Four o = {static_cast<long double>(table.xg[0]), static_cast<long double>(table.yg[0]),
-                  static_cast<long double>(table.xd[0]), static_cast<long double>(table.yd[0])};
+  const ImagePosition l = table.Left(index), r = table.Right(index);
+  const Four o = {l.x, l.y, r.x, r.y};
 
   // A = d residuals / d P (4 x 3), with steps of a millionth of the distance to the left camera.
   const long double range = std::sqrt((X - camera.left.Tx) * (X - camera.left.Tx) +
@@ -287,11 +289,12 @@ CalibrationQuality ComputeQuality(const PointTable& table, const TCameraParamete
                                   const CalibrationOutcome& outcome) {
   CalibrationQuality q;
   FpuClear();
-  for (int i = 1; i <= 9; ++i) {
+  for (const int i : table.ControlIndices()) {
     ControlPointQuality p;
     p.point = i;
-    p.left = ResidualOf(table.xg[i], table.yg[i], table, i, camera.internal, camera.left);
-    p.right = ResidualOf(table.xd[i], table.yd[i], table, i, camera.internal, camera.right);
+    p.name = table.Name(i);
+    p.left = ResidualOf(table.Left(i), table, i, camera.internal, camera.left);
+    p.right = ResidualOf(table.Right(i), table, i, camera.internal, camera.right);
     p.largest = std::max(p.left.length, p.right.length);
     q.points.push_back(p);
   }
@@ -307,8 +310,9 @@ CalibrationQuality ComputeQuality(const PointTable& table, const TCameraParamete
   }
   FpuCheck();
   q.fitted_parameters = static_cast<int>(outcome.fitted_names.size());
-  q.rms = std::sqrt(q.sum_of_squares / 36.0L);
-  const int redundancy = 36 - q.fitted_parameters;
+  const int observations = 4 * static_cast<int>(q.points.size());
+  q.rms = std::sqrt(q.sum_of_squares / static_cast<long double>(observations));
+  const int redundancy = observations - q.fitted_parameters;
   q.sigma0 = redundancy > 0 ? std::sqrt(q.sum_of_squares / redundancy) : 0.0L;
   for (ControlPointQuality& p : q.points) {
     p.flagged = p.left.length > 3 * q.sigma0 || p.right.length > 3 * q.sigma0;
@@ -355,9 +359,9 @@ std::vector<std::string> QualityLines(const CalibrationQuality& q, char sep) {
   std::vector<std::string> lines;
   lines.push_back("CALIBRATION QUALITY");
   for (const ControlPointQuality& p : q.ByLargestResidual()) {
-    lines.push_back("point " + std::to_string(p.point) + " left " + num(p.left.ex) + " " +
-                    num(p.left.ey) + " " + num(p.left.length) + " right " + num(p.right.ex) + " " +
-                    num(p.right.ey) + " " + num(p.right.length) + (p.flagged ? " flagged" : " ok"));
+    lines.push_back("point " + p.name + " left " + num(p.left.ex) + " " + num(p.left.ey) + " " +
+                    num(p.left.length) + " right " + num(p.right.ex) + " " + num(p.right.ey) + " " +
+                    num(p.right.length) + (p.flagged ? " flagged" : " ok"));
   }
   lines.push_back("rms " + num(q.rms));
   lines.push_back("sigma0 " + num(q.sigma0));

@@ -17,7 +17,8 @@ struct PointResidual {
 };
 
 struct ControlPointQuality {
-  int point = 0;  // 1 to 9
+  int point = 0;     // index in the point table
+  std::string name;  // the point's name
   PointResidual left, right;
   long double largest = 0;  // the larger of the two lengths
   bool flagged = false;     // a residual length above 3 sigma0 in either photograph
@@ -73,7 +74,8 @@ std::optional<PointPrecision> MeasuredPointPrecision(const PointTable& table,
                                                      const TCameraParameters& camera,
                                                      const CalibrationQuality& quality,
                                                      long double X, long double Y, long double Z,
-                                                     long double pixel_sigma);
+                                                     long double pixel_sigma,
+                                                     int index = PointTable::kObservation);
 
 // "precision sx SX sy SY sz SZ", numbers in the general format.
 std::string PrecisionLine(const PointPrecision& precision, char decimal_separator);

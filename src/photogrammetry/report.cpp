@@ -7,21 +7,23 @@ namespace vistrel {
 std::vector<std::string> ReportLines(const PointTable& t, const TCameraParameters& camera,
                                      char sep) {
   auto num = [sep](long double v) { return FormatGeneral(v, sep); };
-  auto whole = [](std::int32_t v) { return std::to_string(v); };
+  // Whole pixels as whole numbers; a sub-pixel position with the digits that read back to it.
+  auto pixel = [](double v) { return FormatShortestGeneral(v); };
   const std::string rule(219, '-');
   const std::string blanks6(6, ' ');
 
   std::vector<std::string> lines;
   lines.reserve(72);
   lines.push_back("CONTROL POINTS");
-  for (int i = 1; i <= 9; ++i) {
-    lines.push_back("Control point n° " + std::to_string(i));
+  for (const int i : t.ControlIndices()) {
+    const ImagePosition l = t.Left(i), r = t.Right(i);
+    const SpacePoint s = t.Space(i);
+    lines.push_back("Control point n° " + t.Name(i));
     lines.push_back("left Image Coordinates" + std::string(33, ' ') + "Right Image coordinates" +
                     std::string(35, ' ') + "Space Coordinates");
-    lines.push_back("x : " + whole(t.xg[i]) + blanks6 + "y : " + whole(t.yg[i]) +
-                    std::string(49, ' ') + "x : " + whole(t.xd[i]) + blanks6 +
-                    "y : " + whole(t.yd[i]) + std::string(39, ' ') + "x : " + num(t.px[i]) +
-                    blanks6 + "y : " + num(t.py[i]) + blanks6 + "z : " + num(t.pz[i]));
+    lines.push_back("x : " + pixel(l.x) + blanks6 + "y : " + pixel(l.y) + std::string(49, ' ') +
+                    "x : " + pixel(r.x) + blanks6 + "y : " + pixel(r.y) + std::string(39, ' ') +
+                    "x : " + num(s.X) + blanks6 + "y : " + num(s.Y) + blanks6 + "z : " + num(s.Z));
     lines.push_back("");
   }
   const InternalParameters& in = camera.internal;

@@ -40,12 +40,12 @@ std::array<FieldScale, kFields> Scales(const SpaceNormalisation& space, long dou
 
 // The control points in scaled space and their pixels.
 struct ScaledData {
-  std::array<long double, 9> X{}, Y{}, Z{};
-  std::array<long double, 9> x[2], y[2];
+  std::vector<long double> X, Y, Z;
+  std::vector<long double> x[2], y[2];
   long double cu = 0, cv = 0, pixel = 1;
 };
 
-// The 36 residuals of the joint model for the twenty scaled parameters q, in the same order
+// The 4N residuals of the joint model for the twenty scaled parameters q, in the same order
 // as its objective sums them; all in extended precision.
 void Residuals(const ScaledData& d, const long double* q, long double* out) {
   const long double a1 = q[0], a2 = q[1], a3 = q[2], p1 = q[3], p2 = q[4];
@@ -66,7 +66,7 @@ void Residuals(const ScaledData& d, const long double* q, long double* out) {
                               -sb,
                               cb * sa,
                               cb * ca};
-    for (int i = 0; i < 9; ++i) {
+    for (std::size_t i = 0; i < d.X.size(); ++i) {
       const long double dX = d.X[i] - e[0], dY = d.Y[i] - e[1], dZ = d.Z[i] - e[2];
       const long double xc = R[0] * dX + R[1] * dY + R[2] * dZ;
       const long double yc = R[3] * dX + R[4] * dY + R[5] * dZ;
@@ -93,14 +93,16 @@ LeastSquaresSummary FitScaled(TDemoModel1& model, const PointTable& table,
   d.cu = W / 2.0L;
   d.cv = H / 2.0L;
   d.pixel = std::sqrt(d.cu * d.cu + d.cv * d.cv);
-  for (int i = 0; i < 9; ++i) {
-    d.X[i] = (table.px[i + 1] - space.cx) / space.size;
-    d.Y[i] = (table.py[i + 1] - space.cy) / space.size;
-    d.Z[i] = (table.pz[i + 1] - space.cz) / space.size;
-    d.x[0][i] = table.xg[i + 1];
-    d.y[0][i] = table.yg[i + 1];
-    d.x[1][i] = table.xd[i + 1];
-    d.y[1][i] = table.yd[i + 1];
+  for (const int i : table.ControlIndices()) {
+    const SpacePoint p = table.Space(i);
+    d.X.push_back((p.X - space.cx) / space.size);
+    d.Y.push_back((p.Y - space.cy) / space.size);
+    d.Z.push_back((p.Z - space.cz) / space.size);
+    for (int k = 0; k < 2; ++k) {
+      const ImagePosition q = table.Image(i, k == 0);
+      d.x[k].push_back(q.x);
+      d.y[k].push_back(q.y);
+    }
   }
   const std::array<FieldScale, kFields> scale = Scales(space, d.cu, d.cv, d.pixel);
 
@@ -118,7 +120,7 @@ LeastSquaresSummary FitScaled(TDemoModel1& model, const PointTable& table,
     for (std::size_t j = 0; j < fitted.size(); ++j) q[fitted[j]] = v[j];
     Residuals(d, q.data(), r.data());
   };
-  const LeastSquaresSummary summary = MinimiseLeastSquares(residuals, 36, x, budget);
+  const LeastSquaresSummary summary = MinimiseLeastSquares(residuals, 4 * d.X.size(), x, budget);
   for (std::size_t j = 0; j < fitted.size(); ++j) {
     const int k = fitted[j];
     model.*kJointFields[k].model = scale[k].offset + scale[k].scale * x[j];

@@ -34,24 +34,28 @@ std::string PointSelectorEntry(int index) {
 void StoreLeftImage(PointTable& table, int index, std::string_view x_text,
                     std::string_view y_text) {
   CheckIndex(index);
-  table.xg[index] = StrToInt(x_text);
-  table.yg[index] = StrToInt(y_text);
+  table.SetLeft(index, {static_cast<double>(StrToInt(x_text)), table.Left(index).y});
+  table.SetLeft(index, {table.Left(index).x, static_cast<double>(StrToInt(y_text))});
 }
 
 void StoreRightImage(PointTable& table, int index, std::string_view x_text,
                      std::string_view y_text) {
   CheckIndex(index);
-  table.xd[index] = StrToInt(x_text);
-  table.yd[index] = StrToInt(y_text);
+  table.SetRight(index, {static_cast<double>(StrToInt(x_text)), table.Right(index).y});
+  table.SetRight(index, {table.Right(index).x, static_cast<double>(StrToInt(y_text))});
 }
 
 bool StoreSpace(PointTable& table, int index, std::string_view x_text, std::string_view y_text,
                 std::string_view z_text, char decimal_separator) {
   CheckIndex(index);
   if (index == PointTable::kObservation) return false;
-  table.px[index] = ToStoredDouble(x_text, decimal_separator);
-  table.py[index] = ToStoredDouble(y_text, decimal_separator);
-  table.pz[index] = ToStoredDouble(z_text, decimal_separator);
+  SpacePoint p = table.Space(index);
+  p.X = ToStoredDouble(x_text, decimal_separator);
+  table.SetSpace(index, p);
+  p.Y = ToStoredDouble(y_text, decimal_separator);
+  table.SetSpace(index, p);
+  p.Z = ToStoredDouble(z_text, decimal_separator);
+  table.SetSpace(index, p);
   return true;
 }
 

@@ -12,12 +12,14 @@ constexpr const char* kSeparator = "   ";
 
 void SaveControlPoints(const std::string& path, const PointTable& table) {
   std::string text;
-  for (int i = 1; i <= PointTable::kControlCount; ++i) {
-    for (const std::int32_t value : {table.xg[i], table.yg[i], table.xd[i], table.yd[i]}) {
-      text += std::to_string(value);
+  for (int i = 1; i <= kReferenceFileRows; ++i) {
+    const ImagePosition l = table.Left(i), r = table.Right(i);
+    for (const double value : {l.x, l.y, r.x, r.y}) {
+      text += std::to_string(static_cast<std::int32_t>(value));
       text += kSeparator;
     }
-    for (const double value : {table.px[i], table.py[i], table.pz[i]}) {
+    const SpacePoint p = table.Space(i);
+    for (const double value : {p.X, p.Y, p.Z}) {
       text += FormatGeneralReadable(value);
       text += kSeparator;
     }
@@ -28,14 +30,22 @@ void SaveControlPoints(const std::string& path, const PointTable& table) {
 
 void LoadControlPoints(const std::string& path, PointTable& table) {
   TokenReader reader(path);
-  for (int i = 1; i <= PointTable::kControlCount; ++i) {
-    table.xg[i] = reader.ReadInteger();
-    table.yg[i] = reader.ReadInteger();
-    table.xd[i] = reader.ReadInteger();
-    table.yd[i] = reader.ReadInteger();
-    table.px[i] = reader.ReadDouble();
-    table.py[i] = reader.ReadDouble();
-    table.pz[i] = reader.ReadDouble();
+  for (int i = 1; i <= kReferenceFileRows; ++i) {
+    // Each value is kept as soon as it is read, so a bad number leaves those before it stored.
+    ImagePosition l = table.Left(i), r = table.Right(i);
+    SpacePoint p = table.Space(i);
+    for (double* value : {&l.x, &l.y}) {
+      *value = reader.ReadInteger();
+      table.SetLeft(i, l);
+    }
+    for (double* value : {&r.x, &r.y}) {
+      *value = reader.ReadInteger();
+      table.SetRight(i, r);
+    }
+    for (double* value : {&p.X, &p.Y, &p.Z}) {
+      *value = reader.ReadDouble();
+      table.SetSpace(i, p);
+    }
     reader.SkipLine();
   }
 }

@@ -10,6 +10,7 @@ namespace vistrel {
 // (whole numbers) then px, py, pz (general format, 15 significant digits, "." as separator),
 // every number followed by three blanks, each line ended by CR LF.
 inline constexpr const char* kReferenceFileName = "reference.txt";
+inline constexpr int kReferenceFileRows = 9;  // control points 1 to 9 of the point table
 
 // Writes the nine control points of `table` with ReplaceFile (owner, mode and links kept), so a
 // failure ("Accès au fichier refusé", "Disque plein", ...: EInOutError) leaves the old file

@@ -282,7 +282,7 @@ std::string ProgramDirectory(std::string_view executable_path) {
 
 Settings ReadSettings(const IniFile& ini, char decimal_separator) {
   Settings s;
-  for (int i = 0; i <= PointTable::kControlCount; ++i) {
+  for (int i = 0; i < static_cast<int>(s.colors.size()); ++i) {
     const std::string text = i == 0 ? ini.ReadString(kColors, "OBS", "Clwhite")
                                     : ini.ReadString(kColors, RefKey(i), "Clred");
     try {
@@ -315,7 +315,7 @@ void WriteSettings(IniFile& ini, const Settings& s, char decimal_separator) {
   ini.WriteString(kImages, "LEFT", s.left_image);
   ini.WriteString(kImages, "RIGHT", s.right_image);
   ini.WriteString(kColors, "OBS", ColorToString(s.colors[0]));
-  for (int i = 1; i <= PointTable::kControlCount; ++i) {
+  for (int i = 1; i < static_cast<int>(s.colors.size()); ++i) {
     ini.WriteString(kColors, RefKey(i), ColorToString(s.colors[i]));
   }
   ini.WriteString(kCad, "SCALE", FormatGeneral(s.scale, decimal_separator));

@@ -1,25 +1,27 @@
 #include "workflow/session.h"
 
+#include <algorithm>
+
 #include "numeric/text_format.h"
 #include "photogrammetry/report.h"
 #include "project/geom_file.h"
 #include "project/point_store.h"
+#include "project/project_file.h"
 #include "project/reference_file.h"
-#include "workflow/project_file.h"
 
 namespace vistrel {
 
 namespace {
 
 // "left, right, X Y Z": the coordinates point `index` still lacks.
-std::string MissingParts(int index, const StoredParts& parts) {
+std::string MissingParts(PointKind kind, const StoredParts& parts) {
   std::string text;
   const auto add = [&text](const char* part) {
     text += (text.empty() ? "" : ", ") + std::string(part);
   };
   if (!parts.left) add("left");
   if (!parts.right) add("right");
-  if (index != 0 && !parts.space) add("X Y Z");
+  if (kind != PointKind::kObject && !parts.space) add("X Y Z");
   return text;
 }
 
@@ -31,7 +33,7 @@ PointTexts MeasuredTexts(const MeasuredPoint& point, char decimal_separator) {
 }
 
 void Session::MarkStored(int index, bool StoredParts::*part) {
-  stored_[index].*part = true;
+  table_.MarkStored(index, part);
   if (index != 0) control_points_changed_ = true;
 }
 
@@ -55,24 +57,23 @@ void Session::StoreSpace(int index, const std::string& x, const std::string& y,
 }
 
 void Session::StoreSpaceRows(const std::vector<std::array<double, 3>>& rows) {
-  for (int i = 1; i <= PointTable::kControlCount && i <= static_cast<int>(rows.size()); ++i) {
-    table_.px[i] = rows[i - 1][0];
-    table_.py[i] = rows[i - 1][1];
-    table_.pz[i] = rows[i - 1][2];
+  const std::vector<int> controls = table_.ControlIndices();
+  for (std::size_t k = 0; k < controls.size() && k < rows.size(); ++k) {
+    const int i = controls[k];
+    table_.SetSpace(i, {rows[k][0], rows[k][1], rows[k][2]});
     MarkStored(i, &StoredParts::space);
   }
 }
 
 void Session::LoadControlPoints(const std::string& path) {
   vistrel::LoadControlPoints(path, table_);
-  for (int i = 1; i <= PointTable::kControlCount; ++i) stored_[i] = {true, true, true};
+  for (int i = 1; i <= PointTable::kFixedControls; ++i) table_.SetStored(i, {true, true, true});
   control_points_changed_ = false;
 }
 
 Project Session::OpenProject(const std::string& path) {
   Project project = LoadProject(path);
   table_ = project.table;
-  stored_ = project.stored;
   control_points_changed_ = false;  // they are kept in the project, not in reference.txt
   return project;
 }
@@ -84,10 +85,10 @@ void Session::SaveControlPoints(const std::string& path) {
 
 std::string Session::MissingForCalibration() const {
   std::string list;
-  for (int i = 1; i <= PointTable::kControlCount; ++i) {
-    if (stored_[i].Complete(i)) continue;
-    list += (list.empty() ? "" : ", ") + std::string("control point ") + std::to_string(i) + " (" +
-            MissingParts(i, stored_[i]) + ")";
+  for (const int i : table_.ControlIndices()) {
+    if (table_.Complete(i)) continue;
+    list += (list.empty() ? "" : ", ") + std::string("control point ") + table_.Name(i) + " (" +
+            MissingParts(table_.Kind(i), table_.Stored(i)) + ")";
   }
   return list.empty() ? list : "Missing before calibrating: " + list + ".";
 }
@@ -95,9 +96,9 @@ std::string Session::MissingForCalibration() const {
 std::string Session::MissingForMeasurement() const {
   std::string list;
   if (!calibrated_) list = "a calibration (\"Compute Ext./Int. parameters\")";
-  if (!stored_[0].Complete(0)) {
+  if (!table_.Complete(PointTable::kObservation)) {
     list += (list.empty() ? "" : ", ") + std::string("object point (") +
-            MissingParts(0, stored_[0]) + ")";
+            MissingParts(PointKind::kObject, table_.Stored(PointTable::kObservation)) + ")";
   }
   return list.empty() ? list : "Missing before measuring: " + list + ".";
 }
@@ -164,9 +165,9 @@ MeasuredPoint Session::MeasureShown(int selected, std::string& note) {
     for (const bool left : {true, false}) {
       const std::optional<Capture> capture = captures_[left ? 0 : 1];
       if (!capture || capture->index != o) continue;
-      const bool same =
-          left ? stored_[o].left && table_.xg[o] == capture->x && table_.yg[o] == capture->y
-               : stored_[o].right && table_.xd[o] == capture->x && table_.yd[o] == capture->y;
+      const StoredParts& stored = table_.Stored(o);
+      const ImagePosition shown{static_cast<double>(capture->x), static_cast<double>(capture->y)};
+      const bool same = (left ? stored.left : stored.right) && table_.Image(o, left) == shown;
       if (same) continue;
       const std::string x = std::to_string(capture->x), y = std::to_string(capture->y);
       left ? StoreLeft(o, x, y) : StoreRight(o, x, y);
@@ -175,9 +176,8 @@ MeasuredPoint Session::MeasureShown(int selected, std::string& note) {
     }
     if (!note.empty()) note += " before measuring";
   } else {
-    note = "Measured the stored object point: left " + std::to_string(table_.xg[o]) + " " +
-           std::to_string(table_.yg[o]) + ", right " + std::to_string(table_.xd[o]) + " " +
-           std::to_string(table_.yd[o]);
+    note = "Measured the stored object point: left " + PixelText(table_.Left(o)) + ", right " +
+           PixelText(table_.Right(o));
   }
   return Measure();
 }
@@ -198,18 +198,21 @@ std::vector<std::string> Session::Report(char decimal_separator) const {
 }
 
 int Session::NextIncomplete(int index) const {
-  for (int step = 1; step <= PointTable::kControlCount; ++step) {
-    const int i = (index - 1 + step) % PointTable::kControlCount + 1;
-    if (!stored_[i].Complete(i)) return i;
+  const std::vector<int> controls = table_.ControlIndices();
+  const auto n = static_cast<int>(controls.size());
+  // From the point after `index`; from the first control point when `index` is not one.
+  const auto found = std::find(controls.begin(), controls.end(), index);
+  const int at = found == controls.end() ? -1 : static_cast<int>(found - controls.begin());
+  for (int step = 1; step <= n; ++step) {
+    const int i = controls[static_cast<std::size_t>((at + step) % n)];
+    if (!table_.Complete(i)) return i;
   }
-  return stored_[0].Complete(0) ? -1 : 0;
+  return table_.Complete(PointTable::kObservation) ? -1 : PointTable::kObservation;
 }
 
 bool Session::UnchangedSinceCalibration(int index, bool left) const {
-  return left ? table_.xg[index] == quality_table_.xg[index] &&
-                    table_.yg[index] == quality_table_.yg[index]
-              : table_.xd[index] == quality_table_.xd[index] &&
-                    table_.yd[index] == quality_table_.yd[index];
+  return index < quality_table_.Count() &&
+         table_.Image(index, left) == quality_table_.Image(index, left);
 }
 
 }  // namespace vistrel

@@ -23,16 +23,7 @@
 
 namespace vistrel {
 
-// Which coordinates of a point were stored since start: left image, right image, space (control
-// points only). The point table alone cannot tell: a point never stored sits at (0, 0).
 struct Project;
-
-struct StoredParts {
-  bool left = false, right = false, space = false;
-  // Everything the point needs: both images, and space coordinates for a control point.
-  bool Complete(int index) const { return left && right && (index == 0 || space); }
-};
-using StoredPoints = std::array<StoredParts, 10>;
 
 // How a calibration runs, for both front ends alike.
 struct CalibrateOptions {
@@ -128,7 +119,7 @@ class Session {
 
   const PointTable& Table() const { return table_; }
   PointTable& Table() { return table_; }
-  const StoredPoints& Stored() const { return stored_; }
+  const StoredParts& Stored(int index) const { return table_.Stored(index); }
   const TCameraParameters& Camera() const { return camera_; }
   bool Calibrated() const { return calibrated_; }
   int ObjectPointCount() const { return object_point_count_; }
@@ -149,8 +140,7 @@ class Session {
     std::int64_t x, y;
   };
 
-  PointTable table_;
-  StoredPoints stored_{};
+  PointTable table_;  // with the parts of each point stored since start
   std::array<std::optional<Capture>, 2> captures_;  // left, right
   bool control_points_changed_ = false;
   TCameraParameters camera_;

@@ -16,9 +16,9 @@
 #include "project/export.h"
 #include "project/geom_file.h"
 #include "project/line_reader.h"
+#include "project/project_file.h"
 #include "tests/support/temp_dir.h"
 #include "tools/demo_scene.h"
-#include "workflow/project_file.h"
 #include "workflow/session.h"
 
 namespace vistrel {
@@ -138,7 +138,6 @@ TEST_F(CliTest, ProjectFileInPlaceOfTheReference) {
   session.LoadControlPoints(kExamples + "/reference.txt");
   Project project;
   project.table = session.Table();
-  project.stored = session.Stored();
   SaveProject(Path("pair.vistrel"), project);
   const CliRun by_reference =
       RunWith({"calibrate", "--reference", kExamples + "/reference.txt", "--size", "1600x1200"});

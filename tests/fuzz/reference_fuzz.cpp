@@ -27,13 +27,13 @@ int ControlPointReader(const std::uint8_t* data, std::size_t size) {
   } catch (const EInOutError& e) {
     Require(false, std::string("saved control points do not load: ") + e.what());
   }
-  for (int i = 1; i <= PointTable::kControlCount; ++i) {
-    Require(again.xg[i] == table.xg[i] && again.yg[i] == table.yg[i] &&
-                again.xd[i] == table.xd[i] && again.yd[i] == table.yd[i],
+  for (int i = 1; i <= PointTable::kFixedControls; ++i) {
+    Require(again.Left(i).x == table.Left(i).x && again.Left(i).y == table.Left(i).y &&
+                again.Right(i).x == table.Right(i).x && again.Right(i).y == table.Right(i).y,
             "image coordinates change in a save and load");
-    Require(SameToFifteenDigits(table.px[i], again.px[i]) &&
-                SameToFifteenDigits(table.py[i], again.py[i]) &&
-                SameToFifteenDigits(table.pz[i], again.pz[i]),
+    Require(SameToFifteenDigits(table.Space(i).X, again.Space(i).X) &&
+                SameToFifteenDigits(table.Space(i).Y, again.Space(i).Y) &&
+                SameToFifteenDigits(table.Space(i).Z, again.Space(i).Z),
             "space coordinates change in a save and load");
   }
   return 0;

@@ -69,14 +69,9 @@ TEST(DltDecomposition, ExactCoefficientsGiveTheCamera) {
 
 TEST(DltFit, PixelsOfAnExactProjectionGiveItsCoefficients) {
   const testing::SyntheticPair pair = MakePair(PinholeLens());
-  std::array<std::int32_t, 9> x, y;
-  for (int i = 0; i < 9; ++i) {
-    x[i] = pair.table.xg[i + 1];
-    y[i] = pair.table.yg[i + 1];
-  }
   // Centred on the true principal point only approximately (W / 2 = 800 vs 806): the start
   // values need only be close.
-  const DltStart s = DecomposeDlt(FitDlt(pair.table, x, y, pair.W, pair.H));
+  const DltStart s = DecomposeDlt(FitDlt(LeftImage(pair.table), pair.W, pair.H));
   EXPECT_NEAR(s.F, 2200.0, 60.0);
   EXPECT_NEAR(s.Cx, demo::kLeftCamera.Tx, 8.0);
   EXPECT_NEAR(s.Cz, demo::kLeftCamera.Tz, 8.0);
@@ -100,11 +95,11 @@ ControlImage ExactImage(const InternalParameters& lens, const ExternalParameters
     const long double P[3] = {camera.Tx + depth[i] * (R[0] * d[0] + R[3] * d[1] + R[6] * d[2]),
                               camera.Ty + depth[i] * (R[1] * d[0] + R[4] * d[1] + R[7] * d[2]),
                               camera.Tz + depth[i] * (R[2] * d[0] + R[5] * d[1] + R[8] * d[2])};
-    im.X[i] = static_cast<double>(P[0]);
-    im.Y[i] = static_cast<double>(P[1]);
-    im.Z[i] = static_cast<double>(P[2]);
-    im.x[i] = pixels[i][0];
-    im.y[i] = pixels[i][1];
+    im.X.push_back(static_cast<double>(P[0]));
+    im.Y.push_back(static_cast<double>(P[1]));
+    im.Z.push_back(static_cast<double>(P[2]));
+    im.x.push_back(pixels[i][0]);
+    im.y.push_back(pixels[i][1]);
   }
   return im;
 }
@@ -116,9 +111,7 @@ TEST(DltDecomposition, NormalisedDltRecoversTheCamerasOfAnExactPair) {
     PointTable table;
     table.Reset();
     for (int i = 1; i <= 9; ++i) {
-      table.px[i] = im.X[i - 1];
-      table.py[i] = im.Y[i - 1];
-      table.pz[i] = im.Z[i - 1];
+      table.SetSpace(i, im.X[i - 1], im.Y[i - 1], im.Z[i - 1]);
     }
     const CameraDecomposition d = DecomposeNormalisedDlt(im, NormaliseSpace(table), 1600, 1200);
     EXPECT_NEAR(d.start.F, lens.f, 1e-6);
@@ -176,7 +169,10 @@ TEST(Calibrate, WithDistortionFitsTheImages) {
 
 TEST(Calibrate, CoplanarControlPointsAreSingularAndChangeNothing) {
   testing::SyntheticPair pair = MakePair(PinholeLens());
-  for (int i = 1; i <= 9; ++i) pair.table.pz[i] = 40.0;  // every target on the back board
+  for (int i = 1; i <= 9; ++i) {  // every target on the back board
+    const SpacePoint p = pair.table.Space(i);
+    pair.table.SetSpace(i, p.X, p.Y, 40.0);
+  }
   TCameraParameters camera;
   camera.internal.f = 123.0;
   int counter = 4;
@@ -201,13 +197,9 @@ PointTable MismatchedClicks() {
   t.Reset();
   for (int i = 1; i <= 9; ++i) {
     const demo::Target& g = demo::kControlTargets[i - 1];
-    t.px[i] = g.X;
-    t.py[i] = g.Y;
-    t.pz[i] = g.Z;
-    t.xg[i] = pixels[i - 1][0];
-    t.yg[i] = pixels[i - 1][1];
-    t.xd[i] = pixels[i - 1][2];
-    t.yd[i] = pixels[i - 1][3];
+    t.SetSpace(i, g.X, g.Y, g.Z);
+    t.SetLeft(i, pixels[i - 1][0], pixels[i - 1][1]);
+    t.SetRight(i, pixels[i - 1][2], pixels[i - 1][3]);
   }
   return t;
 }
@@ -253,13 +245,9 @@ PointTable TableOfRows(const double (&points)[9][7]) {
   table.Reset();
   for (int i = 1; i <= 9; ++i) {
     const double* p = points[i - 1];
-    table.xg[i] = static_cast<std::int32_t>(p[0]);
-    table.yg[i] = static_cast<std::int32_t>(p[1]);
-    table.xd[i] = static_cast<std::int32_t>(p[2]);
-    table.yd[i] = static_cast<std::int32_t>(p[3]);
-    table.px[i] = p[4];
-    table.py[i] = p[5];
-    table.pz[i] = p[6];
+    table.SetLeft(i, static_cast<std::int32_t>(p[0]), static_cast<std::int32_t>(p[1]));
+    table.SetRight(i, static_cast<std::int32_t>(p[2]), static_cast<std::int32_t>(p[3]));
+    table.SetSpace(i, p[4], p[5], p[6]);
   }
   return table;
 }
@@ -298,8 +286,7 @@ TEST(Calibrate, ReprojectionStartFindsTheCamerasWhereTheClassicStartFails) {
   const KeptPair pair = WrongValleyPair();
   // The cause: the triple most consistent with the DLT coefficients is not a rotation of the
   // camera, while the triple that reprojects best is.
-  const std::array<double, 11> L =
-      FitDlt(pair.table, LeftImage(pair.table).x, LeftImage(pair.table).y, pair.W, pair.H);
+  const std::array<double, 11> L = FitDlt(LeftImage(pair.table), pair.W, pair.H);
   const DltStart classic = DecomposeDlt(L);
   const DltStart reprojected = DecomposeDltByReprojection(L, LeftImage(pair.table), pair.W, pair.H);
   auto rotation = [](const DltStart& s) {
@@ -381,10 +368,13 @@ TEST(LensModel, AutomaticPicksTheSimplestSignificantModel) {
       const demo::Target& t = demo::kControlTargets[i - 1];
       const ImagePoint l = ProjectToImage(c.lens, pair.truth.left, t.X, t.Y, t.Z);
       const ImagePoint r = ProjectToImage(c.lens, pair.truth.right, t.X, t.Y, t.Z);
-      pair.table.xg[i] = demo::ClickedPixel(l.x + noise(rng));
-      pair.table.yg[i] = demo::ClickedPixel(l.y + noise(rng));
-      pair.table.xd[i] = demo::ClickedPixel(r.x + noise(rng));
-      pair.table.yd[i] = demo::ClickedPixel(r.y + noise(rng));
+      // One declaration per value keeps the order the noise is drawn in.
+      const double xg = demo::ClickedPixel(l.x + noise(rng));
+      const double yg = demo::ClickedPixel(l.y + noise(rng));
+      const double xd = demo::ClickedPixel(r.x + noise(rng));
+      const double yd = demo::ClickedPixel(r.y + noise(rng));
+      pair.table.SetLeft(i, xg, yg);
+      pair.table.SetRight(i, xd, yd);
     }
     TCameraParameters automatic, chosen;
     int counter = 5;
@@ -489,9 +479,8 @@ TEST(Calibrate, LongLensPairLandsOnTheTrueCamerasQuickly) {
 // The space coordinates of a table times `scale`.
 PointTable Scaled(PointTable t, double scale) {
   for (int i = 0; i <= 9; ++i) {
-    t.px[i] *= scale;
-    t.py[i] *= scale;
-    t.pz[i] *= scale;
+    const SpacePoint p = t.Space(i);
+    t.SetSpace(i, p.X * scale, p.Y * scale, p.Z * scale);
   }
   return t;
 }
@@ -559,10 +548,11 @@ TEST(Calibrate, LeastSquaresStartsDoNotDependOnTheUnit) {
             // to the farthest control point, and each tangential one, in pixels against f.
             double reach = 0;
             for (int i = 1; i <= 9; ++i)
-              reach = std::max(
-                  {reach,
-                   std::hypot(c.table->xg[i] - b.internal.u0, c.table->yg[i] - b.internal.v0),
-                   std::hypot(c.table->xd[i] - b.internal.u0, c.table->yd[i] - b.internal.v0)});
+              reach = std::max({reach,
+                                std::hypot(c.table->Left(i).x - b.internal.u0,
+                                           c.table->Left(i).y - b.internal.v0),
+                                std::hypot(c.table->Right(i).x - b.internal.u0,
+                                           c.table->Right(i).y - b.internal.v0)});
             for (const double r : {reach / 2, reach}) {
               const double r2 = r * r;
               const double radial = ((a.internal.a1 - b.internal.a1) * r2 +
@@ -677,27 +667,27 @@ TEST(ControlPointCheck, DegenerateSetsAreNamedWithTheirPoints) {
       {"the demo set", [](PointTable&) {}, {}},
       {"nine identical points, two on one pixel",
        [](PointTable& t) {
-         for (int i = 1; i <= 9; ++i) t.px[i] = 3, t.py[i] = -2, t.pz[i] = 7;
-         t.xg[5] = t.xg[1], t.yg[5] = t.yg[1];
+         for (int i = 1; i <= 9; ++i) t.SetSpace(i, 3, -2, 7);
+         t.SetLeft(5, t.Left(1));
        },
        {{"control points 1, 2, 3, 4, 5, 6, 7, 8 and 9 have the same space",
          {1, 2, 3, 4, 5, 6, 7, 8, 9}},
         {"control points 1 and 5 share one pixel of the left photograph", {1, 5}}}},
       {"two identical points",
-       [](PointTable& t) { t.px[7] = t.px[4], t.py[7] = t.py[4], t.pz[7] = t.pz[4]; },
+       [](PointTable& t) { t.SetSpace(7, t.Space(4)); },
        {{"control points 4 and 7 have the same space", {4, 7}}}},
       {"collinear",
        [](PointTable& t) {
-         for (int i = 1; i <= 9; ++i) t.px[i] = 10.0 * i, t.py[i] = -5.0 * i, t.pz[i] = 2.5 * i;
+         for (int i = 1; i <= 9; ++i) t.SetSpace(i, 10.0 * i, -5.0 * i, 2.5 * i);
        },
        {{"the nine control points lie on one line", {}}}},
       {"coplanar",
        [](PointTable& t) {
-         for (int i = 1; i <= 9; ++i) t.pz[i] = 0;
+         for (int i = 1; i <= 9; ++i) t.SetSpace(i, t.Space(i).X, t.Space(i).Y, 0);
        },
        {{"the nine control points lie in one plane", {}}}},
       {"one pixel twice on the right",
-       [](PointTable& t) { t.xd[9] = t.xd[2], t.yd[9] = t.yd[2]; },
+       [](PointTable& t) { t.SetRight(9, t.Right(2)); },
        {{"control points 2 and 9 share one pixel of the right photograph", {2, 9}}}},
   };
   for (const Case& c : cases) {

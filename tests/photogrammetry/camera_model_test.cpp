@@ -75,9 +75,7 @@ TEST(TDemoModel1, SignOfFocalAndZeroAtTruth) {
 
   // A control point on the left camera's principal plane divides by zero.
   PointTable bad = pair.table;
-  bad.px[4] = t.left.Tx;
-  bad.py[4] = t.left.Ty;
-  bad.pz[4] = t.left.Tz;
+  bad.SetSpace(4, t.left.Tx, t.left.Ty, t.left.Tz);
   TDemoModel1 faulty(bad);
   faulty.f = 2200;
   faulty.left_Tx = t.left.Tx;
@@ -88,19 +86,18 @@ TEST(TDemoModel1, SignOfFocalAndZeroAtTruth) {
 
 TEST(TDemoModel3, ZeroCoefficientsSumCentredPixels) {
   const testing::SyntheticPair pair = testing::MakePair(demo::kLens);
-  std::array<std::int32_t, 9> x, y;
+  const ControlImage image = LeftImage(pair.table);
+  const std::vector<double>&x = image.x, &y = image.y;
   long double expected = 0;
   for (int i = 0; i < 9; ++i) {
-    x[i] = pair.table.xg[i + 1];
-    y[i] = pair.table.yg[i + 1];
     // The centre follows the given display size (here an odd one: real division).
     const long double xi = x[i] - 801 / 2.0L, eta = y[i] - 600 / 2.0L;
     expected += xi * xi;
     expected += eta * eta;
   }
-  TDemoModel3 m(pair.table, x, y, 801, 600);
+  TDemoModel3 m(image, 801, 600);
   EXPECT_NEAR(static_cast<double>(m.Objective()), static_cast<double>(expected), 1e-6);
-  TDemoModel3 zoomed(pair.table, x, y, 160, 120);
+  TDemoModel3 zoomed(image, 160, 120);
   EXPECT_NE(zoomed.Objective(), m.Objective());
 }
 

@@ -16,10 +16,8 @@ namespace {
 TEST(Measure, BeforeCalibrationIsSingularButUsesANumber) {
   PointTable table;
   table.Reset();
-  table.xg[0] = 700;
-  table.yg[0] = 500;
-  table.xd[0] = 900;
-  table.yd[0] = 520;
+  table.SetLeft(0, 700, 500);
+  table.SetRight(0, 900, 520);
   TCameraParameters zero;
   int counter = 0;
   try {
@@ -44,11 +42,10 @@ TEST(LinearIntersection, TwoLeftPlanesAndTheRightColumnPlane) {
   const InternalParameters& in = camera.internal;
   PointTable table;
   table.Reset();
-  table.xg[0] = 1350;  // far from the principal point: about 11 px of distortion
-  table.yg[0] = 1010;
-  const Distortion d = DistortionAt(table.xg[0], table.yg[0], LensOf(in));
-  const long double xbar = table.xg[0] - in.u0 - d.dx_rad - d.dx_tan;
-  const long double ybar = table.yg[0] - in.v0 - d.dy_rad - d.dy_tan;
+  table.SetLeft(0, 1350, 1010);  // far from the principal point: about 11 px of distortion
+  const Distortion d = DistortionAt(table.Left(0).x, table.Left(0).y, LensOf(in));
+  const long double xbar = table.Left(0).x - in.u0 - d.dx_rad - d.dx_tan;
+  const long double ybar = table.Left(0).y - in.v0 - d.dy_rad - d.dy_tan;
   const Rotation R = RotationMatrix(camera.left.Alpha, camera.left.Beta, camera.left.Gamma);
   auto on_ray = [&](long double depth) {  // space point at left camera depth `depth`
     const long double c[3] = {xbar / in.f * depth, ybar / in.f * depth, depth};
@@ -58,11 +55,11 @@ TEST(LinearIntersection, TwoLeftPlanesAndTheRightColumnPlane) {
   };
   const auto guess = on_ray(250);
   const ImagePoint seen = ProjectToImage(in, camera.right, guess[0], guess[1], guess[2]);
-  table.xd[0] = static_cast<std::int32_t>(std::lround(static_cast<double>(seen.x)));
-  table.yd[0] = static_cast<std::int32_t>(std::lround(static_cast<double>(seen.y))) + 4;
+  table.SetRight(0, static_cast<std::int32_t>(std::lround(static_cast<double>(seen.x))),
+                 static_cast<std::int32_t>(std::lround(static_cast<double>(seen.y))) + 4);
   auto column_residual = [&](long double depth) {
     const auto P = on_ray(depth);
-    return ImageResidual(table.xd[0], table.yd[0], P[0], P[1], P[2], PoseOf(camera.right),
+    return ImageResidual(table.Right(0).x, table.Right(0).y, P[0], P[1], P[2], PoseOf(camera.right),
                          LensOf(in))
         .ex;
   };
@@ -109,8 +106,8 @@ TEST_P(CalibratedPair, HeldOutTargetsComeBackWithinPixelRounding) {
     EXPECT_NEAR(static_cast<double>(p.Z), t.Z, 0.6);
     // The measured point reprojects onto the clicked pixels within rounding.
     const ImagePoint l = ProjectToImage(camera_.internal, camera_.left, p.X, p.Y, p.Z);
-    EXPECT_NEAR(static_cast<double>(l.x), pair_.table.xg[0], 1.0);
-    EXPECT_NEAR(static_cast<double>(l.y), pair_.table.yg[0], 1.0);
+    EXPECT_NEAR(static_cast<double>(l.x), pair_.table.Left(0).x, 1.0);
+    EXPECT_NEAR(static_cast<double>(l.y), pair_.table.Left(0).y, 1.0);
   }
 }
 

@@ -29,14 +29,15 @@ PointTable NoisyTable(double sigma, unsigned seed, const InternalParameters& len
     const demo::Target& t = demo::kControlTargets[i - 1];
     const ImagePoint l = ProjectToImage(lens, pair.truth.left, t.X, t.Y, t.Z);
     const ImagePoint r = ProjectToImage(lens, pair.truth.right, t.X, t.Y, t.Z);
-    pair.table.xg[i] =
-        static_cast<std::int32_t>(std::lround(static_cast<double>(l.x) + noise(rng)));
-    pair.table.yg[i] =
-        static_cast<std::int32_t>(std::lround(static_cast<double>(l.y) + noise(rng)));
-    pair.table.xd[i] =
-        static_cast<std::int32_t>(std::lround(static_cast<double>(r.x) + noise(rng)));
-    pair.table.yd[i] =
-        static_cast<std::int32_t>(std::lround(static_cast<double>(r.y) + noise(rng)));
+    const auto click = [&noise, &rng](long double v) {
+      return static_cast<double>(std::lround(static_cast<double>(v) + noise(rng)));
+    };
+    const double xg = click(l.x);
+    const double yg = click(l.y);
+    const double xd = click(r.x);
+    const double yd = click(r.y);
+    pair.table.SetLeft(i, xg, yg);
+    pair.table.SetRight(i, xd, yd);
   }
   return pair.table;
 }
@@ -134,10 +135,16 @@ TEST(CalibrationQuality, PointPrecisionMatchesTheSpreadOfMeasurements) {
     for (const demo::Target& t : demo::kExtraTargets) {
       const ImagePoint l = ProjectToImage(lens, demo::kLeftCamera, t.X, t.Y, t.Z);
       const ImagePoint r = ProjectToImage(lens, demo::kRightCamera, t.X, t.Y, t.Z);
-      table.xg[0] = static_cast<std::int32_t>(std::lround(static_cast<double>(l.x) + noise(rng)));
-      table.yg[0] = static_cast<std::int32_t>(std::lround(static_cast<double>(l.y) + noise(rng)));
-      table.xd[0] = static_cast<std::int32_t>(std::lround(static_cast<double>(r.x) + noise(rng)));
-      table.yd[0] = static_cast<std::int32_t>(std::lround(static_cast<double>(r.y) + noise(rng)));
+      const auto click = [&noise, &rng](long double v) {
+        return static_cast<double>(std::lround(static_cast<double>(v) + noise(rng)));
+      };
+      // One declaration per value keeps the order the noise is drawn in.
+      const double xg = click(l.x);
+      const double yg = click(l.y);
+      const double xd = click(r.x);
+      const double yd = click(r.y);
+      table.SetLeft(0, xg, yg);
+      table.SetRight(0, xd, yd);
       const MeasuredPoint m = MeasureObjectPoint(table, camera, counter);
       const auto p = MeasuredPointPrecision(table, camera, q, m.X, m.Y, m.Z, q.sigma0);
       ASSERT_TRUE(p);
@@ -172,7 +179,7 @@ TEST(CalibrationQuality, MisClickedPointStandsOut) {
   // sigma0 far above the click noise instead.
   for (int bad : {1, 5, 7}) {
     PointTable table = NoisyTable(0.5, 3);
-    table.xg[bad] += 15;
+    table.SetLeft(bad, table.Left(bad).x + 15, table.Left(bad).y);
     const CalibrationQuality q = CalibrateAndRate(table);
     const auto sorted = q.ByLargestResidual();
     EXPECT_EQ(sorted.front().point, bad);

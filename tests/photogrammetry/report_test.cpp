@@ -8,13 +8,9 @@ namespace {
 TEST(Report, SeventyTwoLinesWithEveryBlank) {
   PointTable t;
   t.Reset();
-  t.xg[1] = 120;
-  t.yg[1] = 45;
-  t.xd[1] = 300;
-  t.yd[1] = 47;
-  t.px[1] = 0;
-  t.py[1] = 1.5;
-  t.pz[1] = -2;
+  t.SetLeft(1, 120, 45);
+  t.SetRight(1, 300, 47);
+  t.SetSpace(1, 0, 1.5, -2);
   TCameraParameters c;
   c.internal.f = 2200.25;
   c.left.Alpha = -0.5;

@@ -21,10 +21,8 @@ SyntheticPair MakePair(const InternalParameters& lens) {
 void Observe(PointTable& table, const TCameraParameters& camera, double X, double Y, double Z) {
   const ImagePoint l = ProjectToImage(camera.internal, camera.left, X, Y, Z);
   const ImagePoint r = ProjectToImage(camera.internal, camera.right, X, Y, Z);
-  table.xg[0] = demo::ClickedPixel(l.x);
-  table.yg[0] = demo::ClickedPixel(l.y);
-  table.xd[0] = demo::ClickedPixel(r.x);
-  table.yd[0] = demo::ClickedPixel(r.y);
+  table.SetLeft(0, demo::ClickedPixel(l.x), demo::ClickedPixel(l.y));
+  table.SetRight(0, demo::ClickedPixel(r.x), demo::ClickedPixel(r.y));
 }
 
 double RotationDistance(const ExternalParameters& a, const ExternalParameters& b) {

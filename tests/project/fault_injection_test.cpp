@@ -43,14 +43,10 @@ using testing::WriteBytes;
 
 PointTable SampleTable() {
   PointTable table;
-  for (int i = 1; i <= PointTable::kControlCount; ++i) {
-    table.xg[i] = 100 * i;
-    table.yg[i] = -7 * i;
-    table.xd[i] = 90 * i;
-    table.yd[i] = 3 * i;
-    table.px[i] = 0.125 * i;
-    table.py[i] = 1.5e20 * i;
-    table.pz[i] = -5e-5 * i;
+  for (int i = 1; i <= PointTable::kFixedControls; ++i) {
+    table.SetLeft(i, 100 * i, -7 * i);
+    table.SetRight(i, 90 * i, 3 * i);
+    table.SetSpace(i, 0.125 * i, 1.5e20 * i, -5e-5 * i);
   }
   return table;
 }
@@ -79,7 +75,7 @@ std::string CauseOnly(const std::string&, const std::string& cause) { return cau
 
 std::vector<Writer> Writers() {
   PointTable old_table = SampleTable();
-  old_table.px[1] = 42;
+  old_table.SetSpace(1, 42, old_table.Space(1).Y, old_table.Space(1).Z);
   std::string old_reference;
   {
     TempDir dir;

@@ -15,22 +15,15 @@ namespace {
 PointTable NumberedTable() {
   PointTable table;
   for (int i = 0; i < 10; ++i) {
-    table.xg[i] = 1000 + i;
-    table.yg[i] = 2000 + i;
-    table.xd[i] = 3000 + i;
-    table.yd[i] = 4000 + i;
-    table.px[i] = 5000.5 + i;
-    table.py[i] = 6000.5 + i;
-    table.pz[i] = 7000.5 + i;
-    table.color[i] = 0x00010203u * static_cast<unsigned>(i);
+    table.SetLeft(i, 1000 + i, 2000 + i);
+    table.SetRight(i, 3000 + i, 4000 + i);
+    table.SetSpace(i, 5000.5 + i, 6000.5 + i, 7000.5 + i);
+    table.SetColor(i, 0x00010203u * static_cast<unsigned>(i));
   }
   return table;
 }
 
-bool SameTable(const PointTable& a, const PointTable& b) {
-  return a.xg == b.xg && a.yg == b.yg && a.xd == b.xd && a.yd == b.yd && a.px == b.px &&
-         a.py == b.py && a.pz == b.pz && a.color == b.color;
-}
+bool SameTable(const PointTable& a, const PointTable& b) { return a == b; }
 
 TEST(PointSelector, EntryTexts) {
   EXPECT_EQ(PointSelectorEntry(0), "Object point");
@@ -48,16 +41,16 @@ TEST(PointStore, ChangesOnlyTheSelectedPoint) {
     std::function<void(PointTable&, int)> expect;
   } commands[] = {
       {"left", [](PointTable& t, int i) { StoreLeftImage(t, i, "100", "-5"); },
-       [](PointTable& t, int i) { t.xg[i] = 100, t.yg[i] = -5; }},
+       [](PointTable& t, int i) { t.SetLeft(i, 100, -5); }},
       {"right", [](PointTable& t, int i) { StoreRightImage(t, i, " $10", "0x20"); },
-       [](PointTable& t, int i) { t.xd[i] = 16, t.yd[i] = 32; }},
+       [](PointTable& t, int i) { t.SetRight(i, 16, 32); }},
       {"space", [](PointTable& t, int i) { StoreSpace(t, i, "1.5", "-2", "2.5e-3", '.'); },
        [](PointTable& t, int i) {
-         if (i != 0) t.px[i] = 1.5, t.py[i] = -2, t.pz[i] = 0.0025;
+         if (i != 0) t.SetSpace(i, 1.5, -2, 0.0025);
        }},
       {"space, comma", [](PointTable& t, int i) { StoreSpace(t, i, "1,5", " -2 ", "0,25", ','); },
        [](PointTable& t, int i) {
-         if (i != 0) t.px[i] = 1.5, t.py[i] = -2, t.pz[i] = 0.25;
+         if (i != 0) t.SetSpace(i, 1.5, -2, 0.25);
        }},
   };
   for (const auto& command : commands) {
@@ -89,14 +82,15 @@ TEST(PointStore, FailureKeepsWhatWasStoredBefore) {
     std::function<void(PointTable&)> stored;  // the cells changed before the failure
   } cases[] = {
       {[](PointTable& t) { StoreLeftImage(t, 2, "100", "1,5"); }, "'1,5" + kNotInteger,
-       [](PointTable& t) { t.xg[2] = 100; }},
+       [](PointTable& t) { t.SetLeft(2, 100, t.Left(2).y); }},
       {[](PointTable& t) { StoreRightImage(t, 2, "12.5", "7"); }, "'12.5" + kNotInteger, {}},
       {[](PointTable& t) { StoreRightImage(t, 2, "", "7"); }, "'" + kNotInteger, {}},
       {[](PointTable& t) { StoreSpace(t, 4, "1,25", "abc", "3", ','); }, "'abc" + kNotReal,
-       [](PointTable& t) { t.px[4] = 1.25; }},
+       [](PointTable& t) { t.SetSpace(4, 1.25, t.Space(4).Y, t.Space(4).Z); }},
       {[](PointTable& t) { StoreSpace(t, 1, "1.5", "0", "0", ','); }, "'1.5" + kNotReal, {}},
       {[](PointTable& t) { StoreSpace(t, 1, "1", "-1e400", "3", '.'); },
-       "Débordement de virgule flottante", [](PointTable& t) { t.px[1] = 1; }},
+       "Débordement de virgule flottante",
+       [](PointTable& t) { t.SetSpace(1, 1, t.Space(1).Y, t.Space(1).Z); }},
       {[](PointTable& t) { StoreLeftImage(t, 10, "1", "2"); }, "point index 10 out of 0..9", {}},
       {[](PointTable& t) { StoreSpace(t, -1, "1", "2", "3", '.'); },
        "point index -1 out of 0..9",

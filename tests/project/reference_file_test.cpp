@@ -24,9 +24,12 @@ using testing::WriteBytes;
 std::vector<std::string> Rows(const PointTable& table) {
   std::vector<std::string> rows;
   for (int i = 1; i <= 9; ++i) {
-    std::string row = std::to_string(table.xg[i]) + " " + std::to_string(table.yg[i]) + " " +
-                      std::to_string(table.xd[i]) + " " + std::to_string(table.yd[i]);
-    for (const double v : {table.px[i], table.py[i], table.pz[i]}) row += " " + FormatGeneral(v);
+    const ImagePosition l = table.Left(i), r = table.Right(i);
+    const SpacePoint s = table.Space(i);
+    std::string row;
+    for (const double v : {l.x, l.y, r.x, r.y})
+      row += (row.empty() ? "" : " ") + std::to_string(static_cast<std::int32_t>(v));
+    for (const double v : {s.X, s.Y, s.Z}) row += " " + FormatGeneral(v);
     rows.push_back(row);
   }
   return rows;
@@ -38,21 +41,22 @@ constexpr const char* kZeroRow = "0 0 0 0 0 0 0";
 PointTable OldTable() {
   PointTable table;
   for (int i = 0; i < 10; ++i) {
-    table.xg[i] = table.yg[i] = table.xd[i] = table.yd[i] = -1;
-    table.px[i] = table.py[i] = table.pz[i] = -1.0;
-    table.color[i] = 0x123456;
+    table.SetLeft(i, -1, -1);
+    table.SetRight(i, -1, -1);
+    table.SetSpace(i, -1.0, -1.0, -1.0);
+    table.SetColor(i, 0x123456);
   }
   return table;
 }
 
 TEST(SaveControlPoints, ExactLayout) {
   PointTable table;
-  table.xg[1] = 120, table.yg[1] = 45, table.xd[1] = 300, table.yd[1] = 47;
-  table.px[1] = 0, table.py[1] = 1.5, table.pz[1] = -2;
-  table.xg[2] = -7, table.px[2] = 0.00005, table.py[2] = 1.5e20, table.pz[2] = 0.0001;
-  table.xd[3] = std::numeric_limits<std::int32_t>::min(), table.px[3] = 1.0 / 3.0;
-  table.py[3] = -0.0, table.pz[3] = 123456789012345.0;
-  table.px[9] = 1e15;
+  table.SetLeft(1, 120, 45), table.SetRight(1, 300, 47);
+  table.SetSpace(1, 0, 1.5, -2);
+  table.SetLeft(2, -7, 0), table.SetSpace(2, 0.00005, 1.5e20, 0.0001);
+  table.SetRight(3, std::numeric_limits<std::int32_t>::min(), 0);
+  table.SetSpace(3, 1.0 / 3.0, -0.0, 123456789012345.0);
+  table.SetSpace(9, 1e15, 0, 0);
   TempDir dir;
   const std::string path = dir.File("reference.txt");
   SaveControlPoints(path, table);
@@ -79,12 +83,14 @@ TEST(SaveControlPoints, RoundTripsThroughLoad) {
   };
   PointTable saved = OldTable();  // row 0 and the colours are not in the file
   for (int i = 1; i <= 9; ++i) {
-    saved.xg[i] = pixel(random), saved.yg[i] = pixel(random);
-    saved.xd[i] = pixel(random), saved.yd[i] = pixel(random);
+    // One declaration per value keeps the order the numbers are drawn in.
+    const double xg = pixel(random), yg = pixel(random);
+    const double xd = pixel(random), yd = pixel(random);
     // Reals survive to 15 significant digits; these have no more.
-    saved.px[i] = fifteen_digits(space(random));
-    saved.py[i] = fifteen_digits(space(random) * 1e-9);
-    saved.pz[i] = fifteen_digits(space(random) * 1e15);
+    const double X = fifteen_digits(space(random));
+    const double Y = fifteen_digits(space(random) * 1e-9);
+    const double Z = fifteen_digits(space(random) * 1e15);
+    saved.SetLeft(i, xg, yg), saved.SetRight(i, xd, yd), saved.SetSpace(i, X, Y, Z);
   }
   TempDir dir;
   const std::string path = dir.File("reference.txt");
@@ -92,12 +98,7 @@ TEST(SaveControlPoints, RoundTripsThroughLoad) {
   PointTable loaded = OldTable();
   LoadControlPoints(path, loaded);
   EXPECT_EQ(Rows(loaded), Rows(saved));
-  EXPECT_EQ(loaded.px, saved.px);
-  EXPECT_EQ(loaded.py, saved.py);
-  EXPECT_EQ(loaded.pz, saved.pz);
-  EXPECT_EQ(loaded.xg, saved.xg);
-  EXPECT_EQ(loaded.yd, saved.yd);
-  EXPECT_EQ(loaded.color, saved.color);
+  EXPECT_TRUE(loaded == saved);
 }
 
 struct LoadCase {
@@ -181,7 +182,7 @@ TEST(LoadControlPoints, TokenReaderRules) {
     std::vector<std::string> expected = c.rows;
     expected.resize(9, c.error == 0 ? kZeroRow : kOldRow);
     EXPECT_EQ(Rows(table), expected) << c.name;
-    EXPECT_EQ(table.xg[0], -1) << c.name;
+    EXPECT_EQ(table.Left(0).x, -1) << c.name;
   }
 }
 

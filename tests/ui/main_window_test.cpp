@@ -58,8 +58,8 @@ TEST_F(Window, StartState) {
   EXPECT_FALSE(Child<QRadioButton>("RadioButton1")->isChecked());
   EXPECT_FALSE(Child<QCheckBox>("CheckBox1")->isChecked());
   EXPECT_EQ(Child<TColorSwatch>("color1")->Color(), QColor(0, 128, 0));
-  EXPECT_EQ(form_->Table().color[0], kColorWhite);
-  EXPECT_EQ(form_->Table().color[9], kColorRed);
+  EXPECT_EQ(form_->Table().Color(0), kColorWhite);
+  EXPECT_EQ(form_->Table().Color(9), kColorRed);
   EXPECT_EQ(form_->Scale(), 0.01);
   EXPECT_EQ(form_->ObjectPointCount(), 0);
   EXPECT_TRUE(Child<QLabel>("Label4")->text().isEmpty());
@@ -131,7 +131,7 @@ TEST_F(Window, StartState) {
 TEST_F(Window, SelectorRecoloursTheSwatch) {
   auto* combo = Child<QComboBox>("ComboBox1");
   auto* swatch = Child<TColorSwatch>("color1");
-  form_->Table().color[4] = 0x00FF8000;  // blue 255, green 128
+  form_->Table().SetColor(4, 0x00FF8000);  // blue 255, green 128
   combo->setCurrentIndex(0);
   EXPECT_EQ(swatch->Color(), QColor(255, 255, 255));
   combo->setCurrentIndex(4);
@@ -235,8 +235,8 @@ TEST_F(Window, StoreCommandsKeepTheEarlierValueOnBadText) {
   Edit("xg1")->setText("12");
   Edit("yg1")->setText("-34");
   Click("Button12");
-  EXPECT_EQ(t.xg[3], 12);
-  EXPECT_EQ(t.yg[3], -34);
+  EXPECT_EQ(t.Left(3).x, 12);
+  EXPECT_EQ(t.Left(3).y, -34);
   struct Case {
     const char* x;
     const char* y;
@@ -260,16 +260,16 @@ TEST_F(Window, StoreCommandsKeepTheEarlierValueOnBadText) {
     } else {
       EXPECT_TRUE(Messages().empty());
     }
-    EXPECT_EQ(t.xg[3], c.xg) << c.x;
-    EXPECT_EQ(t.yg[3], c.yg) << c.x;
+    EXPECT_EQ(t.Left(3).x, c.xg) << c.x;
+    EXPECT_EQ(t.Left(3).y, c.yg) << c.x;
   }
   // The right store fills the right columns of the observation point.
   Child<QComboBox>("ComboBox1")->setCurrentIndex(0);
   Edit("xd1")->setText("5");
   Edit("yd1")->setText("6");
   Click("Button13");
-  EXPECT_EQ(t.xd[0], 5);
-  EXPECT_EQ(t.yd[0], 6);
+  EXPECT_EQ(t.Right(0).x, 5);
+  EXPECT_EQ(t.Right(0).y, 6);
 }
 
 TEST_F(Window, SpaceCoordinatesUseTheLocaleSeparator) {
@@ -280,17 +280,17 @@ TEST_F(Window, SpaceCoordinatesUseTheLocaleSeparator) {
   Edit("py1")->setText("-2");
   Edit("pz1")->setText("3E2");
   Click("Button5");
-  EXPECT_EQ(t.px[2], 1.5);
-  EXPECT_EQ(t.py[2], -2);
-  EXPECT_EQ(t.pz[2], 300);
+  EXPECT_EQ(t.Space(2).X, 1.5);
+  EXPECT_EQ(t.Space(2).Y, -2);
+  EXPECT_EQ(t.Space(2).Z, 300);
   Messages().clear();
   Edit("px1")->setText("4,25");
   Edit("py1")->setText("1.5");  // the full stop is not the separator here
   Click("Button5");
   QLocale::setDefault(QLocale::c());
-  EXPECT_EQ(t.px[2], 4.25);  // X was stored before Y failed
-  EXPECT_EQ(t.py[2], -2);
-  EXPECT_EQ(t.pz[2], 300);
+  EXPECT_EQ(t.Space(2).X, 4.25);  // X was stored before Y failed
+  EXPECT_EQ(t.Space(2).Y, -2);
+  EXPECT_EQ(t.Space(2).Z, 300);
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_EQ(Messages()[0].second, "'1.5' n'est pas une valeur en virgule flottante correcte.");
 }
@@ -300,9 +300,8 @@ QColor At(const QImage& image, int x, int y) { return image.pixelColor(x, y); }
 
 TEST_F(Window, CrossAndMarkersArePaintedAtTheMappedPlaces) {
   PointTable& t = form_->Table();
-  t.xg[3] = 800;
-  t.yg[3] = 600;
-  t.color[3] = 0x00FF0000;  // blue
+  t.SetLeft(3, 800, 600);
+  t.SetColor(3, 0x00FF0000);  // blue
   Child<QScrollBar>("ScrollBar1")->setValue(10);
   Child<QScrollBar>("ScrollBar1")->setValue(20);  // 320 x 240
   Edit("xg1")->setText("400");
@@ -529,9 +528,9 @@ TEST_F(Window, TypingReplacesTheOldTextAndEnterStores) {
   combo->setCurrentIndex(2);
   type("px1", "45");
   QTest::keyClick(Edit("px1"), Qt::Key_Enter);
-  EXPECT_EQ(t.px[1], -45);
-  EXPECT_EQ(t.px[2], 45);
-  EXPECT_EQ(t.py[2], -30);
+  EXPECT_EQ(t.Space(1).X, -45);
+  EXPECT_EQ(t.Space(2).X, 45);
+  EXPECT_EQ(t.Space(2).Y, -30);
   EXPECT_EQ(status->item(2, 2)->text(), QString::fromUtf8("\u2713"));
   // The capture boxes alike, in both photographs.
   type("xg1", "812");
@@ -541,10 +540,10 @@ TEST_F(Window, TypingReplacesTheOldTextAndEnterStores) {
   QTest::keyClick(Edit("yd1"), Qt::Key_Return);  // x still empty: refused as before
   type("xd1", "5");
   QTest::keyClick(Edit("xd1"), Qt::Key_Return);
-  EXPECT_EQ(t.xg[2], 812);
-  EXPECT_EQ(t.yg[2], 403);
-  EXPECT_EQ(t.xd[2], 5);
-  EXPECT_EQ(t.yd[2], 77);
+  EXPECT_EQ(t.Left(2).x, 812);
+  EXPECT_EQ(t.Left(2).y, 403);
+  EXPECT_EQ(t.Right(2).x, 5);
+  EXPECT_EQ(t.Right(2).y, 77);
   EXPECT_EQ(status->item(2, 1)->text(), QString::fromUtf8("\u2713"));
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_EQ(Messages()[0].second, "'' n'est pas une valeur entière correcte.");
@@ -778,9 +777,9 @@ TEST(Settings, WindowReadsAtStartAndWritesAtClose) {
                      << "OBS=clBlue\nREF2=$0080FF00\n[CAD]\nSCALE=2\nOTHER=1\n";
   {
     TForm1 form(dir.program_directory());
-    EXPECT_EQ(form.Table().color[0], 0x00FF0000u);
-    EXPECT_EQ(form.Table().color[2], 0x0080FF00u);
-    EXPECT_EQ(form.Table().color[1], kColorRed);
+    EXPECT_EQ(form.Table().Color(0), 0x00FF0000u);
+    EXPECT_EQ(form.Table().Color(2), 0x0080FF00u);
+    EXPECT_EQ(form.Table().Color(1), kColorRed);
     EXPECT_EQ(form.Scale(), 2);
     EXPECT_EQ(form.Ball(), 0.01);
     EXPECT_EQ(form.findChild<QLabel*>("Label4")->text().toStdString(), photo);
@@ -788,7 +787,7 @@ TEST(Settings, WindowReadsAtStartAndWritesAtClose) {
     EXPECT_EQ(form.LeftPane().Geometry().wd, 40);
     EXPECT_EQ(form.LeftPane().Geometry().hd, 30);
     EXPECT_EQ(form.RightPane().Picture().size(), QSize(1600, 1200));  // built-in kept
-    form.Table().color[9] = 0x00123456;
+    form.Table().SetColor(9, 0x00123456);
     form.show();
     form.close();
   }
@@ -831,7 +830,7 @@ TEST(Settings, BadColourTextIsReportedOnceTheWindowIsUp) {
   Messages().clear();
   testing::WriteBytes(dir.program_directory() + "config.ini", "[COLORS]\nREF4=mauve\n");
   TForm1 form(dir.program_directory());
-  EXPECT_EQ(form.Table().color[4], kColorRed);
+  EXPECT_EQ(form.Table().Color(4), kColorRed);
   EXPECT_TRUE(Messages().empty());
   QCoreApplication::processEvents();
   ASSERT_EQ(Messages().size(), 1u);

@@ -9,8 +9,8 @@
 #include <limits>
 #include <string>
 
+#include "photogrammetry/epipolar.h"
 #include "tools/demo_scene.h"
-#include "ui/main/epipolar.h"
 
 namespace vistrel {
 namespace {

@@ -39,7 +39,8 @@ class Quality : public testing::DemoWindowTest {
   // and calibrates.
   void Calibrate(int point = 0, int shift = 0) {
     Click("Button8");
-    form_->Table().xg[point] += shift;
+    PointTable& table = form_->Table();
+    if (shift != 0) table.SetLeft(point, table.Left(point).x + shift, table.Left(point).y);
     Click("Button6");
     ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
   }
@@ -197,8 +198,10 @@ TEST_F(Quality, ResidualStrokesRunFromTheMarkerTowardTheModel) {
     const PointResidual& r = pane->IsLeft() ? longest->left : longest->right;
     ASSERT_GT(r.length * kResidualMagnification, 30.0L);
     const PointTable& table = form_->Table();
-    const std::int64_t x = pane->IsLeft() ? table.xg[longest->point] : table.xd[longest->point];
-    const std::int64_t y = pane->IsLeft() ? table.yg[longest->point] : table.yd[longest->point];
+    const std::int64_t x =
+        pane->IsLeft() ? table.Left(longest->point).x : table.Right(longest->point).x;
+    const std::int64_t y =
+        pane->IsLeft() ? table.Left(longest->point).y : table.Right(longest->point).y;
     pane->Slider()->setValue(50);
     PaneGeometry& g = pane->Geometry();
     g.ox = pane->Box()->width() / 2 - x * g.wd / g.picture_width;
@@ -248,15 +251,15 @@ TEST_F(Quality, NoStrokesBeforeACalibrationNorForAPointMovedSince) {
   QTest::mouseClick(residuals, Qt::LeftButton);
   EXPECT_NE(box->grab().toImage(), without);
   // Point 1 stored back where it belongs: its stroke would mislead, so it goes; the others stay.
-  form_->Table().xg[1] -= 15;
+  form_->Table().SetLeft(1, form_->Table().Left(1).x - 15, form_->Table().Left(1).y);
   form_->LeftPane().Box()->repaint();
   const QImage after = box->grab().toImage();
   const PointTable& table = form_->Table();
   std::int64_t sx, sy;
-  ASSERT_TRUE(form_->LeftPane().Geometry().ToPane(table.xg[1], table.yg[1], sx, sy));
+  ASSERT_TRUE(form_->LeftPane().Geometry().ToPane(table.Left(1).x, table.Left(1).y, sx, sy));
   ASSERT_TRUE(after.valid(static_cast<int>(sx), static_cast<int>(sy)));
   EXPECT_FALSE(StrokeNear(after, sx, sy));
-  ASSERT_TRUE(form_->LeftPane().Geometry().ToPane(table.xg[5], table.yg[5], sx, sy));
+  ASSERT_TRUE(form_->LeftPane().Geometry().ToPane(table.Left(5).x, table.Left(5).y, sx, sy));
   EXPECT_TRUE(StrokeNear(after, sx, sy));
 }
 
@@ -268,9 +271,9 @@ TEST_F(Quality, CalibrationStoppedEarlyLeavesNoFigures) {
   // All control points on one spot: the first stage cannot start.
   PointTable& table = form_->Table();
   for (int i = 1; i <= 9; ++i) {
-    table.xg[i] = table.xd[i] = 100;
-    table.yg[i] = table.yd[i] = 100;
-    table.px[i] = table.py[i] = table.pz[i] = 0;
+    table.SetLeft(i, 100, 100);
+    table.SetRight(i, 100, 100);
+    table.SetSpace(i, 0, 0, 0);
   }
   Click("Button6");
   // First what is wrong with the points, then the failure itself.

@@ -77,7 +77,7 @@ TEST_F(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
   Click("Button8");
   ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
   const PointTable& table = form_->Table();
-  const QColor centre = form_->LeftPane().Picture().pixelColor(table.xg[1], table.yg[1]);
+  const QColor centre = form_->LeftPane().Picture().pixelColor(table.Left(1).x, table.Left(1).y);
   EXPECT_GT(centre.red(), 150);
   EXPECT_LT(centre.green(), 100);
   auto* memo = Child<QPlainTextEdit>("Memo1");
@@ -119,8 +119,8 @@ TEST_F(Workflow, DemoProjectMeasuresATargetNearItsTruePosition) {
     EXPECT_LE(nearest, 2) << dx;
   }
   Click("Button13");
-  EXPECT_EQ(table.xg[0], left.x);
-  EXPECT_EQ(table.yd[0], right.y);
+  EXPECT_EQ(table.Left(0).x, left.x);
+  EXPECT_EQ(table.Right(0).y, right.y);
   // The point status table shows both images of the observation point stored.
   auto* status = Child<QTableWidget>("PointStatus");
   EXPECT_EQ(status->item(0, 0)->text(), QString::fromUtf8("\u2713"));
@@ -191,8 +191,8 @@ TEST_F(Workflow, MeasureUsesThePixelsShown) {
   Click("Button9");
   ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
   const PointTable& table = form_->Table();
-  EXPECT_EQ(table.xg[0], left_a.x);
-  EXPECT_EQ(table.yd[0], right_a.y);
+  EXPECT_EQ(table.Left(0).x, left_a.x);
+  EXPECT_EQ(table.Right(0).y, right_a.y);
   EXPECT_NEAR(Child<QLineEdit>("px1")->text().toDouble(), a.X, 0.3);
   EXPECT_TRUE(status->text().startsWith(QString("Stored the shown left %1 %2 and right %3 %4")
                                             .arg(left_a.x)
@@ -206,7 +206,7 @@ TEST_F(Workflow, MeasureUsesThePixelsShown) {
   ClickPicturePixel(form_->LeftPane(), TrueProjection(demo::kLeftCamera, c));
   combo->setCurrentIndex(0);
   Click("Button9");
-  EXPECT_EQ(table.xg[0], left_a.x);
+  EXPECT_EQ(table.Left(0).x, left_a.x);
   EXPECT_NEAR(Child<QLineEdit>("px1")->text().toDouble(), a.X, 0.3);
   combo->setCurrentIndex(5);
   Click("Button9");
@@ -238,7 +238,7 @@ TEST_F(Workflow, CalibrationIgnoresTheZoomOfTheLeftPane) {
   // Two control points typed with the same space coordinates: the calibration runs, and a box
   // names them.
   PointTable& table = form_->Table();
-  table.px[7] = table.px[4], table.py[7] = table.py[4], table.pz[7] = table.pz[4];
+  table.SetSpace(7, table.Space(4));
   form_->Button6Click();
   ASSERT_FALSE(Messages().empty());
   EXPECT_EQ(Messages()[0].first, MessageKind::kWarning);
@@ -295,19 +295,20 @@ TEST_F(Workflow, ProjectFileRestoresPointsAndDistortionChoice) {
 
   box->setCurrentIndex(0);
   check->setChecked(false);
-  form_->Table().pz[3] += 1;
+  form_->Table().SetSpace(3, form_->Table().Space(3).X, form_->Table().Space(3).Y,
+                          form_->Table().Space(3).Z + 1);
   const PointTable changed = form_->Table();
   std::ofstream(dir_.path() / "newer.vistrel") << "VISTREL-PROJECT 2\n";
   EXPECT_THROW(
       form_->OpenProjectFile(QString::fromStdString((dir_.path() / "newer.vistrel").string())),
       std::exception);
-  EXPECT_EQ(std::memcmp(&form_->Table(), &changed, sizeof changed), 0);
+  EXPECT_TRUE(form_->Table() == changed);
   EXPECT_EQ(box->currentIndex(), 0);
   EXPECT_FALSE(check->isChecked());
 
   const auto reference = std::filesystem::last_write_time(dir_.path() / "reference.txt");
   form_->OpenProjectFile(QString::fromStdString(project));
-  EXPECT_EQ(std::memcmp(&form_->Table(), &saved, sizeof saved), 0);
+  EXPECT_TRUE(form_->Table() == saved);
   EXPECT_EQ(box->currentData().toString(), "radial");
   EXPECT_TRUE(check->isChecked());
   EXPECT_EQ(std::filesystem::last_write_time(dir_.path() / "reference.txt"), reference);
@@ -401,14 +402,14 @@ TEST_F(Workflow, ImportStoresNothingUnreadOrUnconfirmed) {
   }
   ASSERT_EQ(Messages().size(), 2u);
   EXPECT_EQ(Messages()[1].first, MessageKind::kConfirmation);
-  EXPECT_EQ(form_->Table().px[1], 0);
-  EXPECT_FALSE(form_->GetSession().Stored()[1].space);
+  EXPECT_EQ(form_->Table().Space(1).X, 0);
+  EXPECT_FALSE(form_->GetSession().Stored(1).space);
   EXPECT_FALSE(form_->GetSession().ControlPointsChanged());
 }
 
 // The user's path from a fresh start on the demo photographs, with the nine control targets'
 // X, Y, Z in a surveyor's file, to a calibrated pair and one measured and saved point, counted
-// action by action (a key, a click), as the README lists it. Then the command-line tool, run on
+// action by action (a key, a click), as docs/manual.md lists it. Then the command-line tool, run on
 // the same control points and pixels, prints the very same report and appends the very same
 // record: both go through one session.
 using MeasurePath = testing::WindowTest;
@@ -476,9 +477,7 @@ TEST_F(MeasurePath, FromAFreshStartToASavedPointInThirtyActions) {
   // The same control points and pixels through vistrel-cli.
   const PointTable& table = form_->Table();
   SaveControlPoints((dir_.path() / "clicked.txt").string(), table);
-  std::istringstream observation(std::to_string(table.xg[0]) + " " + std::to_string(table.yg[0]) +
-                                 " " + std::to_string(table.xd[0]) + " " +
-                                 std::to_string(table.yd[0]) + "\n");
+  std::istringstream observation(PixelText(table.Left(0)) + " " + PixelText(table.Right(0)) + "\n");
   std::ostringstream report, measured, err;
   const std::string reference = (dir_.path() / "clicked.txt").string();
   ASSERT_EQ(RunCli({"calibrate", "--reference", reference, "--size", "1600x1200"}, observation,

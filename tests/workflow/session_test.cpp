@@ -36,13 +36,13 @@ TEST(Session, StoresMarkWhatTheyStoredAndCalibrationKeepsItsFigures) {
       c.left ? s.StoreLeft(c.index, c.x, c.y) : s.StoreRight(c.index, c.x, c.y);
     } catch (const std::exception&) {
     }
-    EXPECT_EQ(c.left ? s.Stored()[c.index].left : s.Stored()[c.index].right, c.stored) << c.index;
+    EXPECT_EQ(c.left ? s.Stored(c.index).left : s.Stored(c.index).right, c.stored) << c.index;
   }
   s.StoreSpace(0, "1", "2", "3", '.');  // the observation point has no space coordinates
-  EXPECT_FALSE(s.Stored()[0].space);
-  EXPECT_FALSE(s.Stored()[0].Complete(0));
+  EXPECT_FALSE(s.Stored(0).space);
+  EXPECT_FALSE(s.Table().Complete(0));
   s.StoreLeft(0, "1", "1");
-  EXPECT_TRUE(s.Stored()[0].Complete(0));
+  EXPECT_TRUE(s.Table().Complete(0));
 
   const testing::TempDir dir;
   const std::string file = dir.File("reference.txt");
@@ -50,13 +50,13 @@ TEST(Session, StoresMarkWhatTheyStoredAndCalibrationKeepsItsFigures) {
   demo_session.Table() = demo::ClickedControlPoints();
   demo_session.SaveControlPoints(file);
   s.LoadControlPoints(file);
-  for (int i = 1; i <= 9; ++i) EXPECT_TRUE(s.Stored()[i].Complete(i)) << i;
+  for (int i = 1; i <= 9; ++i) EXPECT_TRUE(s.Table().Complete(i)) << i;
   EXPECT_FALSE(s.Quality().has_value());
   s.Calibrate(demo::kImageWidth, demo::kImageHeight, {.distortion = true});
   ASSERT_TRUE(s.Quality().has_value());
   EXPECT_LT(s.Quality()->rms, 1.0L);
   EXPECT_TRUE(s.UnchangedSinceCalibration(5, true));
-  s.StoreLeft(5, "100", std::to_string(s.Table().yg[5]));
+  s.StoreLeft(5, "100", std::to_string(static_cast<std::int32_t>(s.Table().Left(5).y)));
   EXPECT_FALSE(s.UnchangedSinceCalibration(5, true));
   EXPECT_TRUE(s.UnchangedSinceCalibration(5, false));
 }
@@ -132,7 +132,7 @@ TEST(Session, FailedCalibrationsFollowOnePolicy) {
   EXPECT_EQ(s.Quality()->sigma0, sigma0);
 
   // Coplanar control points: the first stage cannot start.
-  for (int i = 1; i <= 9; ++i) s.Table().pz[i] = 0;
+  for (int i = 1; i <= 9; ++i) s.Table().SetSpace(i, s.Table().Space(i).X, s.Table().Space(i).Y, 0);
   EXPECT_THROW(s.Calibrate(1600, 1200, {}), Exception);
   ASSERT_EQ(s.Warnings().size(), 1u) << "checked before the first stage, so kept when it throws";
   EXPECT_EQ(s.Warnings()[0].text.rfind("the nine control points lie in one plane", 0), 0u);

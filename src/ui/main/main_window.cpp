@@ -33,6 +33,7 @@
 
 #include "numeric/text_format.h"
 #include "photogrammetry/calibration.h"
+#include "photogrammetry/epipolar.h"
 #include "photogrammetry/measurement.h"
 #include "photogrammetry/report.h"
 #include "project/geom_file.h"
@@ -40,7 +41,6 @@
 #include "project/reference_file.h"
 #include "project/settings.h"
 #include "ui/main/color_swatch.h"
-#include "ui/main/epipolar.h"
 #include "ui/main/image_pane.h"
 #include "ui/main/messages.h"
 #include "ui/main/qt_utils.h"
@@ -171,7 +171,7 @@ void TForm1::Button5Click() {
 
 void TForm1::ComboBox1Change() {
   session_.ForgetCaptures();  // a capture made for another point never counts
-  color1->SetColor(ToQColor(session_.Table().color[SelectedIndex()]));
+  color1->SetColor(ToQColor(session_.Table().Color(SelectedIndex())));
   PointStatus->selectRow(SelectedIndex());
   ShowStatus();
 }
@@ -181,7 +181,7 @@ void TForm1::color1DblClick() {
   if (!chosen.isValid()) return;
   last_dialog_color_ = chosen;
   color1->SetColor(chosen);
-  session_.Table().color[SelectedIndex()] = FromQColor(chosen);
+  session_.Table().SetColor(SelectedIndex(), FromQColor(chosen));
 }
 
 // ---- files and computations

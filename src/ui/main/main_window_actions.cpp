@@ -17,10 +17,10 @@
 #include "photogrammetry/point_table.h"
 #include "project/coordinate_list.h"
 #include "project/point_store.h"
+#include "project/project_file.h"
 #include "ui/main/main_window.h"
 #include "ui/main/messages.h"
 #include "ui/main/qt_utils.h"
-#include "workflow/project_file.h"
 
 namespace vistrel {
 namespace {
@@ -165,7 +165,7 @@ void TForm1::ZoomOutClick() { ZoomAtPointer(-kZoomStepDelta); }
 void TForm1::Advance() {
   const int index = SelectedIndex();
   if (!advance_->isChecked() || index == PointTable::kObservation ||
-      !session_.Stored()[index].Complete(index)) {
+      !session_.Table().Complete(index)) {
     return;
   }
   if (const int next = session_.NextIncomplete(index); next >= 0) SelectPoint(next);
@@ -187,7 +187,8 @@ void TForm1::ImportCoordinatesClick() {
   const QString path = dialog->selectedFiles().first();
   std::vector<CoordinateRow> rows;
   try {
-    rows = ReadCoordinateListFile(ToStd(path), LocaleDecimalSeparator(), PointTable::kControlCount);
+    rows =
+        ReadCoordinateListFile(ToStd(path), LocaleDecimalSeparator(), PointTable::kFixedControls);
   } catch (const ECoordinateList& e) {
     throw ECoordinateList(ToStd(path) + ": " + e.what());
   }
@@ -257,7 +258,6 @@ void TForm1::SaveProjectFile(const QString& path) {
   project.left_image = ToStd(left_.RememberedFile());
   project.right_image = ToStd(right_.RememberedFile());
   project.table = session_.Table();
-  project.stored = session_.Stored();
   project.distortion = CheckBox1->isChecked();
   project.lens_model = SelectedLensModel();
   SaveProject(ToStd(path), project);

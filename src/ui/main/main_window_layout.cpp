@@ -198,8 +198,8 @@ QWidget* TForm1::CreateSelectedPoint() {
       "coordonnées enregistrées (gauche, droite, espace) et résidu de calibration en pixels ; "
       "cliquer une ligne pour choisir le point");
   PointStatus->setHorizontalHeaderLabels({"L", "R", "XYZ", "Res."});
-  QStringList rows{"O"};
-  for (int i = 1; i <= PointTable::kControlCount; ++i) rows << QString::number(i);
+  QStringList rows;
+  for (int i = 0; i < session_.Table().Count(); ++i) rows << ToQt(session_.Table().Name(i));
   PointStatus->setVerticalHeaderLabels(rows);
   PointStatus->setEditTriggers(QAbstractItemView::NoEditTriggers);
   PointStatus->setSelectionBehavior(QAbstractItemView::SelectRows);

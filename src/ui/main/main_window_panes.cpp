@@ -161,14 +161,16 @@ void TForm1::Paint(PaneView& pane, QPainter& painter) {
   const PointTable& table = session_.Table();
   const bool left = pane.IsLeft();
   const auto marker = [&](int i) {
-    return PaneMarker{left ? table.xg[i] : table.xd[i], left ? table.yg[i] : table.yd[i],
-                      ToQColor(table.color[i]),
-                      all ? (i == 0 ? QString("O") : QString::number(i)) : QString()};
+    const ImagePosition p = table.Image(i, left);
+    return PaneMarker{static_cast<std::int64_t>(p.x), static_cast<std::int64_t>(p.y),
+                      ToQColor(table.Color(i)), all ? ToQt(table.Name(i)) : QString()};
   };
   if (!all) {
     overlay.markers.push_back(marker(SelectedIndex()));
   } else {
-    for (int i = 1; i <= PointTable::kControlCount; ++i) overlay.markers.push_back(marker(i));
+    // The observation point last, drawn over the others.
+    for (int i = 0; i < table.Count(); ++i)
+      if (i != PointTable::kObservation) overlay.markers.push_back(marker(i));
     overlay.markers.push_back(marker(PointTable::kObservation));
   }
   overlay.residuals = ResidualStrokes(pane);
@@ -193,8 +195,9 @@ std::vector<PaneResidual> TForm1::ResidualStrokes(const PaneView& pane) const {
     // A point stored anew since the calibration has no residual yet.
     if (!session_.UnchangedSinceCalibration(i, left)) continue;
     const PointResidual& r = left ? p.left : p.right;
-    strokes.push_back(PaneResidual{left ? table.xg[i] : table.xd[i],
-                                   left ? table.yg[i] : table.yd[i], r.ex, r.ey});
+    const ImagePosition q = table.Image(i, left);
+    strokes.push_back(
+        PaneResidual{static_cast<std::int64_t>(q.x), static_cast<std::int64_t>(q.y), r.ex, r.ey});
   }
   return strokes;
 }

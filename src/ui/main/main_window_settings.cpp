@@ -24,7 +24,9 @@ void TForm1::ReadSettings() {
   const Settings settings = ReadSettingsFile(SettingsPath(), LocaleDecimalSeparator());
   QStringList problems;
   for (const std::string& problem : settings.problems) problems << ToQt(problem);
-  std::copy(settings.colors.begin(), settings.colors.end(), session_.Table().color.begin());
+  for (int i = 0; i < static_cast<int>(settings.colors.size()); ++i) {
+    session_.Table().SetColor(i, settings.colors[static_cast<std::size_t>(i)]);
+  }
   const std::pair<PaneView*, const std::string*> remembered[] = {{&left_, &settings.left_image},
                                                                  {&right_, &settings.right_image}};
   for (const auto& [pane, name] : remembered) {
@@ -59,7 +61,9 @@ void TForm1::WriteSettings() {
   settings.left_image = ToStd(left_.RememberedFile());
   settings.right_image = ToStd(right_.RememberedFile());
   const PointTable& table = session_.Table();
-  std::copy(table.color.begin(), table.color.end(), settings.colors.begin());
+  for (int i = 0; i < static_cast<int>(settings.colors.size()); ++i) {
+    settings.colors[static_cast<std::size_t>(i)] = table.Color(i);
+  }
   settings.scale = scale_;
   settings.ball = ball_;
   settings.store_on_click = store_on_click_->isChecked();

@@ -25,7 +25,7 @@ void TForm1::ShowStatus() {
   const int index = SelectedIndex();
   QString text =
       ToQt(PointerText(over != nullptr, pane.PixelUnderPointer(), pane.Geometry().ZoomPercent())) +
-      "  |  " + ToQt(PointStateText(index, session_.Stored()[index]));
+      "  |  " + ToQt(PointStateText(index, session_.Stored(index)));
   if (!status_note_.isEmpty()) text = status_note_ + "  |  " + text;
   // A damaged photograph stays shown, but nobody should click control points on its grey part
   // without knowing.
@@ -50,9 +50,10 @@ void TForm1::ShowPointStatus() {
     item->setBackground(background.isValid() ? QBrush(background) : QBrush());
   };
   const QString yes = QString::fromUtf8("\u2713"), no = QString::fromUtf8("\u2013");
-  for (int i = 0; i <= PointTable::kControlCount; ++i) {
-    const StoredParts& parts = session_.Stored()[i];
-    const QColor done = parts.Complete(i) ? QColor(200, 235, 200) : QColor();
+  const PointTable& table = session_.Table();
+  for (int i = 0; i < table.Count(); ++i) {
+    const StoredParts& parts = table.Stored(i);
+    const QColor done = table.Complete(i) ? QColor(200, 235, 200) : QColor();
     cell(i, 0, parts.left ? yes : no, done);
     cell(i, 1, parts.right ? yes : no, done);
     cell(i, 2, i == 0 ? QString() : parts.space ? yes : no, done);

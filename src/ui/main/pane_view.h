@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "ui/main/epipolar.h"
+#include "photogrammetry/epipolar.h"
 #include "ui/main/image_pane.h"
 #include "ui/main/pane_geometry.h"
 

@@ -1,4 +1,4 @@
-#include "workflow/project_file.h"
+#include "project/project_file.h"
 
 #include <charconv>
 #include <cmath>
@@ -163,17 +163,23 @@ class Reader {
     if (seen[n]) Fail("POINT " + std::to_string(i) + " given twice");
     seen[n] = true;
     PointTable& t = p.table;
-    StoredParts& s = p.stored[n];
-    s.left = Part<std::int32_t>(words, 2, 2, "left pixel", {&t.xg[n], &t.yg[n]});
-    s.right = Part<std::int32_t>(words, 4, 2, "right pixel", {&t.xd[n], &t.yd[n]});
-    s.space = Part<double>(words, 6, 3, "space", {&t.px[n], &t.py[n], &t.pz[n]});
+    StoredParts s;
+    std::int32_t xg = 0, yg = 0, xd = 0, yd = 0;
+    SpacePoint space;
+    s.left = Part<std::int32_t>(words, 2, 2, "left pixel", {&xg, &yg});
+    s.right = Part<std::int32_t>(words, 4, 2, "right pixel", {&xd, &yd});
+    s.space = Part<double>(words, 6, 3, "space", {&space.X, &space.Y, &space.Z});
     if (i == 0 && s.space) Fail("the observation point has no space coordinates");
+    t.SetLeft(i, {static_cast<double>(xg), static_cast<double>(yg)});
+    t.SetRight(i, {static_cast<double>(xd), static_cast<double>(yd)});
+    t.SetSpace(i, space);
+    t.SetStored(i, s);
     std::uint32_t color = 0;
     const std::string_view c = words[9];
     if (c.size() != 9 || c[0] != '$' ||
         std::from_chars(c.data() + 1, c.data() + c.size(), color, 16).ptr != c.data() + c.size())
       Fail("bad colour \"" + std::string(c) + "\" (a \"$\" and eight hexadecimal digits)");
-    t.color[n] = color;
+    t.SetColor(i, color);
   }
 
   std::vector<std::string_view> lines_;
@@ -193,16 +199,19 @@ std::string ProjectText(const Project& p) {
       << "LENS-MODEL " << (p.lens_model ? LensModelName(*p.lens_model) : kBoxModel) << '\n'
       << "SUB-PIXEL " << (p.sub_pixel ? 1 : 0) << '\n';
   const PointTable& t = p.table;
-  for (std::size_t n = 0; n < 10; ++n) {
-    const StoredParts& s = p.stored[n];
-    const auto pair = [](bool stored, std::int32_t a, std::int32_t b) {
-      return stored ? std::to_string(a) + ' ' + std::to_string(b) : std::string("- -");
+  for (int n = 0; n <= PointTable::kFixedControls; ++n) {
+    const StoredParts& s = t.Stored(n);
+    const auto pair = [](bool stored, ImagePosition q) {
+      return stored ? std::to_string(static_cast<std::int32_t>(q.x)) + ' ' +
+                          std::to_string(static_cast<std::int32_t>(q.y))
+                    : std::string("- -");
     };
-    out << "POINT " << n << ' ' << pair(s.left, t.xg[n], t.yg[n]) << ' '
-        << pair(s.right, t.xd[n], t.yd[n]) << ' '
-        << (s.space && n > 0 ? Shortest(t.px[n]) + ' ' + Shortest(t.py[n]) + ' ' + Shortest(t.pz[n])
+    const SpacePoint space = t.Space(n);
+    out << "POINT " << n << ' ' << pair(s.left, t.Left(n)) << ' ' << pair(s.right, t.Right(n))
+        << ' '
+        << (s.space && n > 0 ? Shortest(space.X) + ' ' + Shortest(space.Y) + ' ' + Shortest(space.Z)
                              : std::string("- - -"))
-        << ' ' << ColorText(t.color[n]) << '\n';
+        << ' ' << ColorText(t.Color(n)) << '\n';
   }
   return out.str();
 }

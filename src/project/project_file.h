@@ -12,7 +12,6 @@
 #include "numeric/exception.h"
 #include "photogrammetry/calibration.h"
 #include "photogrammetry/point_table.h"
-#include "workflow/session.h"
 
 namespace vistrel {
 
@@ -21,8 +20,7 @@ inline constexpr const char* kProjectFileExtension = ".vistrel";
 
 struct Project {
   std::string left_image, right_image;  // full names, empty when a pane shows its own picture
-  PointTable table;                     // pixels, space coordinates and colours
-  StoredPoints stored{};                // the parts of each point that hold a stored value
+  PointTable table;  // pixels, space coordinates, colours and the parts that hold a stored value
   bool distortion = false;              // "Correc. Distortions"
   std::optional<LensModel> lens_model;  // the model beside it; empty: the check box decides
   bool sub_pixel = false;               // reserved: read and written, not used yet

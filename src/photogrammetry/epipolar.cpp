@@ -1,4 +1,4 @@
-#include "ui/main/epipolar.h"
+#include "photogrammetry/epipolar.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,9 +20,9 @@ std::vector<GuidePoint> EpipolarCurve(const TCameraParameters& camera, bool from
   // Depth range from the control points, in the camera system of `from` (Zc of R (P - T)).
   long double near_z = std::numeric_limits<long double>::max(), far_z = 0;
   int sign = 0;
-  for (int i = 1; i <= PointTable::kControlCount; ++i) {
-    const long double dX = table.px[i] - from.Tx, dY = table.py[i] - from.Ty,
-                      dZ = table.pz[i] - from.Tz;
+  for (const int i : table.ControlIndices()) {
+    const SpacePoint p = table.Space(i);
+    const long double dX = p.X - from.Tx, dY = p.Y - from.Ty, dZ = p.Z - from.Tz;
     const long double zc = R[6] * dX + R[7] * dY + R[8] * dZ;
     const int s = zc > 0 ? 1 : zc < 0 ? -1 : 0;
     if (s == 0 || (sign != 0 && s != sign)) return curve;

@@ -1,4 +1,4 @@
-#include "workflow/project_file.h"
+#include "project/project_file.h"
 
 #include <gtest/gtest.h>
 
@@ -39,21 +39,19 @@ TEST(ProjectFile, RoundTripKeepsEveryBit) {
                             -0.0,      2.5,       1e22};
   for (int i = 0; i < 10; ++i) {
     const auto n = static_cast<std::size_t>(i);
-    p.table.xg[n] = i == 1 ? std::numeric_limits<std::int32_t>::min() : 100 * i - 7;
-    p.table.yg[n] = i == 2 ? std::numeric_limits<std::int32_t>::max() : 3 * i;
-    p.table.xd[n] = -i, p.table.yd[n] = i * i;
+    p.table.SetLeft(i, i == 1 ? std::numeric_limits<std::int32_t>::min() : 100 * i - 7,
+                    i == 2 ? std::numeric_limits<std::int32_t>::max() : 3 * i);
+    p.table.SetRight(i, -i, i * i);
     if (i > 0) {
-      p.table.px[n] = awkward[n - 1];
-      p.table.py[n] = -awkward[(n + 3) % 9];
-      p.table.pz[n] = awkward[(n + 5) % 9] / 7;
+      p.table.SetSpace(i, awkward[n - 1], -awkward[(n + 3) % 9], awkward[(n + 5) % 9] / 7);
     }
-    p.table.color[n] = i == 3 ? 0x80000005u : 0x00123456u + static_cast<std::uint32_t>(i);
-    p.stored[n] = {i != 4, i != 5, i != 0 && i != 6};
+    p.table.SetColor(i, i == 3 ? 0x80000005u : 0x00123456u + static_cast<std::uint32_t>(i));
+    p.table.SetStored(i, {i != 4, i != 5, i != 0 && i != 6});
   }
   // A part not stored holds 0, as the session keeps it.
-  p.table.xg[4] = p.table.yg[4] = 0;
-  p.table.xd[5] = p.table.yd[5] = 0;
-  p.table.px[6] = p.table.py[6] = p.table.pz[6] = 0;
+  p.table.SetLeft(4, 0, 0);
+  p.table.SetRight(5, 0, 0);
+  p.table.SetSpace(6, 0, 0, 0);
 
   testing::TempDir dir;
   const std::string path = dir.File("pair.vistrel");
@@ -64,12 +62,7 @@ TEST(ProjectFile, RoundTripKeepsEveryBit) {
   EXPECT_EQ(back.distortion, p.distortion);
   EXPECT_EQ(back.lens_model, p.lens_model);
   EXPECT_EQ(back.sub_pixel, p.sub_pixel);
-  EXPECT_EQ(std::memcmp(&back.table, &p.table, sizeof p.table), 0);
-  for (std::size_t n = 0; n < 10; ++n) {
-    EXPECT_EQ(back.stored[n].left, p.stored[n].left) << n;
-    EXPECT_EQ(back.stored[n].right, p.stored[n].right) << n;
-    EXPECT_EQ(back.stored[n].space, p.stored[n].space) << n;
-  }
+  EXPECT_TRUE(back.table == p.table);  // every bit, with the stored parts
   EXPECT_EQ(ProjectText(back), ReadAll(path));
   // The shortest text that reads back: 0.1 + 0.2 is not written as 0.3 nor with 17 digits.
   EXPECT_NE(ReadAll(path).find("POINT 1 -2147483648 3 -1 1 0.30000000000000004 "),
@@ -90,7 +83,7 @@ TEST(ProjectFile, RoundTripKeepsEveryBit) {
 // project keeps every point; no other file of the folder is touched.
 TEST(ProjectFile, RefusedFilesChangeNothing) {
   Project good;
-  for (std::size_t n = 0; n < 10; ++n) good.stored[n] = {true, true, n > 0};
+  for (int n = 0; n < 10; ++n) good.table.SetStored(n, {true, true, n > 0});
   const std::string text = ProjectText(good);
   const auto replace = [&text](const std::string& from, const std::string& to) {
     std::string t = text;
@@ -132,16 +125,16 @@ TEST(ProjectFile, RefusedFilesChangeNothing) {
       EXPECT_EQ(e.line, c.line) << c.reason << ": " << e.what();
       EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
     }
-    EXPECT_EQ(std::memcmp(&session.Table(), &before, sizeof before), 0) << c.reason;
-    EXPECT_TRUE(session.Stored()[2].left);
-    EXPECT_FALSE(session.Stored()[3].left);
+    EXPECT_TRUE(session.Table() == before) << c.reason;
+    EXPECT_TRUE(session.Stored(2).left);
+    EXPECT_FALSE(session.Stored(3).left);
   }
   EXPECT_THROW(session.OpenProject(dir.File("missing.vistrel")), EInOutError);
   // What the table accepted opens and replaces the points.
   Write(path, text);
   session.OpenProject(path);
-  EXPECT_EQ(session.Table().xg[2], 0);
-  EXPECT_TRUE(session.Stored()[3].left);
+  EXPECT_EQ(session.Table().Left(2).x, 0);
+  EXPECT_TRUE(session.Stored(3).left);
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"damaged.vistrel"});
 }
 
