@@ -31,8 +31,9 @@ struct GreyPicture {
   GreyView view() const { return {width, height, grey.data()}; }
 };
 
-// Loads a photograph as the window does (every format and error of LoadPicture) and converts it to
-// grey levels. Throws EPictureError or EInOutError.
+// Loads a photograph as the window does (every format and error of LoadPicture) as grey levels.
+// Memory: the decoder's own picture (at most kMaxDecodedBytes; a JPEG is decoded straight to one
+// byte per pixel) and one byte per pixel. Throws EPictureError or EInOutError.
 GreyPicture LoadGreyPicture(const std::string& path);
 
 }  // namespace vistrel
