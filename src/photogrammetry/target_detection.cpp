@@ -238,24 +238,25 @@ std::vector<TargetCentre> RefineCandidates(const GreyAt& grey, std::vector<Candi
   for (std::size_t i = 0; i < kept.size(); ++i) {
     if (dropped[i]) continue;
     const TargetCentre& big = kept[i].centre;
-    std::vector<std::size_t> inside;
+    // Smaller targets near the middle of its window are its parts; two or more farther out but
+    // still inside it make it a group.
+    std::vector<std::size_t> parts;
+    int members = 0;
     for (std::size_t j = i + 1; j < kept.size(); ++j) {
       const TargetCentre& t = kept[j].centre;
-      if (!dropped[j] && t.window < big.window &&
-          std::hypot(t.x - big.x, t.y - big.y) < kPartDistance * big.window) {
-        inside.push_back(j);
-      }
-    }
-    if (inside.empty()) continue;
-    int members = 0;
-    for (const std::size_t j : inside) {
-      if (kept[j].centre.window < kPartWindow * big.window) {
-        dropped[j] = 1;
-      } else {
+      if (dropped[j] || !(t.window < big.window)) continue;
+      const double d = std::hypot(t.x - big.x, t.y - big.y);
+      if (d < kPartDistance * big.window && t.window < kPartWindow * big.window) {
+        parts.push_back(j);
+      } else if (d < big.window) {
         ++members;
       }
     }
-    if (members >= 2) dropped[i] = 1;
+    if (members >= 2) {
+      dropped[i] = 1;
+    } else {
+      for (const std::size_t j : parts) dropped[j] = 1;
+    }
   }
   std::vector<TargetCentre> targets;
   for (std::size_t i = 0; i < kept.size(); ++i) {

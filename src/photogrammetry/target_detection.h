@@ -60,7 +60,7 @@ inline constexpr double kSameTarget = 1.5;
 // window, or a group of targets when two or more inside are no smaller than that (two alike
 // side by side are symmetric about their midpoint).
 inline constexpr double kPartWindow = 0.5;
-inline constexpr double kPartDistance = 0.8;
+inline constexpr double kPartDistance = 0.5;
 
 // Every target of the picture, sorted by y then x. Coordinates as the finder's (the centre of
 // pixel (i, j) is (i, j)).

@@ -100,8 +100,9 @@ TEST(TargetDetection, CloseTargetsStayTwo) {
     double radius, gap;  // gap between the two targets' outlines, pixels
   };
   const Case cases[] = {
+      {FieldTargetKind::kDisc, 4, 4},
+      {FieldTargetKind::kDisc, 5, 6},
       {FieldTargetKind::kDisc, 6, 4},
-      {FieldTargetKind::kDisc, 8, 6},
       {FieldTargetKind::kRing, 9, 5},
   };
   for (const Case& c : cases) {
