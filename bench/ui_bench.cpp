@@ -14,9 +14,9 @@
 #include <random>
 #include <string>
 
+#include "pictures/picture_loader.h"
 #include "ui/main/image_pane.h"
 #include "ui/main/main_window.h"
-#include "ui/pictures/picture_loader.h"
 
 namespace {
 

@@ -41,4 +41,37 @@ struct TargetPicture {
 // levels.
 TargetPicture RenderTarget(const TargetDrawing& drawing);
 
+// A photograph of many targets, each on its own card (a square of its ground colour), among
+// clutter that is not point-symmetric (triangles, L shapes, half discs, wedges) on a shaded,
+// textured ground.
+enum class FieldTargetKind { kDisc, kRing, kCorner };
+
+struct FieldTarget {
+  FieldTargetKind kind = FieldTargetKind::kDisc;
+  double cx = 0, cy = 0;  // the true centre, pixels
+  double radius = 5;      // disc and ring: outer radius along the major axis; corner: card half
+  double tilt_deg = 0, orientation_deg = 0;
+  bool dark_on_light = false;
+};
+
+struct FieldDrawing {
+  int width = 4000, height = 3000;
+  int targets = 50;  // placed at random, apart from each other, when `placed` is empty
+  std::vector<FieldTarget> placed;
+  int clutter = 400;      // shapes
+  int clutter_kind = -1;  // 0 triangles, 1 L shapes, 2 half discs, 3 wedges; -1 all in turn
+  double min_radius = 1.5, max_radius = 30;  // target radii drawn at random (log-uniform)
+  double max_tilt_deg = 60;
+  double blur = 0.7;   // standard deviation, pixels
+  double noise = 2.0;  // grey levels, standard deviation
+  std::uint32_t seed = 1;
+};
+
+struct FieldPicture {
+  TargetPicture picture;
+  std::vector<FieldTarget> targets;
+};
+
+FieldPicture RenderTargetField(const FieldDrawing& drawing);
+
 }  // namespace vistrel::synthetic

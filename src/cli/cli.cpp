@@ -14,6 +14,7 @@
 #include "numeric/exception.h"
 #include "numeric/text_format.h"
 #include "photogrammetry/quality.h"
+#include "photogrammetry/target_detection.h"
 #include "photogrammetry/target_finder.h"
 #include "project/coordinate_list.h"
 #include "project/export.h"
@@ -26,7 +27,7 @@
 #include "project/safe_write.h"
 #include "workflow/session.h"
 #ifdef VISTREL_CLI_READS_PHOTOGRAPHS
-#include "ui/pictures/grey_picture.h"
+#include "pictures/grey_picture.h"
 #endif
 
 namespace vistrel {
@@ -47,6 +48,7 @@ Usage:
   vistrel-cli export    --format csv|ply|obj|dxf GEOM OUT
   vistrel-cli make-reference --pixels FILE --coordinates FILE [--reference FILE]
   vistrel-cli snap      PHOTO X Y
+  vistrel-cli find-targets PHOTO
 
 Commands:
   report     Reads the control points and prints the results report with the current
@@ -82,10 +84,15 @@ Commands:
              (ASCII, vertices and edges), obj ("v" and "l") or dxf (R12, POINT entities on layer
              POINTS, LINE entities on layer LINES).
   snap       Finds the centre of the target (a disc, an ellipse, a ring or a chequered
-             corner) nearest the pixel position X Y of the photograph PHOTO, within 10
-             pixels, and prints "x y sigma": the centre and its standard error, in pixels,
-             the centre of pixel (i, j) being (i, j). Prints "none" and exits with 3 when
-             there is no target there.
+             corner) under the pixel position X Y of the photograph PHOTO (within 10 pixels
+             of its centre, or inside a larger target) and prints "x y sigma": the centre and
+             its standard error, in pixels, the centre of pixel (i, j) being (i, j). Prints
+             "none" when there is no target there, "two X1 Y1 X2 Y2" when the position lies
+             between two targets (the nearer first), and exits with 3 in both cases.
+  find-targets
+             Finds every target of the photograph PHOTO and prints one line per target,
+             "x y sigma score" (score: 1 for a perfectly point-symmetric pattern, 0 at the
+             finder's limit), from the top of the photograph down.
 
   make-reference
              Writes the control-point file from nine lines "xg yg xd yd" (--pixels, same
@@ -131,7 +138,7 @@ struct Options {
   bool distortion = false;
   std::optional<LensModel> lens_model;  // --distortion=MODEL
   bool precision = false;
-  std::vector<std::string> snap;  // snap: photograph, x, y
+  std::vector<std::string> snap;  // snap: photograph, x, y; find-targets: photograph
   bool single_start = false;
   bool quality = false;
   std::string append_geom;
@@ -213,7 +220,7 @@ Options ParseArgs(const std::vector<std::string>& args) {
       o.observations = a;
     } else if (o.command == "export" && (o.geom.empty() || o.out.empty())) {
       (o.geom.empty() ? o.geom : o.out) = a;
-    } else if (o.command == "snap" && o.snap.empty()) {
+    } else if ((o.command == "snap" || o.command == "find-targets") && o.snap.empty()) {
       o.snap.push_back(a);
     } else {
       throw UsageError("unexpected argument '" + a + "'");
@@ -254,11 +261,16 @@ Options ParseArgs(const std::vector<std::string>& args) {
   if (!o.pixels.empty() || !o.coordinates.empty()) {
     throw UsageError("--pixels and --coordinates belong to make-reference");
   }
-  if (o.command == "snap") {
-    if (o.snap.size() != 3) throw UsageError("snap needs a photograph and a position X Y");
+  if (o.command == "snap" || o.command == "find-targets") {
+    if (o.command == "snap" && o.snap.size() != 3) {
+      throw UsageError("snap needs a photograph and a position X Y");
+    }
+    if (o.command == "find-targets" && o.snap.size() != 1) {
+      throw UsageError("find-targets needs a photograph");
+    }
     if (o.size || o.distortion || o.lens_model || o.single_start || o.quality || o.precision ||
         !o.append_geom.empty() || o.reference != kReferenceFileName) {
-      throw UsageError("snap takes no option");
+      throw UsageError(o.command + " takes no option");
     }
     return o;
   }
@@ -428,6 +440,20 @@ std::string Pixels(double v) {
   return text;
 }
 
+#ifdef VISTREL_CLI_READS_PHOTOGRAPHS
+// The photograph's grey levels, its decoder's warning said once; empty after saying why not.
+std::optional<GreyPicture> ReadPhotograph(const std::string& path, std::ostream& err) {
+  try {
+    GreyPicture picture = LoadGreyPicture(path);
+    if (!picture.warning.empty()) err << path << ": " << picture.warning << '\n';
+    return picture;
+  } catch (const Exception& e) {
+    err << path << ": " << e.what() << '\n';
+    return {};
+  }
+}
+#endif
+
 int Snap(const Options& o, std::ostream& out, std::ostream& err) {
   double x = 0, y = 0;
   if (!TryStrToDouble(o.snap[1], x) || !TryStrToDouble(o.snap[2], y) || !std::isfinite(x) ||
@@ -437,23 +463,46 @@ int Snap(const Options& o, std::ostream& out, std::ostream& err) {
     return kExitUsage;
   }
 #ifdef VISTREL_CLI_READS_PHOTOGRAPHS
-  GreyPicture picture;
-  try {
-    picture = LoadGreyPicture(o.snap[0]);
-  } catch (const Exception& e) {
-    err << o.snap[0] << ": " << e.what() << '\n';
-    return kExitInput;
+  const std::optional<GreyPicture> picture = ReadPhotograph(o.snap[0], err);
+  if (!picture) return kExitInput;
+  const SnapResult snap =
+      SnapToTarget([&picture](std::int64_t i, std::int64_t j) { return picture->at(i, j); }, x, y);
+  switch (snap.kind) {
+    case SnapResult::Kind::kNone:
+      out << "none\n";
+      return kExitComputation;
+    case SnapResult::Kind::kTwo:
+      out << "two " << Pixels(snap.target.x) << ' ' << Pixels(snap.target.y) << ' '
+          << Pixels(snap.other.x) << ' ' << Pixels(snap.other.y) << '\n';
+      return kExitComputation;
+    case SnapResult::Kind::kTarget:
+      break;
   }
-  const std::optional<TargetCentre> centre = FindTargetCentre(
-      [&picture](std::int64_t i, std::int64_t j) { return picture.at(i, j); }, x, y);
-  if (!centre) {
-    out << "none\n";
-    return kExitComputation;
-  }
-  out << Pixels(centre->x) << ' ' << Pixels(centre->y) << ' ' << Pixels(centre->sigma) << '\n';
+  out << Pixels(snap.target.x) << ' ' << Pixels(snap.target.y) << ' ' << Pixels(snap.target.sigma)
+      << '\n';
   return kExitOk;
 #else
-  err << o.snap[0] << ": this build reads no photographs (it was built without the window)\n";
+  (void)out;
+  err << o.snap[0]
+      << ": this build reads no photographs (it was built without the picture library)\n";
+  return kExitInput;
+#endif
+}
+
+int FindTargets(const Options& o, std::ostream& out, std::ostream& err) {
+#ifdef VISTREL_CLI_READS_PHOTOGRAPHS
+  const std::optional<GreyPicture> picture = ReadPhotograph(o.snap[0], err);
+  if (!picture) return kExitInput;
+  char score[32];
+  for (const TargetCentre& t : DetectTargets(picture->view())) {
+    std::snprintf(score, sizeof score, "%.3f", t.score);
+    out << Pixels(t.x) << ' ' << Pixels(t.y) << ' ' << Pixels(t.sigma) << ' ' << score << '\n';
+  }
+  return kExitOk;
+#else
+  (void)out;
+  err << o.snap[0]
+      << ": this build reads no photographs (it was built without the picture library)\n";
   return kExitInput;
 #endif
 }
@@ -488,6 +537,7 @@ int Run(const Options& o, std::istream& in, std::ostream& out, std::ostream& err
   if (o.command == "export") return Export(o, out, err);
   if (o.command == "make-reference") return MakeReference(o, out, err);
   if (o.command == "snap") return Snap(o, out, err);
+  if (o.command == "find-targets") return FindTargets(o, out, err);
 
   Session session;
   try {

@@ -515,25 +515,80 @@ double CentreVariance(const Raster& g, double x, double y, double radius,
   return Variance(sums.a, m) / 2;
 }
 
+// The picture around (x, y) as a raster of side 2 half + 1; sets the origin.
+Raster ReadRegion(const GreyAt& grey, double x, double y, int half, std::int64_t& ox,
+                  std::int64_t& oy) {
+  ox = std::llround(x) - half;
+  oy = std::llround(y) - half;
+  Raster region;
+  region.side = 2 * half + 1;
+  region.v.resize(static_cast<std::size_t>(region.side) * region.side);
+  for (int j = 0; j < region.side; ++j) {
+    for (int i = 0; i < region.side; ++i) {
+      const double v = grey(ox + i, oy + j);
+      region.v[j * region.side + i] = v < 0 ? kNaN : v;
+    }
+  }
+  return region;
+}
+
+// Normalised asymmetry about (x, y) within the window: sum w r^2 over twice the weighted variance
+// of the grey levels, sum w over the pairs counted twice.
+double WindowAsymmetry(const Raster& g, double x, double y, double radius) {
+  std::vector<Sample> samples;
+  const Sums sums = Evaluate(g, x, y, radius, 1, &samples);
+  double weight = 0, sum = 0, sum2 = 0;
+  for (const Sample& p : samples) {
+    const double v = g.v[p.j * g.side + p.i];
+    weight += p.w;
+    sum += p.w * v;
+    sum2 += p.w * v * v;
+  }
+  if (!(weight > 0)) return std::numeric_limits<double>::infinity();
+  const double mean = sum / weight;
+  const double variance = std::max(sum2 / weight - mean * mean, 1e-9);
+  return sums.objective / weight / (2 * variance);
+}
+
+// The refinement from (sx, sy), region coordinates, with a first window of `first` pixels:
+// basin stage, window choice, final stage, standard error and score. A pattern more asymmetric
+// than max_asymmetry after the basin stage is dropped there, before the costlier stages.
+std::optional<TargetCentre> RefineInRegion(const Raster& picture, double sx, double sy,
+                                           double first, double max_asymmetry) {
+  const std::vector<double> kernel = GaussianKernel(kFitSmoothing);
+  const Raster smoothed = Smooth(picture, kernel);
+  // The basin stage on every other pixel: the smoothed picture varies slowly.
+  const Raster basin_picture = Smooth(picture, GaussianKernel(kBasinSmoothing));
+  const Fit basin = Refine(basin_picture, sx, sy, first, 2);
+  if (!basin.ok) return {};
+  if (!(WindowAsymmetry(basin_picture, basin.x, basin.y, first) <= max_asymmetry)) return {};
+  const double window =
+      ChooseWindow(smoothed, basin.x, basin.y, NoiseGain(kernel) * kQuantisationVariance);
+  const Fit fit = Refine(smoothed, basin.x, basin.y, window, 1);
+  if (!fit.ok) return {};
+  const double variance = CentreVariance(smoothed, fit.x, fit.y, window, kernel);
+  if (!(variance <= kTargetMaxSigma * kTargetMaxSigma)) return {};
+  TargetCentre c;
+  c.x = fit.x;
+  c.y = fit.y;
+  c.sigma = std::sqrt(variance);
+  c.window = window;
+  // Principal values of sum w J J': a straight edge or band steers the centre across it only.
+  const double* a = fit.sums.a;
+  const double mean = (a[0] + a[2]) / 2, spread = std::hypot((a[0] - a[2]) / 2, a[1]);
+  c.isotropy = mean + spread > 0 ? (mean - spread) / (mean + spread) : 0;
+  c.score = 1 - WindowAsymmetry(smoothed, fit.x, fit.y, window) / kTargetMaxAsymmetry;
+  return c;
+}
+
 }  // namespace
 
 std::optional<TargetCentre> FindTargetCentre(const GreyAt& grey, double x, double y) {
   if (!std::isfinite(x) || !std::isfinite(y)) return {};
-  const std::int64_t ox = std::llround(x) - kRegionHalf, oy = std::llround(y) - kRegionHalf;
-  Raster level;
-  level.side = 2 * kRegionHalf + 1;
-  level.v.resize(static_cast<std::size_t>(level.side) * level.side);
-  for (int j = 0; j < level.side; ++j) {
-    for (int i = 0; i < level.side; ++i) {
-      const double v = grey(ox + i, oy + j);
-      level.v[j * level.side + i] = v < 0 ? kNaN : v;
-    }
-  }
-  const Raster picture = level;
+  std::int64_t ox = 0, oy = 0;
+  const Raster picture = ReadRegion(grey, x, y, kRegionHalf, ox, oy);
   const double qx = x - ox, qy = y - oy;
-  const std::vector<double> kernel = GaussianKernel(kFitSmoothing);
-  const Raster smoothed = Smooth(picture, kernel);
-  level = smoothed;
+  Raster level = Smooth(picture, GaussianKernel(kFitSmoothing));
 
   Detection found;
   for (int l = 0; l < kLevels; ++l) {
@@ -545,23 +600,35 @@ std::optional<TargetCentre> FindTargetCentre(const GreyAt& grey, double x, doubl
 
   // The patch of the detecting level holds the target: it sets the first window.
   const double first = std::min<double>(kTargetPatch * (1 << found.level) + 4, kTargetMaxWindow);
-  // The basin stage on every other pixel: the smoothed picture varies slowly.
-  const Fit basin =
-      Refine(Smooth(picture, GaussianKernel(kBasinSmoothing)), found.x, found.y, first, 2);
-  if (!basin.ok) return {};
-  const double window =
-      ChooseWindow(smoothed, basin.x, basin.y, NoiseGain(kernel) * kQuantisationVariance);
-  const Fit fit = Refine(smoothed, basin.x, basin.y, window, 1);
-  if (!fit.ok) return {};
-  const double variance = CentreVariance(smoothed, fit.x, fit.y, window, kernel);
-  if (!(variance <= kTargetMaxSigma * kTargetMaxSigma)) return {};
-  if (std::abs(fit.x - qx) > kTargetSearch + 0.5 || std::abs(fit.y - qy) > kTargetSearch + 0.5) {
+  std::optional<TargetCentre> c =
+      RefineInRegion(picture, found.x, found.y, first, std::numeric_limits<double>::infinity());
+  if (!c) return {};
+  if (std::abs(c->x - qx) > kTargetSearch + 0.5 || std::abs(c->y - qy) > kTargetSearch + 0.5) {
     return {};
   }
-  TargetCentre c;
-  c.x = ox + fit.x;
-  c.y = oy + fit.y;
-  c.sigma = std::sqrt(variance);
+  c->x += ox;
+  c->y += oy;
+  return c;
+}
+
+std::optional<TargetCentre> RefineTargetCentre(const GreyAt& grey, double x, double y, double size,
+                                               double max_asymmetry) {
+  if (!std::isfinite(x) || !std::isfinite(y) || !(size > 0)) return {};
+  std::int64_t ox = 0, oy = 0;
+  // The region holds windows of a few times the target's size: a larger one would take in
+  // the neighbours, and costs more to read and smooth.
+  const int half = static_cast<int>(std::min<double>(kRegionHalf, 3 * size + 20));
+  const Raster picture = ReadRegion(grey, x, y, half, ox, oy);
+  const double qx = x - ox, qy = y - oy;
+  const double first = std::clamp(size + 4, double{kMinWindow}, double{kTargetMaxWindow});
+  std::optional<TargetCentre> c = RefineInRegion(picture, qx, qy, first, max_asymmetry);
+  if (!c || !(c->score >= 1 - max_asymmetry / kTargetMaxAsymmetry) ||
+      !(c->isotropy >= kTargetMinIsotropy)) {
+    return {};
+  }
+  if (std::hypot(c->x - qx, c->y - qy) > std::max(2.0, size / 2)) return {};
+  c->x += ox;
+  c->y += oy;
   return c;
 }
 

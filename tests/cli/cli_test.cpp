@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -213,6 +214,30 @@ TEST_F(CliTest, ProjectFileInPlaceOfTheReference) {
 }
 
 #ifdef VISTREL_CLI_READS_PHOTOGRAPHS
+// Without a click: every demo target of either photograph is one line "x y sigma score" of
+// find-targets, at its true projection.
+TEST_F(CliTest, FindTargetsListsEveryDemoTarget) {
+  std::vector<demo::Target> targets(demo::kControlTargets.begin(), demo::kControlTargets.end());
+  targets.insert(targets.end(), demo::kExtraTargets.begin(), demo::kExtraTargets.end());
+  for (const bool left : {true, false}) {
+    const CliRun r = RunWith({"find-targets", kExamples + (left ? "/left.jpg" : "/right.jpg")});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    std::vector<std::array<double, 4>> found;
+    std::istringstream lines(r.out);
+    for (std::array<double, 4> f; lines >> f[0] >> f[1] >> f[2] >> f[3];) found.push_back(f);
+    const ExternalParameters& camera = left ? demo::kLeftCamera : demo::kRightCamera;
+    for (const demo::Target& t : targets) {
+      const ImagePoint truth = ProjectToImage(demo::kLens, camera, t.X, t.Y, t.Z);
+      const auto near = std::count_if(found.begin(), found.end(), [&](const auto& f) {
+        return std::hypot(f[0] - static_cast<double>(truth.x),
+                          f[1] - static_cast<double>(truth.y)) < 0.1 &&
+               f[2] > 0 && f[3] > 0 && f[3] <= 1;
+      });
+      EXPECT_EQ(near, 1) << left << " " << t.X << "," << t.Y << "," << t.Z;
+    }
+  }
+}
+
 // Every demo target, started 3 px off its true projection in either photograph: "x y sigma"
 // within a few hundredths of a pixel, the centre of pixel (i, j) being (i, j). Off any target,
 // "none" and exit 3; a photograph that cannot be read is an input error.
@@ -243,6 +268,9 @@ TEST_F(CliTest, SnapFindsTheDemoTargets) {
     EXPECT_EQ(r.out, "none\n");
   }
   CliRun r = RunWith({"snap", Path("absent.jpg"), "1", "1"});
+  EXPECT_EQ(r.status, kExitInput);
+  EXPECT_EQ(r.err, Path("absent.jpg") + ": File not found\n");
+  r = RunWith({"find-targets", Path("absent.jpg")});
   EXPECT_EQ(r.status, kExitInput);
   EXPECT_EQ(r.err, Path("absent.jpg") + ": File not found\n");
   Write("photo.txt", "not a picture");

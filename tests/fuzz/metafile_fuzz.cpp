@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "picture_checks.h"
-#include "ui/pictures/metafile.h"
+#include "pictures/metafile.h"
 
 namespace vistrel::fuzz {
 

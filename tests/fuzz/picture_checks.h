@@ -6,7 +6,7 @@
 #include <QImage>
 
 #include "fuzz_entry.h"
-#include "ui/pictures/picture_loader.h"
+#include "pictures/picture_loader.h"
 
 namespace vistrel::fuzz {
 

@@ -13,8 +13,8 @@
 #include "fuzz_entry.h"
 #include "tests/support/temp_dir.h"
 #ifdef VISTREL_FUZZ_PICTURES
-#include "ui/pictures/metafile.h"
-#include "ui/pictures/picture_loader.h"
+#include "pictures/metafile.h"
+#include "pictures/picture_loader.h"
 #endif
 
 namespace vistrel::fuzz {

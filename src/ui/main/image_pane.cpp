@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ui/pictures/grey_picture.h"
+#include "pictures/grey_picture.h"
 
 namespace vistrel {
 namespace {

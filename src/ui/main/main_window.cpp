@@ -37,6 +37,7 @@
 #include "photogrammetry/epipolar.h"
 #include "photogrammetry/measurement.h"
 #include "photogrammetry/report.h"
+#include "pictures/picture_loader.h"
 #include "project/geom_file.h"
 #include "project/point_store.h"
 #include "project/reference_file.h"
@@ -46,7 +47,6 @@
 #include "ui/main/messages.h"
 #include "ui/main/qt_utils.h"
 #include "ui/main/quality_window.h"
-#include "ui/pictures/picture_loader.h"
 
 // The demo photographs are compiled into this static library; their registration has to be
 // pulled in by name or the linker drops it.

@@ -111,9 +111,12 @@ void TForm1::MouseDown(PaneView& pane, Qt::MouseButton button, int x, int y,
   std::int64_t ix, iy;
   // Off the picture there is no pixel to capture (nor when nothing is shown).
   if (!pane.Geometry().ToImageInside(x, y, ix, iy)) return;
-  const auto pixel = pane.PixelAt(x, y, (modifiers & Qt::ShiftModifier) != 0);
+  const PaneView::Capture capture = pane.PixelAt(x, y, (modifiers & Qt::ShiftModifier) != 0);
+  const auto& pixel = capture.pixel;
   if (!pixel) {
-    Note(tr("No target under the pointer: nothing captured"));
+    Note(capture.two_targets
+             ? tr("Two targets under the pointer: nothing captured (click nearer one)")
+             : tr("No target under the pointer: nothing captured"));
     return;
   }
   if (store_on_click_->isChecked()) {

@@ -15,9 +15,9 @@
 #include <cmath>
 
 #include "numeric/text_format.h"
-#include "photogrammetry/target_finder.h"
+#include "photogrammetry/target_detection.h"
+#include "pictures/picture_loader.h"
 #include "ui/main/qt_utils.h"
-#include "ui/pictures/picture_loader.h"
 
 namespace vistrel {
 namespace {
@@ -240,18 +240,23 @@ std::optional<std::pair<std::int64_t, std::int64_t>> PaneView::PixelUnderPointer
   return {};
 }
 
-std::optional<std::pair<std::int64_t, std::int64_t>> PaneView::PixelAt(int x, int y,
-                                                                       bool snap) const {
+PaneView::Capture PaneView::PixelAt(int x, int y, bool snap) const {
+  Capture capture;
   std::int64_t ix, iy;
   // Off the picture there is no pixel to capture (nor when nothing is shown).
-  if (!geometry_.ToImageInside(x, y, ix, iy)) return {};
-  if (!snap) return std::make_pair(ix, iy);
-  const std::optional<TargetCentre> target =
-      FindTargetCentre(PictureGrey(picture_), static_cast<double>(ix), static_cast<double>(iy));
-  if (!target) return {};
+  if (!geometry_.ToImageInside(x, y, ix, iy)) return capture;
+  if (!snap) {
+    capture.pixel = std::make_pair(ix, iy);
+    return capture;
+  }
+  const SnapResult target =
+      SnapToTarget(PictureGrey(picture_), static_cast<double>(ix), static_cast<double>(iy));
+  capture.two_targets = target.kind == SnapResult::Kind::kTwo;
+  if (target.kind != SnapResult::Kind::kTarget) return capture;
   // The capture boxes hold whole pixels.
-  return std::make_pair(static_cast<std::int64_t>(std::llround(target->x)),
-                        static_cast<std::int64_t>(std::llround(target->y)));
+  capture.pixel = std::make_pair(static_cast<std::int64_t>(std::llround(target.target.x)),
+                                 static_cast<std::int64_t>(std::llround(target.target.y)));
+  return capture;
 }
 
 // ---- painting

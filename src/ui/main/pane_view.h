@@ -95,9 +95,13 @@ class PaneView {
   void ShowCapture(std::int64_t x, std::int64_t y);
   // The picture pixel under the pointer, if the pointer is over the picture.
   std::optional<std::pair<std::int64_t, std::int64_t>> PixelUnderPointer() const;
-  // The pixel a left click at (x, y) captures: the target's centre with Shift; empty off the
-  // picture, or with Shift off any target.
-  std::optional<std::pair<std::int64_t, std::int64_t>> PixelAt(int x, int y, bool snap) const;
+  // What a left click at (x, y) captures: the pixel, or the centre of the target under the click
+  // with Shift; nothing off the picture, or with Shift off any target or between two.
+  struct Capture {
+    std::optional<std::pair<std::int64_t, std::int64_t>> pixel;
+    bool two_targets = false;  // nothing captured: the click lay between two targets
+  };
+  Capture PixelAt(int x, int y, bool snap) const;
 
   // ---- painting
   // `curve` (picture coordinates) in the drawing area's coordinates as shown.

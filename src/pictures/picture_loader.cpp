@@ -1,4 +1,4 @@
-#include "ui/pictures/picture_loader.h"
+#include "pictures/picture_loader.h"
 
 // clang-format off
 // jpeglib.h needs size_t and FILE declared first.
@@ -10,6 +10,8 @@
 // clang-format on
 
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -22,8 +24,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "pictures/metafile.h"
 #include "project/io_error.h"
-#include "ui/pictures/metafile.h"
 
 namespace vistrel {
 namespace {
@@ -62,6 +64,7 @@ extern "C" void JpegMessage(j_common_ptr cinfo, int level) {
 }
 
 struct JpegTarget {
+  bool grey = false;  // one byte per pixel (Grayscale8) instead of RGB32
   QImage image;
   int declared_width = 0, declared_height = 0;
   int warning = 0;  // the decoder's first warning
@@ -94,7 +97,9 @@ bool AllocateJpegTarget(JpegTarget* target, JDIMENSION width, JDIMENSION height)
   target->declared_width = static_cast<int>(width);
   target->declared_height = static_cast<int>(height);
   if (!Acceptable(width, height)) return false;
-  target->image = AllocateRgb32(static_cast<int>(width), static_cast<int>(height));
+  target->image = target->grey ? QImage(static_cast<int>(width), static_cast<int>(height),
+                                        QImage::Format_Grayscale8)
+                               : AllocateRgb32(static_cast<int>(width), static_cast<int>(height));
   return !target->image.isNull();
 }
 
@@ -118,7 +123,7 @@ int DecodeJpegInto(const std::uint8_t* data, std::size_t size, JpegTarget* targe
   jpeg_read_header(&cinfo, TRUE);
   // Four bytes per pixel in the order of QImage::Format_RGB32 on a little-endian machine, so rows
   // are decoded straight into the picture.
-  cinfo.out_color_space = JCS_EXT_BGRX;
+  cinfo.out_color_space = target->grey ? JCS_GRAYSCALE : JCS_EXT_BGRX;
   target->declared_width = static_cast<int>(cinfo.image_width);
   target->declared_height = static_cast<int>(cinfo.image_height);
   // Whatever the coding (Huffman or arithmetic), before the picture memory is taken.
@@ -152,21 +157,81 @@ QImage Painterly(QImage image) {
   return image.convertToFormat(QImage::Format_RGB32);
 }
 
-// Reads with Qt's decoder of `format` after checking the declared size; null when it fails.
-QImage ReadWithQt(const std::vector<std::uint8_t>& bytes, const char* format) {
+// What the decoders say while one picture is decoded, counted instead of printed: Qt's messages
+// through its handler, and what libpng and libtiff print straight to the standard error, which
+// goes to a scratch file meanwhile (decoding runs on one thread, while nothing else prints). The
+// picture then carries kDecoderWarningMessage, said once by the caller.
+class DecoderMessages {
+ public:
+  DecoderMessages() : previous_(qInstallMessageHandler(&Count)) {
+    count_ = 0;
+    std::fflush(stderr);
+    scratch_ = std::tmpfile();
+    if (scratch_) {
+      saved_ = dup(2);
+      if (saved_ < 0 || dup2(fileno(scratch_), 2) < 0) Restore();
+    }
+  }
+  ~DecoderMessages() {
+    Restore();
+    if (scratch_) std::fclose(scratch_);
+    qInstallMessageHandler(previous_);
+  }
+  DecoderMessages(const DecoderMessages&) = delete;
+  DecoderMessages& operator=(const DecoderMessages&) = delete;
+
+  bool any() {
+    Restore();
+    struct stat st;
+    const bool printed = scratch_ && fstat(fileno(scratch_), &st) == 0 && st.st_size > 0;
+    return count_ > 0 || printed;
+  }
+
+ private:
+  void Restore() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    dup2(saved_, 2);
+    close(saved_);
+    saved_ = -1;
+  }
+  static void Count(QtMsgType, const QMessageLogContext&, const QString&) { ++count_; }
+  static inline int count_ = 0;  // decoding runs on one thread at a time
+  QtMessageHandler previous_;
+  std::FILE* scratch_ = nullptr;
+  int saved_ = -1;  // the standard error while it is diverted
+};
+
+// Reads with Qt's decoder of `format` after checking the declared size and the memory its
+// decoding takes; null when it fails. `paint`: converted for painting (RGB32 or premultiplied
+// ARGB32), else in the decoder's format.
+QImage ReadWithQt(const std::vector<std::uint8_t>& bytes, const char* format, bool paint = true) {
   QByteArray array = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
                                              static_cast<qsizetype>(bytes.size()));
   QBuffer buffer(&array);
   buffer.open(QIODevice::ReadOnly);
   QImageReader reader(&buffer, format);
+  DecoderMessages messages;
   const QSize size = reader.size();
-  if (size.isValid()) CheckDeclaredSize(size.width(), size.height(), bytes.size());
-  // Our own limit is the one that counts; Qt's default would refuse a 24-MP picture's big
+  if (size.isValid()) {
+    CheckDeclaredSize(size.width(), size.height(), bytes.size());
+    const int bits = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
+    if (std::int64_t{size.width()} * size.height() * std::max(bits, 32) / 8 > kMaxDecodedBytes) {
+      TooLarge(size.width(), size.height());
+    }
+  }
+  // Our own limits are the ones that count; Qt's default would refuse a 24-MP picture's big
   // brothers with a vaguer message.
-  QImageReader::setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024) + 1));
+  QImageReader::setAllocationLimit(static_cast<int>(kMaxDecodedBytes / (1024 * 1024) + 1));
   QImage image = reader.read();
+  const bool warned = messages.any();
   if (image.isNull()) return image;
-  return Painterly(std::move(image));
+  if (warned) image.setText(kPictureWarningKey, kDecoderWarningMessage);
+  if (!paint) return image;
+  const QString warning = image.text(kPictureWarningKey);
+  QImage painted = Painterly(std::move(image));
+  if (!warning.isEmpty()) painted.setText(kPictureWarningKey, warning);
+  return painted;
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const QString& path) {
@@ -205,8 +270,9 @@ void CheckDeclaredSize(std::int64_t width, std::int64_t height, std::size_t file
   }
 }
 
-QImage DecodeJpeg(const std::uint8_t* data, std::size_t size) {
+QImage DecodeJpegAs(const std::uint8_t* data, std::size_t size, bool grey) {
   JpegTarget target;
+  target.grey = grey;
   const int code = DecodeJpegInto(data, size, &target);
   if (code == kJpegTooLarge) {
     CheckDeclaredSize(target.declared_width, target.declared_height, size);
@@ -218,6 +284,10 @@ QImage DecodeJpeg(const std::uint8_t* data, std::size_t size) {
     target.image.setText(kPictureWarningKey,
                          QString::fromStdString(FormatMessage("Erreur JPEG #%d", target.warning)));
   return std::move(target.image);
+}
+
+QImage DecodeJpeg(const std::uint8_t* data, std::size_t size) {
+  return DecodeJpegAs(data, size, false);
 }
 
 QImage DecodeBitmap(const std::vector<std::uint8_t>& bytes) {
@@ -265,9 +335,9 @@ bool TiffReadable() { return QImageReader::supportedImageFormats().contains("tif
 
 // A PNG or TIFF through Qt's decoder. A file cut short or damaged anywhere gives no picture:
 // the decoders do not say how much of it they read.
-QImage DecodeWithQt(const std::vector<std::uint8_t>& bytes, const char* format,
-                    const char* damaged) {
-  QImage image = ReadWithQt(bytes, format);
+QImage DecodeWithQt(const std::vector<std::uint8_t>& bytes, const char* format, const char* damaged,
+                    bool paint) {
+  QImage image = ReadWithQt(bytes, format, paint);
   if (image.isNull()) throw EPictureError(damaged);
   return image;
 }
@@ -301,7 +371,9 @@ QStringList PictureFileFilters() {
   return filters;
 }
 
-QImage LoadPicture(const QString& path) {
+namespace {
+
+QImage Load(const QString& path, bool paint) {
   const QString extension = QFileInfo(path).suffix();
   const QString lower = extension.toLower();
   const bool tiff = lower == "tif" || lower == "tiff";
@@ -312,10 +384,10 @@ QImage LoadPicture(const QString& path) {
     throw EPictureError("Extension de fichier image inconnue (." + extension.toStdString() + ")");
   }
   const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
-  if (lower == "jpg" || lower == "jpeg") return DecodeJpeg(bytes.data(), bytes.size());
+  if (lower == "jpg" || lower == "jpeg") return DecodeJpegAs(bytes.data(), bytes.size(), !paint);
   if (lower == "bmp") return DecodeBitmap(bytes);
-  if (lower == "png") return DecodeWithQt(bytes, "png", "Image PNG incorrecte");
-  if (tiff) return DecodeWithQt(bytes, "tiff", "Image TIFF incorrecte");
+  if (lower == "png") return DecodeWithQt(bytes, "png", "Image PNG incorrecte", paint);
+  if (tiff) return DecodeWithQt(bytes, "tiff", "Image TIFF incorrecte", paint);
   if (lower == "ico") return DecodeIcon(bytes);
   const std::vector<std::uint8_t> bmp =
       lower == "wmf" ? BitmapFromWmf(bytes) : BitmapFromEmf(bytes);
@@ -323,5 +395,11 @@ QImage LoadPicture(const QString& path) {
   if (image.isNull()) throw EMetafileError(kMetafileDamagedMessage);
   return image;
 }
+
+}  // namespace
+
+QImage LoadPicture(const QString& path) { return Load(path, true); }
+
+QImage LoadPictureForGrey(const QString& path) { return Load(path, false); }
 
 }  // namespace vistrel

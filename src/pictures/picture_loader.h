@@ -27,6 +27,12 @@ inline constexpr std::int64_t kMaxPicturePixels = 200'000'000;
 // declaring a giant picture would otherwise cost hundreds of megabytes and seconds to decode.
 inline constexpr std::int64_t kMaxPixelsPerFileByte = 8 * 512;
 
+// The memory a decoded picture may take in its decoder's own format, bytes: the largest picture
+// at 4 bytes per pixel (800 MB). A picture whose decoding would take more (a 16-bit colour PNG
+// of 14000 x 14000, 1.6 GB) is "Image trop grande" too, whatever its bit depth, before any
+// pixel memory is taken.
+inline constexpr std::int64_t kMaxDecodedBytes = kMaxPicturePixels * 4;
+
 // The check made before any decoder takes memory: throws EPictureError "Image trop grande
 // (%d x %d pixels)" above kMaxPicturePixels or when the size is not positive, and "Image
 // incomplète (%d x %d pixels déclarés pour %d octets)" above kMaxPixelsPerFileByte pixels per
@@ -52,8 +58,17 @@ QImage LoadPicture(const QString& path);
 
 // A picture that loaded but is damaged (a JPEG cut short, filled with grey below the cut; a
 // bitmap whose pixels stop early) carries a warning as the text of this key ("Erreur JPEG #%d",
-// "Image bitmap incomplète").
+// "Image bitmap incomplète", or kDecoderWarningMessage when Qt's decoders or the libraries
+// under them (libpng, libtiff) complained: their messages never reach the standard error).
 inline constexpr const char* kPictureWarningKey = "vistrel-warning";
+inline constexpr const char* kDecoderWarningMessage =
+    "Le décodeur a signalé des anomalies dans ce fichier : l'image peut être incomplète";
+
+// Loads a picture as LoadPicture does, but in the format its decoder gives (Grayscale8 for a
+// grey PNG, 16 bits per channel for a 16-bit one), without the conversion for painting; JPEG
+// straight to Grayscale8. For reading grey levels within kMaxDecodedBytes plus one byte per
+// pixel.
+QImage LoadPictureForGrey(const QString& path);
 
 // Decoders of the bytes of one file, with the same errors.
 QImage DecodeJpeg(const std::uint8_t* data, std::size_t size);

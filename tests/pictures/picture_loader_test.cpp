@@ -1,4 +1,4 @@
-#include "ui/pictures/picture_loader.h"
+#include "pictures/picture_loader.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <filesystem>
 
 #include "metafile_samples.h"
+#include "picture_test_support.h"
+#include "pictures/metafile.h"
 #include "tests/support/temp_dir.h"
-#include "ui/pictures/metafile.h"
-#include "window_test_support.h"
 
 namespace vistrel {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/pictures/metafile.h"
+#include "pictures/metafile.h"
 
 #include <cstdlib>
 #include <cstring>

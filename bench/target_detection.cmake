@@ -1,0 +1,4 @@
+add_executable(target_detection ${CMAKE_CURRENT_LIST_DIR}/target_detection.cpp)
+target_link_libraries(target_detection PRIVATE vistrel_photogrammetry vistrel_target_render)
+target_include_directories(target_detection PRIVATE ${PROJECT_SOURCE_DIR})
+vistrel_target_defaults(target_detection)
