@@ -51,6 +51,27 @@ class EIncomplete : public Exception {
   using Exception::Exception;
 };
 
+// Measured minus known space coordinates of one point.
+struct PointError {
+  std::string name;
+  long double dX = 0, dY = 0, dZ = 0;
+  std::string failure;  // why the point could not be measured (then no figures); empty if it was
+};
+
+// The accuracy of a calibration against known points: one line per point, "LABEL NAME dX DX dY
+// DY dZ DZ", then "LABEL rms X RX Y RY Z RZ 3D R3 max M n N", then, when `diagonal` (the control
+// points' bounding-box diagonal) is given and the 3D RMS is above zero, "relative accuracy 1:K"
+// with K = diagonal / 3D RMS, rounded. A point that could not be measured has the line "LABEL
+// NAME failed: REASON" and no share in the figures. No lines for no points.
+std::vector<std::string> AccuracyLines(const std::vector<PointError>& errors,
+                                       const std::string& label,
+                                       std::optional<long double> diagonal, char decimal_separator);
+// The diagonal of the bounding box of the control points' space coordinates.
+long double ControlDiagonal(const PointTable& table);
+
+// The fewest control points a calibration takes: the linear start needs six.
+inline constexpr int kMinimumControlPoints = 6;
+
 class Session {
  public:
   // The store commands of the point table (texts as typed; throw on a malformed number, having
@@ -59,6 +80,21 @@ class Session {
   void StoreRight(int index, const std::string& x, const std::string& y);
   void StoreSpace(int index, const std::string& x, const std::string& y, const std::string& z,
                   char decimal_separator);
+  // Stores an image position as it is, a sub-pixel centre or a whole pixel, and marks it stored.
+  void StoreImage(int index, bool left, ImagePosition position);
+  // Adds a point with both image positions and, unless it is an object point, its space
+  // coordinates, all marked stored; returns its index. Exception for a refused name.
+  int AddPoint(const std::string& name, PointKind kind, ImagePosition left, ImagePosition right,
+               SpacePoint space);
+
+  // The check points measured with the current calibration, measured minus known (complete
+  // check points only; the object point counter is not used). Empty before a calibration.
+  std::vector<PointError> CheckErrors() const;
+  // Each control point in turn left out, the pair recalibrated from the others with `options`
+  // and the point measured: measured minus known. The session's own calibration is not touched.
+  // Throws EIncomplete as Calibrate, and the fault of a recalibration.
+  std::vector<PointError> LeaveOneOut(int width, int height, const CalibrateOptions& options) const;
+
   // Space coordinates of control points 1, 2, ... from `rows` (at most nine), marked stored.
   void StoreSpaceRows(const std::vector<std::array<double, 3>>& rows);
 
