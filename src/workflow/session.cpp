@@ -200,9 +200,10 @@ Project Session::OpenProject(const std::string& path) {
   return project;
 }
 
-void Session::SaveControlPoints(const std::string& path) {
-  vistrel::SaveControlPoints(path, table_);
+std::string Session::SaveControlPoints(const std::string& path) {
+  std::string note = vistrel::SaveControlPoints(path, table_);
   control_points_changed_ = false;
+  return note;
 }
 
 std::string Session::MissingForCalibration() const {

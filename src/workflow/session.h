@@ -104,7 +104,9 @@ class Session {
   // from it; the rest of the project is returned for the front end. A file that cannot be read
   // or is refused throws and leaves the session as it was.
   Project OpenProject(const std::string& path);
-  void SaveControlPoints(const std::string& path);
+  // Writes reference.txt; returns what it could not hold (SaveControlPoints of the project
+  // layer), empty when it holds everything.
+  std::string SaveControlPoints(const std::string& path);
   // Whether a control point was stored since the last load or save of the control points.
   bool ControlPointsChanged() const { return control_points_changed_; }
 

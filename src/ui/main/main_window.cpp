@@ -187,7 +187,10 @@ void TForm1::color1DblClick() {
 // ---- files and computations
 // -----------------------------------------------------------------------
 
-void TForm1::Button7Click() { session_.SaveControlPoints(kReferenceFileName); }
+void TForm1::Button7Click() {
+  status_note_ = ToQt(session_.SaveControlPoints(kReferenceFileName));
+  ShowStatus();
+}
 
 void TForm1::Button8Click() {
   session_.LoadControlPoints(kReferenceFileName);
