@@ -282,7 +282,7 @@ MeasuredPoint Session::Measure() {
   return MeasureObjectPoint(table_, camera_, object_point_count_);
 }
 
-void Session::NoteCapture(int index, bool left, std::int64_t x, std::int64_t y) {
+void Session::NoteCapture(int index, bool left, double x, double y) {
   captures_[left ? 0 : 1] = Capture{index, x, y};
 }
 
@@ -294,13 +294,19 @@ MeasuredPoint Session::MeasureShown(int selected, std::string& note) {
       const std::optional<Capture> capture = captures_[left ? 0 : 1];
       if (!capture || capture->index != o) continue;
       const StoredParts& stored = table_.Stored(o);
-      const ImagePosition shown{static_cast<double>(capture->x), static_cast<double>(capture->y)};
+      const ImagePosition shown{capture->x, capture->y};
       const bool same = (left ? stored.left : stored.right) && table_.Image(o, left) == shown;
       if (same) continue;
-      const std::string x = std::to_string(capture->x), y = std::to_string(capture->y);
-      left ? StoreLeft(o, x, y) : StoreRight(o, x, y);
+      if (shown.x == std::floor(shown.x) && shown.y == std::floor(shown.y)) {
+        // Whole pixels go through the store command, as typed.
+        const std::string x = std::to_string(static_cast<std::int64_t>(shown.x)),
+                          y = std::to_string(static_cast<std::int64_t>(shown.y));
+        left ? StoreLeft(o, x, y) : StoreRight(o, x, y);
+      } else {
+        StoreImage(o, left, shown);
+      }
       note += (note.empty() ? "Stored the shown " : " and ") +
-              std::string(left ? "left " : "right ") + x + " " + y;
+              std::string(left ? "left " : "right ") + PixelText(shown);
     }
     if (!note.empty()) note += " before measuring";
   } else {

@@ -132,7 +132,8 @@ class Session {
 
   // A pixel clicked in the left (or right) photograph while point `index` was selected, shown in
   // the capture boxes but perhaps not stored. A store of that side, or a new selection, forgets it.
-  void NoteCapture(int index, bool left, std::int64_t x, std::int64_t y);
+  // A sub-pixel capture (a target's centre) counts at its full precision.
+  void NoteCapture(int index, bool left, double x, double y);
   void ForgetCaptures() { captures_ = {}; }
   // Measure of what the user sees. With the observation point selected, a capture noted for it
   // that differs from its stored pixel is stored first: a measurement never uses pixels other
@@ -175,7 +176,7 @@ class Session {
 
   struct Capture {
     int index;
-    std::int64_t x, y;
+    double x, y;
   };
 
   PointTable table_;  // with the parts of each point stored since start

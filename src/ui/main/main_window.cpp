@@ -150,14 +150,22 @@ void TForm1::closeEvent(QCloseEvent* event) {
 // ----------------------------------------------------------------------------------
 
 void TForm1::Button12Click() {
-  session_.StoreLeft(SelectedIndex(), ToStd(left_.XEdit()->text()), ToStd(left_.YEdit()->text()));
+  if (const auto exact = left_.SubPixelCapture()) {
+    session_.StoreImage(SelectedIndex(), true, {exact->first, exact->second});
+  } else {
+    session_.StoreLeft(SelectedIndex(), ToStd(left_.XEdit()->text()), ToStd(left_.YEdit()->text()));
+  }
   Stored();
   Advance();
 }
 
 void TForm1::Button13Click() {
-  session_.StoreRight(SelectedIndex(), ToStd(right_.XEdit()->text()),
-                      ToStd(right_.YEdit()->text()));
+  if (const auto exact = right_.SubPixelCapture()) {
+    session_.StoreImage(SelectedIndex(), false, {exact->first, exact->second});
+  } else {
+    session_.StoreRight(SelectedIndex(), ToStd(right_.XEdit()->text()),
+                        ToStd(right_.YEdit()->text()));
+  }
   Stored();
   Advance();
 }

@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <cmath>
 
 #include "ui/main/main_window.h"
 #include "ui/main/qt_utils.h"
@@ -159,8 +160,7 @@ void TForm1::Paint(PaneView& pane, QPainter& painter) {
   const bool left = pane.IsLeft();
   const auto marker = [&](int i) {
     const ImagePosition p = table.Image(i, left);
-    return PaneMarker{static_cast<std::int64_t>(p.x), static_cast<std::int64_t>(p.y),
-                      ToQColor(table.Color(i)), all ? ToQt(table.Name(i)) : QString()};
+    return PaneMarker{p.x, p.y, ToQColor(table.Color(i)), all ? ToQt(table.Name(i)) : QString()};
   };
   if (!all) {
     overlay.markers.push_back(marker(SelectedIndex()));
@@ -193,8 +193,7 @@ std::vector<PaneResidual> TForm1::ResidualStrokes(const PaneView& pane) const {
     if (!session_.UnchangedSinceCalibration(i, left)) continue;
     const PointResidual& r = left ? p.left : p.right;
     const ImagePosition q = table.Image(i, left);
-    strokes.push_back(
-        PaneResidual{static_cast<std::int64_t>(q.x), static_cast<std::int64_t>(q.y), r.ex, r.ey});
+    strokes.push_back(PaneResidual{q.x, q.y, r.ex, r.ey});
   }
   return strokes;
 }
