@@ -17,12 +17,13 @@
 #include "photogrammetry/target_finder.h"
 #include "project/coordinate_list.h"
 #include "project/export.h"
-#include "project/file_error.h"
 #include "project/geom_file.h"
+#include "project/io_error.h"
 #include "project/line_reader.h"
 #include "project/point_list.h"
 #include "project/project_file.h"
 #include "project/reference_file.h"
+#include "project/safe_write.h"
 #include "workflow/session.h"
 #ifdef VISTREL_CLI_READS_PHOTOGRAPHS
 #include "ui/pictures/grey_picture.h"
@@ -119,7 +120,8 @@ Options:
   --distortion        also fit the five lens-distortion coefficients
   --distortion=MODEL  the lens model: none (no distortion), radial (a1 only), full (the five
                       coefficients, as --distortion) or auto (the simplest of the three whose
-                      added coefficients test significant, by nested F tests at 95 %)
+                      added coefficients test significant, by nested F tests at 95 %); one
+                      lens option at most, in either spelling
   --precision         (measure) print each point's standard errors after it
   --single-start      start the joint fit only from the Euler angles most consistent with the
                       DLT (the classic method), to compare with results of earlier versions
@@ -129,6 +131,10 @@ Options:
   --pixels FILE       (make-reference) the control points' pixels
   --coordinates FILE  (make-reference) the control points' space coordinates
   --help              show this text
+
+No command writes over a file it reads: an output that is one of the command's inputs under
+any name (a link, "./x") is refused before anything is written (exit 2). "-" is standard input
+for OBSERVATIONS only, never an output file.
 
 Numbers are printed with "." as decimal separator. Exit status: 0 success, 1 usage error,
 2 file or input error, 3 computation failure (a joint-fit failure still prints the report; a
@@ -179,8 +185,10 @@ Options ParseArgs(const std::vector<std::string>& args) {
     const std::string& a = args[i];
     // snap's position may be negative: "-3" is then a number, not an option.
     const bool snap_position = o.command == "snap" && !o.snap.empty() && o.snap.size() < 3;
-    if (!snap_position && a.size() > 1 && a[0] == '-' && !seen.insert(a).second) {
-      throw UsageError("option " + a + " given twice");
+    // --distortion and --distortion=MODEL are one option in two spellings.
+    const std::string key = a.rfind("--distortion=", 0) == 0 ? "--distortion" : a;
+    if (!snap_position && a.size() > 1 && a[0] == '-' && !seen.insert(key).second) {
+      throw UsageError("option " + key + " given twice");
     }
     auto value = [&]() -> const std::string& {
       if (i + 1 >= args.size()) throw UsageError("option " + a + " needs a value");
@@ -239,6 +247,11 @@ Options ParseArgs(const std::vector<std::string>& args) {
     }
   }
   if (o.help) return o;
+  // Standard output is not a file that can be appended to or replaced safely.
+  if (o.append_geom == "-" || o.out == "-" ||
+      (o.command == "make-reference" && o.reference == "-")) {
+    throw UsageError("\"-\" is not an output file here: give a file name");
+  }
   if (!o.project.empty() && o.command != "calibrate" && o.command != "measure") {
     throw UsageError("--project belongs to calibrate and measure");
   }
@@ -383,14 +396,20 @@ int Measure(const Options& o, Session& session, std::istream& in, std::ostream& 
 }
 
 // The lines of a pixels or observations file that hold data: not blank, not a "#" comment.
+// Nine lines are wanted: a file beyond a megabyte is not one of them.
 std::vector<std::pair<int, std::string>> DataLines(const std::string& path) {
+  constexpr std::size_t kMaxPixelFileBytes = std::size_t(1) << 20;
   std::vector<std::pair<int, std::string>> lines;
-  LineReader reader(path);
-  for (std::string line; reader.Next(line);) {
-    const auto first = line.find_first_not_of(" \t");
-    if (first != std::string::npos && line[first] != '#') {
-      lines.emplace_back(reader.line_number(), line);
+  LineReader reader(path, kMaxPixelFileBytes);
+  try {
+    for (std::string line; reader.Next(line);) {
+      const auto first = line.find_first_not_of(" \t");
+      if (first != std::string::npos && line[first] != '#') {
+        lines.emplace_back(reader.line_number(), line);
+      }
     }
+  } catch (const EReadLimit& e) {
+    throw EReadLimit("line " + std::to_string(reader.line_number()) + ": " + e.what());
   }
   return lines;
 }
@@ -419,7 +438,7 @@ int MakeReference(const Options& o, std::ostream& out, std::ostream& err) {
     session.StoreSpaceRows(xyz);
     file = o.reference;
     session.SaveControlPoints(o.reference);
-  } catch (const Exception& e) {
+  } catch (const std::exception& e) {
     err << file << ": " << e.what() << '\n';
     return kExitInput;
   }
@@ -431,7 +450,7 @@ int Export(const Options& o, std::ostream& out, std::ostream& err) {
   GeomData data;
   try {
     data = ReadExportSource(o.geom);
-  } catch (const Exception& e) {
+  } catch (const std::exception& e) {
     err << o.geom << ": " << e.what() << '\n';
     return kExitInput;
   }
@@ -486,25 +505,36 @@ int Snap(const Options& o, std::ostream& out, std::ostream& err) {
 #endif
 }
 
-}  // namespace
-
-int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-           std::ostream& err) {
-  Options o;
-  try {
-    o = ParseArgs(args);
-  } catch (const UsageError& e) {
-    err << "vistrel-cli: " << e.what() << "\nTry 'vistrel-cli --help'.\n";
-    return kExitUsage;
-  } catch (const Exception& e) {  // a conversion error inside --size
-    err << "vistrel-cli: " << e.what() << '\n';
-    return kExitUsage;
+// The file the command writes, if any, and the files it reads: the one must be none of the
+// others.
+std::optional<NamedFile> OutputOf(const Options& o) {
+  if (o.command == "export") return NamedFile{"OUT", o.out};
+  if (o.command == "make-reference") return NamedFile{"--reference", o.reference};
+  if (o.command == "measure" && !o.append_geom.empty()) {
+    return NamedFile{"--append-geom", o.append_geom};
   }
-  if (o.help) {
-    out << kHelp;
-    return kExitOk;
-  }
+  return std::nullopt;
+}
 
+std::vector<NamedFile> InputsOf(const Options& o) {
+  if (o.command == "export") return {{"GEOM", o.geom}};
+  if (o.command == "make-reference") {
+    return {{"--pixels", o.pixels}, {"--coordinates", o.coordinates}};
+  }
+  std::vector<NamedFile> inputs;
+  if (!o.control.empty()) {
+    inputs.push_back({"--control", o.control});
+  } else if (o.project.empty()) {
+    inputs.push_back({"--reference", o.reference});
+  } else {
+    inputs.push_back({"--project", o.project});
+  }
+  if (!o.check.empty()) inputs.push_back({"--check", o.check});
+  if (o.command == "measure") inputs.push_back({"OBSERVATIONS", o.observations});
+  return inputs;
+}
+
+int Run(const Options& o, std::istream& in, std::ostream& out, std::ostream& err) {
   if (o.command == "export") return Export(o, out, err);
   if (o.command == "make-reference") return MakeReference(o, out, err);
   if (o.command == "snap") return Snap(o, out, err);
@@ -528,7 +558,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
       source = o.check;
       AddListedPoints(session.Table(), ReadPointList(o.check), PointKind::kCheck, "C");
     }
-  } catch (const Exception& e) {
+  } catch (const std::exception& e) {
     err << source << ": " << e.what() << '\n';
     return kExitInput;
   }
@@ -554,6 +584,14 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
       err << kJointFitFailedMessage << " (" << outcome.failure_reason << ")\n";
       status = kExitComputation;
     }
+  } catch (const EIncomplete& e) {
+    // A control point the file does not give in full is a fault of the input, not of the
+    // computation, which has not started.
+    err << (!o.control.empty()  ? o.control
+            : o.project.empty() ? o.reference
+                                : o.project)
+        << ": " << e.what() << '\n';
+    return kExitInput;
   } catch (const Exception& e) {
     warn();
     err << e.what() << '\n';
@@ -587,6 +625,43 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   }
   if (o.command == "calibrate") return status;
   return Measure(o, session, in, out, err, status);
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+           std::ostream& err) {
+  Options o;
+  try {
+    o = ParseArgs(args);
+  } catch (const UsageError& e) {
+    err << "vistrel-cli: " << e.what() << "\nTry 'vistrel-cli --help'.\n";
+    return kExitUsage;
+  } catch (const Exception& e) {  // a conversion error inside --size
+    err << "vistrel-cli: " << e.what() << '\n';
+    return kExitUsage;
+  }
+  if (o.help) {
+    out << kHelp;
+    return kExitOk;
+  }
+  // The last line of defence: whatever escapes a command is told, never an abort. Reading and
+  // writing failures are caught where they happen, so what reaches here is a computation's.
+  try {
+    if (const std::optional<NamedFile> output = OutputOf(o)) {
+      RefuseOutputOverInput(*output, InputsOf(o));
+    }
+    return Run(o, in, out, err);
+  } catch (const EOutputIsInput& e) {
+    err << "vistrel-cli: " << e.what() << '\n';
+    return kExitInput;
+  } catch (const std::bad_alloc&) {
+    err << "vistrel-cli: out of memory\n";
+    return kExitComputation;
+  } catch (const std::exception& e) {
+    err << "vistrel-cli: " << e.what() << '\n';
+    return kExitComputation;
+  }
 }
 
 }  // namespace vistrel

@@ -25,9 +25,15 @@ inline constexpr double kMaxSigma0Pixels = 5;
 // or as lying on one line or in one plane.
 inline constexpr double kDegenerateFraction = 1e-6;
 
-// Before the calibration, from the table's nine control points: space points that coincide,
-// all nine on one line, all nine in one plane (the linear start needs depth), and points that
-// share a pixel in one photograph.
+// A control point this many times farther from the middle of the set than the set's typical
+// distance from it is a slip (a coordinate typed wrong, or in other units), not part of the
+// set's shape: well spread points lie within a few typical distances.
+inline constexpr double kOutlierFactor = 50;
+
+// Before the calibration, from the table's control points: points far outside the others
+// (measured by medians, which one absurd point does not move), then, among the rest, space
+// points that coincide, all on one line, all in one plane (the linear start needs depth); and
+// points that share a pixel in one photograph.
 std::vector<ControlPointWarning> CheckControlPoints(const PointTable& table);
 
 // After it: sigma0 (pixels) above kMaxSigma0Pixels, or a focal length that is not positive.

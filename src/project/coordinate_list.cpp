@@ -111,9 +111,16 @@ std::vector<CoordinateRow> ReadCoordinateList(std::string_view text, char decima
 
 std::vector<CoordinateRow> ReadCoordinateListFile(const std::string& path, char decimal_separator,
                                                   std::size_t max_rows) {
+  // A surveyor's list of a few points: a megabyte is far beyond one, and keeps an endless
+  // device from filling the memory.
+  constexpr std::size_t kMaxListBytes = std::size_t(1) << 20;
   std::string text;
-  LineReader reader(path);
-  for (std::string line; reader.Next(line);) text += line + '\n';
+  LineReader reader(path, kMaxListBytes);
+  try {
+    for (std::string line; reader.Next(line);) text += line + '\n';
+  } catch (const EReadLimit& e) {
+    throw ECoordinateList("line " + std::to_string(reader.line_number()) + ": " + e.what());
+  }
   return ReadCoordinateList(text, decimal_separator, max_rows);
 }
 

@@ -6,7 +6,7 @@
 #include <cctype>
 
 #include "numeric/text_format.h"
-#include "project/file_error.h"
+#include "project/safe_write.h"
 
 namespace vistrel {
 
@@ -147,14 +147,13 @@ std::string ExportText(const GeomData& data, ExportFormat format) {
 }
 
 std::string ExportOutputProblem(const std::string& geom, const std::string& out) {
-  struct stat in_info, out_info;
+  struct stat out_info;
   if (::stat(out.c_str(), &out_info) == 0) {
     if (S_ISDIR(out_info.st_mode)) return "is a folder: give the name of a file to write";
-    if (::stat(geom.c_str(), &in_info) == 0 && in_info.st_dev == out_info.st_dev &&
-        in_info.st_ino == out_info.st_ino) {
-      return "is the geometry file being exported (" + geom +
-             "), under this or another name: writing it would replace the geometry; choose "
-             "another output file";
+    try {
+      RefuseOutputOverInput({"the export", out}, {{"the geometry file", geom}});
+    } catch (const EOutputIsInput& e) {
+      return e.what();
     }
     return {};
   }

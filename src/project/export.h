@@ -25,8 +25,8 @@ std::optional<ExportFormat> ExportFormatFromName(std::string_view name);
 std::string ExportText(const GeomData& data, ExportFormat format);
 
 // Why `out` cannot take an export of the geometry file `geom`, or an empty text when it can:
-// it is that very file under any name (a symbolic or hard link, "./geom.txt": same device and
-// inode), it is a folder, or its folder does not exist. Looks only, writes nothing.
+// it is that very file under any name (RefuseOutputOverInput), it is a folder, or its folder does
+// not exist. Looks only, writes nothing.
 std::string ExportOutputProblem(const std::string& geom, const std::string& out);
 
 // Reads the geometry file to export. Unlike the 3D view, which starts empty without one, a

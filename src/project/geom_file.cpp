@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "numeric/text_format.h"
-#include "project/file_error.h"
+#include "project/safe_write.h"
 #include "project/token_reader.h"
 
 namespace vistrel {
@@ -63,7 +63,9 @@ bool IsLineEnd(int c) { return c == '\r' || c == '\n' || c == TokenReader::kEnd;
 
 GeomData ReadGeometry(const std::string& path, bool missing_ok) {
   GeomData data;
-  TokenReader reader(path, missing_ok);
+  // Some million points: more than the 3D view can show, far less than an endless device.
+  constexpr std::size_t kMaxGeometryFileBytes = std::size_t(64) << 20;
+  TokenReader reader(path, missing_ok, kMaxGeometryFileBytes);
   while (reader.Peek() != TokenReader::kEnd) {
     if (IsLineEnd(reader.Peek())) {
       reader.SkipLine();

@@ -7,19 +7,20 @@
 #include <cerrno>
 #include <istream>
 
-#include "project/file_error.h"
+#include "project/io_error.h"
 
 namespace vistrel {
 
-LineReader::LineReader(const std::string& path) : path_(path) {
+LineReader::LineReader(const std::string& path, std::size_t max_bytes)
+    : path_(path), max_bytes_(max_bytes) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) throw EInOutError::FromErrno(errno, path);
   struct stat info;
-  const int error = ::fstat(fd_, &info) != 0 ? errno : (S_ISDIR(info.st_mode) ? EISDIR : 0);
-  if (error != 0) {
+  const int error = ::fstat(fd_, &info) != 0 ? errno : 0;
+  if (error != 0 || S_ISDIR(info.st_mode)) {
     ::close(fd_);
     fd_ = -1;
-    throw EInOutError::FromErrno(error, path);
+    throw error != 0 ? EInOutError::FromErrno(error, path) : EInOutError(EInOutError::kIsFolder);
   }
 }
 
@@ -59,15 +60,35 @@ int LineReader::Peek() {
 
 int LineReader::Get() {
   const int c = Peek();
-  if (c >= 0) ++position_;
+  if (c >= 0) {
+    ++position_;
+    if (++consumed_ > max_bytes_) {
+      throw EReadLimit("longer than " + std::to_string(max_bytes_) + " bytes: reading stops here");
+    }
+  }
   return c;
 }
 
 bool LineReader::Next(std::string& line) {
   line.clear();
-  int c = Get();
-  if (c < 0) return false;
+  if (line_number_ == 0 && consumed_ == 0) {
+    // A byte-order mark some editors put first is no part of the text.
+    static constexpr unsigned char kMark[] = {0xEF, 0xBB, 0xBF};
+    std::size_t matched = 0;
+    while (matched < 3 && Peek() == kMark[matched]) {
+      Get();
+      ++matched;
+    }
+    // Bytes of a mark cut short are text after all.
+    for (std::size_t k = 0; k < matched && matched < 3; ++k) line += char(kMark[k]);
+  }
+  // Counted first, so that a limit reached on the way names the line being read.
   ++line_number_;
+  int c = Get();
+  if (c < 0 && line.empty()) {
+    --line_number_;
+    return false;
+  }
   for (; c >= 0; c = Get()) {
     if (c == '\n') break;
     if (c == '\r') {

@@ -7,16 +7,17 @@
 #include <array>
 #include <cstddef>
 #include <iosfwd>
+#include <limits>
 #include <string>
 
-#include "numeric/exception.h"
+#include "project/io_error.h"
 
 namespace vistrel {
 
 // A line longer than the reader takes. The message names the limit.
-class ELineTooLong : public Exception {
+class ELineTooLong : public EReadLimit {
  public:
-  using Exception::Exception;
+  using EReadLimit::EReadLimit;
 };
 
 class LineReader {
@@ -24,9 +25,12 @@ class LineReader {
   // Longer than any line of numbers this program reads, short enough to hold in memory at once.
   static constexpr std::size_t kMaxLineLength = 4096;
 
-  // Reads the file at path. Throws EInOutError: a missing file, a folder ("Accès au fichier
-  // refusé"), a file that cannot be opened.
-  explicit LineReader(const std::string& path);
+  static constexpr std::size_t kUnbounded = std::numeric_limits<std::size_t>::max();
+
+  // Reads the file at path, of at most `max_bytes` bytes (a file read whole into memory needs a
+  // bound; one read as a stream does not). Throws EInOutError: a missing file, a folder ("Ceci
+  // est un dossier, pas un fichier"), a file that cannot be opened.
+  explicit LineReader(const std::string& path, std::size_t max_bytes = kUnbounded);
   // Reads the stream (not owned). A stream whose reading fails throws EInOutError "Erreur E/S".
   explicit LineReader(std::istream& in);
   ~LineReader();
@@ -34,10 +38,11 @@ class LineReader {
   LineReader& operator=(const LineReader&) = delete;
 
   // The next line without its end (LF, CR LF or a bare CR); false at the end of the input.
-  // A last line without its end is a line. Throws ELineTooLong for a line of more than
-  // kMaxLineLength bytes (reading stops there), EInOutError when reading fails.
+  // A last line without its end is a line; a byte-order mark at the start is skipped. Throws
+  // ELineTooLong for a line of more than kMaxLineLength bytes and EReadLimit past `max_bytes`
+  // (reading stops there), EInOutError when reading fails.
   bool Next(std::string& line);
-  // The number of the line Next returned last, from 1.
+  // The number of the line Next returned last, from 1; while Next throws, the line it was reading.
   int line_number() const { return line_number_; }
 
  private:
@@ -52,6 +57,8 @@ class LineReader {
   std::array<char, 65536> buffer_;
   std::size_t position_ = 0;
   std::size_t size_ = 0;
+  std::size_t max_bytes_ = kUnbounded;
+  std::size_t consumed_ = 0;  // bytes taken by Get, for max_bytes_
   int line_number_ = 0;
 };
 

@@ -3,12 +3,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <vector>
 
-#include "project/file_error.h"
+#include "project/line_reader.h"
+#include "project/safe_write.h"
 
 namespace vistrel {
 namespace {
@@ -16,6 +15,11 @@ namespace {
 constexpr std::string_view kMagic = "VISTREL-PROJECT";
 constexpr std::string_view kNoValue = "-";
 constexpr std::string_view kBoxModel = "box";  // the lens model left to the check box
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// Many times what a project holds (a dozen lines), far less than an endless device.
+constexpr std::size_t kMaxProjectFileBytes = std::size_t(1) << 20;
+// What a line may hold after "RIGHT ", so that every saved project reads back.
+constexpr std::size_t kMaxNameLength = LineReader::kMaxLineLength - 6;
 
 std::string Shortest(double v) {
   char buffer[64];
@@ -51,13 +55,17 @@ bool Parse(std::string_view text, T& value) {
 // Reads the project line by line; every refusal names its line.
 class Reader {
  public:
+  // Lines end with LF, CR LF or a bare CR, as in the other files.
   explicit Reader(std::string_view text) {
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+      text.remove_prefix(kByteOrderMark.size());
+    }
     while (!text.empty()) {
-      const std::size_t end = text.find('\n');
-      std::string_view line = text.substr(0, end);
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      lines_.push_back(line);
-      text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+      const std::size_t end = text.find_first_of("\r\n");
+      lines_.push_back(text.substr(0, end));
+      if (end == std::string_view::npos) break;
+      const std::size_t next = text.compare(end, 2, "\r\n") == 0 ? end + 2 : end + 1;
+      text.remove_prefix(next);
     }
   }
 
@@ -74,8 +82,11 @@ class Reader {
       const std::string_view key = words[0];
       if (key == "LEFT" || key == "RIGHT") {
         Once(key == "LEFT" ? seen_left : seen_right, key);
-        // The name is the rest of the line after one blank, as written: blanks in it are kept.
-        const std::string_view name = line.size() > key.size() ? line.substr(key.size() + 1) : "";
+        // The name is the rest of the line after the key and one blank, as written: blanks in
+        // it are kept. Blanks before the key are not part of it.
+        const std::string_view from_key = line.substr(line.find(key));
+        const std::string_view name =
+            from_key.size() > key.size() ? from_key.substr(key.size() + 1) : "";
         (key == "LEFT" ? p.left_image : p.right_image) = std::string(name);
       } else if (key == "DISTORTION" || key == "SUB-PIXEL") {
         Once(key == "DISTORTION" ? seen_distortion : seen_sub_pixel, key);
@@ -122,10 +133,14 @@ class Reader {
     const std::vector<std::string_view> words =
         lines_.empty() ? std::vector<std::string_view>() : Words(lines_[0]);
     int version = 0;
-    if (words.size() != 2 || words[0] != kMagic || !Parse(words[1], version) || version < 1)
+    // A version number too large for an int is still a version: a newer one.
+    const bool digits = words.size() == 2 && !words[1].empty() &&
+                        words[1].find_first_not_of("0123456789") == std::string_view::npos;
+    if (words.size() != 2 || words[0] != kMagic || !digits ||
+        words[1].find_first_not_of('0') == std::string_view::npos)
       Fail("not a VISTREL project file (the first line is \"VISTREL-PROJECT 1\")");
-    if (version > kProjectFormatVersion)
-      Fail("written by a newer version of VISTREL (format " + std::to_string(version) +
+    if (!Parse(words[1], version) || version > kProjectFormatVersion)
+      Fail("written by a newer version of VISTREL (format " + std::string(words[1]) +
            "; this version reads format " + std::to_string(kProjectFormatVersion) + ")");
     return version;
   }
@@ -316,14 +331,22 @@ void SaveProject(const std::string& path, const Project& project) {
   for (const std::string* name : {&project.left_image, &project.right_image})
     if (name->find_first_of("\r\n") != std::string::npos)
       throw Exception("a photograph name with a line break cannot be saved");
+    else if (name->size() > kMaxNameLength)
+      throw Exception("a photograph name longer than " + std::to_string(kMaxNameLength) +
+                      " characters cannot be saved");
   ReplaceFile(path, ProjectText(project));
 }
 
 Project LoadProject(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw EInOutError::FromErrno(errno, path);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw EInOutError(EInOutError::kDeviceError);
+  // Read line by line within bounds, so that a huge file or an endless device is refused at
+  // the line where it goes beyond them instead of filling the memory.
+  LineReader reader(path, kMaxProjectFileBytes);
+  std::string text;
+  try {
+    for (std::string line; reader.Next(line);) text.append(line).append("\n");
+  } catch (const EReadLimit& e) {
+    throw EProjectFileError(reader.line_number(), e.what());
+  }
   return ParseProject(text);
 }
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "numeric/text_format.h"
-#include "project/file_error.h"
+#include "project/safe_write.h"
 #include "project/token_reader.h"
 
 namespace vistrel {

@@ -7,7 +7,7 @@
 
 #include "numeric/text_format.h"
 #include "photogrammetry/point_table.h"
-#include "project/file_error.h"
+#include "project/safe_write.h"
 
 namespace vistrel {
 namespace {
@@ -153,7 +153,8 @@ double ReadReal(const IniFile& ini, const char* key, double default_value, char 
 
 IniFile IniFile::FromText(std::string_view text) {
   IniFile ini;
-  std::size_t start = 0;
+  // A byte-order mark some editors put first would hide the first section's name.
+  std::size_t start = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
   bool newline_seen = false;
   while (start < text.size()) {
     // Lines end with LF, CR LF or a bare CR; the first line end found is the one written back.
@@ -176,11 +177,16 @@ IniFile IniFile::FromText(std::string_view text) {
 }
 
 IniFile IniFile::Load(const std::string& path) {
+  // A settings file is a few hundred bytes; one beyond a megabyte (an endless device) is as
+  // unreadable as a missing one, and reading it stops there.
+  constexpr std::size_t kMaxSettingsBytes = std::size_t(1) << 20;
   std::ifstream in(path, std::ios::binary);
   if (!in) return {};
-  std::ostringstream text;
-  text << in.rdbuf();
-  return FromText(text.str());
+  std::string text(kMaxSettingsBytes + 1, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  if (in.bad() || static_cast<std::size_t>(in.gcount()) > kMaxSettingsBytes) return {};
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  return FromText(text);
 }
 
 std::size_t IniFile::FindSection(std::string_view section) const {

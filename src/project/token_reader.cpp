@@ -7,11 +7,12 @@
 #include <cerrno>
 
 #include "numeric/text_format.h"
-#include "project/file_error.h"
+#include "project/io_error.h"
 
 namespace vistrel {
 
-TokenReader::TokenReader(const std::string& path, bool missing_ok) : path_(path) {
+TokenReader::TokenReader(const std::string& path, bool missing_ok, std::size_t max_bytes)
+    : path_(path), max_bytes_(max_bytes) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) {
     if (missing_ok && errno == ENOENT) return;
@@ -21,7 +22,17 @@ TokenReader::TokenReader(const std::string& path, bool missing_ok) : path_(path)
   if (::fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
     ::close(fd_);
     fd_ = -1;
-    throw EInOutError(EInOutError::kAccessDenied);
+    throw EInOutError(EInOutError::kIsFolder);
+  }
+  // A byte-order mark some editors put first is no part of the text.
+  try {
+    if (Fill() && size_ >= 3 && buffer_[0] == 0xEF && buffer_[1] == 0xBB && buffer_[2] == 0xBF) {
+      position_ = 3;
+    }
+  } catch (...) {
+    ::close(fd_);  // no destructor runs for a constructor that throws
+    fd_ = -1;
+    throw;
   }
 }
 
@@ -48,16 +59,33 @@ int TokenReader::Peek() {
   return buffer_[position_];
 }
 
+void TokenReader::Stop(const std::string& reason) const {
+  throw EReadLimit("line " + std::to_string(line_) + ": " + reason + ": reading stops here");
+}
+
+void TokenReader::Advance() {
+  const int c = buffer_[position_++];
+  if (++consumed_ > max_bytes_)
+    Stop("the file is longer than " + std::to_string(max_bytes_) + " bytes");
+  if (c == '\r' || (c == '\n' && previous_ != '\r')) {
+    ++line_;
+    line_length_ = 0;
+  } else if (c != '\n' && ++line_length_ > kMaxLineLength) {
+    Stop("longer than " + std::to_string(kMaxLineLength) + " characters");
+  }
+  previous_ = c;
+}
+
 int TokenReader::Get() {
   const int c = Peek();
-  if (c != kEnd) ++position_;
+  if (c != kEnd) Advance();
   return c;
 }
 
 std::string TokenReader::ReadToken(std::size_t max_length) {
   int c = Peek();
   while (c != kEnd && c <= ' ') {
-    ++position_;
+    Advance();
     c = Peek();
   }
   std::string token;
@@ -65,7 +93,7 @@ std::string TokenReader::ReadToken(std::size_t max_length) {
     // Longer than any number the files can hold: refuse it rather than split it in two.
     if (token.size() == max_length) throw EInOutError(EInOutError::kInvalidNumericInput);
     token += static_cast<char>(c);
-    ++position_;
+    Advance();
     c = Peek();
   }
   return token;
@@ -88,7 +116,7 @@ double TokenReader::ReadDouble() {
 }
 
 void TokenReader::SkipBlanks() {
-  for (int c = Peek(); c == ' ' || c == '\t'; c = Peek()) ++position_;
+  for (int c = Peek(); c == ' ' || c == '\t'; c = Peek()) Advance();
 }
 
 void TokenReader::SkipLine() {
@@ -96,7 +124,7 @@ void TokenReader::SkipLine() {
     if (c == '\n') return;
     // A bare CR ends a line too (files of older Mac editors); CR LF is one line end.
     if (c == '\r') {
-      if (Peek() == '\n') ++position_;
+      if (Peek() == '\n') Advance();
       return;
     }
   }

@@ -81,7 +81,14 @@ TEST_F(CliTest, UsageErrors) {
            {"export", "--format", "csv", "--format", "ply", "g.txt", "out"},
            {"calibrate", "--size", "10x10", "--size", "20x20"},
            {"report", "--project", "p.vistrel"},
-           {"calibrate", "--size", "10x10", "--project", "p.vistrel", "--reference", "r.txt"}}) {
+           {"calibrate", "--size", "10x10", "--project", "p.vistrel", "--reference", "r.txt"},
+           // One lens option, in whatever spelling, once.
+           {"calibrate", "--size", "10x10", "--distortion", "--distortion=none"},
+           {"calibrate", "--size", "10x10", "--distortion=full", "--distortion=none"},
+           // Standard output is no file to append to or replace.
+           {"measure", "--size", "10x10", "--append-geom", "-", "obs.txt"},
+           {"export", "--format", "csv", "g.txt", "-"},
+           {"make-reference", "--pixels", "p.txt", "--coordinates", "c.txt", "--reference", "-"}}) {
     const CliRun r = RunWith(args);
     EXPECT_EQ(r.status, kExitUsage) << ::testing::PrintToString(args);
     EXPECT_NE(r.err.find("vistrel-cli: "), std::string::npos);
@@ -115,7 +122,7 @@ TEST_F(CliTest, FileErrors) {
     std::string observations;
     std::string message;
   } unreadable[] = {
-      {dir_.string(), "Accès au fichier refusé"},
+      {dir_.string(), "Ceci est un dossier, pas un fichier"},
       {Path("absent.txt"), "Fichier introuvable"},
       {Path("absent/obs.txt"), "Nom de fichier incorrect"},
       // Opens, but reading its first page fails (nothing is mapped at address 0).
@@ -386,22 +393,6 @@ TEST_F(CliTest, ExportGuardsItsInputAndKeepsLinksAttributesAndRange) {
   bool attributes = false;
   const auto geom_unchanged = [&] { EXPECT_EQ(testing::ReadBytes(geom), kGeom); };
   const Case cases[] = {
-      {"output is the input", [&] { return geom; }, kExitInput,
-       "is the geometry file being exported", geom_unchanged},
-      {"through ./", [&] { return dir_.string() + "/./geom.txt"; }, kExitInput,
-       "is the geometry file being exported", geom_unchanged},
-      {"through a symbolic link",
-       [&] {
-         fs::create_symlink("geom.txt", Path("link.csv"));
-         return Path("link.csv");
-       },
-       kExitInput, "is the geometry file being exported", geom_unchanged},
-      {"through a hard link",
-       [&] {
-         fs::create_hard_link(geom, Path("hard.csv"));
-         return Path("hard.csv");
-       },
-       kExitInput, "is the geometry file being exported", geom_unchanged},
       {"missing geometry file",
        [&] {
          fs::remove(geom);
@@ -468,6 +459,141 @@ TEST_F(CliTest, ExportGuardsItsInputAndKeepsLinksAttributesAndRange) {
       EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     }
     c.check();
+  }
+}
+
+// No command writes over a file it reads, under whatever name the output is given: refused with
+// both roles named before anything is read or written.
+TEST_F(CliTest, NoCommandWritesOverItsOwnInput) {
+  const std::vector<std::string> measure_by_reference = {
+      "measure",       "--reference", Path("reference.txt"),   "--size", "1600x1200",
+      "--append-geom", "@",           Path("observations.txt")};
+  const std::vector<std::string> make_reference = {
+      "make-reference", "--pixels", Path("pixels.txt"), "--coordinates", Path("xyz.csv"),
+      "--reference",    "@"};
+  const struct {
+    std::string output_role, input_role, input;
+    std::vector<std::string> args;  // "@" stands for the output
+  } commands[] = {
+      {"--append-geom", "--reference", "reference.txt", measure_by_reference},
+      {"--append-geom",
+       "--project",
+       "pair.vistrel",
+       {"measure", "--project", Path("pair.vistrel"), "--size", "1600x1200", "--append-geom", "@",
+        Path("observations.txt")}},
+      {"--append-geom", "OBSERVATIONS", "observations.txt", measure_by_reference},
+      {"--reference", "--pixels", "pixels.txt", make_reference},
+      {"--reference", "--coordinates", "xyz.csv", make_reference},
+      {"OUT", "GEOM", "geom.txt", {"export", "--format", "csv", Path("geom.txt"), "@"}},
+  };
+  const struct {
+    const char* what;
+    std::function<std::string(const std::string& input)> alias;
+  } aliases[] = {
+      {"same name", [this](const std::string& input) { return Path(input); }},
+      {"hard link",
+       [this](const std::string& input) {
+         fs::create_hard_link(Path(input), Path("hard"));
+         return Path("hard");
+       }},
+      {"symbolic link",
+       [this](const std::string& input) {
+         fs::create_symlink(input, Path("soft"));
+         return Path("soft");
+       }},
+      {"./x", [this](const std::string& input) { return (dir_ / "." / input).string(); }},
+      {"../dir/x",
+       [this](const std::string& input) {
+         return (dir_ / ".." / dir_.filename() / input).string();
+       }},
+  };
+  const auto names = [this] {
+    std::vector<fs::path> listing(fs::directory_iterator(dir_), {});
+    return listing.size();
+  };
+  for (const auto& command : commands) {
+    for (const auto& alias : aliases) {
+      SCOPED_TRACE(command.output_role + " onto " + command.input_role + ", " + alias.what);
+      for (const auto& entry : fs::directory_iterator(dir_)) fs::remove_all(entry.path());
+      for (const char* name : {"reference.txt", "pair.vistrel", "observations.txt", "pixels.txt",
+                               "xyz.csv", "geom.txt"})
+        Write(name, std::string("the ") + name + " as it was\n");
+      const std::string out = alias.alias(command.input);
+      const std::size_t before = names();
+      std::vector<std::string> args = command.args;
+      std::replace(args.begin(), args.end(), std::string("@"), out);
+      const CliRun r = RunWith(args);
+      EXPECT_EQ(r.status, kExitInput) << r.err;
+      EXPECT_NE(r.err.find(command.output_role + " " + out + " is " + command.input_role),
+                std::string::npos)
+          << r.err;
+      EXPECT_EQ(r.out, "");
+      EXPECT_EQ(testing::ReadBytes(Path(command.input)), "the " + command.input + " as it was\n");
+      EXPECT_EQ(names(), before) << "a file was made";
+    }
+  }
+}
+
+// Every file reader ends on an endless device with the line it stopped at, says so of a folder,
+// and refuses a file beyond its size; a project that lacks a point's part is an input error.
+TEST_F(CliTest, EveryReaderEndsAndSaysWhatIsWrong) {
+  Write("blank-lines.txt", std::string((1 << 20) + 10, '\n'));
+  std::string long_project = "VISTREL-PROJECT 1\n";
+  while (long_project.size() <= (1 << 20)) long_project += "# a comment line\n";
+  Write("long.vistrel", long_project);
+  {
+    Session session;
+    session.LoadControlPoints(kExamples + "/reference.txt");
+    Project project;
+    project.table = session.Table();
+    project.table.SetStored(3, {false, true, true});
+    SaveProject(Path("partial.vistrel"), project);
+  }
+  const std::string folder = dir_.string();
+  const std::string reference = kExamples + "/reference.txt";
+  const auto calibrate_project = [](const std::string& path) {
+    return std::vector<std::string>{"calibrate", "--project", path, "--size", "1600x1200"};
+  };
+  const auto export_from = [this](const std::string& path) {
+    return std::vector<std::string>{"export", "--format", "csv", path, Path("out.csv")};
+  };
+  const auto pixels_from = [](const std::string& path) {
+    return std::vector<std::string>{"make-reference", "--pixels", path, "--coordinates",
+                                    "/nowhere.csv"};
+  };
+  const auto coordinates_from = [this](const std::string& path) {
+    return std::vector<std::string>{"make-reference", "--pixels", Path("pixels.txt"),
+                                    "--coordinates", path};
+  };
+  std::string pixels;
+  for (int i = 1; i <= 9; ++i) pixels += std::to_string(i) + " 2 3 4\n";
+  Write("pixels.txt", pixels);
+  const struct {
+    std::vector<std::string> args;
+    std::string err;  // contained in standard error
+  } cases[] = {
+      {{"report", "--reference", "/dev/zero"}, "/dev/zero: line 1: longer than 4096 characters"},
+      {{"report", "--reference", folder}, folder + ": Ceci est un dossier"},
+      {{"report", "--reference", Path("blank-lines.txt")},
+       "line 1048577: the file is longer than 1048576 bytes"},
+      {calibrate_project("/dev/zero"), "/dev/zero: line 1: line longer than 4096 characters"},
+      {calibrate_project(folder), folder + ": Ceci est un dossier"},
+      {calibrate_project(Path("long.vistrel")), ": longer than 1048576 bytes"},
+      {calibrate_project(Path("partial.vistrel")), "point 3"},
+      {export_from("/dev/zero"), "/dev/zero: line 1: longer than 4096 characters"},
+      {export_from(folder), folder + ": Ceci est un dossier"},
+      {pixels_from("/dev/zero"), "/dev/zero: line 1: line longer than 4096 characters"},
+      {pixels_from(folder), folder + ": Ceci est un dossier"},
+      {coordinates_from("/dev/zero"), "/dev/zero: line 1: line longer than 4096 characters"},
+      {coordinates_from(folder), folder + ": Ceci est un dossier"},
+      {{"measure", "--reference", reference, "--size", "1600x1200", folder},
+       folder + ": Ceci est un dossier"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    const CliRun r = RunWith(c.args);
+    EXPECT_EQ(r.status, kExitInput) << r.err;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
   }
 }
 

@@ -22,6 +22,8 @@ int ControlPointReader(const std::uint8_t* data, std::size_t size);
 int GeometryReader(const std::uint8_t* data, std::size_t size);
 int SettingsReader(const std::uint8_t* data, std::size_t size);
 int NumberConversions(const std::uint8_t* data, std::size_t size);
+int ProjectReader(const std::uint8_t* data, std::size_t size);
+int CoordinateListReader(const std::uint8_t* data, std::size_t size);
 int JpegDecoder(const std::uint8_t* data, std::size_t size);
 int BitmapDecoder(const std::uint8_t* data, std::size_t size);
 int IconDecoder(const std::uint8_t* data, std::size_t size);

@@ -2,8 +2,9 @@
 // incorrecte"; what it reads rewrites and reads back to the same records.
 
 #include "fuzz_entry.h"
-#include "project/file_error.h"
 #include "project/geom_file.h"
+#include "project/io_error.h"
+#include "project/token_reader.h"
 
 namespace vistrel::fuzz {
 
@@ -18,6 +19,10 @@ int GeometryReader(const std::uint8_t* data, std::size_t size) {
   } catch (const EInOutError& e) {
     Require(e.code == EInOutError::kInvalidNumericInput,
             std::string("unexpected error reading the geometry: ") + e.what());
+    return 0;
+  } catch (const EReadLimit&) {
+    // Only a line longer than the reader takes stops it within the fuzzer's input sizes.
+    Require(size > TokenReader::kMaxLineLength, "a read limit reached on a short input");
     return 0;
   }
   Require(read.points.size() + read.lines.size() <= size, "more records than bytes");

@@ -77,6 +77,46 @@ put("text_format_fuzz", "double_bits", b"\x00" + struct.pack("<d", 9.99999999999
 put("text_format_fuzz", "double_denormal", b"\x01" + struct.pack("<d", 5e-324))
 
 
+# ---- project files (the demo's control points, then the spellings every editor makes) -------
+def demo_rows():
+    rows = []
+    for line in example("reference.txt").decode("latin-1").splitlines():
+        if line.strip():
+            rows.append(line.split())
+    return rows
+
+
+def demo_project(newline="\n"):
+    lines = ["VISTREL-PROJECT 1", "# POINT n: left x y, right x y (pixels), space X Y Z, colour",
+             "LEFT /photos/left pair.jpg", "RIGHT right.jpg", "DISTORTION 1", "LENS-MODEL auto",
+             "SUB-PIXEL 0", "POINT 0 - - - - - - - $00FFFFFF"]
+    for n, r in enumerate(demo_rows(), start=1):
+        lines.append("POINT %d %s %s %s %s %s %s %s $000000FF" % (n, *r[:7]))
+    return newline.join(lines) + newline
+
+
+put("project_fuzz", "demo", demo_project())
+put("project_fuzz", "demo_crlf", demo_project("\r\n"))
+put("project_fuzz", "demo_bare_cr", demo_project("\r"))
+put("project_fuzz", "demo_mark", "\xef\xbb\xbf" + demo_project())
+put("project_fuzz", "demo_indented", "  " + demo_project("\n\t "))
+put("project_fuzz", "parts_missing", demo_project().replace("POINT 3 ", "POINT 3 - - ", 1)
+    .replace("POINT 3 - - 1129 727 ", "POINT 3 - - ", 1))
+put("project_fuzz", "newer", "VISTREL-PROJECT 99999999999\n")
+put("project_fuzz", "long_name", demo_project().replace("right.jpg", "r" * 4200))
+
+# ---- surveyors' coordinate lists -------------------------------------------------------------
+xyz = [r[4:7] for r in demo_rows()]
+put("coordinate_list_fuzz", "demo_blanks", "".join("%s %s %s\n" % tuple(p) for p in xyz))
+put("coordinate_list_fuzz", "demo_csv_header",
+    "name,X,Y,Z\r\n" + "".join("P%d,%s,%s,%s\r\n" % (i, *p) for i, p in enumerate(xyz, 1)))
+put("coordinate_list_fuzz", "demo_semicolons_comma",
+    "\xef\xbb\xbfnom;X;Y;Z\n" + "".join("R%d;%s,5;%s;%s\n" % (i, *p) for i, p in enumerate(xyz, 1)))
+put("coordinate_list_fuzz", "demo_tabs_comments",
+    "# surveyed\n\n" + "".join("%d\t%s\t%s\t%s\r" % (i, *p) for i, p in enumerate(xyz, 1)))
+put("coordinate_list_fuzz", "ten_rows", "".join("%d 1 2 3\n" % i for i in range(10)))
+put("coordinate_list_fuzz", "late_header", "1 2 3\nname X Y Z\n")
+
 # ---- bitmaps -------------------------------------------------------------------------------
 def dib_header(width, height, bits, compression=0, colors=0, image_size=0):
     return struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, compression, image_size,

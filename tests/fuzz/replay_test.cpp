@@ -33,6 +33,8 @@ const Target kTargets[] = {
     {"geometry_fuzz", GeometryReader},
     {"settings_fuzz", SettingsReader},
     {"text_format_fuzz", NumberConversions},
+    {"project_fuzz", ProjectReader},
+    {"coordinate_list_fuzz", CoordinateListReader},
 #ifdef VISTREL_FUZZ_PICTURES
     {"jpeg_fuzz", JpegDecoder},
     {"bitmap_fuzz", BitmapDecoder},

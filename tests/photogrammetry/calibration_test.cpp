@@ -686,6 +686,15 @@ TEST(ControlPointCheck, DegenerateSetsAreNamedWithTheirPoints) {
          for (int i = 1; i <= 9; ++i) t.SetSpace(i, t.Space(i).X, t.Space(i).Y, 0);
        },
        {{"the nine control points lie in one plane", {}}}},
+      {"one coordinate in other units",
+       [](PointTable& t) { t.SetSpace(5, -2.5e10, t.Space(5).Y, t.Space(5).Z); },
+       {{"control point 5 lies 2.5E10 from the others", {5}}}},
+      {"a point far off a plane that holds the others",
+       [](PointTable& t) {
+         for (int i = 1; i <= 9; ++i) t.SetSpace(i, t.Space(i).X, t.Space(i).Y, i == 8 ? 3e9 : 0);
+       },
+       {{"control point 8 lies 3E9 from the others", {8}},
+        {"control points 1, 2, 3, 4, 5, 6, 7 and 9 lie in one plane", {}}}},
       {"one pixel twice on the right",
        [](PointTable& t) { t.SetRight(9, t.Right(2)); },
        {{"control points 2 and 9 share one pixel of the right photograph", {2, 9}}}},

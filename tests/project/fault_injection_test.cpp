@@ -26,8 +26,8 @@
 #include <string>
 #include <vector>
 
-#include "project/file_error.h"
 #include "project/geom_file.h"
+#include "project/io_error.h"
 #include "project/reference_file.h"
 #include "project/settings.h"
 #include "test_files.h"
@@ -402,6 +402,23 @@ class SmallFilesystem {
 };
 
 // ---- The faults -----------------------------------------------------------------------------
+
+// A chain of links that never ends is not a missing file to create: the save fails with the
+// system's loop error and both links stay as they were.
+TEST(FaultInjection, LinkLoopAtTheTargetChangesNothing) {
+  for (const Writer& writer : Writers()) {
+    SCOPED_TRACE(writer.name);
+    TempDir dir;
+    const std::string path = dir.File("target");
+    std::filesystem::create_symlink("other", path);
+    std::filesystem::create_symlink("target", dir.File("other"));
+    const auto before = Listing(dir.path());
+    EXPECT_EQ(FailureOf(writer, path), writer.message(path, "Nom de fichier incorrect"));
+    EXPECT_EQ(Listing(dir.path()), before);
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(std::filesystem::read_symlink(path), "other");
+  }
+}
 
 TEST(FaultInjection, TargetIsADirectory) {
   for (const Writer& writer : Writers()) {

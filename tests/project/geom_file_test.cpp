@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "numeric/text_format.h"
-#include "project/file_error.h"
+#include "project/io_error.h"
 #include "test_files.h"
 
 namespace vistrel {
@@ -282,7 +282,7 @@ TEST(ReadGeometry, MissingFileIsEmptyButADirectoryIsAnError) {
     ReadGeometry(dir.path());
     ADD_FAILURE() << "no exception";
   } catch (const EInOutError& error) {
-    EXPECT_STREQ(error.what(), "Accès au fichier refusé");
+    EXPECT_STREQ(error.what(), "Ceci est un dossier, pas un fichier");
   }
 }
 

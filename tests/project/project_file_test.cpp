@@ -7,7 +7,7 @@
 #include <limits>
 #include <sstream>
 
-#include "project/file_error.h"
+#include "project/io_error.h"
 #include "tests/support/temp_dir.h"
 #include "workflow/session.h"
 
@@ -131,6 +131,41 @@ TEST(ProjectFile, SecondFormatKeepsEveryPointAndItsKind) {
             "line 20: the file ends without POINT 5");
 }
 
+// Line ends of every editor, a byte-order mark and indented lines read as the file written.
+TEST(ProjectFile, ReadsAnyLineEndAMarkAndIndentedLines) {
+  Project p;
+  p.left_image = "/photos/left pair.jpg";
+  p.right_image = "right.jpg";
+  p.lens_model = LensModel::kRadial;
+  for (int n = 0; n < 10; ++n) {
+    p.table.SetLeft(n, 10 * n + 1, 7);
+    if (n > 0) p.table.SetSpace(n, 0.5 * n, -1, 2);
+    p.table.SetStored(n, {true, n != 2, n > 0});
+  }
+  const std::string text = ProjectText(p);
+  const auto each_line_end = [&text](const std::string& end) {
+    std::string t;
+    for (const char c : text) t += c == '\n' ? end : std::string(1, c);
+    return t;
+  };
+  const struct {
+    const char* what;
+    std::string text;
+  } cases[] = {
+      {"CR LF", each_line_end("\r\n")},
+      {"bare CR", each_line_end("\r")},
+      {"byte-order mark", "\xEF\xBB\xBF" + text},
+      {"indented", "  " + each_line_end("\n \t")},
+      {"all of them", "\xEF\xBB\xBF\t" + each_line_end("\r  ")},
+  };
+  testing::TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Write(dir.File("p.vistrel"), c.text);
+    EXPECT_EQ(ProjectText(LoadProject(dir.File("p.vistrel"))), text);
+  }
+}
+
 // A damaged file, or one of a newer format, is refused with its line and reason, and the open
 // project keeps every point; no other file of the folder is touched.
 TEST(ProjectFile, RefusedFilesChangeNothing) {
@@ -148,6 +183,8 @@ TEST(ProjectFile, RefusedFilesChangeNothing) {
     const char* reason;
   } cases[] = {
       {replace("PROJECT 1", "PROJECT 3"), 1, "newer version of VISTREL (format 3"},
+      {replace("PROJECT 1", "PROJECT 99999999999"), 1,
+       "newer version of VISTREL (format 99999999999"},
       {replace("VISTREL-PROJECT", "VISTREL"), 1, "not a VISTREL project file"},
       {"", 1, "not a VISTREL project file"},
       {replace("DISTORTION 0", "DISTORTION 2"), 5, "DISTORTION is 0 or 1"},

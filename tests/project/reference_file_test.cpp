@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "numeric/text_format.h"
-#include "project/file_error.h"
+#include "project/io_error.h"
 #include "test_files.h"
 
 namespace vistrel {
@@ -193,7 +193,7 @@ TEST(LoadControlPoints, UnreadableFileLeavesTableUnchanged) {
     const char* message;
   } cases[] = {
       {dir.File("reference.txt"), "Fichier introuvable"},
-      {dir.path(), "Accès au fichier refusé"},
+      {dir.path(), "Ceci est un dossier, pas un fichier"},
   };
   for (const auto& c : cases) {
     PointTable table = OldTable();

@@ -424,7 +424,7 @@ TEST_F(Workflow, ImportStoresNothingUnreadOrUnconfirmed) {
 
 // The user's path from a fresh start on the demo photographs, with the nine control targets'
 // X, Y, Z in a surveyor's file, to a calibrated pair and one measured and saved point, counted
-// action by action (a key, a click), as the README lists it. Then the command-line tool, run on
+// action by action (a key, a click), as docs/manual.md lists it. Then the command-line tool, run on
 // the same control points and pixels, prints the very same report and appends the very same
 // record: both go through one session.
 using MeasurePath = testing::WindowTest;

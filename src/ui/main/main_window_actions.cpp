@@ -18,6 +18,7 @@
 #include "project/coordinate_list.h"
 #include "project/point_store.h"
 #include "project/project_file.h"
+#include "project/safe_write.h"
 #include "ui/main/main_window.h"
 #include "ui/main/messages.h"
 #include "ui/main/qt_utils.h"
@@ -260,6 +261,10 @@ void TForm1::SaveProjectFile(const QString& path) {
   project.table = session_.Table();
   project.distortion = CheckBox1->isChecked();
   project.lens_model = SelectedLensModel();
+  // The save dialog lets one pick a photograph: the project must not take its place.
+  RefuseOutputOverInput(
+      {"the project file", ToStd(path)},
+      {{"the left photograph", project.left_image}, {"the right photograph", project.right_image}});
   SaveProject(ToStd(path), project);
 }
 

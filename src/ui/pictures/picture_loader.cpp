@@ -22,7 +22,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "project/file_error.h"
+#include "project/io_error.h"
 #include "ui/pictures/metafile.h"
 
 namespace vistrel {

@@ -6,7 +6,7 @@
 #include <unordered_set>
 
 #include "numeric/text_format.h"
-#include "project/file_error.h"
+#include "project/safe_write.h"
 
 namespace vistrel::view3d {
 

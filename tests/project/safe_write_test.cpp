@@ -1,4 +1,4 @@
-#include "project/file_error.h"
+#include "project/safe_write.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "project/file_error.h"
+#include "project/safe_write.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,22 +14,9 @@ namespace vistrel {
 
 namespace {
 
-// The directory part of a path, "." for a bare name.
-std::string ParentDirectory(std::string_view path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string_view::npos) return ".";
-  if (slash == 0) return "/";
-  return std::string(path.substr(0, slash));
-}
-
 // An access control list is part of a file's rights that a new file would not get.
 bool HasAccessControlList(const std::string& path) {
   return ::getxattr(path.c_str(), "system.posix_acl_access", nullptr, 0) > 0;
-}
-
-bool IsDirectory(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // The path a chain of symbolic links at `path` ends at, whether or not that exists; `path`
@@ -212,92 +199,52 @@ void OverwriteFile(const std::string& path, std::string_view contents) {
   if (::close(fd) != 0) throw EInOutError::FromErrno(errno, path);
 }
 
+// How a save puts its text in the place of an existing file.
+enum class SaveMethod {
+  kRename,   // a new file beside it, renamed over it: the save happens whole or not at all
+  kInPlace,  // the regular file rewritten where it stands (OverwriteFile)
+  kThrough,  // a device or pipe, which cannot be replaced, written through
+};
+
+// The way to save onto the existing `target` described by `info`. A new file replacing a file
+// with other names would leave those names on the old contents, one replacing a file with an
+// access control list would drop it, and a folder we may not write takes no new file: the old
+// file is then rewritten in place.
+SaveMethod ChooseSaveMethod(const std::string& target, const struct stat& info) {
+  if (!S_ISREG(info.st_mode)) return SaveMethod::kThrough;
+  if (info.st_nlink != 1 || HasAccessControlList(target) ||
+      ::access(ParentDirectory(target).c_str(), W_OK) != 0) {
+    return SaveMethod::kInPlace;
+  }
+  return SaveMethod::kRename;
+}
+
 }  // namespace
-
-EInOutError::EInOutError(int code) : Exception(MessageFor(code)), code(code) {}
-
-std::string EInOutError::MessageFor(int code) {
-  switch (code) {
-    case kFileNotFound:
-      return "Fichier introuvable";
-    case kInvalidFileName:
-      return "Nom de fichier incorrect";
-    case kTooManyOpenFiles:
-      return "Trop de fichiers ouverts";
-    case kAccessDenied:
-      return "Accès au fichier refusé";
-    case kEndOfFile:
-      return "Lecture au-delà de la fin de fichier";
-    case kDiskFull:
-      return "Disque plein";
-    case kInvalidNumericInput:
-      return "Saisie numérique incorrecte";
-    default:
-      return FormatMessage("Erreur E/S %d", code);
-  }
-}
-
-int EInOutError::CodeForErrno(int error_number) {
-  switch (error_number) {
-    case ENOENT:
-      return kFileNotFound;
-    case ENOTDIR:
-    case ENAMETOOLONG:
-    case ELOOP:
-      return kInvalidFileName;
-    case EMFILE:
-    case ENFILE:
-      return kTooManyOpenFiles;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-    case ETXTBSY:
-    case EBUSY:
-      return kAccessDenied;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-      return kDiskFull;
-    case EIO:
-      return kDeviceError;
-    default:
-      return error_number;
-  }
-}
-
-EInOutError EInOutError::FromErrno(int error_number, std::string_view path) {
-  if (error_number == ENOENT && !IsDirectory(ParentDirectory(path))) {
-    return EInOutError(kInvalidFileName);
-  }
-  return EInOutError(CodeForErrno(error_number));
-}
 
 void ReplaceFile(const std::string& path, std::string_view contents) {
   if (path.empty()) throw EInOutError(EInOutError::kInvalidFileName);
 
   // Replace what a symbolic link points at, not the link itself, also when it does not exist
-  // yet (a dangling link): the save creates it, as editors do.
+  // yet (a dangling link): the save creates it, as editors do. Only a missing file is created:
+  // any other failure to look at the target (a chain of links that never ends, a path through a
+  // file) is the save's own failure, before anything is written.
   const std::string target = LinkTarget(path);
   struct stat info;
   const bool exists = ::stat(target.c_str(), &info) == 0;
+  if (!exists && errno != ENOENT) throw EInOutError::FromErrno(errno, target);
   if (exists && S_ISDIR(info.st_mode)) throw EInOutError(EInOutError::kAccessDenied);
-  if (exists && !S_ISREG(info.st_mode)) {
+  const SaveMethod method = exists ? ChooseSaveMethod(target, info) : SaveMethod::kRename;
+  if (method == SaveMethod::kThrough) {
     WriteInPlace(target, contents);
     return;
   }
   // A rename would happily replace a read-only file; saving onto one must be refused instead.
   if (exists && ::access(target.c_str(), W_OK) != 0) throw EInOutError::FromErrno(errno, target);
-
-  // A new file replacing a file with other names would leave those names on the old contents,
-  // one replacing a file with an access control list would drop it, and a folder we may not
-  // write takes no new file: the old file is then rewritten in place.
-  const std::string directory = ParentDirectory(target);
-  if (exists && (info.st_nlink != 1 || HasAccessControlList(target) ||
-                 ::access(directory.c_str(), W_OK) != 0)) {
+  if (method == SaveMethod::kInPlace) {
     OverwriteFile(target, contents);
     return;
   }
+  const std::string directory = ParentDirectory(target);
   std::string temporary;
   int fd = -1;
   for (int attempt = 0; fd < 0; ++attempt) {
@@ -393,6 +340,23 @@ void AppendToFile(const std::string& path, std::string_view contents) {
 
 void AppendLineToFile(const std::string& path, std::string_view line) {
   Append(path, line, /*on_new_line=*/true);
+}
+
+void RefuseOutputOverInput(const NamedFile& output, const std::vector<NamedFile>& inputs) {
+  struct stat written;
+  if (output.path.empty() || output.path == "-" || ::stat(output.path.c_str(), &written) != 0) {
+    return;
+  }
+  for (const NamedFile& input : inputs) {
+    struct stat read;
+    if (input.path.empty() || input.path == "-" || ::stat(input.path.c_str(), &read) != 0) continue;
+    if (read.st_dev == written.st_dev && read.st_ino == written.st_ino) {
+      throw EOutputIsInput(output.role + " " + output.path + " is " + input.role + " " +
+                           input.path + " under " +
+                           (input.path == output.path ? "the same" : "another") +
+                           " name: writing it would destroy that input; nothing was written");
+    }
+  }
 }
 
 }  // namespace vistrel

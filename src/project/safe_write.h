@@ -1,41 +1,15 @@
 #pragma once
 
+// Crash-safe writing of the files this program saves: a save either leaves the new contents or
+// the old file exactly as it was, never a mix or an empty file.
+
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "numeric/exception.h"
+#include "project/io_error.h"
 
 namespace vistrel {
-
-// Input/output failure of a project file. `code` is the runtime's I/O error number; the message
-// is the French text the user sees for it.
-class EInOutError : public Exception {
- public:
-  static constexpr int kFileNotFound = 2;           // "Fichier introuvable"
-  static constexpr int kInvalidFileName = 3;        // "Nom de fichier incorrect"
-  static constexpr int kTooManyOpenFiles = 4;       // "Trop de fichiers ouverts"
-  static constexpr int kAccessDenied = 5;           // "Accès au fichier refusé"
-  static constexpr int kEndOfFile = 100;            // "Lecture au-delà de la fin de fichier"
-  static constexpr int kDiskFull = 101;             // "Disque plein"
-  static constexpr int kInvalidNumericInput = 106;  // "Saisie numérique incorrecte"
-  // Device I/O error (EIO). Its errno value, 5, would otherwise read as "access denied".
-  static constexpr int kDeviceError = 1117;
-
-  explicit EInOutError(int code);
-
-  // The error for a failed system call on `path`. ENOENT whose parent directory is missing too
-  // becomes "Nom de fichier incorrect" (the path itself is wrong); errno values without a named
-  // message keep their number ("Erreur E/S 22").
-  static EInOutError FromErrno(int error_number, std::string_view path);
-
-  // The French text for an I/O error number; "Erreur E/S %d" for those without a name.
-  static std::string MessageFor(int code);
-
-  // The I/O error number for an errno value, not looking at any path.
-  static int CodeForErrno(int error_number);
-
-  int code;
-};
 
 // Replaces the file at `path` with `contents`, byte for byte, changing nothing else about it.
 // Normally the text is written to a new file beside the target, flushed to disk and renamed over
@@ -63,5 +37,26 @@ void AppendToFile(const std::string& path, std::string_view contents);
 // line feed (a last line without its break), CR LF goes first, in the same write. A file we may
 // write but not read is appended to as it stands.
 void AppendLineToFile(const std::string& path, std::string_view line);
+
+// One file a command names, with the part it plays there ("--append-geom", "OUT", "the left
+// photograph"), for messages.
+struct NamedFile {
+  std::string role;
+  std::string path;
+};
+
+// A command asked to write over one of its own inputs.
+class EOutputIsInput : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// Refuses to let a command write one of the files it reads. The file `output` names is compared
+// (device and inode, through every link: a hard or symbolic link, "./x" and "../dir/x" are the
+// same file) with each of `inputs`; the first match throws EOutputIsInput naming both roles.
+// An output that does not exist yet matches nothing, and neither does an input that cannot be
+// looked at or is standard input ("-"): reading and writing report those themselves. Looks only,
+// writes nothing; call it before the command writes anything.
+void RefuseOutputOverInput(const NamedFile& output, const std::vector<NamedFile>& inputs);
 
 }  // namespace vistrel

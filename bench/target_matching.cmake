@@ -1,0 +1,3 @@
+add_executable(target_matching_bench ${CMAKE_CURRENT_LIST_DIR}/target_matching.cpp)
+target_link_libraries(target_matching_bench PRIVATE vistrel_stereo_generator)
+vistrel_target_defaults(target_matching_bench)
