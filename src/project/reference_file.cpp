@@ -49,7 +49,7 @@ std::string SaveControlPoints(const std::string& path, const PointTable& table) 
   }
   if (left_out > 0) {
     note += std::string(note.empty() ? "" : ", ") + std::to_string(left_out) +
-            " more control points left out";
+            (left_out == 1 ? " more control point left out" : " more control points left out");
   }
   if (!note.empty()) {
     note = std::string(kReferenceFileName) + ": " + note + " (the project file keeps everything)";
