@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <utility>
-
 #include <cmath>
 #include <random>
 #include <sstream>
+#include <utility>
 
 #include "photogrammetry/measurement.h"
 #include "photogrammetry/report.h"
