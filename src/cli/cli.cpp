@@ -22,6 +22,7 @@
 #include "project/io_error.h"
 #include "project/language.h"
 #include "project/line_reader.h"
+#include "project/point_list.h"
 #include "project/project_file.h"
 #include "project/reference_file.h"
 #include "project/safe_write.h"
@@ -39,11 +40,12 @@ constexpr const char* kHelp =
 
 Usage:
   vistrel-cli report    [--reference FILE]
-  vistrel-cli calibrate [--reference FILE | --project FILE] --size WxH [--distortion[=MODEL]]
-                        [--single-start] [--quality]
-  vistrel-cli measure   [--reference FILE | --project FILE] --size WxH [--distortion[=MODEL]]
-                        [--single-start]
-                        [--precision]
+  vistrel-cli calibrate [--reference FILE | --project FILE | --control FILE] --size WxH
+                        [--distortion[=MODEL]] [--single-start] [--quality]
+                        [--check FILE] [--leave-one-out]
+  vistrel-cli measure   [--reference FILE | --project FILE | --control FILE] --size WxH
+                        [--distortion[=MODEL]] [--single-start]
+                        [--precision] [--check FILE] [--leave-one-out]
                         [--append-geom FILE] OBSERVATIONS
   vistrel-cli export    --format csv|ply|obj|dxf GEOM OUT
   vistrel-cli make-reference --pixels FILE --coordinates FILE [--reference FILE]
@@ -70,8 +72,17 @@ Commands:
              pixel, a sigma0 above 5 px and a focal length that is not positive each give a
              "warning: ..." line on standard error (calibrate and measure); the exit status
              is not changed by them.
+             With check points (--check, or check points of the project file) the report
+             is followed by one line per check point, "check NAME dX DX dY DY dZ DZ"
+             (measured minus known), then "check rms X RX Y RY Z RZ 3D R3 max M n N" and
+             "relative accuracy 1:K" (K the diagonal of the control points' bounding box over
+             the 3D RMS); with --leave-one-out by "control-held-out NAME dX DX dY DY dZ DZ"
+             for each control point left out in turn, the pair recalibrated from the others
+             and the point measured, then "control-held-out rms ...". A point that cannot be
+             measured has "NAME failed: REASON" and no share in the figures.
   measure    Calibrates once, then measures every line "xg yg xd yd" of OBSERVATIONS
-             ("-" for standard input) and prints "Object point n° k       x : X ..." for each.
+             ("-" for standard input; real numbers for sub-pixel positions) and prints
+             "Object point n° k       x : X ..." for each (after the check-point lines).
              Blank lines and lines starting with "#" are skipped; lines end with LF, CR LF or
              CR, and a line longer than 4096 characters stops the run (exit 2). With
              --precision each point's line is followed by "precision sx SX sy SY sz SZ": the
@@ -102,6 +113,14 @@ Commands:
 
 Options:
   --reference FILE    control-point file (default: reference.txt in the current directory)
+  --control FILE      (calibrate, measure) the control points from lines "xg yg xd yd X Y Z"
+                      and perhaps a name as an eighth field: any blanks, LF, CR LF or CR line
+                      ends, real numbers with "." (sub-pixel positions), six lines or more;
+                      lines without a name fill control points 1 to 9 first
+  --check FILE        (calibrate, measure) check points in the same layout: measured after
+                      the calibration and compared with their known coordinates, never used
+                      to calibrate (named C1, C2, ... by their rank when a line has no name)
+  --leave-one-out     (calibrate, measure) leave each control point out in turn
   --project FILE      (calibrate, measure) take the control points from this project file
                       (*.vistrel, saved by the window) instead of the control-point file; the
                       lens model is still the one the options give
@@ -134,6 +153,9 @@ struct Options {
   std::string command;
   std::string reference = kReferenceFileName;
   std::string project;  // --project: the points from a project file instead
+  std::string control;  // --control: the points from a list of pixels and coordinates
+  std::string check;    // --check: check points from such a list
+  bool leave_one_out = false;
   std::optional<std::pair<int, int>> size;
   bool distortion = false;
   std::optional<LensModel> lens_model;  // --distortion=MODEL
@@ -188,6 +210,12 @@ Options ParseArgs(const std::vector<std::string>& args) {
       o.reference = value();
     } else if (a == "--project") {
       o.project = value();
+    } else if (a == "--control") {
+      o.control = value();
+    } else if (a == "--check") {
+      o.check = value();
+    } else if (a == "--leave-one-out") {
+      o.leave_one_out = true;
     } else if (a == "--size") {
       o.size = ParseSize(value());
     } else if (a == "--distortion") {
@@ -237,6 +265,13 @@ Options ParseArgs(const std::vector<std::string>& args) {
   }
   if (!o.project.empty() && o.reference != kReferenceFileName) {
     throw UsageError("--project and --reference: the control points come from one of them");
+  }
+  if (!o.control.empty() && (!o.project.empty() || o.reference != kReferenceFileName)) {
+    throw UsageError("--control with --project or --reference: the control points come from one");
+  }
+  if ((!o.control.empty() || !o.check.empty() || o.leave_one_out) && o.command != "calibrate" &&
+      o.command != "measure") {
+    throw UsageError("--control, --check and --leave-one-out belong to calibrate and measure");
   }
   if (o.command == "export") {
     if (!o.format) throw UsageError("export needs --format csv|ply|obj|dxf");
@@ -298,16 +333,28 @@ void PrintLines(std::ostream& out, const std::vector<std::string>& lines) {
 }
 
 // Stores "xg yg xd yd" as the pixels of point `index`; anything else is an error.
+// Whole numbers go through the store commands as typed; other real numbers are sub-pixel
+// positions, stored as they are.
 void StorePixels(const std::string& line, Session& session, int index = PointTable::kObservation) {
   std::istringstream words(line);
   std::string w[5];
   int count = 0;
   while (count < 5 && words >> w[count]) ++count;
   if (count != 4) {
-    throw EConvertError("expected four whole numbers \"xg yg xd yd\", got '" + line + "'");
+    throw EConvertError("expected four numbers \"xg yg xd yd\", got '" + line + "'");
   }
-  session.StoreLeft(index, w[0], w[1]);
-  session.StoreRight(index, w[2], w[3]);
+  for (const bool left : {true, false}) {
+    const std::string& x = w[left ? 0 : 2];
+    const std::string& y = w[left ? 1 : 3];
+    std::int32_t whole = 0;
+    double rx = 0, ry = 0;
+    if ((!TryStrToInt(x, whole) || !TryStrToInt(y, whole)) && TryStrToDouble(x, rx) &&
+        TryStrToDouble(y, ry) && std::isfinite(rx) && std::isfinite(ry)) {
+      session.StoreImage(index, left, {rx, ry});
+    } else {
+      left ? session.StoreLeft(index, x, y) : session.StoreRight(index, x, y);
+    }
+  }
 }
 
 int Measure(const Options& o, Session& session, std::istream& in, std::ostream& out,
@@ -524,11 +571,14 @@ std::vector<NamedFile> InputsOf(const Options& o) {
     return {{"--pixels", o.pixels}, {"--coordinates", o.coordinates}};
   }
   std::vector<NamedFile> inputs;
-  if (o.project.empty()) {
+  if (!o.control.empty()) {
+    inputs.push_back({"--control", o.control});
+  } else if (o.project.empty()) {
     inputs.push_back({"--reference", o.reference});
   } else {
     inputs.push_back({"--project", o.project});
   }
+  if (!o.check.empty()) inputs.push_back({"--check", o.check});
   if (o.command == "measure") inputs.push_back({"OBSERVATIONS", o.observations});
   return inputs;
 }
@@ -540,14 +590,26 @@ int Run(const Options& o, std::istream& in, std::ostream& out, std::ostream& err
   if (o.command == "find-targets") return FindTargets(o, out, err);
 
   Session session;
+  std::string source = !o.control.empty() ? o.control : o.project.empty() ? o.reference : o.project;
   try {
-    if (o.project.empty()) {
+    if (!o.control.empty()) {
+      const std::vector<ListedPoint> points = ReadPointList(o.control);
+      if (points.size() < static_cast<std::size_t>(kMinimumControlPoints)) {
+        throw EPointList("expected six control points or more, got " +
+                         std::to_string(points.size()));
+      }
+      AddListedPoints(session.Table(), points, PointKind::kControl, "");
+    } else if (o.project.empty()) {
       session.LoadControlPoints(o.reference);
     } else {
       session.OpenProject(o.project);
     }
+    if (!o.check.empty()) {
+      source = o.check;
+      AddListedPoints(session.Table(), ReadPointList(o.check), PointKind::kCheck, "C");
+    }
   } catch (const std::exception& e) {
-    err << (o.project.empty() ? o.reference : o.project) << ": " << e.what() << '\n';
+    err << source << ": " << e.what() << '\n';
     return kExitInput;
   }
 
@@ -575,7 +637,10 @@ int Run(const Options& o, std::istream& in, std::ostream& out, std::ostream& err
   } catch (const EIncomplete& e) {
     // A control point the file does not give in full is a fault of the input, not of the
     // computation, which has not started.
-    err << (o.project.empty() ? o.reference : o.project) << ": " << e.what() << '\n';
+    err << (!o.control.empty()  ? o.control
+            : o.project.empty() ? o.reference
+                                : o.project)
+        << ": " << e.what() << '\n';
     return kExitInput;
   } catch (const Exception& e) {
     warn();
@@ -592,8 +657,23 @@ int Run(const Options& o, std::istream& in, std::ostream& out, std::ostream& err
       }
       PrintLines(out, QualityLines(*session.Quality(), '.'));
     }
-    return status;
   }
+  PrintLines(out,
+             AccuracyLines(session.CheckErrors(), "check", ControlDiagonal(session.Table()), '.'));
+  if (o.leave_one_out) {
+    try {
+      CalibrateOptions options;
+      options.distortion = o.distortion;
+      options.lens_model = o.lens_model;
+      options.single_start = o.single_start;
+      PrintLines(out, AccuracyLines(session.LeaveOneOut(o.size->first, o.size->second, options),
+                                    "control-held-out", std::nullopt, '.'));
+    } catch (const Exception& e) {
+      err << e.what() << '\n';
+      return kExitComputation;
+    }
+  }
+  if (o.command == "calibrate") return status;
   return Measure(o, session, in, out, err, status);
 }
 

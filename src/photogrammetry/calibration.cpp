@@ -150,7 +150,7 @@ StartRecord RecordOf(const std::vector<StartRun>& runs, const StartRun& run, boo
 // 15-parameter calibration's fits: pick among them as it picks, to compare with what it would
 // report.
 std::optional<DistortionSignificance> TestDistortion(const std::vector<StartRun>& runs,
-                                                     long double with) {
+                                                     long double with, int observations) {
   std::vector<std::optional<long double>> first_stages;
   int classic = -1;
   for (const StartRun& run : runs) {
@@ -159,7 +159,7 @@ std::optional<DistortionSignificance> TestDistortion(const std::vector<StartRun>
   }
   const int pick = PickWinner(first_stages, classic);
   if (pick < 0 || !(with > 0)) return std::nullopt;
-  return TestDistortionTerms(*first_stages[pick], with);
+  return TestDistortionTerms(*first_stages[pick], with, observations);
 }
 
 // The calibration fitting the fifteen parameters and the distortion coefficients named.
@@ -216,17 +216,13 @@ CalibrationOutcome CalibrateWith(const PointTable& table, int W, int H, Distorti
   CopyToCamera(*Done(runs, runs[winner]).model, camera);
   FpuClear();
   if (distortion == kAllDistortion && !options.single_start && !outcome.joint_fit_failed)
-    outcome.distortion_significance = TestDistortion(runs, outcome.starts[winner].objective);
+    outcome.distortion_significance =
+        TestDistortion(runs, outcome.starts[winner].objective, ObservationCount(table));
   return outcome;
 }
 
 // The radial model adds a1 alone.
 constexpr DistortionTerms kRadialDistortion = 1u;
-
-// 95 % points of the F distributions of the nested tests: a1 against none (1 and 36 - 16
-// degrees of freedom), the four others against radial (4 and 36 - 20).
-constexpr long double kRadialFCritical = 4.351244L;
-constexpr long double kRestFCritical = 3.006917L;
 
 // "a1 significant (F 12.3 > 4.35)", three digits.
 std::string FTest(const char* what, long double F, long double critical) {
@@ -240,19 +236,25 @@ std::string FTest(const char* what, long double F, long double critical) {
 
 }  // namespace
 
-LensModelChoice ChooseLensModel(long double none, long double radial, long double full) {
-  const long double f_radial = NestedF(none, radial, 1, 20);
-  const long double f_full = NestedF(none, full, 5, 16);
-  const long double f_rest = NestedF(radial, full, 4, 16);
-  const std::string a1 = FTest("a1", f_radial, kRadialFCritical);
+LensModelChoice ChooseLensModel(long double none, long double radial, long double full,
+                                int observations) {
+  // Nested tests: a1 against none (1 and n - 16 degrees of freedom), the five against none and
+  // the four others against radial (5 and 4 and n - 20).
+  const long double radial_critical = FCritical95(1, observations - 16);
+  const long double full_critical = FCritical95(5, observations - 20);
+  const long double rest_critical = FCritical95(4, observations - 20);
+  const long double f_radial = NestedF(none, radial, 1, observations - 16);
+  const long double f_full = NestedF(none, full, 5, observations - 20);
+  const long double f_rest = NestedF(radial, full, 4, observations - 20);
+  const std::string a1 = FTest("a1", f_radial, radial_critical);
   LensModelChoice choice;
-  if (!(f_radial > kRadialFCritical) && !(f_full > kDistortionFCritical)) {
+  if (!(f_radial > radial_critical) && !(f_full > full_critical)) {
     choice.model = LensModel::kNone;
-    choice.reason = a1 + ", " + FTest("five coefficients", f_full, kDistortionFCritical);
+    choice.reason = a1 + ", " + FTest("five coefficients", f_full, full_critical);
   } else {
-    const bool rest = f_rest > kRestFCritical;
+    const bool rest = f_rest > rest_critical;
     choice.model = rest ? LensModel::kFull : LensModel::kRadial;
-    choice.reason = a1 + ", " + FTest("a2 a3 p1 p2", f_rest, kRestFCritical);
+    choice.reason = a1 + ", " + FTest("a2 a3 p1 p2", f_rest, rest_critical);
   }
   return choice;
 }
@@ -316,7 +318,8 @@ CalibrationOutcome CalibrateLensModel(const PointTable& table, int W, int H, Len
     while (pick < 2 && outcomes[pick].joint_fit_failed) ++pick;
     reason = "a calibration failed, no test";
   } else {
-    const LensModelChoice choice = ChooseLensModel(objective(0), objective(1), objective(2));
+    const LensModelChoice choice =
+        ChooseLensModel(objective(0), objective(1), objective(2), ObservationCount(table));
     pick = static_cast<int>(choice.model);
     reason = choice.reason;
   }

@@ -109,14 +109,20 @@ enum class LensModel { kNone, kRadial, kFull, kAuto };
 const char* LensModelName(LensModel model);
 std::optional<LensModel> LensModelFromName(std::string_view name);
 
-// The automatic model's choice from the objectives (sums of the 36 squared residuals) of the
+// The automatic model's choice from the objectives (sums of the 4N squared residuals) of the
 // three calibrations: none, radial, full, with the F tests that decided ("a1 significant (F 57.1 >
 // 4.35), a2 a3 p1 p2 not significant (F 2.07 <= 3.01)").
 struct LensModelChoice {
   LensModel model = LensModel::kNone;
   std::string reason;
 };
-LensModelChoice ChooseLensModel(long double none, long double radial, long double full);
+LensModelChoice ChooseLensModel(long double none, long double radial, long double full,
+                                int observations = 36);
+
+// The image residuals a calibration fits: four per control point.
+inline int ObservationCount(const PointTable& table) {
+  return 4 * static_cast<int>(table.ControlIndices().size());
+}
 
 // The calibration with a lens model. none, radial and full calibrate once (none and full exactly
 // as Calibrate without and with distortion). auto calibrates with all three and keeps: none when

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <bit>
 
+#include "numeric/exception.h"
+
 namespace vistrel {
 
 PointTable::PointTable() {
@@ -13,6 +15,43 @@ PointTable::PointTable() {
     p.name = std::to_string(i);
     p.kind = PointKind::kControl;
   }
+}
+
+std::string PointTable::NameProblem(const std::string& name, int except) const {
+  if (name.empty()) return "a point needs a name";
+  for (const char c : name)
+    if (static_cast<unsigned char>(c) <= ' ') return "a point name holds no blanks";
+  const int other = Find(name);
+  if (other >= 0 && other != except) return "there is already a point named " + name;
+  return {};
+}
+
+int PointTable::Add(const std::string& name, PointKind kind) {
+  if (const std::string problem = NameProblem(name); !problem.empty()) throw Exception(problem);
+  Point p;
+  p.name = name;
+  p.kind = kind;
+  points_.push_back(std::move(p));
+  return Count() - 1;
+}
+
+void PointTable::Rename(int i, const std::string& name) {
+  if (i <= kFixedControls) throw Exception("point " + Name(i) + " keeps its name");
+  if (const std::string problem = NameProblem(name, i); !problem.empty()) throw Exception(problem);
+  Mutable(i).name = name;
+}
+
+void PointTable::SetKind(int i, PointKind kind) {
+  if (i == kObservation && kind != PointKind::kObject)
+    throw Exception("the observation point stays an object point");
+  if (i != kObservation && i <= kFixedControls && kind == PointKind::kObject)
+    throw Exception("control point " + Name(i) + " has known coordinates");
+  Mutable(i).kind = kind;
+}
+
+void PointTable::Remove(int i) {
+  if (i <= kFixedControls) throw Exception("point " + Name(i) + " cannot be removed");
+  points_.erase(points_.begin() + i);
 }
 
 int PointTable::Find(std::string_view name) const {

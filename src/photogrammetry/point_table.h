@@ -93,6 +93,18 @@ class PointTable {
   void SetStored(int i, StoredParts parts) { Mutable(i).stored = parts; }
   void MarkStored(int i, bool StoredParts::*part) { Mutable(i).stored.*part = true; }
 
+  // Adds a point after the last one and returns its index. Names are unique, not empty and
+  // without blanks (files separate their words with blanks); Exception says why a name is refused.
+  int Add(const std::string& name, PointKind kind);
+  // Renames, changes the kind of, or removes point `i`. The observation point and control points
+  // 1 to 9 keep their names and places; a control point may become a check point and back, the
+  // observation point stays an object point. Exception for a refused change.
+  void Rename(int i, const std::string& name);
+  void SetKind(int i, PointKind kind);
+  void Remove(int i);
+  // Why `name` cannot name a point (empty when it can); `except` may already hold it.
+  std::string NameProblem(const std::string& name, int except = -1) const;
+
   // Every image and space coordinate back to 0; names, kinds, colours and stored parts stay.
   void Reset() {
     for (Point& p : points_) p.left = p.right = {}, p.space = {};

@@ -24,7 +24,13 @@ struct DistortionSignificance {
 // The 95 % point of the F distribution with 5 and 16 degrees of freedom.
 inline constexpr long double kDistortionFCritical = 2.852409L;
 
-// The test of the five coefficients from the two objectives (`with` above zero).
-DistortionSignificance TestDistortionTerms(long double without, long double with);
+// The 95 % point of the F distribution with d1 and d2 degrees of freedom (d1, d2 >= 1); the
+// nine control points' tests get the constants they were always compared with.
+long double FCritical95(int d1, int d2);
+
+// The test of the five coefficients from the two objectives (`with` above zero), from
+// `observations` image residuals (4 per control point).
+DistortionSignificance TestDistortionTerms(long double without, long double with,
+                                           int observations = 36);
 
 }  // namespace vistrel

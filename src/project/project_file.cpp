@@ -70,7 +70,7 @@ class Reader {
   }
 
   Project Read() {
-    Header();
+    version_ = Header();
     Project p;
     bool seen_left = false, seen_right = false, seen_distortion = false, seen_model = false,
          seen_sub_pixel = false;
@@ -100,7 +100,11 @@ class Reader {
         if (!p.lens_model && words[1] != kBoxModel)
           Fail("unknown lens model \"" + std::string(words[1]) + "\"");
       } else if (key == "POINT") {
-        ReadPoint(words, p, seen_point);
+        if (version_ == 1) {
+          ReadPoint(words, p, seen_point);
+        } else {
+          ReadNamedPoint(words, p, seen_point);
+        }
       } else {
         Fail("unknown entry \"" + std::string(key) + "\"");
       }
@@ -115,7 +119,8 @@ class Reader {
       if (!seen) throw EProjectFileError(last, std::string("the file ends without ") + key);
     for (int i = 0; i < 10; ++i)
       if (!seen_point[static_cast<std::size_t>(i)])
-        throw EProjectFileError(last, "the file ends without POINT " + std::to_string(i));
+        throw EProjectFileError(last, "the file ends without POINT " +
+                                          (version_ == 1 ? std::to_string(i) : p.table.Name(i)));
     return p;
   }
 
@@ -124,7 +129,7 @@ class Reader {
     throw EProjectFileError(line_, reason);
   }
 
-  void Header() {
+  int Header() {
     const std::vector<std::string_view> words =
         lines_.empty() ? std::vector<std::string_view>() : Words(lines_[0]);
     int version = 0;
@@ -137,6 +142,7 @@ class Reader {
     if (!Parse(words[1], version) || version > kProjectFormatVersion)
       Fail("written by a newer version of VISTREL (format " + std::string(words[1]) +
            "; this version reads format " + std::to_string(kProjectFormatVersion) + ")");
+    return version;
   }
 
   void Once(bool& seen, std::string_view key) const {
@@ -197,35 +203,123 @@ class Reader {
     t.SetColor(i, color);
   }
 
+  // "POINT NAME KIND xg yg xd yd X Y Z COLOUR": O and 1 to 9 are the table's first ten
+  // entries wherever they stand; other names follow in the file's order.
+  void ReadNamedPoint(const std::vector<std::string_view>& words, Project& p,
+                      std::array<bool, 10>& seen) const {
+    Count(words, 11);
+    const std::string name(words[1]);
+    PointKind kind = PointKind::kObject;
+    if (words[2] == "control") {
+      kind = PointKind::kControl;
+    } else if (words[2] == "check") {
+      kind = PointKind::kCheck;
+    } else if (words[2] != "object") {
+      Fail("the kind of a point is object, control or check, not \"" + std::string(words[2]) +
+           "\"");
+    }
+    PointTable& t = p.table;
+    int i = t.Find(name);
+    if (i >= 0 && i < 10) {
+      if (seen[static_cast<std::size_t>(i)]) Fail("POINT " + name + " given twice");
+      seen[static_cast<std::size_t>(i)] = true;
+    } else if (i >= 0) {
+      Fail("POINT " + name + " given twice");
+    } else {
+      if (const std::string problem = t.NameProblem(name); !problem.empty()) Fail(problem);
+      i = t.Add(name, kind);
+    }
+    try {
+      t.SetKind(i, kind);
+    } catch (const Exception& e) {
+      Fail(e.what());
+    }
+    StoredParts s;
+    ImagePosition left, right;
+    SpacePoint space;
+    s.left = Part<double>(words, 3, 2, "left pixel", {&left.x, &left.y});
+    s.right = Part<double>(words, 5, 2, "right pixel", {&right.x, &right.y});
+    s.space = Part<double>(words, 7, 3, "space", {&space.X, &space.Y, &space.Z});
+    if (kind == PointKind::kObject && s.space) Fail("an object point has no space coordinates");
+    t.SetLeft(i, left);
+    t.SetRight(i, right);
+    t.SetSpace(i, space);
+    t.SetStored(i, s);
+    t.SetColor(i, Colour(words[10]));
+  }
+
+  std::uint32_t Colour(std::string_view c) const {
+    std::uint32_t color = 0;
+    if (c.size() != 9 || c[0] != '$' ||
+        std::from_chars(c.data() + 1, c.data() + c.size(), color, 16).ptr != c.data() + c.size())
+      Fail("bad colour \"" + std::string(c) + "\" (a \"$\" and eight hexadecimal digits)");
+    return color;
+  }
+
   std::vector<std::string_view> lines_;
   int line_ = 1;
+  int version_ = 1;
 };
 
 }  // namespace
 
+namespace {
+
+// Whether version 1 holds the table: its first ten entries as they start, whole pixels.
+bool FitsVersion1(const PointTable& t) {
+  if (t.Count() != PointTable::kFixedControls + 1) return false;
+  for (int i = 0; i < t.Count(); ++i) {
+    if (t.Kind(i) != (i == 0 ? PointKind::kObject : PointKind::kControl)) return false;
+    for (const ImagePosition q : {t.Left(i), t.Right(i)}) {
+      for (const double v : {q.x, q.y}) {
+        if (v != std::floor(v) || v < -2147483648.0 || v > 2147483647.0) return false;
+      }
+    }
+  }
+  return true;
+}
+
+const char* KindName(PointKind kind) {
+  switch (kind) {
+    case PointKind::kControl:
+      return "control";
+    case PointKind::kCheck:
+      return "check";
+    default:
+      return "object";
+  }
+}
+
+}  // namespace
+
 std::string ProjectText(const Project& p) {
+  const PointTable& t = p.table;
+  const bool v1 = FitsVersion1(t);
   std::ostringstream out;
-  out << kMagic << ' ' << kProjectFormatVersion << '\n'
-      << "# POINT n: left x y, right x y (pixels), space X Y Z, colour; \"-\" for a value not "
-         "stored\n"
+  out << kMagic << ' ' << (v1 ? 1 : kProjectFormatVersion) << '\n'
+      << (v1 ? "# POINT n: left x y, right x y (pixels), space X Y Z, colour; \"-\" for a value "
+               "not stored\n"
+             : "# POINT name kind: left x y, right x y (pixels), space X Y Z, colour; \"-\" for "
+               "a value not stored\n")
       << "LEFT " << p.left_image << '\n'
       << "RIGHT " << p.right_image << '\n'
       << "DISTORTION " << (p.distortion ? 1 : 0) << '\n'
       << "LENS-MODEL " << (p.lens_model ? LensModelName(*p.lens_model) : kBoxModel) << '\n'
       << "SUB-PIXEL " << (p.sub_pixel ? 1 : 0) << '\n';
-  const PointTable& t = p.table;
-  for (int n = 0; n <= PointTable::kFixedControls; ++n) {
+  for (int n = 0; n < t.Count(); ++n) {
     const StoredParts& s = t.Stored(n);
-    const auto pair = [](bool stored, ImagePosition q) {
-      return stored ? std::to_string(static_cast<std::int32_t>(q.x)) + ' ' +
-                          std::to_string(static_cast<std::int32_t>(q.y))
-                    : std::string("- -");
+    const auto pair = [v1](bool stored, ImagePosition q) {
+      if (!stored) return std::string("- -");
+      return v1 ? std::to_string(static_cast<std::int32_t>(q.x)) + ' ' +
+                      std::to_string(static_cast<std::int32_t>(q.y))
+                : Shortest(q.x) + ' ' + Shortest(q.y);
     };
     const SpacePoint space = t.Space(n);
-    out << "POINT " << n << ' ' << pair(s.left, t.Left(n)) << ' ' << pair(s.right, t.Right(n))
-        << ' '
-        << (s.space && n > 0 ? Shortest(space.X) + ' ' + Shortest(space.Y) + ' ' + Shortest(space.Z)
-                             : std::string("- - -"))
+    out << "POINT " << (v1 ? std::to_string(n) : t.Name(n) + ' ' + KindName(t.Kind(n))) << ' '
+        << pair(s.left, t.Left(n)) << ' ' << pair(s.right, t.Right(n)) << ' '
+        << (s.space && t.Kind(n) != PointKind::kObject
+                ? Shortest(space.X) + ' ' + Shortest(space.Y) + ' ' + Shortest(space.Z)
+                : std::string("- - -"))
         << ' ' << ColorText(t.Color(n)) << '\n';
   }
   return out.str();

@@ -15,7 +15,10 @@
 
 namespace vistrel {
 
-inline constexpr int kProjectFormatVersion = 1;
+// Version 1 holds the first ten points with whole pixels; version 2 every point with its name,
+// kind and real positions. A table version 1 can hold is written as version 1, bit for bit as
+// before; any other as version 2. Both are read.
+inline constexpr int kProjectFormatVersion = 2;
 inline constexpr const char* kProjectFileExtension = ".vistrel";
 
 struct Project {

@@ -1,5 +1,9 @@
 #include "project/reference_file.h"
 
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
 #include "numeric/text_format.h"
 #include "project/safe_write.h"
 #include "project/token_reader.h"
@@ -10,12 +14,22 @@ namespace {
 constexpr const char* kSeparator = "   ";
 }  // namespace
 
-void SaveControlPoints(const std::string& path, const PointTable& table) {
+std::string SaveControlPoints(const std::string& path, const PointTable& table) {
+  std::vector<int> controls = table.ControlIndices();
+  if (controls.size() < static_cast<std::size_t>(kReferenceFileRows)) {
+    throw Exception(std::string(kReferenceFileName) + " holds nine control points; there are " +
+                    std::to_string(controls.size()));
+  }
+  const std::size_t left_out = controls.size() - kReferenceFileRows;
+  controls.resize(kReferenceFileRows);
   std::string text;
-  for (int i = 1; i <= kReferenceFileRows; ++i) {
+  int rounded = 0;
+  for (const int i : controls) {
     const ImagePosition l = table.Left(i), r = table.Right(i);
     for (const double value : {l.x, l.y, r.x, r.y}) {
-      text += std::to_string(static_cast<std::int32_t>(value));
+      const double whole = std::clamp(std::nearbyint(value), -2147483648.0, 2147483647.0);
+      if (whole != value) ++rounded;
+      text += std::to_string(static_cast<std::int32_t>(whole));
       text += kSeparator;
     }
     const SpacePoint p = table.Space(i);
@@ -26,6 +40,21 @@ void SaveControlPoints(const std::string& path, const PointTable& table) {
     text += "\r\n";
   }
   ReplaceFile(path, text);
+  std::string note;
+  if (rounded > 0) note = std::to_string(rounded) + " image coordinates rounded to whole pixels";
+  if (controls.back() != kReferenceFileRows) {
+    note += std::string(note.empty() ? "" : ", ") + "control points " + table.Name(controls[0]);
+    for (std::size_t k = 1; k < controls.size(); ++k) note += ", " + table.Name(controls[k]);
+    note += " written";
+  }
+  if (left_out > 0) {
+    note += std::string(note.empty() ? "" : ", ") + std::to_string(left_out) +
+            (left_out == 1 ? " more control point left out" : " more control points left out");
+  }
+  if (!note.empty()) {
+    note = std::string(kReferenceFileName) + ": " + note + " (the project file keeps everything)";
+  }
+  return note;
 }
 
 void LoadControlPoints(const std::string& path, PointTable& table) {

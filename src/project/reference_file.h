@@ -12,10 +12,13 @@ namespace vistrel {
 inline constexpr const char* kReferenceFileName = "reference.txt";
 inline constexpr int kReferenceFileRows = 9;  // control points 1 to 9 of the point table
 
-// Writes the nine control points of `table` with ReplaceFile (owner, mode and links kept), so a
-// failure ("Accès au fichier refusé", "Disque plein", ...: EInOutError) leaves the old file
-// intact.
-void SaveControlPoints(const std::string& path, const PointTable& table);
+// Writes the first nine control points of `table` with ReplaceFile (owner, mode and links kept),
+// so a failure ("Accès au fichier refusé", "Disque plein", ...: EInOutError) leaves the old file
+// intact. The file holds whole pixels of nine points only: when the table holds more, or
+// sub-pixel positions, or fewer than nine control points among its first ten entries, the
+// returned note says what the file leaves out (empty when it holds everything). Exception, with
+// nothing written, for fewer than nine control points.
+std::string SaveControlPoints(const std::string& path, const PointTable& table);
 
 // Reads the nine control points into `table`, each value stored as soon as it is read: four whole
 // numbers then three reals per point, then the rest of that line is skipped. Numbers may be

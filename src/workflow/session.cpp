@@ -1,6 +1,7 @@
 #include "workflow/session.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "numeric/text_format.h"
 #include "photogrammetry/report.h"
@@ -26,6 +27,52 @@ std::string MissingParts(PointKind kind, const StoredParts& parts) {
 }
 
 }  // namespace
+
+std::vector<std::string> AccuracyLines(const std::vector<PointError>& errors,
+                                       const std::string& label,
+                                       std::optional<long double> diagonal, char sep) {
+  std::vector<std::string> lines;
+  if (errors.empty()) return lines;
+  const auto num = [sep](long double v) { return FormatGeneral(v, sep); };
+  long double sx = 0, sy = 0, sz = 0, largest = 0;
+  std::size_t measured = 0;
+  for (const PointError& e : errors) {
+    if (!e.failure.empty()) {
+      lines.push_back(label + " " + e.name + " failed: " + e.failure);
+      continue;
+    }
+    ++measured;
+    lines.push_back(label + " " + e.name + " dX " + num(e.dX) + " dY " + num(e.dY) + " dZ " +
+                    num(e.dZ));
+    sx += e.dX * e.dX;
+    sy += e.dY * e.dY;
+    sz += e.dZ * e.dZ;
+    largest = std::max(largest, std::sqrt(e.dX * e.dX + e.dY * e.dY + e.dZ * e.dZ));
+  }
+  if (measured == 0) return lines;
+  const auto n = static_cast<long double>(measured);
+  const long double rx = std::sqrt(sx / n), ry = std::sqrt(sy / n), rz = std::sqrt(sz / n);
+  const long double r3 = std::sqrt((sx + sy + sz) / n);
+  lines.push_back(label + " rms X " + num(rx) + " Y " + num(ry) + " Z " + num(rz) + " 3D " +
+                  num(r3) + " max " + num(largest) + " n " + std::to_string(measured));
+  if (diagonal && r3 > 0) {
+    lines.push_back("relative accuracy 1:" + std::to_string(std::llround(*diagonal / r3)));
+  }
+  return lines;
+}
+
+long double ControlDiagonal(const PointTable& table) {
+  const std::vector<int> controls = table.ControlIndices();
+  if (controls.empty()) return 0;
+  SpacePoint lo = table.Space(controls[0]), hi = lo;
+  for (const int i : controls) {
+    const SpacePoint p = table.Space(i);
+    lo = {std::min(lo.X, p.X), std::min(lo.Y, p.Y), std::min(lo.Z, p.Z)};
+    hi = {std::max(hi.X, p.X), std::max(hi.Y, p.Y), std::max(hi.Z, p.Z)};
+  }
+  const long double dx = hi.X - lo.X, dy = hi.Y - lo.Y, dz = hi.Z - lo.Z;
+  return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
 
 PointTexts MeasuredTexts(const MeasuredPoint& point, char decimal_separator) {
   return {FormatGeneral(point.X, decimal_separator), FormatGeneral(point.Y, decimal_separator),
@@ -56,6 +103,81 @@ void Session::StoreSpace(int index, const std::string& x, const std::string& y,
   }
 }
 
+void Session::StoreImage(int index, bool left, ImagePosition position) {
+  table_.SetImage(index, left, position);
+  MarkStored(index, left ? &StoredParts::left : &StoredParts::right);
+  captures_[left ? 0 : 1].reset();
+}
+
+int Session::AddPoint(const std::string& name, PointKind kind, ImagePosition left,
+                      ImagePosition right, SpacePoint space) {
+  const int index = table_.Add(name, kind);
+  table_.SetLeft(index, left);
+  table_.SetRight(index, right);
+  table_.SetStored(index, {true, true, kind != PointKind::kObject});
+  if (kind != PointKind::kObject) table_.SetSpace(index, space);
+  if (kind == PointKind::kControl) control_points_changed_ = true;
+  return index;
+}
+
+namespace {
+
+// Measured minus known for point `index` of `table` under `camera`.
+PointError ErrorOf(const PointTable& table, const TCameraParameters& camera, int index) {
+  int count = 0;
+  try {
+    const MeasuredPoint m = MeasureObjectPoint(table, camera, count, index);
+    const SpacePoint known = table.Space(index);
+    return {table.Name(index), m.X - known.X, m.Y - known.Y, m.Z - known.Z, {}};
+  } catch (const Exception& e) {
+    return {table.Name(index), 0, 0, 0, e.what()};
+  }
+}
+
+// Calibrates `table` as Session::Calibrate does, without its checks and figures.
+void CalibrateTable(const PointTable& table, int width, int height, const CalibrateOptions& options,
+                    TCameraParameters& camera) {
+  CalibrationOptions calibration;
+  calibration.single_start = options.single_start;
+  calibration.stop = options.stop;
+  int count = 0;
+  if (options.lens_model) {
+    CalibrateLensModel(table, width, height, *options.lens_model, camera, count, calibration);
+  } else {
+    vistrel::Calibrate(table, width, height, options.distortion, camera, count, calibration);
+  }
+}
+
+}  // namespace
+
+std::vector<PointError> Session::CheckErrors() const {
+  std::vector<PointError> errors;
+  if (!calibrated_) return errors;
+  for (const int i : table_.CheckIndices()) {
+    if (table_.Complete(i)) errors.push_back(ErrorOf(table_, camera_, i));
+  }
+  return errors;
+}
+
+std::vector<PointError> Session::LeaveOneOut(int width, int height,
+                                             const CalibrateOptions& options) const {
+  if (const std::string missing = MissingForCalibration(); !missing.empty()) {
+    throw EIncomplete(missing);
+  }
+  if (table_.ControlIndices().size() <= static_cast<std::size_t>(kMinimumControlPoints)) {
+    throw EIncomplete("Missing before leaving one out: at least seven control points.");
+  }
+  std::vector<PointError> errors;
+  for (const int i : table_.ControlIndices()) {
+    PointTable without = table_;
+    without.SetKind(i, PointKind::kCheck);
+    TCameraParameters camera;
+    CalibrateTable(without, width, height, options, camera);
+    errors.push_back(ErrorOf(without, camera, i));
+  }
+  return errors;
+}
+
 void Session::StoreSpaceRows(const std::vector<CoordinateRow>& rows) {
   // Row n goes to the n-th control point.
   const std::vector<int> controls = table_.ControlIndices();
@@ -80,9 +202,10 @@ Project Session::OpenProject(const std::string& path) {
   return project;
 }
 
-void Session::SaveControlPoints(const std::string& path) {
-  vistrel::SaveControlPoints(path, table_);
+std::string Session::SaveControlPoints(const std::string& path) {
+  std::string note = vistrel::SaveControlPoints(path, table_);
   control_points_changed_ = false;
+  return note;
 }
 
 std::string Session::MissingForCalibration() const {
@@ -91,6 +214,11 @@ std::string Session::MissingForCalibration() const {
     if (table_.Complete(i)) continue;
     list += (list.empty() ? "" : ", ") + std::string("control point ") + table_.Name(i) + " (" +
             MissingParts(table_.Kind(i), table_.Stored(i)) + ")";
+  }
+  const auto controls = static_cast<int>(table_.ControlIndices().size());
+  if (controls < kMinimumControlPoints) {
+    list += (list.empty() ? "" : ", ") + std::string("at least six control points (") +
+            std::to_string(controls) + " given)";
   }
   return list.empty() ? list : "Missing before calibrating: " + list + ".";
 }
@@ -156,7 +284,7 @@ MeasuredPoint Session::Measure() {
   return MeasureObjectPoint(table_, camera_, object_point_count_);
 }
 
-void Session::NoteCapture(int index, bool left, std::int64_t x, std::int64_t y) {
+void Session::NoteCapture(int index, bool left, double x, double y) {
   captures_[left ? 0 : 1] = Capture{index, x, y};
 }
 
@@ -168,13 +296,19 @@ MeasuredPoint Session::MeasureShown(int selected, std::string& note) {
       const std::optional<Capture> capture = captures_[left ? 0 : 1];
       if (!capture || capture->index != o) continue;
       const StoredParts& stored = table_.Stored(o);
-      const ImagePosition shown{static_cast<double>(capture->x), static_cast<double>(capture->y)};
+      const ImagePosition shown{capture->x, capture->y};
       const bool same = (left ? stored.left : stored.right) && table_.Image(o, left) == shown;
       if (same) continue;
-      const std::string x = std::to_string(capture->x), y = std::to_string(capture->y);
-      left ? StoreLeft(o, x, y) : StoreRight(o, x, y);
+      if (shown.x == std::floor(shown.x) && shown.y == std::floor(shown.y)) {
+        // Whole pixels go through the store command, as typed.
+        const std::string x = std::to_string(static_cast<std::int64_t>(shown.x)),
+                          y = std::to_string(static_cast<std::int64_t>(shown.y));
+        left ? StoreLeft(o, x, y) : StoreRight(o, x, y);
+      } else {
+        StoreImage(o, left, shown);
+      }
       note += (note.empty() ? "Stored the shown " : " and ") +
-              std::string(left ? "left " : "right ") + x + " " + y;
+              std::string(left ? "left " : "right ") + PixelText(shown);
     }
     if (!note.empty()) note += " before measuring";
   } else {

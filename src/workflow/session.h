@@ -52,6 +52,27 @@ class EIncomplete : public Exception {
   using Exception::Exception;
 };
 
+// Measured minus known space coordinates of one point.
+struct PointError {
+  std::string name;
+  long double dX = 0, dY = 0, dZ = 0;
+  std::string failure;  // why the point could not be measured (then no figures); empty if it was
+};
+
+// The accuracy of a calibration against known points: one line per point, "LABEL NAME dX DX dY
+// DY dZ DZ", then "LABEL rms X RX Y RY Z RZ 3D R3 max M n N", then, when `diagonal` (the control
+// points' bounding-box diagonal) is given and the 3D RMS is above zero, "relative accuracy 1:K"
+// with K = diagonal / 3D RMS, rounded. A point that could not be measured has the line "LABEL
+// NAME failed: REASON" and no share in the figures. No lines for no points.
+std::vector<std::string> AccuracyLines(const std::vector<PointError>& errors,
+                                       const std::string& label,
+                                       std::optional<long double> diagonal, char decimal_separator);
+// The diagonal of the bounding box of the control points' space coordinates.
+long double ControlDiagonal(const PointTable& table);
+
+// The fewest control points a calibration takes: the linear start needs six.
+inline constexpr int kMinimumControlPoints = 6;
+
 class Session {
  public:
   // The store commands of the point table (texts as typed; throw on a malformed number, having
@@ -60,6 +81,21 @@ class Session {
   void StoreRight(int index, const std::string& x, const std::string& y);
   void StoreSpace(int index, const std::string& x, const std::string& y, const std::string& z,
                   char decimal_separator);
+  // Stores an image position as it is, a sub-pixel centre or a whole pixel, and marks it stored.
+  void StoreImage(int index, bool left, ImagePosition position);
+  // Adds a point with both image positions and, unless it is an object point, its space
+  // coordinates, all marked stored; returns its index. Exception for a refused name.
+  int AddPoint(const std::string& name, PointKind kind, ImagePosition left, ImagePosition right,
+               SpacePoint space);
+
+  // The check points measured with the current calibration, measured minus known (complete
+  // check points only; the object point counter is not used). Empty before a calibration.
+  std::vector<PointError> CheckErrors() const;
+  // Each control point in turn left out, the pair recalibrated from the others with `options`
+  // and the point measured: measured minus known. The session's own calibration is not touched.
+  // Throws EIncomplete as Calibrate, and the fault of a recalibration.
+  std::vector<PointError> LeaveOneOut(int width, int height, const CalibrateOptions& options) const;
+
   // Space coordinates of each row's control point (CoordinateRow::point), marked stored.
   void StoreSpaceRows(const std::vector<CoordinateRow>& rows);
 
@@ -69,7 +105,9 @@ class Session {
   // from it; the rest of the project is returned for the front end. A file that cannot be read
   // or is refused throws and leaves the session as it was.
   Project OpenProject(const std::string& path);
-  void SaveControlPoints(const std::string& path);
+  // Writes reference.txt; returns what it could not hold (SaveControlPoints of the project
+  // layer), empty when it holds everything.
+  std::string SaveControlPoints(const std::string& path);
   // Whether a control point was stored since the last load or save of the control points.
   bool ControlPointsChanged() const { return control_points_changed_; }
 
@@ -95,7 +133,8 @@ class Session {
 
   // A pixel clicked in the left (or right) photograph while point `index` was selected, shown in
   // the capture boxes but perhaps not stored. A store of that side, or a new selection, forgets it.
-  void NoteCapture(int index, bool left, std::int64_t x, std::int64_t y);
+  // A sub-pixel capture (a target's centre) counts at its full precision.
+  void NoteCapture(int index, bool left, double x, double y);
   void ForgetCaptures() { captures_ = {}; }
   // Measure of what the user sees. With the observation point selected, a capture noted for it
   // that differs from its stored pixel is stored first: a measurement never uses pixels other
@@ -138,7 +177,7 @@ class Session {
 
   struct Capture {
     int index;
-    std::int64_t x, y;
+    double x, y;
   };
 
   PointTable table_;  // with the parts of each point stored since start

@@ -754,5 +754,77 @@ TEST_F(CliTest, ReadersTakeBareCarriageReturnsAndRefuseEndlessLines) {
   }
 }
 
+// Exact sub-pixel positions of the demo targets in real-number files (tabs, CR LF and CR line
+// ends, names on some lines) give back the pair: check points, held-out control points and a
+// measured observation land on their true places.
+TEST_F(CliTest, RealValuedControlAndCheckFilesReproduceThePair) {
+  const auto line = [](const demo::Target& t, const std::string& name) {
+    char text[256];
+    const ImagePoint l = ProjectToImage(demo::kLens, demo::kLeftCamera, t.X, t.Y, t.Z);
+    const ImagePoint r = ProjectToImage(demo::kLens, demo::kRightCamera, t.X, t.Y, t.Z);
+    std::snprintf(text, sizeof text, "%.17g\t%.17g  %.17g %.17g %.17g %.17g %.17g %s",
+                  static_cast<double>(l.x), static_cast<double>(l.y), static_cast<double>(r.x),
+                  static_cast<double>(r.y), t.X, t.Y, t.Z, name.c_str());
+    return std::string(text);
+  };
+  std::string control = "# surveyed targets\r\n";
+  for (const demo::Target& t : demo::kControlTargets) control += line(t, "") + "\r\n";
+  control += line({-30, 0, 30}, "T10") + "\r" + line({30, -20, 20}, "T11") + "\n";
+  Write("control.txt", control);
+  std::string check;
+  for (const demo::Target& t : demo::kExtraTargets) check += line(t, "") + "\n";
+  Write("check.txt", check);
+  const std::vector<std::string> source = {
+      "--control", Path("control.txt"),   "--check",        Path("check.txt"), "--size",
+      "1600x1200", "--distortion=radial", "--leave-one-out"};
+  std::vector<std::string> args = {"calibrate"};
+  args.insert(args.end(), source.begin(), source.end());
+  const CliRun run = RunWith(args);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Control point n° T11\n"), std::string::npos);
+  const auto figure = [&run](const std::string& label, const std::string& word) {
+    const std::size_t at = run.out.find(label + " rms ");
+    if (at == std::string::npos) return -1.0;
+    std::istringstream words(run.out.substr(run.out.find(" " + word + " ", at) + word.size() + 2));
+    double v = -1;
+    words >> v;
+    return v;
+  };
+  EXPECT_GE(figure("check", "3D"), 0.0);
+  EXPECT_LT(figure("check", "3D"), 1e-4) << run.out;
+  EXPECT_EQ(figure("check", "n"), 4.0);
+  EXPECT_NE(run.out.find("\ncheck C4 dX "), std::string::npos);
+  EXPECT_LT(figure("control-held-out", "3D"), 1e-3) << run.out;
+  EXPECT_EQ(figure("control-held-out", "n"), 11.0);
+  EXPECT_NE(run.out.find("\nrelative accuracy 1:"), std::string::npos);
+
+  // An observation at real positions measures its target; whole numbers still work.
+  const demo::Target& a = demo::kExtraTargets[0];
+  std::istringstream fields(line(a, ""));
+  std::string observation, field;
+  for (int k = 0; k < 4 && fields >> field; ++k) observation += field + " ";
+  std::vector<std::string> measure = {"measure"};
+  measure.insert(measure.end(), source.begin(), source.end() - 1);
+  measure.push_back("-");
+  const CliRun measured = RunWith(measure, observation + "\n700 500 600 510\n");
+  ASSERT_EQ(measured.status, 0) << measured.err;
+  const std::size_t at = measured.out.find("Object point n° 1 ");
+  ASSERT_NE(at, std::string::npos) << measured.out;
+  std::istringstream words(measured.out.substr(at + std::string("Object point n° 1 ").size()));
+  std::string x, colon;
+  double X = 0, Y = 0, Z = 0;
+  words >> x >> colon >> X >> x >> colon >> Y >> x >> colon >> Z;
+  EXPECT_NEAR(X, a.X, 1e-4);
+  EXPECT_NEAR(Y, a.Y, 1e-4);
+  EXPECT_NEAR(Z, a.Z, 1e-4);
+  EXPECT_NE(measured.out.find("Object point n° 2 "), std::string::npos);
+
+  Write("short.txt", control.substr(0, control.find(line(demo::kControlTargets[5], ""))));
+  const CliRun refused =
+      RunWith({"calibrate", "--control", Path("short.txt"), "--size", "1600x1200"});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err, Path("short.txt") + ": expected six control points or more, got 5\n");
+}
+
 }  // namespace
 }  // namespace vistrel

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <random>
 #include <sstream>
+#include <utility>
 
 #include "photogrammetry/measurement.h"
 #include "photogrammetry/report.h"
@@ -244,9 +245,8 @@ TEST(CalibrationQuality, TextLinesForScripts) {
   EXPECT_EQ(lines.back().rfind("distortion F ", 0), 0u);
 }
 
-// The 95 % point by integrating the F(5, 16) density (midpoint rule).
-double FCumulative(double x) {
-  const double d1 = 5, d2 = 16;
+// The F(d1, d2) distribution function by integrating its density (midpoint rule; d1 >= 2).
+double FCumulative(double x, double d1 = 5, double d2 = 16) {
   const double log_beta = std::lgamma(d1 / 2) + std::lgamma(d2 / 2) - std::lgamma((d1 + d2) / 2);
   const int steps = 200000;
   double sum = 0;
@@ -261,6 +261,11 @@ double FCumulative(double x) {
 
 TEST(CalibrationQuality, DistortionCoefficientsAreTestedForSignificance) {
   EXPECT_NEAR(FCumulative(static_cast<double>(kDistortionFCritical)), 0.95, 1e-6);
+  // The 95 % points for the degrees of freedom of more control points (6, 20 and 500 points).
+  for (const auto& [d1, d2] : {std::pair(5, 4), std::pair(4, 60), std::pair(5, 1980)}) {
+    EXPECT_NEAR(FCumulative(static_cast<double>(FCritical95(d1, d2)), d1, d2), 0.95, 1e-6)
+        << d1 << " " << d2;
+  }
   struct Case {
     const char* what;
     InternalParameters lens;

@@ -64,6 +64,7 @@ TEST(ProjectFile, RoundTripKeepsEveryBit) {
   EXPECT_EQ(back.sub_pixel, p.sub_pixel);
   EXPECT_TRUE(back.table == p.table);  // every bit, with the stored parts
   EXPECT_EQ(ProjectText(back), ReadAll(path));
+  EXPECT_EQ(ReadAll(path).rfind("VISTREL-PROJECT 1\n", 0), 0u) << "whole pixels, ten points";
   // The shortest text that reads back: 0.1 + 0.2 is not written as 0.3 nor with 17 digits.
   EXPECT_NE(ReadAll(path).find("POINT 1 -2147483648 3 -1 1 0.30000000000000004 "),
             std::string::npos)
@@ -77,6 +78,57 @@ TEST(ProjectFile, RoundTripKeepsEveryBit) {
     text.insert(at, "\r");
   EXPECT_FALSE(ParseProject(text).lens_model);
   EXPECT_EQ(ParseProject(text).left_image, p.left_image);
+}
+
+// Named points of every kind beyond the first ten, sub-pixel positions and a control point
+// turned check point need the second format; it gives back every bit, and refuses what does not
+// make a table.
+TEST(ProjectFile, SecondFormatKeepsEveryPointAndItsKind) {
+  Project p;
+  p.table.SetLeft(1, 722.8475, 263.24);
+  p.table.SetRight(1, 0.1 + 0.2, -1e-300);
+  p.table.SetSpace(1, -0.0, 1.0 / 3.0, 5e-324);
+  p.table.SetStored(1, {true, true, true});
+  p.table.SetKind(3, PointKind::kCheck);
+  const int a = p.table.Add("A-12", PointKind::kCheck);
+  p.table.SetLeft(a, 1e9 + 0.5, 2);
+  p.table.SetSpace(a, 1, 2, 3);
+  p.table.SetStored(a, {true, false, true});
+  p.table.SetColor(a, 0x80000005u);
+  p.table.Add("B", PointKind::kObject);
+  p.table.Add("10", PointKind::kControl);
+  p.distortion = true;
+  testing::TempDir dir;
+  const std::string path = dir.File("many.vistrel");
+  SaveProject(path, p);
+  const Project back = LoadProject(path);
+  EXPECT_TRUE(back.table == p.table);
+  EXPECT_EQ(ProjectText(back), ReadAll(path));
+  const std::string text = ReadAll(path);
+  EXPECT_EQ(text.rfind("VISTREL-PROJECT 2\n", 0), 0u);
+  EXPECT_NE(text.find("\nPOINT 1 control 722.8475 263.24 0.30000000000000004 -1e-300 -0 "),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("\nPOINT A-12 check 1000000000.5 2 - - 1 2 3 $80000005\n"),
+            std::string::npos);
+
+  const auto refused = [&text](const std::string& from, const std::string& to) {
+    std::string t = text;
+    t.replace(t.find(from), from.size(), to);
+    try {
+      ParseProject(t);
+    } catch (const EProjectFileError& e) {
+      return std::string(e.what());
+    }
+    return std::string("accepted");
+  };
+  EXPECT_EQ(refused("POINT B object", "POINT A-12 object"), "line 19: POINT A-12 given twice");
+  EXPECT_EQ(refused("POINT B object", "POINT B survey"),
+            "line 19: the kind of a point is object, control or check, not \"survey\"");
+  EXPECT_EQ(refused("POINT O object", "POINT O control"),
+            "line 8: the observation point stays an object point");
+  EXPECT_EQ(refused("POINT 5 control", "POINT 55 control"),
+            "line 20: the file ends without POINT 5");
 }
 
 // Line ends of every editor, a byte-order mark and indented lines read as the file written.
@@ -130,7 +182,7 @@ TEST(ProjectFile, RefusedFilesChangeNothing) {
     int line;
     const char* reason;
   } cases[] = {
-      {replace("PROJECT 1", "PROJECT 2"), 1, "newer version of VISTREL (format 2"},
+      {replace("PROJECT 1", "PROJECT 3"), 1, "newer version of VISTREL (format 3"},
       {replace("PROJECT 1", "PROJECT 99999999999"), 1,
        "newer version of VISTREL (format 99999999999"},
       {replace("VISTREL-PROJECT", "VISTREL"), 1, "not a VISTREL project file"},

@@ -71,6 +71,38 @@ TEST(SaveControlPoints, ExactLayout) {
   EXPECT_EQ(ReadBytes(path), expected);
 }
 
+// A table the file cannot hold: the first nine control points, rounded, and a note saying so;
+// fewer than nine control points write nothing.
+TEST(SaveControlPoints, WritesTheFirstNineControlPointsRoundedAndSaysSo) {
+  PointTable table;
+  for (int i = 1; i <= 9; ++i) table.SetSpace(i, i, 0, 0);
+  table.SetLeft(1, 722.5, 263.24);  // to the nearest, halves to even: 722
+  table.SetKind(2, PointKind::kCheck);
+  for (const char* name : {"T10", "T11"}) {
+    const int i = table.Add(name, PointKind::kControl);
+    table.SetSpace(i, 10 + i, 0, 0);
+    table.SetRight(i, 5.75, 0);
+  }
+  TempDir dir;
+  const std::string path = dir.File("reference.txt");
+  EXPECT_EQ(SaveControlPoints(path, table),
+            "reference.txt: 3 image coordinates rounded to whole pixels, control points 1, 3, 4, "
+            "5, 6, 7, 8, 9, T10 written, 1 more control point left out (the project file keeps "
+            "everything)");
+  PointTable loaded;
+  LoadControlPoints(path, loaded);
+  EXPECT_EQ(loaded.Left(1).x, 722);
+  EXPECT_EQ(loaded.Left(1).y, 263);
+  EXPECT_EQ(loaded.Space(2).X, 3) << "point 3 in the second row";
+  EXPECT_EQ(loaded.Right(9).x, 6);
+  EXPECT_EQ(loaded.Space(9).X, 20);
+  EXPECT_EQ(SaveControlPoints(path, PointTable()), "") << "the ten first points fit";
+  for (int i = 3; i <= 9; ++i) table.SetKind(i, PointKind::kCheck);
+  const std::string before = ReadBytes(path);
+  EXPECT_THROW(SaveControlPoints(path, table), Exception);
+  EXPECT_EQ(ReadBytes(path), before);
+}
+
 TEST(SaveControlPoints, RoundTripsThroughLoad) {
   std::mt19937 random(7);
   std::uniform_int_distribution<std::int32_t> pixel(std::numeric_limits<std::int32_t>::min(),

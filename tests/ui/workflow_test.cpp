@@ -32,6 +32,7 @@
 #include "photogrammetry/calibration.h"
 #include "photogrammetry/camera_model.h"
 #include "project/geom_file.h"
+#include "project/project_file.h"
 #include "project/reference_file.h"
 #include "project/settings.h"
 #include "tools/demo_scene.h"
@@ -323,8 +324,9 @@ TEST_F(Workflow, ProjectFileRestoresPointsAndDistortionChoice) {
 }
 
 // Shift-click a few pixels off any demo target, in either photograph: the capture is the
-// target's centre, within half a pixel of its true projection. Off any target nothing is
-// captured and the status bar says why.
+// target's sub-pixel centre, shown with two decimals, well within half a pixel of its true
+// projection, and the store command keeps it at full precision; a plain click stores the whole
+// pixel. Off any target nothing is captured and the status bar says why.
 TEST_F(Workflow, ShiftClickSnapsToTheDemoTargets) {
   std::vector<demo::Target> targets(demo::kControlTargets.begin(), demo::kControlTargets.end());
   targets.insert(targets.end(), demo::kExtraTargets.begin(), demo::kExtraTargets.end());
@@ -337,13 +339,26 @@ TEST_F(Workflow, ShiftClickSnapsToTheDemoTargets) {
       for (const QPoint off : {QPoint(3, -2), QPoint(-6, 5), QPoint(0, 0)}) {
         pane->XEdit()->clear();
         QTest::mouseClick(pane->Box(), Qt::LeftButton, Qt::ShiftModifier, QPoint(150, 100) + off);
-        EXPECT_LE(std::abs(pane->XEdit()->text().toInt() - truth.x), 0.5L)
+        EXPECT_LE(std::abs(pane->XEdit()->text().toDouble() - truth.x), 0.2L)
             << pane->IsLeft() << " " << t.X << "," << t.Y << "," << t.Z;
-        EXPECT_LE(std::abs(pane->YEdit()->text().toInt() - truth.y), 0.5L)
+        EXPECT_LE(std::abs(pane->YEdit()->text().toDouble() - truth.y), 0.2L)
             << pane->IsLeft() << " " << t.X << "," << t.Y << "," << t.Z;
+        EXPECT_EQ(pane->XEdit()->text().section('.', 1).size(), 2)
+            << pane->XEdit()->text().toStdString();
       }
+      Click(pane->IsLeft() ? "Button12" : "Button13");
+      const ImagePosition stored = form_->Table().Image(1, pane->IsLeft());
+      EXPECT_NE(stored.x, std::floor(stored.x)) << "the finder's centre, not a whole pixel";
+      EXPECT_NEAR(stored.x, pane->XEdit()->text().toDouble(), 0.005);
+      EXPECT_NEAR(stored.y, pane->YEdit()->text().toDouble(), 0.005);
     }
   }
+  // A plain click stores the whole pixel under the pointer.
+  PaneView& right = form_->RightPane();
+  QTest::mouseClick(right.Box(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
+  Click("Button13");
+  EXPECT_EQ(form_->Table().Right(1).x, right.XEdit()->text().toInt());
+  EXPECT_EQ(form_->Table().Right(1).y, right.YEdit()->text().toInt());
   // The wall at the top left of the left photograph.
   PaneView& left = form_->LeftPane();
   left.Geometry().ox = left.Geometry().oy = 0;
@@ -579,17 +594,19 @@ TEST_P(MeasurePath, FromAFreshStartToASavedPointInThirtyActions) {
   EXPECT_NEAR(geom.points[0].y, a.Y, 0.3);
   EXPECT_NEAR(geom.points[0].z, a.Z, 0.6);
 
-  // The same control points and pixels through vistrel-cli.
+  // The same control points and sub-pixel positions through vistrel-cli, from a project file.
   const PointTable& table = form_->Table();
-  SaveControlPoints((dir_.path() / "clicked.txt").string(), table);
+  Project project;
+  project.table = table;
+  SaveProject((dir_.path() / "clicked.vistrel").string(), project);
   std::istringstream observation(PixelText(table.Left(0)) + " " + PixelText(table.Right(0)) + "\n");
   std::ostringstream report, measured, err;
-  const std::string reference = (dir_.path() / "clicked.txt").string();
-  ASSERT_EQ(RunCli({"calibrate", "--reference", reference, "--size", "1600x1200"}, observation,
+  const std::string reference = (dir_.path() / "clicked.vistrel").string();
+  ASSERT_EQ(RunCli({"calibrate", "--project", reference, "--size", "1600x1200"}, observation,
                    report, err),
             kExitOk)
       << err.str();
-  ASSERT_EQ(RunCli({"measure", "--reference", reference, "--size", "1600x1200", "--precision",
+  ASSERT_EQ(RunCli({"measure", "--project", reference, "--size", "1600x1200", "--precision",
                     "--append-geom", (dir_.path() / "cli_geom.txt").string(), "-"},
                    observation, measured, err),
             kExitOk)

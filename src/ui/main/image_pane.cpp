@@ -170,14 +170,14 @@ void PaintPane(QPainter& painter, const PaneGeometry& g, const QImage& picture,
   }
   std::int64_t sx, sy;
   const auto& capture = overlay.capture;
-  if (capture && g.ToPaneCentre(capture->first, capture->second, sx, sy)) {
+  if (capture && g.ToPaneCentreOf(capture->first, capture->second, sx, sy)) {
     painter.setPen(QPen(kCaptureColor, 1));
     DrawPlus(painter, sx, sy);
     painter.drawEllipse(QRect(Clamp(sx - kCrossCircleRadius), Clamp(sy - kCrossCircleRadius),
                               2 * kCrossCircleRadius, 2 * kCrossCircleRadius));
   }
   for (const PaneMarker& marker : overlay.markers) {
-    if (!g.ToPaneCentre(marker.x, marker.y, sx, sy)) continue;
+    if (!g.ToPaneCentreOf(marker.x, marker.y, sx, sy)) continue;
     painter.setPen(QPen(marker.color, 1));
     DrawPlus(painter, sx, sy);
     if (!marker.label.isEmpty()) {
@@ -194,7 +194,7 @@ void PaintPane(QPainter& painter, const PaneGeometry& g, const QImage& picture,
                           QPen(kResidualColor, kResidualPenWidth, Qt::SolidLine, Qt::RoundCap)}) {
     painter.setPen(pen);
     for (const PaneResidual& residual : overlay.residuals) {
-      if (g.ToPaneCentre(residual.x, residual.y, sx, sy)) DrawResidual(painter, sx, sy, residual);
+      if (g.ToPaneCentreOf(residual.x, residual.y, sx, sy)) DrawResidual(painter, sx, sy, residual);
     }
   }
   if (overlay.loupe_pixel) {

@@ -56,7 +56,7 @@ class TPaintBox : public QWidget {
 
 // One point marker: picture coordinates, colour and the label drawn beside it (none if empty).
 struct PaneMarker {
-  std::int64_t x, y;
+  double x, y;  // picture position, sub-pixel when it was stored so
   QColor color;
   QString label;
 };
@@ -66,7 +66,7 @@ struct PaneMarker {
 // picture pixel of residual is kResidualMagnification screen pixels whatever the zoom: a
 // mis-clicked point shows a long stroke aimed at where it should have been clicked.
 struct PaneResidual {
-  std::int64_t x, y;  // the marker's picture coordinates
+  double x, y;  // the marker's picture coordinates
   long double ex, ey;
 };
 inline constexpr int kResidualMagnification = 20;
@@ -104,7 +104,7 @@ QRect LoupeRect(std::int64_t view_width, int pointer_x);
 
 // What is drawn over the picture, in drawing order.
 struct PaneOverlay {
-  std::optional<std::pair<std::int64_t, std::int64_t>> capture;  // picture pixel
+  std::optional<std::pair<double, double>> capture;  // picture position
   std::vector<PaneMarker> markers;
   std::vector<PaneResidual> residuals;
   std::vector<QPointF> guide;  // polyline in pane coordinates

@@ -164,8 +164,11 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::Button12Click() {
   const int i = SelectedIndex();
-  // Storing what the boxes show unchanged stores nothing: the point stays as saved.
-  if (!session_.Stored(i).left || !Unchanged(left_.XEdit()) || !Unchanged(left_.YEdit())) {
+  if (const auto exact = left_.SubPixelCapture()) {
+    session_.StoreImage(i, true, {exact->first, exact->second});
+  } else if (!session_.Stored(i).left || !Unchanged(left_.XEdit()) ||
+             !Unchanged(left_.YEdit())) {
+    // Storing what the boxes show unchanged stores nothing: the point stays as saved.
     session_.StoreLeft(i, ToStd(left_.XEdit()->text()), ToStd(left_.YEdit()->text()));
   }
   Stored();
@@ -175,7 +178,10 @@ void TForm1::Button12Click() {
 
 void TForm1::Button13Click() {
   const int i = SelectedIndex();
-  if (!session_.Stored(i).right || !Unchanged(right_.XEdit()) || !Unchanged(right_.YEdit())) {
+  if (const auto exact = right_.SubPixelCapture()) {
+    session_.StoreImage(i, false, {exact->first, exact->second});
+  } else if (!session_.Stored(i).right || !Unchanged(right_.XEdit()) ||
+             !Unchanged(right_.YEdit())) {
     session_.StoreRight(i, ToStd(right_.XEdit()->text()), ToStd(right_.YEdit()->text()));
   }
   Stored();
@@ -279,10 +285,15 @@ void TForm1::color1DblClick() {
 // -----------------------------------------------------------------------
 
 void TForm1::Button7Click() {
-  session_.SaveControlPoints(kReferenceFileName);
-  Note(tr("Saved %1 control points to %2")
-           .arg(session_.Table().ControlIndices().size())
-           .arg(kReferenceFileName));
+  // A table that reference.txt cannot hold is saved in part, and the note says what was left out.
+  const std::string note = session_.SaveControlPoints(kReferenceFileName);
+  if (!note.empty()) {
+    Note(ToQt(note));
+  } else {
+    Note(tr("Saved %1 control points to %2")
+             .arg(session_.Table().ControlIndices().size())
+             .arg(kReferenceFileName));
+  }
 }
 
 void TForm1::Button8Click() {

@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <cmath>
 
 #include "ui/main/main_window.h"
 #include "ui/main/qt_utils.h"
@@ -165,9 +166,8 @@ void TForm1::Paint(PaneView& pane, QPainter& painter) {
   const auto add_marker = [&](int i) {
     if (!(left ? table.Stored(i).left : table.Stored(i).right)) return;
     const ImagePosition p = table.Image(i, left);
-    overlay.markers.push_back(PaneMarker{static_cast<std::int64_t>(p.x),
-                                         static_cast<std::int64_t>(p.y), ToQColor(table.Color(i)),
-                                         all ? ToQt(table.Name(i)) : QString()});
+    overlay.markers.push_back(
+        PaneMarker{p.x, p.y, ToQColor(table.Color(i)), all ? ToQt(table.Name(i)) : QString()});
   };
   if (!all) {
     add_marker(SelectedIndex());
@@ -200,8 +200,7 @@ std::vector<PaneResidual> TForm1::ResidualStrokes(const PaneView& pane) const {
     if (!session_.UnchangedSinceCalibration(i, left)) continue;
     const PointResidual& r = left ? p.left : p.right;
     const ImagePosition q = table.Image(i, left);
-    strokes.push_back(
-        PaneResidual{static_cast<std::int64_t>(q.x), static_cast<std::int64_t>(q.y), r.ex, r.ey});
+    strokes.push_back(PaneResidual{q.x, q.y, r.ex, r.ey});
   }
   return strokes;
 }

@@ -132,6 +132,17 @@ bool PaneGeometry::ToPaneCentre(std::int64_t x, std::int64_t y, std::int64_t& sx
   return true;
 }
 
+bool PaneGeometry::ToPaneCentreOf(double x, double y, std::int64_t& sx, std::int64_t& sy) const {
+  if (x == std::floor(x) && y == std::floor(y) && std::fabs(x) < 4e18 && std::fabs(y) < 4e18) {
+    return ToPaneCentre(static_cast<std::int64_t>(x), static_cast<std::int64_t>(y), sx, sy);
+  }
+  if (picture_width == 0 || picture_height == 0 || !std::isfinite(x) || !std::isfinite(y))
+    return false;
+  sx = ox + std::llround((x + 0.5) * static_cast<double>(wd) / static_cast<double>(picture_width));
+  sy = oy + std::llround((y + 0.5) * static_cast<double>(hd) / static_cast<double>(picture_height));
+  return true;
+}
+
 bool PaneGeometry::ToImageInside(std::int64_t mx, std::int64_t my, std::int64_t& x,
                                  std::int64_t& y) const {
   // Left of or above the rectangle, trunc would still give pixel 0: test the position itself.

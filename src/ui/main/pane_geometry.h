@@ -65,6 +65,8 @@ struct PaneGeometry {
   // Marks drawn there lie on the pixel they stand for at any zoom; ToPane gives its corner, which
   // at 800 % is four screen pixels off. False when the picture size is 0.
   bool ToPaneCentre(std::int64_t x, std::int64_t y, std::int64_t& sx, std::int64_t& sy) const;
+  // The same for a real position (a sub-pixel centre); a whole pixel lands as above.
+  bool ToPaneCentreOf(double x, double y, std::int64_t& sx, std::int64_t& sy) const;
 
   // Capture restricted to the picture: false for a position outside the picture's pixels (left
   // of or above the display rectangle, or mapping past the last column or row), where ToImage

@@ -216,18 +216,34 @@ PaneGeometry PaneView::Shown() const {
 // ---- capture
 // ----------------------------------------------------------------------------------------
 
-std::optional<std::pair<std::int64_t, std::int64_t>> PaneView::Captured() const {
+std::optional<std::pair<double, double>> PaneView::SubPixelCapture() const {
+  if (exact_capture_ && x_edit_->text() == exact_x_text_ && y_edit_->text() == exact_y_text_)
+    return exact_capture_;
+  return {};
+}
+
+std::optional<std::pair<double, double>> PaneView::Captured() const {
+  if (const auto exact = SubPixelCapture()) return exact;
   std::int32_t x, y;
   if (x_edit_->text().isEmpty() || y_edit_->text().isEmpty() ||
       !TryStrToInt(ToStd(x_edit_->text()), x) || !TryStrToInt(ToStd(y_edit_->text()), y)) {
     return {};
   }
-  return std::make_pair(std::int64_t{x}, std::int64_t{y});
+  return std::make_pair(double{static_cast<double>(x)}, static_cast<double>(y));
 }
 
-void PaneView::ShowCapture(std::int64_t x, std::int64_t y) {
-  x_edit_->setText(QString::number(x));
-  y_edit_->setText(QString::number(y));
+void PaneView::ShowCapture(double x, double y) {
+  // Whole pixels as whole numbers, sub-pixel centres with two decimals.
+  const auto text = [](double v) {
+    return v == std::floor(v) ? QString::number(static_cast<std::int64_t>(v))
+                              : QString::number(v, 'f', 2);
+  };
+  exact_x_text_ = text(x);
+  exact_y_text_ = text(y);
+  exact_capture_.reset();
+  if (x != std::floor(x) || y != std::floor(y)) exact_capture_ = std::make_pair(x, y);
+  x_edit_->setText(exact_x_text_);
+  y_edit_->setText(exact_y_text_);
   box_->repaint();
 }
 
@@ -246,16 +262,14 @@ PaneView::Capture PaneView::PixelAt(int x, int y, bool snap) const {
   // Off the picture there is no pixel to capture (nor when nothing is shown).
   if (!geometry_.ToImageInside(x, y, ix, iy)) return capture;
   if (!snap) {
-    capture.pixel = std::make_pair(ix, iy);
+    capture.pixel = std::make_pair(static_cast<double>(ix), static_cast<double>(iy));
     return capture;
   }
   const SnapResult target =
       SnapToTarget(PictureGrey(picture_), static_cast<double>(ix), static_cast<double>(iy));
   capture.two_targets = target.kind == SnapResult::Kind::kTwo;
   if (target.kind != SnapResult::Kind::kTarget) return capture;
-  // The capture boxes hold whole pixels.
-  capture.pixel = std::make_pair(static_cast<std::int64_t>(std::llround(target.target.x)),
-                                 static_cast<std::int64_t>(std::llround(target.target.y)));
+  capture.pixel = std::make_pair(target.target.x, target.target.y);
   return capture;
 }
 

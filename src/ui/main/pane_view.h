@@ -91,14 +91,20 @@ class PaneView {
 
   // ---- capture
   // The capture boxes' pixel, when both hold whole numbers.
-  std::optional<std::pair<std::int64_t, std::int64_t>> Captured() const;
-  void ShowCapture(std::int64_t x, std::int64_t y);
+  // A sub-pixel capture shown with two decimals counts at its full precision while the boxes
+  // show what it wrote; typed whole numbers count as they are.
+  std::optional<std::pair<double, double>> Captured() const;
+  // The sub-pixel position captured last, while the boxes still show it; empty for a whole
+  // pixel or once the boxes were edited.
+  std::optional<std::pair<double, double>> SubPixelCapture() const;
+  void ShowCapture(double x, double y);
   // The picture pixel under the pointer, if the pointer is over the picture.
   std::optional<std::pair<std::int64_t, std::int64_t>> PixelUnderPointer() const;
-  // What a left click at (x, y) captures: the pixel, or the centre of the target under the click
-  // with Shift; nothing off the picture, or with Shift off any target or between two.
+  // What a left click at (x, y) captures: the whole pixel, or with Shift the sub-pixel centre of
+  // the target under the click; nothing off the picture, or with Shift off any target or between
+  // two.
   struct Capture {
-    std::optional<std::pair<std::int64_t, std::int64_t>> pixel;
+    std::optional<std::pair<double, double>> pixel;
     bool two_targets = false;  // nothing captured: the click lay between two targets
   };
   Capture PixelAt(int x, int y, bool snap) const;
@@ -137,6 +143,9 @@ class PaneView {
   QString picture_warning_;
   bool fit_when_shown_ = false;
   bool fit_pending_ = false;  // fit at the next size of the drawing area
+  // The last capture at full precision and the box texts it wrote.
+  std::optional<std::pair<double, double>> exact_capture_;
+  QString exact_x_text_, exact_y_text_;
 };
 
 }  // namespace vistrel
