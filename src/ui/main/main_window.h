@@ -180,7 +180,7 @@ class TForm1 : public QMainWindow {
   // Store on click of a pixel of the left (or right) photograph: into the selected point while
   // it lacks that pixel, else with "Advance" into the next control point that lacks it; a stored
   // pixel is replaced only in a point the user selected, or in the observation point.
-  void StoreClick(bool left, std::int64_t x, std::int64_t y);
+  void StoreClick(bool left, double x, double y);
   void Note(const QString& text);
   void ZoomAtPointer(int delta);
   // With "Advance" on: a complete control point hands the selection to the next incomplete one.

@@ -199,7 +199,7 @@ void TForm1::Advance() {
   if (const int next = session_.NextIncomplete(index); next >= 0) SelectPointByProgram(next);
 }
 
-void TForm1::StoreClick(bool left, std::int64_t x, std::int64_t y) {
+void TForm1::StoreClick(bool left, double x, double y) {
   const int selected = SelectedIndex();
   const auto has = [this, left](int i) {
     return left ? session_.Stored(i).left : session_.Stored(i).right;
@@ -235,10 +235,10 @@ void TForm1::StoreClick(bool left, std::int64_t x, std::int64_t y) {
       return;
     }
   }
-  const std::string sx = std::to_string(x), sy = std::to_string(y);
-  left ? session_.StoreLeft(target, sx, sy) : session_.StoreRight(target, sx, sy);
+  // A snapped centre is stored at the finder's full precision, a plain click as its whole pixel.
+  session_.StoreImage(target, left, {x, y});
   Stored();
-  const QString pixel = QString("%1 %2").arg(x).arg(y);
+  const QString pixel = ToQt(PixelText({x, y}));
   const QString note =
       replaced.isEmpty()
           ? (left ? tr("Left pixel %1 stored in %2") : tr("Right pixel %1 stored in %2"))
