@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <istream>
 #include <memory>
 #include <optional>
@@ -26,6 +27,7 @@
 #include "project/project_file.h"
 #include "project/reference_file.h"
 #include "project/safe_write.h"
+#include "workflow/control_search.h"
 #include "workflow/session.h"
 #ifdef VISTREL_CLI_READS_PHOTOGRAPHS
 #include "pictures/grey_picture.h"
@@ -51,6 +53,8 @@ Usage:
   vistrel-cli make-reference --pixels FILE --coordinates FILE [--reference FILE]
   vistrel-cli snap      PHOTO X Y
   vistrel-cli find-targets PHOTO
+  vistrel-cli find-control LEFT RIGHT --coordinates FILE [--project OUT]
+                        [--distortion[=MODEL]] [--single-start]
 
 Commands:
   report     Reads the control points and prints the results report with the current
@@ -105,6 +109,16 @@ Commands:
              "x y sigma score" (score: 1 for a perfectly point-symmetric pattern, 0 at the
              finder's limit), from the top of the photograph down.
 
+  find-control
+             Finds the control points of the surveyor's list (--coordinates, as
+             make-reference reads it, six rows or more) among the targets of both
+             photographs without a click, and prints one line per row, "point NAME xg yg xd
+             yd" or "point NAME missing", then "found F of N". With six or more found in both
+             photographs it calibrates the pair from them (exit 0, or 3 when the calibration
+             fails); too few found is exit 3; a photograph whose targets fit another
+             assignment about as well (a symmetric layout) is exit 4 and names nothing.
+             --project OUT writes a project with the found points and both photographs.
+
   make-reference
              Writes the control-point file from nine lines "xg yg xd yd" (--pixels, same
              rules as OBSERVATIONS) and a surveyor's list of nine points (--coordinates:
@@ -137,7 +151,7 @@ Options:
   --quality           (calibrate) print residuals and standard errors after the report
   --format NAME       (export) csv, ply, obj or dxf
   --pixels FILE       (make-reference) the control points' pixels
-  --coordinates FILE  (make-reference) the control points' space coordinates
+  --coordinates FILE  (make-reference, find-control) the control points' space coordinates
   --help              show this text
 
 No command writes over a file it reads: an output that is one of the command's inputs under
@@ -146,7 +160,8 @@ for OBSERVATIONS only, never an output file.
 
 Numbers are printed with "." as decimal separator. Exit status: 0 success, 1 usage error,
 2 file or input error, 3 computation failure (a joint-fit failure still prints the report; a
-failed measurement prints its message, uses up its number and the run goes on).
+failed measurement prints its message, uses up its number and the run goes on), 4 ambiguous
+(find-control).
 )";
 
 struct Options {
@@ -160,7 +175,8 @@ struct Options {
   bool distortion = false;
   std::optional<LensModel> lens_model;  // --distortion=MODEL
   bool precision = false;
-  std::vector<std::string> snap;  // snap: photograph, x, y; find-targets: photograph
+  // snap: photograph, x, y; find-targets: photograph; find-control: left and right photograph
+  std::vector<std::string> snap;
   bool single_start = false;
   bool quality = false;
   std::string append_geom;
@@ -248,7 +264,8 @@ Options ParseArgs(const std::vector<std::string>& args) {
       o.observations = a;
     } else if (o.command == "export" && (o.geom.empty() || o.out.empty())) {
       (o.geom.empty() ? o.geom : o.out) = a;
-    } else if ((o.command == "snap" || o.command == "find-targets") && o.snap.empty()) {
+    } else if (((o.command == "snap" || o.command == "find-targets") && o.snap.empty()) ||
+               (o.command == "find-control" && o.snap.size() < 2)) {
       o.snap.push_back(a);
     } else {
       throw UsageError("unexpected argument '" + a + "'");
@@ -260,8 +277,17 @@ Options ParseArgs(const std::vector<std::string>& args) {
       (o.command == "make-reference" && o.reference == "-")) {
     throw UsageError("\"-\" is not an output file here: give a file name");
   }
+  if (o.command == "find-control") {
+    if (o.snap.size() != 2) throw UsageError("find-control needs a left and a right photograph");
+    if (o.coordinates.empty()) throw UsageError("find-control needs --coordinates FILE");
+    if (o.size || o.quality || o.precision || !o.append_geom.empty() || !o.pixels.empty() ||
+        o.format || o.reference != kReferenceFileName) {
+      throw UsageError("find-control takes only --coordinates, --project and the lens options");
+    }
+    return o;
+  }
   if (!o.project.empty() && o.command != "calibrate" && o.command != "measure") {
-    throw UsageError("--project belongs to calibrate and measure");
+    throw UsageError("--project belongs to calibrate, measure and find-control");
   }
   if (!o.project.empty() && o.reference != kReferenceFileName) {
     throw UsageError("--project and --reference: the control points come from one of them");
@@ -554,10 +580,128 @@ int FindTargets(const Options& o, std::ostream& out, std::ostream& err) {
 #endif
 }
 
+// Control points found among both photographs' targets, then the pair calibrated from them.
+int FindControl(const Options& o, std::ostream& out, std::ostream& err) {
+#ifdef VISTREL_CLI_READS_PHOTOGRAPHS
+  // As many rows as a survey brings; the list reader's bounds keep the file small.
+  constexpr std::size_t kMaxListedControlPoints = 1000;
+  CoordinateList list;
+  try {
+    list = ReadCoordinateListFile(o.coordinates, kMaxListedControlPoints);
+    if (list.rows.size() < static_cast<std::size_t>(kMinimumControlPoints)) {
+      throw ECoordinateList(std::to_string(list.rows.size()) +
+                            " rows read, expected six control points or more");
+    }
+  } catch (const std::exception& e) {
+    err << o.coordinates << ": " << e.what() << '\n';
+    return kExitInput;
+  }
+  std::array<DetectedPhotograph, 2> photos;
+  for (std::size_t k = 0; k < 2; ++k) {
+    const std::optional<GreyPicture> picture = ReadPhotograph(o.snap[k], err);
+    if (!picture) return kExitInput;
+    for (const TargetCentre& t : DetectTargets(picture->view()))
+      photos[k].targets.push_back({t.x, t.y});
+    photos[k].width = static_cast<int>(picture->width);
+    photos[k].height = static_cast<int>(picture->height);
+  }
+  ControlSearch search;
+  try {
+    search = SearchControlTargets(list.rows, photos[0], photos[1]);
+  } catch (const Exception& e) {
+    err << o.coordinates << ": " << e.what() << '\n';
+    return kExitInput;
+  }
+  for (const FoundControlPoint& p : search.points) {
+    out << "point " << p.name;
+    if (p.Found()) {
+      out << ' ' << Pixels(p.left->x) << ' ' << Pixels(p.left->y) << ' ' << Pixels(p.right->x)
+          << ' ' << Pixels(p.right->y) << '\n';
+    } else {
+      out << " missing\n";
+    }
+  }
+  out << "found " << search.found << " of " << search.points.size() << '\n';
+  for (const std::string& problem : search.problems) err << problem << '\n';
+  if (search.ambiguous) return kExitAmbiguous;
+
+  Session session;
+  PointTable& table = session.Table();
+  if (list.numbered) {
+    // Rows named 1 to 9 are those control points; the ones not found take no part.
+    const std::vector<int> controls = table.ControlIndices();
+    std::vector<CoordinateRow> found_rows;
+    for (std::size_t k = 0; k < list.rows.size(); ++k) {
+      const int i = controls[static_cast<std::size_t>(list.rows[k].point - 1)];
+      const FoundControlPoint& p = search.points[k];
+      if (!p.Found()) {
+        table.SetKind(i, PointKind::kCheck);
+        continue;
+      }
+      session.StoreImage(i, true, *p.left);
+      session.StoreImage(i, false, *p.right);
+      found_rows.push_back(list.rows[k]);
+    }
+    session.StoreSpaceRows(found_rows);
+  } else {
+    AddListedPoints(table, FoundAsListed(search), PointKind::kControl, "");
+  }
+  if (!o.project.empty()) {
+    Project project;
+    project.left_image = std::filesystem::absolute(o.snap[0]).string();
+    project.right_image = std::filesystem::absolute(o.snap[1]).string();
+    project.table = session.Table();
+    project.distortion = o.distortion;
+    project.lens_model = o.lens_model;
+    try {
+      SaveProject(o.project, project);
+    } catch (const Exception& e) {
+      err << o.project << ": " << e.what() << '\n';
+      return kExitInput;
+    }
+  }
+  if (search.found < kMinimumControlPoints) {
+    err << "too few control points found to calibrate (six are needed)\n";
+    return kExitComputation;
+  }
+  try {
+    CalibrateOptions options;
+    options.distortion = o.distortion;
+    options.lens_model = o.lens_model;
+    options.single_start = o.single_start;
+    const CalibrationOutcome outcome =
+        session.Calibrate(photos[0].width, photos[0].height, options);
+    for (const ControlPointWarning& w : session.Warnings()) err << "warning: " << w.text << '\n';
+    if (outcome.joint_fit_failed) {
+      err << kJointFitFailedMessage << " (" << outcome.failure_reason << ")\n";
+      return kExitComputation;
+    }
+  } catch (const Exception& e) {
+    err << e.what() << '\n';
+    return kExitComputation;
+  }
+  if (session.Quality()) {
+    char line[64];
+    std::snprintf(line, sizeof line, "calibrated: rms %.3f px\n",
+                  static_cast<double>(session.Quality()->rms));
+    out << line;
+  }
+  return kExitOk;
+#else
+  (void)out;
+  err << o.snap[0]
+      << ": this build reads no photographs (it was built without the picture library)\n";
+  return kExitInput;
+#endif
+}
+
 // The file the command writes, if any, and the files it reads: the one must be none of the
 // others.
 std::optional<NamedFile> OutputOf(const Options& o) {
   if (o.command == "export") return NamedFile{"OUT", o.out};
+  if (o.command == "find-control") {
+    return o.project.empty() ? std::nullopt : std::optional(NamedFile{"--project", o.project});
+  }
   if (o.command == "make-reference") return NamedFile{"--reference", o.reference};
   if (o.command == "measure" && !o.append_geom.empty()) {
     return NamedFile{"--append-geom", o.append_geom};
@@ -567,6 +711,9 @@ std::optional<NamedFile> OutputOf(const Options& o) {
 
 std::vector<NamedFile> InputsOf(const Options& o) {
   if (o.command == "export") return {{"GEOM", o.geom}};
+  if (o.command == "find-control") {
+    return {{"--coordinates", o.coordinates}, {"LEFT", o.snap[0]}, {"RIGHT", o.snap[1]}};
+  }
   if (o.command == "make-reference") {
     return {{"--pixels", o.pixels}, {"--coordinates", o.coordinates}};
   }
@@ -588,6 +735,7 @@ int Run(const Options& o, std::istream& in, std::ostream& out, std::ostream& err
   if (o.command == "make-reference") return MakeReference(o, out, err);
   if (o.command == "snap") return Snap(o, out, err);
   if (o.command == "find-targets") return FindTargets(o, out, err);
+  if (o.command == "find-control") return FindControl(o, out, err);
 
   Session session;
   std::string source = !o.control.empty() ? o.control : o.project.empty() ? o.reference : o.project;

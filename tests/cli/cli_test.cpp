@@ -238,6 +238,52 @@ TEST_F(CliTest, FindTargetsListsEveryDemoTarget) {
   }
 }
 
+// The demo's control targets found among all the photographs' targets without a click, from the
+// surveyor's list in any order: each within a pixel of its clicked pixel, the pair calibrated
+// and the project written. A list whose points are not where the photographs show them finds
+// too few and says so.
+TEST_F(CliTest, FindControlNamesTheDemoTargetsWithoutAClick) {
+  std::ifstream reference(kExamples + "/reference.txt");
+  std::vector<std::array<double, 7>> rows;
+  for (std::array<double, 7> r; reference >> r[0] >> r[1] >> r[2] >> r[3] >> r[4] >> r[5] >> r[6];)
+    rows.push_back(r);
+  ASSERT_EQ(rows.size(), 9u);
+  std::string shuffled = "Point;X;Y;Z\n", wrong;
+  for (const int k : {4, 0, 8, 2, 6, 1, 5, 3, 7}) {
+    shuffled += "T" + std::to_string(k + 1) + ";" + std::to_string(rows[k][4]) + ";" +
+                std::to_string(rows[k][5]) + ";" + std::to_string(rows[k][6]) + "\n";
+    // The same points with X and Y exchanged: no camera sees them where the targets are.
+    if (k < 6) {
+      wrong += std::to_string(rows[k][5]) + " " + std::to_string(rows[k][4]) + " " +
+               std::to_string(rows[k][6] * 3) + "\n";
+    }
+  }
+  Write("shuffled.csv", shuffled);
+  Write("wrong.txt", wrong);
+  const auto find = [&](const std::string& list) {
+    return RunWith({"find-control", kExamples + "/left.jpg", kExamples + "/right.jpg",
+                    "--coordinates", Path(list), "--project", Path("found.vistrel")});
+  };
+  CliRun r = find("shuffled.csv");
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  std::istringstream lines(r.out);
+  for (int k = 0; k < 9; ++k) {
+    std::string word, name;
+    std::array<double, 4> p{};
+    lines >> word >> name >> p[0] >> p[1] >> p[2] >> p[3];
+    ASSERT_EQ(word, "point");
+    const auto& truth = rows[static_cast<std::size_t>(std::stoi(name.substr(1)) - 1)];
+    for (int c = 0; c < 4; ++c) EXPECT_NEAR(p[c], truth[c], 1.0) << name;
+  }
+  EXPECT_NE(r.out.find("found 9 of 9\ncalibrated: rms"), std::string::npos) << r.out;
+  EXPECT_TRUE(std::filesystem::exists(Path("found.vistrel")));
+
+  r = find("wrong.txt");
+  EXPECT_EQ(r.status, kExitComputation) << r.err;
+  EXPECT_NE(r.out.find("found 0 of 6"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("too few control points found"), std::string::npos) << r.err;
+}
+
 // Every demo target, started 3 px off its true projection in either photograph: "x y sigma"
 // within a few hundredths of a pixel, the centre of pixel (i, j) being (i, j). Off any target,
 // "none" and exit 3; a photograph that cannot be read is an input error.

@@ -1,0 +1,55 @@
+#include "workflow/control_search.h"
+
+#include "numeric/exception.h"
+#include "photogrammetry/target_matching.h"
+
+namespace vistrel {
+
+ControlSearch SearchControlTargets(const std::vector<CoordinateRow>& rows,
+                                   const DetectedPhotograph& left,
+                                   const DetectedPhotograph& right) {
+  std::vector<SpacePoint> control;
+  ControlSearch search;
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    const CoordinateRow& r = rows[k];
+    control.push_back({r.x, r.y, r.z});
+    FoundControlPoint point;
+    point.name = r.name.empty() ? std::to_string(k + 1) : r.name;
+    point.space = control.back();
+    search.points.push_back(point);
+  }
+  for (const bool is_left : {true, false}) {
+    const DetectedPhotograph& photo = is_left ? left : right;
+    const TargetMatch match =
+        MatchTargetsToControlPoints(control, photo.targets, photo.width, photo.height);
+    const std::string which = is_left ? "left photograph: " : "right photograph: ";
+    if (match.status == TargetMatchStatus::kAmbiguous) {
+      search.ambiguous = true;
+      search.problems.push_back(which + "ambiguous (" + std::to_string(match.found) +
+                                " control points fit one way, " +
+                                std::to_string(match.rival_found) + " another about as well)");
+      continue;
+    }
+    if (match.status == TargetMatchStatus::kTooFew) {
+      search.problems.push_back(which + "fewer than seven control points among its " +
+                                std::to_string(photo.targets.size()) + " targets");
+      continue;
+    }
+    for (std::size_t k = 0; k < control.size(); ++k) {
+      if (match.target_of[k] < 0) continue;
+      (is_left ? search.points[k].left : search.points[k].right) =
+          photo.targets[static_cast<std::size_t>(match.target_of[k])];
+    }
+  }
+  for (const FoundControlPoint& p : search.points) search.found += p.Found() ? 1 : 0;
+  return search;
+}
+
+std::vector<ListedPoint> FoundAsListed(const ControlSearch& search) {
+  std::vector<ListedPoint> listed;
+  for (const FoundControlPoint& p : search.points)
+    if (p.Found()) listed.push_back({*p.left, *p.right, p.space, p.name});
+  return listed;
+}
+
+}  // namespace vistrel
