@@ -206,13 +206,11 @@ void Session::StoreSpaceRows(const std::vector<CoordinateRow>& rows) {
         throw Exception("line " + std::to_string(r.line) + ": " + problem);
     }
   }
-  // Row n of the first nine goes to the n-th control point.
-  const std::vector<int> controls = table_.ControlIndices();
+  // Row n of the first nine goes to point n, also when it was made a check point: its number
+  // is the surveyor's.
   for (const CoordinateRow& r : rows) {
-    if (r.point < 1 || r.point > std::min(static_cast<int>(controls.size()),
-                                          static_cast<int>(PointTable::kFixedControls)))
-      continue;
-    const int i = controls[static_cast<std::size_t>(r.point - 1)];
+    if (r.point < 1 || r.point > PointTable::kFixedControls) continue;
+    const int i = r.point;
     table_.SetSpace(i, {r.x, r.y, r.z});
     MarkStored(i, &StoredParts::space);
     if (r.check) table_.SetKind(i, PointKind::kCheck);

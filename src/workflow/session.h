@@ -102,7 +102,7 @@ class Session {
   std::vector<PointError> LeaveOneOut(int width, int height, const CalibrateOptions& options) const;
 
   // Space coordinates of each row's point, marked stored: rows 1 to 9 (CoordinateRow::point) go
-  // to the control points in order, later rows to the point of their name (or number), added
+  // to points 1 to 9, later rows to the point of their name (or number), added
   // when there is none; a row marked check makes its point a check point. A name of one of the
   // first ten points, or a refused one, throws before anything is stored.
   void StoreSpaceRows(const std::vector<CoordinateRow>& rows);

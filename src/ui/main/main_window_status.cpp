@@ -64,11 +64,12 @@ QString TForm1::PointEntry(int index) const {
       (index <= PointTable::kFixedControls && table.Kind(index) == PointKind::kControl)) {
     return ToQt(PointSelectorEntry(index));
   }
+  // In the same words as the first ten's entries, whatever the language.
   const PointKind kind = table.Kind(index);
-  const QString word = kind == PointKind::kControl ? tr("Control")
-                       : kind == PointKind::kCheck ? tr("Check")
-                                                   : tr("Object");
-  return word + " : " + ToQt(table.Name(index));
+  const char* word = kind == PointKind::kControl ? "Control"
+                     : kind == PointKind::kCheck ? "Check"
+                                                 : "Object";
+  return QString(word) + " : " + ToQt(table.Name(index));
 }
 
 void TForm1::ShowPointList(int select) {
