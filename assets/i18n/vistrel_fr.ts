@@ -521,6 +521,100 @@ Control : %1  &lt;-  ligne %2 %3 :  X %4  Y %5  Z %6</translation>
         <source>%1: left %2, right %3, space %4</source>
         <translation>%1 : gauche %2, droite %3, espace %4</translation>
     </message>
+    <message>
+        <source>Leaving each control point out...</source>
+        <translation>Chaque point d&apos;appui mis de côté...</translation>
+    </message>
+    <message>
+        <source>Leave one out</source>
+        <translation>Un point mis de côté</translation>
+    </message>
+    <message>
+        <source>Leave one out cancelled</source>
+        <translation>Mise de côté annulée</translation>
+    </message>
+    <message>
+        <source>Control</source>
+        <translation>Appui</translation>
+    </message>
+    <message>
+        <source>Check</source>
+        <translation>Contrôle</translation>
+    </message>
+    <message>
+        <source>Object</source>
+        <translation>Objet</translation>
+    </message>
+    <message>
+        <source>&amp;Add point...</source>
+        <translation>&amp;Ajouter un point...</translation>
+    </message>
+    <message>
+        <source>Re&amp;name point...</source>
+        <translation>Re&amp;nommer le point...</translation>
+    </message>
+    <message>
+        <source>&amp;Delete point</source>
+        <translation>&amp;Supprimer le point</translation>
+    </message>
+    <message>
+        <source>Chec&amp;k point</source>
+        <translation>Point de &amp;contrôle</translation>
+    </message>
+    <message>
+        <source>a check point is measured after the calibration and compared with its known coordinates, not used to calibrate</source>
+        <translation>un point de contrôle est mesuré après la calibration et comparé à ses coordonnées connues, sans servir à calibrer</translation>
+    </message>
+    <message>
+        <source>Add point</source>
+        <translation>Ajouter un point</translation>
+    </message>
+    <message>
+        <source>Name of the new point:</source>
+        <translation>Nom du nouveau point :</translation>
+    </message>
+    <message>
+        <source>Kind of point %1:</source>
+        <translation>Nature du point %1 :</translation>
+    </message>
+    <message>
+        <source>Rename point</source>
+        <translation>Renommer le point</translation>
+    </message>
+    <message>
+        <source>New name of point %1:</source>
+        <translation>Nouveau nom du point %1 :</translation>
+    </message>
+    <message>
+        <source>Delete point %1 and what is stored for it?</source>
+        <translation>Supprimer le point %1 et ce qui est enregistré pour lui ?</translation>
+    </message>
+    <message>
+        <source>Added point %1</source>
+        <translation>Point %1 ajouté</translation>
+    </message>
+    <message>
+        <source>Renamed point %1 to %2</source>
+        <translation>Point %1 renommé %2</translation>
+    </message>
+    <message>
+        <source>Deleted point %1</source>
+        <translation>Point %1 supprimé</translation>
+    </message>
+    <message>
+        <source>Point %1 is now a check point</source>
+        <translation>Le point %1 est désormais un point de contrôle</translation>
+    </message>
+    <message>
+        <source>Point %1 is now a control point</source>
+        <translation>Le point %1 est désormais un point d&apos;appui</translation>
+    </message>
+    <message>
+        <source>
+Check : %1  &lt;-  line %2 %3:  X %4  Y %5  Z %6</source>
+        <translation>
+Check : %1  &lt;-  ligne %2 %3 :  X %4  Y %5  Z %6</translation>
+    </message>
 </context>
 <context>
     <name>vistrel::THelpViewer</name>
@@ -670,6 +764,14 @@ Control : %1  &lt;-  ligne %2 %3 :  X %4  Y %5  Z %6</translation>
     <message>
         <source>not available</source>
         <translation>non disponible</translation>
+    </message>
+    <message>
+        <source>Leave one out</source>
+        <translation>Un point mis de côté</translation>
+    </message>
+    <message>
+        <source>leaves each control point out in turn, recalibrates and measures it</source>
+        <translation>met de côté chaque point d&apos;appui à tour de rôle, recalibre et le mesure</translation>
     </message>
 </context>
 </TS>

@@ -1,6 +1,7 @@
 #include "project/coordinate_list.h"
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
 #include <set>
 
@@ -70,9 +71,21 @@ std::optional<double> Number(std::string_view text, bool comma_separated) {
   return {};
 }
 
+// "check" or "control" in any case; empty for another text.
+std::optional<bool> KindWord(std::string_view text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (lower == "check") return true;
+  if (lower == "control") return false;
+  return {};
+}
+
 bool AnyCoordinateIsNumber(const Fields& f) {
-  const std::size_t first = f.values.size() > 3 ? f.values.size() - 3 : 0;
-  for (std::size_t i = first; i < f.values.size(); ++i) {
+  std::size_t size = f.values.size();
+  if (size >= 5 && KindWord(f.values.back())) --size;  // "name X Y Z check"
+  const std::size_t first = size > 3 ? size - 3 : 0;
+  for (std::size_t i = first; i < size; ++i) {
     if (Number(f.values[i], f.comma_separated)) return true;
   }
   return false;
@@ -82,7 +95,12 @@ bool AnyCoordinateIsNumber(const Fields& f) {
   throw ECoordinateList("line " + std::to_string(line) + ": " + what);
 }
 
-CoordinateRow RowOf(const Fields& f, int line) {
+CoordinateRow RowOf(Fields f, int line) {
+  std::optional<bool> check;
+  if (f.values.size() >= 4) {
+    check = KindWord(f.values.back());
+    if (check) f.values.pop_back();
+  }
   const std::size_t n = f.values.size();
   if (n != 3 && n != 4) {
     // A decimal comma splits each number in two: 5 to 8 fields instead of 3 or 4.
@@ -98,6 +116,7 @@ CoordinateRow RowOf(const Fields& f, int line) {
   }
   CoordinateRow row;
   row.line = line;
+  row.check = check.value_or(false);
   if (n == 4) row.name = std::string(f.values[0]);
   double* values[] = {&row.x, &row.y, &row.z};
   const char* names[] = {"X", "Y", "Z"};

@@ -1,9 +1,10 @@
 #pragma once
 
 // A surveyor's list of space coordinates, as text or CSV: one point a line, "name X Y Z" or
-// "X Y Z". What separates the fields decides the decimal separator, never the machine's locale:
-// between semicolons, tabs or blanks a comma is a decimal separator (a full stop is read too);
-// between commas only a full stop is. A leading UTF-8 byte-order mark, blank lines and lines
+// "X Y Z", either perhaps followed by a last field "check" or "control" (any case) saying what
+// the point is for. What separates the fields decides the decimal separator, never the machine's
+// locale: between semicolons, tabs or blanks a comma is a decimal separator (a full stop is read
+// too); between commas only a full stop is. A leading UTF-8 byte-order mark, blank lines and lines
 // starting with "#" are skipped.
 
 #include <string>
@@ -17,8 +18,9 @@ namespace vistrel {
 struct CoordinateRow {
   std::string name;  // empty on an "X Y Z" line
   double x = 0, y = 0, z = 0;
-  int line = 0;   // 1-based line of the text
-  int point = 0;  // the control point it goes to, 1-based
+  int line = 0;        // 1-based line of the text
+  int point = 0;       // the control point it goes to, 1-based
+  bool check = false;  // marked "check": measured and compared, not used to calibrate
 };
 
 struct CoordinateList {

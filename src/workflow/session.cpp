@@ -139,6 +139,7 @@ void CalibrateTable(const PointTable& table, int width, int height, const Calibr
                     TCameraParameters& camera) {
   CalibrationOptions calibration;
   calibration.single_start = options.single_start;
+  calibration.progress = options.progress;
   calibration.stop = options.stop;
   int count = 0;
   if (options.lens_model) {
@@ -168,22 +169,59 @@ std::vector<PointError> Session::LeaveOneOut(int width, int height,
     throw EIncomplete("Missing before leaving one out: at least seven control points.");
   }
   std::vector<PointError> errors;
-  for (const int i : table_.ControlIndices()) {
+  const std::vector<int> controls = table_.ControlIndices();
+  for (const int i : controls) {
     PointTable without = table_;
     without.SetKind(i, PointKind::kCheck);
     TCameraParameters camera;
-    CalibrateTable(without, width, height, options, camera);
+    // The progress of all the recalibrations together: each counts for the same share.
+    CalibrateOptions one = options;
+    if (options.progress) {
+      const int done = static_cast<int>(errors.size());
+      const int all = static_cast<int>(controls.size());
+      one.progress = [&options, done, all](const CalibrationProgress& p) {
+        options.progress({done * p.starts + p.starts_ended, all * p.starts});
+      };
+    }
+    CalibrateTable(without, width, height, one, camera);
     errors.push_back(ErrorOf(without, camera, i));
   }
   return errors;
 }
 
 void Session::StoreSpaceRows(const std::vector<CoordinateRow>& rows) {
-  // Row n goes to the n-th control point.
-  const std::vector<int> controls = table_.ControlIndices();
+  // The names of the points beyond the first nine are checked before anything is stored.
+  const auto name_of = [](const CoordinateRow& r) {
+    return r.name.empty() ? std::to_string(r.point) : r.name;
+  };
   for (const CoordinateRow& r : rows) {
-    if (r.point < 1 || r.point > static_cast<int>(controls.size())) continue;
-    const int i = controls[static_cast<std::size_t>(r.point - 1)];
+    if (r.point <= PointTable::kFixedControls) continue;
+    const int i = table_.Find(name_of(r));
+    if (i >= 0 && i <= PointTable::kFixedControls) {
+      throw Exception("line " + std::to_string(r.line) + ": " + name_of(r) +
+                      " is the name of one of the first ten points");
+    }
+    if (i < 0) {
+      if (const std::string problem = table_.NameProblem(name_of(r)); !problem.empty())
+        throw Exception("line " + std::to_string(r.line) + ": " + problem);
+    }
+  }
+  // Row n of the first nine goes to point n, also when it was made a check point: its number
+  // is the surveyor's.
+  for (const CoordinateRow& r : rows) {
+    if (r.point < 1 || r.point > PointTable::kFixedControls) continue;
+    const int i = r.point;
+    table_.SetSpace(i, {r.x, r.y, r.z});
+    MarkStored(i, &StoredParts::space);
+    if (r.check) table_.SetKind(i, PointKind::kCheck);
+  }
+  // The others under their names: a new point, or the one of that name.
+  for (const CoordinateRow& r : rows) {
+    if (r.point <= PointTable::kFixedControls) continue;
+    const PointKind kind = r.check ? PointKind::kCheck : PointKind::kControl;
+    int i = table_.Find(name_of(r));
+    if (i < 0) i = table_.Add(name_of(r), kind);
+    table_.SetKind(i, kind);
     table_.SetSpace(i, {r.x, r.y, r.z});
     MarkStored(i, &StoredParts::space);
   }
@@ -344,6 +382,19 @@ int Session::NextIncomplete(int index) const {
     if (!table_.Complete(i)) return i;
   }
   return table_.Complete(PointTable::kObservation) ? -1 : PointTable::kObservation;
+}
+
+void Session::RemovePoint(int index) {
+  table_.Remove(index);
+  captures_ = {};
+  // The figures are found by index: those of the later points move up with them.
+  if (index < quality_table_.Count()) quality_table_.Remove(index);
+  if (quality_) {
+    std::erase_if(quality_->points,
+                  [index](const ControlPointQuality& q) { return q.point == index; });
+    for (ControlPointQuality& q : quality_->points)
+      if (q.point > index) --q.point;
+  }
 }
 
 bool Session::UnchangedSinceCalibration(int index, bool left) const {

@@ -88,15 +88,23 @@ class Session {
   int AddPoint(const std::string& name, PointKind kind, ImagePosition left, ImagePosition right,
                SpacePoint space);
 
+  // Removes an added point (not one of the first ten: Exception); the quality figures of the
+  // other points stay theirs.
+  void RemovePoint(int index);
+
   // The check points measured with the current calibration, measured minus known (complete
   // check points only; the object point counter is not used). Empty before a calibration.
   std::vector<PointError> CheckErrors() const;
   // Each control point in turn left out, the pair recalibrated from the others with `options`
   // and the point measured: measured minus known. The session's own calibration is not touched.
-  // Throws EIncomplete as Calibrate, and the fault of a recalibration.
+  // Throws EIncomplete as Calibrate, and the fault of a recalibration. Progress counts the
+  // starts of all the recalibrations together; a stop throws CalibrationCancelled.
   std::vector<PointError> LeaveOneOut(int width, int height, const CalibrateOptions& options) const;
 
-  // Space coordinates of each row's control point (CoordinateRow::point), marked stored.
+  // Space coordinates of each row's point, marked stored: rows 1 to 9 (CoordinateRow::point) go
+  // to points 1 to 9, later rows to the point of their name (or number), added
+  // when there is none; a row marked check makes its point a check point. A name of one of the
+  // first ten points, or a refused one, throws before anything is stored.
   void StoreSpaceRows(const std::vector<CoordinateRow>& rows);
 
   // Reads `path` into the control points and marks them stored; throws on a file error.

@@ -775,6 +775,78 @@ TEST_F(Window, PointStatusTableFollowsStoresAndSelects) {
   EXPECT_TRUE(table->item(4, 3)->text().isEmpty());  // no residual before a calibration
 }
 
+// A point beyond the first ten through its life by the Points menu's commands: the selector,
+// the point table and the session's table say the same at each step, and the first ten keep
+// their entries.
+TEST_F(Window, AddedPointIsSwitchedRenamedAndDeleted) {
+  auto* table = Child<QTableWidget>("PointStatus");
+  auto* combo = Child<QComboBox>("ComboBox1");
+  auto* check = form_->findChild<QAction*>("ActionCheckPoint");
+  ASSERT_NE(check, nullptr);
+  for (const char* name : {"ActionAddPoint", "ActionRenamePoint", "ActionDeletePoint"})
+    EXPECT_NE(form_->findChild<QAction*>(name), nullptr) << name;
+  const PointTable& points = form_->GetSession().Table();
+  const auto agree = [&](int count) {
+    ASSERT_EQ(points.Count(), count);
+    ASSERT_EQ(combo->count(), count);
+    ASSERT_EQ(table->rowCount(), count);
+    for (int i = 0; i < count; ++i) {
+      const QString name = QString::fromStdString(points.Name(i));
+      EXPECT_EQ(table->verticalHeaderItem(i)->text(), name) << i;
+      if (i > 0) {
+        EXPECT_TRUE(combo->itemText(i).endsWith(" : " + name)) << i;
+      }
+    }
+  };
+  const QStringList first_ten = [&] {
+    QStringList entries;
+    for (int i = 0; i < combo->count(); ++i) entries << combo->itemText(i);
+    return entries;
+  }();
+
+  form_->AddNamedPoint("T12", PointKind::kCheck);
+  agree(11);
+  EXPECT_EQ(combo->currentIndex(), 10);
+  EXPECT_EQ(combo->currentText(), "Check : T12");
+  EXPECT_TRUE(check->isChecked());
+  Edit("xd1")->setText("10");
+  Edit("yd1")->setText("20");
+  Click("Button13");
+  EXPECT_EQ(points.Right(10), (ImagePosition{10, 20}));
+  EXPECT_EQ(table->item(10, 1)->text(), QString::fromUtf8("\u2713"));
+
+  check->trigger();
+  EXPECT_EQ(points.Kind(10), PointKind::kControl);
+  EXPECT_EQ(combo->currentText(), "Control : T12");
+  EXPECT_FALSE(check->isChecked());
+  form_->RenameSelectedPoint("T13");
+  agree(11);
+  EXPECT_EQ(combo->currentText(), "Control : T13");
+  EXPECT_EQ(points.Right(10), (ImagePosition{10, 20})) << "a new name keeps what is stored";
+  EXPECT_THROW(form_->RenameSelectedPoint("3"), Exception) << "names are unique";
+  EXPECT_EQ(points.Name(10), "T13");
+
+  form_->DeleteSelectedPoint();
+  agree(10);
+  EXPECT_EQ(combo->currentIndex(), 9);
+  QStringList entries;
+  for (int i = 0; i < combo->count(); ++i) entries << combo->itemText(i);
+  EXPECT_EQ(entries, first_ten);
+
+  // The first ten are neither renamed nor deleted, but a control point can become a check point
+  // and back.
+  combo->setCurrentIndex(3);
+  EXPECT_THROW(form_->DeleteSelectedPoint(), Exception);
+  EXPECT_THROW(form_->RenameSelectedPoint("C3"), Exception);
+  check->trigger();
+  EXPECT_EQ(points.Kind(3), PointKind::kCheck);
+  EXPECT_EQ(combo->itemText(3), "Check : 3");
+  check->trigger();
+  EXPECT_EQ(combo->itemText(3), first_ten[3]);
+  agree(10);
+  EXPECT_TRUE(Messages().empty());
+}
+
 TEST_F(Window, ErrorsOfCommandsEndInTheErrorBox) {
   // No reference.txt in the working directory; measuring before any calibration.
   Click("Button8");

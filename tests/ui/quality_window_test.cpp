@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLocale>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -17,8 +18,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iomanip>
 #include <set>
+#include <sstream>
 
+#include "cli/cli.h"
+#include "tools/demo_scene.h"
 #include "ui/main/image_pane.h"
 #include "ui/main/main_window.h"
 #include "window_test_support.h"
@@ -177,6 +183,59 @@ bool StrokeNear(const QImage& shot, double x, double y) {
     }
   }
   return false;
+}
+
+// The demo's extra targets as check points at their exact positions: the window shows the same
+// check and relative-accuracy lines as the command line on the same points, and "Leave one out"
+// adds the same held-out lines, until the next calibration.
+TEST_F(Quality, CheckAndHeldOutLinesAreTheCommandLines) {
+  Click("Button8");
+  PointTable& table = form_->Table();
+  std::ofstream check_file("check.txt");
+  check_file << std::setprecision(17);
+  for (std::size_t k = 0; k < demo::kExtraTargets.size(); ++k) {
+    const demo::Target& t = demo::kExtraTargets[k];
+    const std::string name(1, static_cast<char>('A' + k));
+    const int i = table.Add(name, PointKind::kCheck);
+    for (const bool left : {true, false}) {
+      const ImagePoint p =
+          ProjectToImage(demo::kLens, left ? demo::kLeftCamera : demo::kRightCamera, t.X, t.Y, t.Z);
+      table.SetImage(i, left, {static_cast<double>(p.x), static_cast<double>(p.y)});
+      check_file << static_cast<double>(p.x) << ' ' << static_cast<double>(p.y) << ' ';
+    }
+    table.SetSpace(i, t.X, t.Y, t.Z);
+    table.SetStored(i, {true, true, true});
+    check_file << t.X << ' ' << t.Y << ' ' << t.Z << ' ' << name << '\n';
+  }
+  check_file.close();
+  Click("Button6");
+  ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
+  TQualityWindow* window = OpenQualityWindow();
+  ASSERT_NE(window, nullptr);
+
+  std::istringstream in;
+  std::ostringstream out, err;
+  ASSERT_EQ(RunCli({"calibrate", "--control", "reference.txt", "--check", "check.txt", "--size",
+                    std::to_string(demo::kImageWidth) + "x" + std::to_string(demo::kImageHeight),
+                    "--leave-one-out"},
+                   in, out, err),
+            0)
+      << err.str();
+  QStringList checks, held_out;
+  for (const QString& line : QString::fromStdString(out.str()).split('\n')) {
+    if (line.startsWith("check ") || line.startsWith("relative accuracy")) checks << line;
+    if (line.startsWith("control-held-out ")) held_out << line;
+  }
+  ASSERT_EQ(checks.size(), 6) << out.str();
+  ASSERT_EQ(held_out.size(), 10) << out.str();
+  EXPECT_EQ(window->accuracy()->toPlainText(), checks.join('\n'));
+
+  QTest::mouseClick(window->leave_one_out(), Qt::LeftButton);
+  ASSERT_TRUE(Messages().empty()) << Messages()[0].second.toStdString();
+  EXPECT_EQ(window->accuracy()->toPlainText(), (checks + held_out).join('\n'));
+  Click("Button6");
+  EXPECT_EQ(window->accuracy()->toPlainText(), checks.join('\n'))
+      << "the held-out figures belong to the previous calibration";
 }
 
 TEST_F(Quality, ResidualStrokesRunFromTheMarkerTowardTheModel) {

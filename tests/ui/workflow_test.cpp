@@ -497,6 +497,46 @@ TEST_F(Workflow, ImportStoresNothingUnreadOrUnconfirmed) {
   EXPECT_FALSE(form_->GetSession().ControlPointsChanged());
 }
 
+// A list of twelve rows: the first nine go to control points 1-9 as always, the others are added
+// under their names, and the list's "check" column makes check points; the preview says where
+// each row goes, and the selector lists the new points.
+TEST_F(Workflow, ImportOfTwelveRowsAddsPointsUnderTheirNames) {
+  form_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  const auto check = [](int k) { return k == 4 || k == 11; };
+  std::ofstream list(dir_.path() / "twelve.txt");
+  list << "name X Y Z use\n";
+  for (int k = 1; k <= 12; ++k) {
+    list << "S" << k << ' ' << k << ' ' << 2 * k << ' ' << 3 * k << ' '
+         << (check(k) ? "check" : "Control") << '\n';
+  }
+  list.close();
+  ChooseWhenShown(form_->ImportDialog(), dir_.path() / "twelve.txt");
+  QTest::keyClick(form_.get(), Qt::Key_I, Qt::ControlModifier);
+  ASSERT_EQ(Messages().size(), 1u);
+  const QString preview = Messages()[0].second;
+  for (const char* row : {"Control : 9  <-  line 10 (S9):  X 9  Y 18  Z 27",
+                          "Check : 4  <-  line 5 (S4):  X 4  Y 8  Z 12",
+                          "Check : S11  <-  line 12 (S11):  X 11  Y 22  Z 33",
+                          "Control : S12  <-  line 13 (S12):  X 12  Y 24  Z 36"}) {
+    EXPECT_TRUE(preview.contains(row)) << row << "\n" << preview.toStdString();
+  }
+  const PointTable& t = form_->GetSession().Table();
+  ASSERT_EQ(t.Count(), 13);
+  for (int k = 1; k <= 12; ++k) {
+    const int i = k <= 9 ? k : t.Find("S" + std::to_string(k));
+    ASSERT_GE(i, 1) << k;
+    EXPECT_EQ(t.Space(i), (SpacePoint{1.0 * k, 2.0 * k, 3.0 * k})) << k;
+    EXPECT_TRUE(t.Stored(i).space) << k;
+    EXPECT_EQ(t.Kind(i), check(k) ? PointKind::kCheck : PointKind::kControl) << k;
+  }
+  auto* combo = Child<QComboBox>("ComboBox1");
+  ASSERT_EQ(combo->count(), 13);
+  EXPECT_EQ(combo->itemText(4), "Check : 4");
+  EXPECT_EQ(combo->itemText(t.Find("S11")), "Check : S11");
+  EXPECT_EQ(Child<QTableWidget>("PointStatus")->rowCount(), 13);
+}
+
 // The user's path from a fresh start on the demo photographs, with the nine control targets'
 // X, Y, Z in a surveyor's file (semicolons, decimal commas, CR LF, rows out of order), to a
 // calibrated pair and one measured and saved point, counted action by action (a key, a click),

@@ -116,6 +116,39 @@ TEST(Points, AccuracyLinesByHand) {
               std::sqrt(90.0 * 90.0 + 60.0 * 60.0 + 40.0 * 40.0), 1e-12);
 }
 
+// A coordinate list's rows go to the points their numbers name, whatever kind those are now; the
+// rows beyond nine are added under their names, or replace the point of that name.
+TEST(Points, CoordinateRowsGoToTheirNumbersAndNames) {
+  Session s;
+  s.Table().SetKind(3, PointKind::kCheck);
+  std::vector<CoordinateRow> rows;
+  for (int k = 1; k <= 11; ++k) {
+    CoordinateRow r;
+    r.name = k == 11 ? "" : "R" + std::to_string(k);
+    r.x = k;
+    r.point = k;
+    r.check = k == 10;
+    rows.push_back(r);
+  }
+  s.StoreSpaceRows(rows);
+  for (int k = 1; k <= 9; ++k) EXPECT_EQ(s.Table().Space(k).X, k) << k;
+  EXPECT_EQ(s.Table().Kind(3), PointKind::kCheck);
+  ASSERT_EQ(s.Table().Count(), 12);
+  EXPECT_EQ(s.Table().Name(10), "R10");
+  EXPECT_EQ(s.Table().Kind(10), PointKind::kCheck);
+  EXPECT_EQ(s.Table().Name(11), "11") << "a row without a name takes its number";
+  rows[9].x = 100;
+  rows[9].check = false;
+  s.StoreSpaceRows({rows[9]});
+  EXPECT_EQ(s.Table().Count(), 12);
+  EXPECT_EQ(s.Table().Space(10).X, 100);
+  EXPECT_EQ(s.Table().Kind(10), PointKind::kControl);
+  rows[9].name = "5";
+  rows[0].x = 50;
+  EXPECT_THROW(s.StoreSpaceRows({rows[0], rows[9]}), Exception);
+  EXPECT_EQ(s.Table().Space(1).X, 1) << "nothing stored from a refused list";
+}
+
 // Exact check points come back to their places; a control point whose space coordinates are
 // typed 2 too far in X (about 20 pixels) is found by leaving it out: measured minus known is
 // about -2. A point that cannot be measured is named, without figures.

@@ -166,8 +166,7 @@ void TForm1::Button12Click() {
   const int i = SelectedIndex();
   if (const auto exact = left_.SubPixelCapture()) {
     session_.StoreImage(i, true, {exact->first, exact->second});
-  } else if (!session_.Stored(i).left || !Unchanged(left_.XEdit()) ||
-             !Unchanged(left_.YEdit())) {
+  } else if (!session_.Stored(i).left || !Unchanged(left_.XEdit()) || !Unchanged(left_.YEdit())) {
     // Storing what the boxes show unchanged stores nothing: the point stays as saved.
     session_.StoreLeft(i, ToStd(left_.XEdit()->text()), ToStd(left_.YEdit()->text()));
   }
@@ -217,6 +216,11 @@ void TForm1::ComboBox1Change() {
   if (selection_by_user_) status_note_.clear();
   color1->SetColor(ToQColor(session_.Table().Color(SelectedIndex())));
   PointStatus->selectRow(SelectedIndex());
+  if (check_point_) {
+    const PointKind kind = session_.Table().Kind(SelectedIndex());
+    check_point_->setEnabled(kind != PointKind::kObject);
+    check_point_->setChecked(kind == PointKind::kCheck);
+  }
   ShowSelectedPoint();
   UpdatePanes();
   ShowStatus();
@@ -423,11 +427,50 @@ void TForm1::Button11Click() {
 void TForm1::Button14Click() {
   if (!quality_window_) {
     quality_window_ = new TQualityWindow(this);
+    quality_window_->on_leave_one_out = [this] { LeaveOneOutClick(); };
     ShowQuality();
   }
   quality_window_->show();
   quality_window_->raise();
   quality_window_->activateWindow();
+}
+
+void TForm1::LeaveOneOutClick() {
+  struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+  } wait;
+  // One calibration per control point: with many points this takes a while, so after half a
+  // second it shows that it works, with Cancel. The recalibrations call back between their
+  // rounds, where the dialog gets its events.
+  QProgressDialog progress(tr("Leaving each control point out..."), tr("Cancel"), 0, 0,
+                           quality_window_ ? static_cast<QWidget*>(quality_window_) : this);
+  progress.setWindowTitle(tr("Leave one out"));
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(500);
+  progress.setValue(0);
+  std::stop_source stop;
+  CalibrateOptions options{.distortion = CheckBox1->isChecked()};
+  options.lens_model = SelectedLensModel();
+  options.stop = stop.get_token();
+  options.progress = [&progress, &stop](const CalibrationProgress& p) {
+    progress.setMaximum(p.starts);
+    progress.setValue(p.starts_ended);
+    QCoreApplication::processEvents();
+    if (progress.wasCanceled()) stop.request_stop();
+  };
+  std::vector<PointError> errors;
+  try {
+    errors = session_.LeaveOneOut(ClampToInt(left_.Geometry().picture_width),
+                                  ClampToInt(left_.Geometry().picture_height), options);
+  } catch (const CalibrationCancelled&) {
+    status_note_ = tr("Leave one out cancelled");
+    ShowStatus();
+    return;
+  }
+  const std::vector<std::string> lines =
+      AccuracyLines(errors, "control-held-out", std::nullopt, LocaleDecimalSeparator());
+  if (quality_window_) quality_window_->ShowHeldOutLines(lines);
 }
 
 void TForm1::BitBtn1Click() {

@@ -114,6 +114,7 @@ class TForm1 : public QMainWindow {
   void Button10Click();            // append the measured point to the geometry file
   void Button11Click();            // 3D view
   void Button14Click();            // calibration quality window
+  void LeaveOneOutClick();         // the quality window's "Leave one out"
   void Button15Click();            // fit the left image into its pane
   void Button16Click();            // fit the right image into its pane
   void PointStatusClick(int row);  // select the point of a row of the status table
@@ -128,6 +129,16 @@ class TForm1 : public QMainWindow {
   // Reads a surveyor's coordinate list, shows which control point gets which row and stores
   // them once the user agrees.
   void ImportCoordinatesClick();
+  // The points beyond the first ten: the click handlers ask for what the others take. Each acts
+  // on the selected point and keeps the selector, the point table and the session in step.
+  void AddPointClick();
+  void RenamePointClick();
+  void DeletePointClick();
+  void CheckPointClick();  // switches the selected point between control and check
+  void AddNamedPoint(const QString& name, PointKind kind);  // and selects it
+  void RenameSelectedPoint(const QString& name);
+  void DeleteSelectedPoint();
+  void SetSelectedKind(PointKind kind);
   // The project file: the click handlers ask for a name, the others take it.
   void OpenProjectClick();
   void SaveProjectClick();
@@ -204,6 +215,10 @@ class TForm1 : public QMainWindow {
   // Status bar and point status table from the current state (main_window_status.cpp).
   void ShowStatus();
   void ShowPointStatus();
+  // The selector's entries and the point table's rows, one per point of the session, after
+  // points were added, removed, renamed or switched; the selection stays on `select`.
+  void ShowPointList(int select);
+  QString PointEntry(int index) const;
   // After a store or load of points: refresh table, status and markers.
   void Stored();
   int SelectedIndex() const;
@@ -224,6 +239,7 @@ class TForm1 : public QMainWindow {
   PaneView left_{true}, right_{false};
   QAction* store_on_click_ = nullptr;
   QAction* advance_ = nullptr;
+  QAction* check_point_ = nullptr;     // Points > Check point, ticked for a check point
   QAction* fit_when_shown_ = nullptr;  // "Fit photographs when shown"
   // Options > Language: the system's, English, French; the choice applies at the next start.
   std::array<QAction*, 3> language_actions_{};

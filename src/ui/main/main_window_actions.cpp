@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -27,6 +28,9 @@
 
 namespace vistrel {
 namespace {
+
+// More rows than any surveyor's list holds: the list's own size limit comes first.
+constexpr std::size_t kMaxImportedRows = 100000;
 
 // The wheel's notch: one zoom step of the pane, as the wheel gives it.
 constexpr int kZoomStepDelta = 120;
@@ -85,6 +89,17 @@ void TForm1::CreateActions() {
                             &TForm1::NextPointClick);
   QAction* store = AddAction(points, "ActionStore", tr("&Store captured pixels"),
                              Qt::CTRL | Qt::Key_Return, &TForm1::StoreCapturesClick);
+  points->addSeparator();
+  AddAction(points, "ActionAddPoint", tr("&Add point..."), {}, &TForm1::AddPointClick);
+  AddAction(points, "ActionRenamePoint", tr("Re&name point..."), {}, &TForm1::RenamePointClick);
+  AddAction(points, "ActionDeletePoint", tr("&Delete point"), {}, &TForm1::DeletePointClick);
+  check_point_ =
+      AddAction(points, "ActionCheckPoint", tr("Chec&k point"), {}, &TForm1::CheckPointClick);
+  check_point_->setCheckable(true);
+  check_point_->setToolTip(
+      tr("a check point is measured after the calibration and compared with "
+         "its known coordinates, not used to calibrate"));
+  points->setToolTipsVisible(true);
   points->addSeparator();
   AddAction(points, "ActionImport", tr("&Import coordinates..."), Qt::CTRL | Qt::Key_I,
             &TForm1::ImportCoordinatesClick);
@@ -159,7 +174,8 @@ void TForm1::CreateActions() {
 }
 
 void TForm1::SelectPoint(int index) {
-  ComboBox1->setCurrentIndex((index + kPointSelectorCount) % kPointSelectorCount);
+  const int count = ComboBox1->count();
+  ComboBox1->setCurrentIndex((index + count) % count);
   selection_by_user_ = true;  // also when the index did not change
 }
 
@@ -269,7 +285,11 @@ void TForm1::ImportCoordinatesClick() {
   const QString path = dialog->selectedFiles().first();
   CoordinateList list;
   try {
-    list = ReadCoordinateListFile(ToStd(path), PointTable::kFixedControls);
+    // Any number of rows; a list the nine control points hold is read as for them alone, so
+    // that its rows are numbered by their names as they always were.
+    list = ReadCoordinateListFile(ToStd(path), kMaxImportedRows);
+    if (list.rows.size() <= PointTable::kFixedControls)
+      list = ReadCoordinateListFile(ToStd(path), PointTable::kFixedControls);
   } catch (const ECoordinateList& e) {
     throw ECoordinateList(ToStd(path) + ": " + e.what());
   }
@@ -282,15 +302,25 @@ void TForm1::ImportCoordinatesClick() {
   std::sort(rows.begin(), rows.end(),
             [](const CoordinateRow& a, const CoordinateRow& b) { return a.point < b.point; });
   for (const CoordinateRow& r : rows) {
-    preview += tr("\nControl : %1  <-  line %2 %3:  X %4  Y %5  Z %6")
-                   .arg(r.point)
+    // Beyond the nine control points a row goes to the point of its name.
+    const QString point = r.point <= PointTable::kFixedControls || r.name.empty()
+                              ? QString::number(r.point)
+                              : ToQt(r.name);
+    preview += (r.check ? tr("\nCheck : %1  <-  line %2 %3:  X %4  Y %5  Z %6")
+                        : tr("\nControl : %1  <-  line %2 %3:  X %4  Y %5  Z %6"))
+                   .arg(point)
                    .arg(r.line)
                    .arg(r.name.empty() ? QString() : "(" + ToQt(r.name) + ")")
                    .arg(ToQt(FormatGeneral(r.x, separator)), ToQt(FormatGeneral(r.y, separator)),
                         ToQt(FormatGeneral(r.z, separator)));
   }
   if (!ConfirmBox(this, preview)) return;
+  const int count = session_.Table().Count();
   session_.StoreSpaceRows(list.rows);
+  if (session_.Table().Count() != count ||
+      std::any_of(list.rows.begin(), list.rows.end(),
+                  [](const CoordinateRow& r) { return r.check; }))
+    ShowPointList(SelectedIndex());
   Stored();
   ShowSelectedPoint(kSpaceBoxes);
   Note(tr("Imported %1 space coordinates from %2").arg(list.rows.size()).arg(path));
@@ -337,10 +367,89 @@ void TForm1::OpenProjectFile(const QString& path) {
       problems << QString::fromUtf8(e.what());
     }
   }
-  Stored();
+  ShowPointList(SelectedIndex());  // the project may hold more points, or fewer
   ShowSelectedPoint();
   write_memo();
   if (!problems.isEmpty()) ShowErrorBox(problems.join("\n"));
+}
+
+void TForm1::AddPointClick() {
+  bool ok = false;
+  const QString name = QInputDialog::getText(this, tr("Add point"), tr("Name of the new point:"),
+                                             QLineEdit::Normal, {}, &ok)
+                           .trimmed();
+  if (!ok || name.isEmpty()) return;
+  const QStringList kinds = {tr("Control"), tr("Check"), tr("Object")};
+  const QString kind = QInputDialog::getItem(
+      this, tr("Add point"), tr("Kind of point %1:").arg(name), kinds, 0, false, &ok);
+  if (!ok) return;
+  AddNamedPoint(name, kind == kinds[0]   ? PointKind::kControl
+                      : kind == kinds[1] ? PointKind::kCheck
+                                         : PointKind::kObject);
+}
+
+void TForm1::RenamePointClick() {
+  const int i = SelectedIndex();
+  bool ok = false;
+  const QString name =
+      QInputDialog::getText(this, tr("Rename point"),
+                            tr("New name of point %1:").arg(ToQt(session_.Table().Name(i))),
+                            QLineEdit::Normal, ToQt(session_.Table().Name(i)), &ok)
+          .trimmed();
+  if (ok) RenameSelectedPoint(name);
+}
+
+void TForm1::DeletePointClick() {
+  const int i = SelectedIndex();
+  if (i <= PointTable::kFixedControls) {
+    DeleteSelectedPoint();  // refused, and says why, before anything is asked
+    return;
+  }
+  if (!ConfirmBox(
+          this,
+          tr("Delete point %1 and what is stored for it?").arg(ToQt(session_.Table().Name(i)))))
+    return;
+  DeleteSelectedPoint();
+}
+
+void TForm1::CheckPointClick() {
+  SetSelectedKind(check_point_->isChecked() ? PointKind::kCheck : PointKind::kControl);
+}
+
+void TForm1::AddNamedPoint(const QString& name, PointKind kind) {
+  const int i = session_.Table().Add(ToStd(name), kind);
+  ShowPointList(i);
+  Note(tr("Added point %1").arg(name));
+}
+
+void TForm1::RenameSelectedPoint(const QString& name) {
+  const int i = SelectedIndex();
+  const QString old = ToQt(session_.Table().Name(i));
+  session_.Table().Rename(i, ToStd(name));
+  ShowPointList(i);
+  Note(tr("Renamed point %1 to %2").arg(old, name));
+}
+
+void TForm1::DeleteSelectedPoint() {
+  const int i = SelectedIndex();
+  const QString name = ToQt(session_.Table().Name(i));
+  session_.RemovePoint(i);
+  ShowPointList(i);
+  Note(tr("Deleted point %1").arg(name));
+}
+
+void TForm1::SetSelectedKind(PointKind kind) {
+  const int i = SelectedIndex();
+  try {
+    session_.Table().SetKind(i, kind);
+  } catch (...) {
+    ShowPointList(i);  // the menu shows the kind the point kept
+    throw;
+  }
+  ShowPointList(i);
+  Note((kind == PointKind::kCheck ? tr("Point %1 is now a check point")
+                                  : tr("Point %1 is now a control point"))
+           .arg(ToQt(session_.Table().Name(i))));
 }
 
 void TForm1::SaveProjectFile(const QString& path) {

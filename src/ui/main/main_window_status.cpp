@@ -5,8 +5,11 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QTableWidget>
+#include <algorithm>
 
+#include "project/point_store.h"
 #include "ui/main/main_window.h"
 #include "ui/main/messages.h"
 #include "ui/main/qt_utils.h"
@@ -52,6 +55,39 @@ void TForm1::ShowStatus() {
              "  |  " + text;
   }
   StatusPanel->setText(text);
+}
+
+QString TForm1::PointEntry(int index) const {
+  const PointTable& table = session_.Table();
+  // The first ten keep their entries as long as they keep their kind.
+  if (index == PointTable::kObservation ||
+      (index <= PointTable::kFixedControls && table.Kind(index) == PointKind::kControl)) {
+    return ToQt(PointSelectorEntry(index));
+  }
+  // In the same words as the first ten's entries, whatever the language.
+  const PointKind kind = table.Kind(index);
+  const char* word = kind == PointKind::kControl ? "Control"
+                     : kind == PointKind::kCheck ? "Check"
+                                                 : "Object";
+  return QString(word) + " : " + ToQt(table.Name(index));
+}
+
+void TForm1::ShowPointList(int select) {
+  const int count = session_.Table().Count();
+  {
+    const QSignalBlocker quiet(ComboBox1);
+    ComboBox1->clear();
+    for (int i = 0; i < count; ++i) ComboBox1->addItem(PointEntry(i));
+    ComboBox1->setCurrentIndex(std::clamp(select, 0, count - 1));
+  }
+  PointStatus->setRowCount(count);
+  QStringList rows;
+  for (int i = 0; i < count; ++i) rows << ToQt(session_.Table().Name(i));
+  PointStatus->setVerticalHeaderLabels(rows);
+  selecting_by_program_ = true;
+  ComboBox1Change();
+  selecting_by_program_ = false;
+  ShowPointStatus();
 }
 
 void TForm1::ShowPointStatus() {
@@ -101,14 +137,23 @@ void TForm1::Stored() {
 void TForm1::ShowQuality() {
   if (quality_window_) {
     if (session_.Quality()) {
+      std::vector<std::string> names;
+      for (int i = 0; i < session_.Table().Count(); ++i) names.push_back(session_.Table().Name(i));
       quality_window_->ShowQuality(*session_.Quality(), session_.QualityFitFailed(),
-                                   LocaleDecimalSeparator());
+                                   LocaleDecimalSeparator(), names);
     } else {
       quality_window_->ShowNothing(
           session_.QualityProblem().empty()
               ? QCoreApplication::translate("vistrel::TQualityWindow", kNoCalibrationText)
               : ToQt(session_.QualityProblem()));
     }
+    // Measured with the cameras just shown; what leaving out gave belongs to earlier ones.
+    quality_window_->ShowCheckLines(session_.Calibrated()
+                                        ? AccuracyLines(session_.CheckErrors(), "check",
+                                                        ControlDiagonal(session_.Table()),
+                                                        LocaleDecimalSeparator())
+                                        : std::vector<std::string>{});
+    quality_window_->ShowHeldOutLines({});
   }
   ShowPointStatus();
   // The residual strokes and the epipolar guides follow the new cameras.

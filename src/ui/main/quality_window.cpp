@@ -2,8 +2,12 @@
 
 #include <QCoreApplication>
 #include <QFont>
+#include <QFontDatabase>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <cmath>
@@ -81,16 +85,34 @@ TQualityWindow::TQualityWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
                        tr("Right ey"), tr("Right |e|")},
                       this);
   points_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-  // All nine points in view at once.
+  // Nine points in view at once; more scroll.
   points_->setFixedHeight(points_->horizontalHeader()->sizeHint().height() +
                           9 * points_->verticalHeader()->defaultSectionSize() +
                           2 * points_->frameWidth() + 2);
-  points_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  points_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   layout->addWidget(points_);
   parameters_ = MakeTable("QualityParameters",
                           {tr("Parameter"), tr("Value"), tr("Standard error"), tr("Unit")}, this);
   layout->addWidget(parameters_, 1);
-  resize(660, 720);
+  auto* accuracy_row = new QHBoxLayout;
+  accuracy_ = new QPlainTextEdit(this);
+  accuracy_->setObjectName("QualityAccuracy");
+  accuracy_->setReadOnly(true);
+  accuracy_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // The lines are columns of figures: they read best in a fixed-width font.
+  accuracy_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  accuracy_->setFixedHeight(accuracy_->fontMetrics().height() * 7 + 2 * accuracy_->frameWidth());
+  accuracy_row->addWidget(accuracy_, 1);
+  leave_one_out_ = new QPushButton(tr("Leave one out"), this);
+  leave_one_out_->setObjectName("QualityLeaveOneOut");
+  leave_one_out_->setToolTip(
+      tr("leaves each control point out in turn, recalibrates and measures it"));
+  connect(leave_one_out_, &QPushButton::clicked, this, [this] {
+    if (on_leave_one_out) on_leave_one_out();
+  });
+  accuracy_row->addWidget(leave_one_out_, 0, Qt::AlignTop);
+  layout->addLayout(accuracy_row);
+  resize(660, 820);
   ShowNothing(tr(kNoCalibrationText));
 }
 
@@ -98,10 +120,29 @@ void TQualityWindow::ShowNothing(const QString& why) {
   summary_->setText(why);
   points_->setRowCount(0);
   parameters_->setRowCount(0);
+  ShowCheckLines({});
+  ShowHeldOutLines({});
+}
+
+void TQualityWindow::ShowCheckLines(const std::vector<std::string>& lines) {
+  check_lines_ = lines;
+  ShowAccuracy();
+}
+
+void TQualityWindow::ShowHeldOutLines(const std::vector<std::string>& lines) {
+  held_out_lines_ = lines;
+  ShowAccuracy();
+}
+
+void TQualityWindow::ShowAccuracy() {
+  QStringList text;
+  for (const auto* lines : {&check_lines_, &held_out_lines_})
+    for (const std::string& line : *lines) text << ToQt(line);
+  accuracy_->setPlainText(text.join('\n'));
 }
 
 void TQualityWindow::ShowQuality(const CalibrationQuality& quality, bool joint_fit_failed,
-                                 char separator) {
+                                 char separator, const std::vector<std::string>& names) {
   const auto pixels = [separator](long double v) { return Pixels(v, separator); };
   const std::vector<ControlPointQuality> sorted = quality.ByLargestResidual();
   int flagged = 0;
@@ -156,7 +197,9 @@ void TQualityWindow::ShowQuality(const CalibrationQuality& quality, bool joint_f
   points_->setRowCount(static_cast<int>(sorted.size()));
   for (int row = 0; row < static_cast<int>(sorted.size()); ++row) {
     const ControlPointQuality& p = sorted[static_cast<std::size_t>(row)];
-    auto* name = new QTableWidgetItem(QString::number(p.point));
+    auto* name = new QTableWidgetItem(p.point >= 0 && p.point < static_cast<int>(names.size())
+                                          ? ToQt(names[static_cast<std::size_t>(p.point)])
+                                          : QString::number(p.point));
     name->setTextAlignment(Qt::AlignCenter);
     points_->setItem(row, 0, name);
     const long double values[] = {p.left.ex,  p.left.ey,  p.left.length,

@@ -8,10 +8,15 @@
 #include <QCoreApplication>
 #include <QString>
 #include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "photogrammetry/quality.h"
 
 class QLabel;
+class QPlainTextEdit;
+class QPushButton;
 class QTableWidget;
 
 namespace vistrel {
@@ -38,18 +43,34 @@ class TQualityWindow : public QWidget {
   // Shows the figures of a calibration, numbers with the given decimal separator. Residuals are
   // shown to a thousandth of a pixel, parameter values to 9 and standard errors to 3 significant
   // digits; each number's tooltip holds the full 15-digit value.
-  void ShowQuality(const CalibrationQuality& quality, bool joint_fit_failed,
-                   char decimal_separator);
+  // `names` are the point table's names by index; a point beyond them shows its index.
+  void ShowQuality(const CalibrationQuality& quality, bool joint_fit_failed, char decimal_separator,
+                   const std::vector<std::string>& names = {});
   // Shows no figures, only `why` (kNoCalibrationText before any calibration).
   void ShowNothing(const QString& why);
+  // The accuracy against known points: the check points' lines of the last calibration, then
+  // those of leaving each control point out, once that ran for it. Each call replaces its own.
+  void ShowCheckLines(const std::vector<std::string>& lines);
+  void ShowHeldOutLines(const std::vector<std::string>& lines);
+
+  // Called by "Leave one out"; the main window runs it and answers with ShowHeldOutLines.
+  std::function<void()> on_leave_one_out;
 
   QLabel* summary() const { return summary_; }
   // Nine rows, largest residual first: point, left ex, ey, |e|, right ex, ey, |e|.
   QTableWidget* points() const { return points_; }
   // One row per fitted parameter: name, value, standard error, unit.
   QTableWidget* parameters() const { return parameters_; }
+  // The check lines, then the held-out lines, one a line, as the command line prints them.
+  QPlainTextEdit* accuracy() const { return accuracy_; }
+  QPushButton* leave_one_out() const { return leave_one_out_; }
 
  private:
+  void ShowAccuracy();
+
+  std::vector<std::string> check_lines_, held_out_lines_;
+  QPlainTextEdit* accuracy_ = nullptr;
+  QPushButton* leave_one_out_ = nullptr;
   QLabel* summary_ = nullptr;
   QTableWidget* points_ = nullptr;
   QTableWidget* parameters_ = nullptr;
