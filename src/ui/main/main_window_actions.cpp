@@ -88,6 +88,8 @@ void TForm1::CreateActions() {
   points->addSeparator();
   AddAction(points, "ActionImport", tr("&Import coordinates..."), Qt::CTRL | Qt::Key_I,
             &TForm1::ImportCoordinatesClick);
+  AddAction(points, "ActionFindControl", tr("&Find control targets"),
+            Qt::CTRL | Qt::SHIFT | Qt::Key_F, &TForm1::FindControlTargetsClick);
   QAction* save = AddAction(points, "ActionSaveControlPoints", tr("Save &Control Points"),
                             Qt::CTRL | Qt::Key_S, &TForm1::Button7Click);
   QAction* load = AddAction(points, "ActionLoadControlPoints", tr("&Load Control Points"),
@@ -291,6 +293,7 @@ void TForm1::ImportCoordinatesClick() {
   }
   if (!ConfirmBox(this, preview)) return;
   session_.StoreSpaceRows(list.rows);
+  imported_rows_ = list.rows;
   Stored();
   ShowSelectedPoint(kSpaceBoxes);
   Note(tr("Imported %1 space coordinates from %2").arg(list.rows.size()).arg(path));
