@@ -602,6 +602,10 @@ Rien n&apos;est enregistré : pointez-les par Maj-clic.</translation>
         <translation>Gauche %1 et droite %2 enregistrés dans le %3 : la seule cible sur la ligne épipolaire</translation>
     </message>
     <message>
+        <source>Left %1 and right %2 stored in %3</source>
+        <translation>Gauche %1 et droite %2 enregistrés dans le %3</translation>
+    </message>
+    <message>
         <source>No target within %1 px of the epipolar line in the %2: only this pixel captured</source>
         <translation>Aucune cible à moins de %1 px de la ligne épipolaire dans la %2 : seul ce pixel est capturé</translation>
     </message>

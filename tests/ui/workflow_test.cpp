@@ -677,6 +677,29 @@ TEST_F(FindControl, FromAFreshStartToACalibratedPairInSixActions) {
     EXPECT_TRUE(form_->GetSession().Stored(i).space) << i;
     EXPECT_FALSE(stored(i)) << i;
   }
+  // A list whose points no camera sees where the targets are: told which photographs, nothing
+  // stored.
+  {
+    std::ofstream wrong(dir_.path() / "wrong.txt");
+    for (int k = 0; k < 6; ++k)
+      wrong << rows[k][5] << " " << rows[k][4] << " " << rows[k][6] * 3 << "\n";
+  }
+  ChooseWhenShown(form_->ImportDialog(), dir_.path() / "wrong.txt");
+  QTest::keyClick(form_.get(), Qt::Key_I, Qt::ControlModifier);
+  Reactivate(form_.get());
+  Messages().clear();
+  QTest::keyClick(form_.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+  Reactivate(form_.get());
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].first, MessageKind::kInformation);
+  EXPECT_TRUE(
+      Messages()[0].second.contains("left photograph: fewer than seven control points among its"))
+      << Messages()[0].second.toStdString();
+  EXPECT_TRUE(Messages()[0].second.contains("right photograph: fewer than seven"));
+  for (int i = 1; i <= 9; ++i) EXPECT_FALSE(stored(i)) << i;
+  ChooseWhenShown(form_->ImportDialog(), dir_.path() / "targets.csv");
+  QTest::keyClick(form_.get(), Qt::Key_I, Qt::ControlModifier);
+  Reactivate(form_.get());
   // Again, agreed: the list imported last is used without asking. A user who agrees at once
   // answers Yes instead of No and this key: one action either way.
   Messages().clear();

@@ -205,8 +205,9 @@ class TForm1 : public QMainWindow {
   std::vector<PaneResidual> ResidualStrokes(const PaneView& pane) const;
   void UpdatePanes();
   // A Shift-click's target at (x, y) of `pane` with a calibrated pair: the other photograph's one
-  // target on its epipolar curve stored with it in the selected point, or the capture alone and
-  // the reason. False when the pair is not calibrated (nothing done).
+  // target on its epipolar curve (or the click there that found this one among several) stored
+  // with it in the selected point, or the capture alone and the reason. False when the pair is
+  // not calibrated (nothing done).
   bool MatchOnEpipolar(PaneView& pane, double x, double y);
   // The targets of the picture a pane shows, detected once per picture.
   const std::vector<ImagePosition>& DetectedTargets(const PaneView& pane);
@@ -249,6 +250,15 @@ class TForm1 : public QMainWindow {
   std::array<Detected, 2> detected_{};
   // The found control points offered for storing, drawn with their names (left, right).
   std::array<std::vector<PaneMarker>, 2> proposal_{};
+  // A Shift-click that found several targets on the other photograph's curve: a Shift-click on
+  // one of them there picks it.
+  struct PendingMatch {
+    bool left;
+    int point;
+    ImagePosition clicked;
+    std::vector<ImagePosition> candidates;
+  };
+  std::optional<PendingMatch> pending_match_;
   QLineEdit* select_on_release_ = nullptr;  // took the focus by a click still held
   // What the last command did or why it did nothing, until the next one says something.
   QString status_note_;

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <memory>
 #include <thread>
 
@@ -177,15 +178,25 @@ bool TForm1::MatchOnEpipolar(PaneView& pane, double x, double y) {
   const QString name = session_.Table().Kind(i) == PointKind::kObject
                            ? tr("the object point")
                            : tr("control point %1").arg(ToQt(session_.Table().Name(i)));
-  if (near.size() == 1) {
-    const ImagePosition match = targets[near.front()];
-    session_.StoreImage(i, pane.IsLeft(), {x, y});
-    session_.StoreImage(i, !pane.IsLeft(), match);
+  // The other photograph's target picked among several found by the last Shift-click there.
+  std::optional<std::pair<ImagePosition, ImagePosition>> pair;  // this click, its match
+  if (pending_match_ && pending_match_->left != pane.IsLeft() && pending_match_->point == i) {
+    for (const ImagePosition& c : pending_match_->candidates) {
+      if (std::hypot(c.x - x, c.y - y) < kSameTarget) pair = {{x, y}, pending_match_->clicked};
+    }
+  }
+  pending_match_.reset();
+  if (!pair && near.size() == 1) pair = {{x, y}, targets[near.front()]};
+  if (pair) {
+    session_.StoreImage(i, pane.IsLeft(), pair->first);
+    session_.StoreImage(i, !pane.IsLeft(), pair->second);
     Stored();
     ShowSelectedPoint(kLeftBoxes | kRightBoxes);
-    const ImagePosition l = pane.IsLeft() ? ImagePosition{x, y} : match;
-    const ImagePosition r = pane.IsLeft() ? match : ImagePosition{x, y};
-    Note(tr("Left %1 and right %2 stored in %3: the one target on the epipolar line")
+    const ImagePosition l = pane.IsLeft() ? pair->first : pair->second;
+    const ImagePosition r = pane.IsLeft() ? pair->second : pair->first;
+    Note((near.size() == 1
+              ? tr("Left %1 and right %2 stored in %3: the one target on the epipolar line")
+              : tr("Left %1 and right %2 stored in %3"))
              .arg(ToQt(PixelText(l)), ToQt(PixelText(r)), name));
     return true;
   }
@@ -197,7 +208,11 @@ bool TForm1::MatchOnEpipolar(PaneView& pane, double x, double y) {
              .arg(Side(other.IsLeft())));
   } else {
     QStringList where;
-    for (const std::size_t k : near) where << ToQt(PixelText(targets[k]));
+    pending_match_ = PendingMatch{pane.IsLeft(), i, {x, y}, {}};
+    for (const std::size_t k : near) {
+      where << ToQt(PixelText(targets[k]));
+      pending_match_->candidates.push_back(targets[k]);
+    }
     Note(tr("%1 targets on the epipolar line in the %2 (%3): nothing stored, Shift-click the "
             "right one")
              .arg(near.size())
