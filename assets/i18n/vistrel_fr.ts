@@ -615,6 +615,98 @@ Check : %1  &lt;-  line %2 %3:  X %4  Y %5  Z %6</source>
         <translation>
 Check : %1  &lt;-  ligne %2 %3 :  X %4  Y %5  Z %6</translation>
     </message>
+    <message>
+        <source>&amp;Find control targets</source>
+        <translation>&amp;Trouver les cibles de contrôle</translation>
+    </message>
+    <message>
+        <source>left photograph</source>
+        <translation>photographie gauche</translation>
+    </message>
+    <message>
+        <source>right photograph</source>
+        <translation>photographie droite</translation>
+    </message>
+    <message>
+        <source>The coordinate list holds %1 control points: six or more are needed to find them</source>
+        <translation>La liste de coordonnées contient %1 points de contrôle : il en faut six ou plus pour les trouver</translation>
+    </message>
+    <message>
+        <source>Finding the control targets in both photographs...</source>
+        <translation>Recherche des cibles de contrôle dans les deux photographies...</translation>
+    </message>
+    <message>
+        <source>Find control targets</source>
+        <translation>Trouver les cibles de contrôle</translation>
+    </message>
+    <message>
+        <source>Search for the control targets cancelled: nothing stored</source>
+        <translation>Recherche des cibles de contrôle annulée : rien n&apos;est enregistré</translation>
+    </message>
+    <message>
+        <source>%1: ambiguous, another assignment of its targets fits about as well</source>
+        <translation>%1 : ambiguë, une autre attribution de ses cibles convient presque aussi bien</translation>
+    </message>
+    <message>
+        <source>%1: fewer than seven control points among its %2 targets</source>
+        <translation>%1 : moins de sept points de contrôle parmi ses %2 cibles</translation>
+    </message>
+    <message>
+        <source>only %1 control points found in both photographs, six are needed</source>
+        <translation>seulement %1 points de contrôle trouvés dans les deux photographies, il en faut six</translation>
+    </message>
+    <message>
+        <source>The control targets could not be found:
+%1
+Nothing stored: mark them with Shift-clicks.</source>
+        <translation>Les cibles de contrôle n&apos;ont pas pu être trouvées :
+%1
+Rien n&apos;est enregistré : pointez-les par Maj-clic.</translation>
+    </message>
+    <message>
+        <source>Control targets not found: nothing stored</source>
+        <translation>Cibles de contrôle non trouvées : rien n&apos;est enregistré</translation>
+    </message>
+    <message>
+        <source>%1: left %2, right %3</source>
+        <translation>%1 : gauche %2, droite %3</translation>
+    </message>
+    <message>
+        <source>Store the %1 control points found in both photographs?
+
+%2</source>
+        <translation>Enregistrer les %1 points de contrôle trouvés dans les deux photographies ?
+
+%2</translation>
+    </message>
+    <message>
+        <source>Not found: %1</source>
+        <translation>Non trouvés : %1</translation>
+    </message>
+    <message>
+        <source>Found control targets not stored</source>
+        <translation>Cibles de contrôle trouvées non enregistrées</translation>
+    </message>
+    <message>
+        <source>%1 control points stored from their targets: F9 calibrates</source>
+        <translation>%1 points de contrôle enregistrés d&apos;après leurs cibles : F9 calibre</translation>
+    </message>
+    <message>
+        <source>Left %1 and right %2 stored in %3: the one target on the epipolar line</source>
+        <translation>Gauche %1 et droite %2 enregistrés dans le %3 : la seule cible sur la ligne épipolaire</translation>
+    </message>
+    <message>
+        <source>Left %1 and right %2 stored in %3</source>
+        <translation>Gauche %1 et droite %2 enregistrés dans le %3</translation>
+    </message>
+    <message>
+        <source>No target within %1 px of the epipolar line in the %2: only this pixel captured</source>
+        <translation>Aucune cible à moins de %1 px de la ligne épipolaire dans la %2 : seul ce pixel est capturé</translation>
+    </message>
+    <message>
+        <source>%1 targets on the epipolar line in the %2 (%3): nothing stored, Shift-click the right one</source>
+        <translation>%1 cibles sur la ligne épipolaire dans la %2 (%3) : rien n&apos;est enregistré, faites un Maj-clic sur la bonne</translation>
+    </message>
 </context>
 <context>
     <name>vistrel::THelpViewer</name>

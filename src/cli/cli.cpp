@@ -629,20 +629,7 @@ int FindControl(const Options& o, std::ostream& out, std::ostream& err) {
   PointTable& table = session.Table();
   if (list.numbered) {
     // Rows named 1 to 9 are those control points; the ones not found take no part.
-    const std::vector<int> controls = table.ControlIndices();
-    std::vector<CoordinateRow> found_rows;
-    for (std::size_t k = 0; k < list.rows.size(); ++k) {
-      const int i = controls[static_cast<std::size_t>(list.rows[k].point - 1)];
-      const FoundControlPoint& p = search.points[k];
-      if (!p.Found()) {
-        table.SetKind(i, PointKind::kCheck);
-        continue;
-      }
-      session.StoreImage(i, true, *p.left);
-      session.StoreImage(i, false, *p.right);
-      found_rows.push_back(list.rows[k]);
-    }
-    session.StoreSpaceRows(found_rows);
+    StoreFoundControlPoints(session, list.rows, search);
   } else {
     AddListedPoints(table, FoundAsListed(search), PointKind::kControl, "");
   }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <exception>
 #include <limits>
+#include <utility>
 
 namespace vistrel {
 
@@ -53,6 +54,33 @@ std::vector<GuidePoint> EpipolarCurve(const TCameraParameters& camera, bool from
     }
   }
   return curve;
+}
+
+long double DistanceToCurve(const std::vector<GuidePoint>& curve, long double x, long double y) {
+  long double best = std::numeric_limits<long double>::max();
+  for (std::size_t k = 1; k < curve.size(); ++k) {
+    const long double ax = curve[k - 1].x, ay = curve[k - 1].y;
+    const long double dx = curve[k].x - ax, dy = curve[k].y - ay;
+    const long double len2 = dx * dx + dy * dy;
+    const long double t =
+        len2 > 0 ? std::clamp(((x - ax) * dx + (y - ay) * dy) / len2, 0.0L, 1.0L) : 0.0L;
+    best = std::min(best, std::hypot(x - (ax + t * dx), y - (ay + t * dy)));
+  }
+  return best;
+}
+
+std::vector<std::size_t> TargetsOnCurve(const std::vector<GuidePoint>& curve,
+                                        const std::vector<ImagePosition>& targets,
+                                        long double tolerance) {
+  std::vector<std::pair<long double, std::size_t>> near;
+  for (std::size_t k = 0; k < targets.size(); ++k) {
+    const long double d = DistanceToCurve(curve, targets[k].x, targets[k].y);
+    if (d <= tolerance) near.emplace_back(d, k);
+  }
+  std::sort(near.begin(), near.end());
+  std::vector<std::size_t> found;
+  for (const auto& [d, k] : near) found.push_back(k);
+  return found;
 }
 
 }  // namespace vistrel

@@ -2,6 +2,7 @@
 
 // The epipolar guide: where, on the other photograph, the match of a captured pixel can lie.
 
+#include <cstddef>
 #include <vector>
 
 #include "photogrammetry/camera_model.h"
@@ -30,5 +31,16 @@ inline constexpr long double kEpipolarFarFactor = 2.0L;
 // on one side of `from`'s camera, or when no sample projects. Throws nothing.
 std::vector<GuidePoint> EpipolarCurve(const TCameraParameters& camera, bool from_left,
                                       long double x, long double y, const PointTable& table);
+
+// Shortest distance from (x, y) to the polyline `curve`; the largest long double for a curve of
+// fewer than two points.
+long double DistanceToCurve(const std::vector<GuidePoint>& curve, long double x, long double y);
+
+// A click's match on the other photograph: the targets (indices into `targets`) within
+// kEpipolarMatchTolerance pixels of `curve`, nearest first.
+inline constexpr long double kEpipolarMatchTolerance = 2.0L;
+std::vector<std::size_t> TargetsOnCurve(const std::vector<GuidePoint>& curve,
+                                        const std::vector<ImagePosition>& targets,
+                                        long double tolerance = kEpipolarMatchTolerance);
 
 }  // namespace vistrel

@@ -11,7 +11,10 @@
 namespace vistrel {
 
 GreyPicture LoadGreyPicture(const std::string& path) {
-  const QImage picture = LoadPictureForGrey(QString::fromStdString(path));
+  return ToGreyPicture(LoadPictureForGrey(QString::fromStdString(path)));
+}
+
+GreyPicture ToGreyPicture(const QImage& picture) {
   GreyPicture g;
   g.width = picture.width();
   g.height = picture.height();

@@ -9,6 +9,8 @@
 
 #include "photogrammetry/target_detection.h"
 
+class QImage;
+
 namespace vistrel {
 
 // Grey level 0-255 of a colour 0xAARRGGBB (alpha ignored), by the luma weights of television
@@ -35,5 +37,7 @@ struct GreyPicture {
 // Memory: the decoder's own picture (at most kMaxDecodedBytes; a JPEG is decoded straight to one
 // byte per pixel) and one byte per pixel. Throws EPictureError or EInOutError.
 GreyPicture LoadGreyPicture(const std::string& path);
+// The grey levels of a decoded picture, as LoadGreyPicture takes them.
+GreyPicture ToGreyPicture(const QImage& picture);
 
 }  // namespace vistrel

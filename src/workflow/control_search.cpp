@@ -2,6 +2,7 @@
 
 #include "numeric/exception.h"
 #include "photogrammetry/target_matching.h"
+#include "workflow/session.h"
 
 namespace vistrel {
 
@@ -25,12 +26,14 @@ ControlSearch SearchControlTargets(const std::vector<CoordinateRow>& rows,
     const std::string which = is_left ? "left photograph: " : "right photograph: ";
     if (match.status == TargetMatchStatus::kAmbiguous) {
       search.ambiguous = true;
+      search.ambiguous_in[is_left ? 0 : 1] = true;
       search.problems.push_back(which + "ambiguous (" + std::to_string(match.found) +
                                 " control points fit one way, " +
                                 std::to_string(match.rival_found) + " another about as well)");
       continue;
     }
     if (match.status == TargetMatchStatus::kTooFew) {
+      search.too_few_in[is_left ? 0 : 1] = true;
       search.problems.push_back(which + "fewer than seven control points among its " +
                                 std::to_string(photo.targets.size()) + " targets");
       continue;
@@ -50,6 +53,27 @@ std::vector<ListedPoint> FoundAsListed(const ControlSearch& search) {
   for (const FoundControlPoint& p : search.points)
     if (p.Found()) listed.push_back({*p.left, *p.right, p.space, p.name});
   return listed;
+}
+
+void StoreFoundControlPoints(Session& session, const std::vector<CoordinateRow>& rows,
+                             const ControlSearch& search) {
+  PointTable& table = session.Table();
+  const std::vector<int> controls = table.ControlIndices();
+  std::vector<CoordinateRow> found_rows;
+  for (std::size_t k = 0; k < rows.size() && k < search.points.size(); ++k) {
+    const int point = rows[k].point;
+    if (point < 1 || point > static_cast<int>(controls.size())) continue;
+    const int i = controls[static_cast<std::size_t>(point - 1)];
+    const FoundControlPoint& p = search.points[k];
+    if (!p.Found()) {
+      table.SetKind(i, PointKind::kCheck);
+      continue;
+    }
+    session.StoreImage(i, true, *p.left);
+    session.StoreImage(i, false, *p.right);
+    found_rows.push_back(rows[k]);
+  }
+  session.StoreSpaceRows(found_rows);
 }
 
 }  // namespace vistrel

@@ -4,6 +4,7 @@
 // targets detected there (photogrammetry/target_matching.h). A control point counts as found
 // when both photographs name a target for it.
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,8 @@
 #include "project/point_list.h"
 
 namespace vistrel {
+
+class Session;
 
 // The targets of one photograph and its size in pixels.
 struct DetectedPhotograph {
@@ -34,6 +37,9 @@ struct ControlSearch {
   // "... fewer than seven control points among its targets"; empty when both named some.
   std::vector<std::string> problems;
   bool ambiguous = false;  // a photograph fits another assignment about as well
+  // The same by photograph (left, right), and a photograph that named no control point for
+  // lack of them.
+  std::array<bool, 2> ambiguous_in{}, too_few_in{};
 };
 
 // Matches the list's rows to each photograph's targets. Throws Exception for fewer than six rows
@@ -43,5 +49,11 @@ ControlSearch SearchControlTargets(const std::vector<CoordinateRow>& rows,
 
 // The found points as control points for a point table (AddListedPoints).
 std::vector<ListedPoint> FoundAsListed(const ControlSearch& search);
+
+// Stores the found points into the session, each row into its control point
+// (CoordinateRow::point): both image positions and the row's X, Y, Z. A control point the search
+// did not find becomes a check point, so that it takes no part in the calibration.
+void StoreFoundControlPoints(Session& session, const std::vector<CoordinateRow>& rows,
+                             const ControlSearch& search);
 
 }  // namespace vistrel

@@ -297,20 +297,6 @@ TEST(PaneGeometry, FitShowsTheWholePictureCentred) {
   EXPECT_EQ(none.ZoomPercent(), 0);
 }
 
-// Shortest distance from (x, y) to a polyline.
-long double DistanceToCurve(const std::vector<GuidePoint>& curve, long double x, long double y) {
-  long double best = std::numeric_limits<long double>::max();
-  for (std::size_t k = 1; k < curve.size(); ++k) {
-    const long double ax = curve[k - 1].x, ay = curve[k - 1].y;
-    const long double dx = curve[k].x - ax, dy = curve[k].y - ay;
-    const long double len2 = dx * dx + dy * dy;
-    long double t = len2 > 0 ? ((x - ax) * dx + (y - ay) * dy) / len2 : 0;
-    t = std::clamp(t, 0.0L, 1.0L);
-    best = std::min(best, std::hypot(x - (ax + t * dx), y - (ay + t * dy)));
-  }
-  return best;
-}
-
 // On the demo pair, the curve drawn for a clicked target passes through that target's true image
 // on the other photograph, in both directions; with distortion ignored it misses, which shows the
 // curve bends with the lens.
@@ -342,6 +328,54 @@ TEST(EpipolarCurve, PassesThroughTheMatchOnTheOtherPhotograph) {
   }
   EXPECT_GT(worst_straight, 1.0L);
   EXPECT_TRUE(EpipolarCurve(TCameraParameters{}, true, 800, 600, table).empty());  // uncalibrated
+}
+
+// A click's match: the true image on the other photograph is the nearest candidate among all the
+// demo's targets, and the only one but for two targets; another target 1 px off the curve
+// joins the candidates, one 3 px off stays out; no target near the curve gives none.
+TEST(EpipolarCurve, TargetsOnCurveTakeOnlyThoseNearIt) {
+  const TCameraParameters camera{demo::kLens, demo::kLeftCamera, demo::kRightCamera};
+  const PointTable table = demo::ClickedControlPoints(demo::kLens);
+  std::vector<demo::Target> all(demo::kControlTargets.begin(), demo::kControlTargets.end());
+  all.insert(all.end(), demo::kExtraTargets.begin(), demo::kExtraTargets.end());
+  std::vector<ImagePosition> right;
+  for (const demo::Target& t : all) {
+    const ImagePoint r = ProjectToImage(demo::kLens, demo::kRightCamera, t.X, t.Y, t.Z);
+    right.push_back({static_cast<double>(r.x), static_cast<double>(r.y)});
+  }
+  std::size_t single = 0;  // targets whose match is the only one on the curve
+  for (std::size_t k = 0; k < all.size(); ++k) {
+    const demo::Target& t = all[k];
+    const ImagePoint l = ProjectToImage(demo::kLens, demo::kLeftCamera, t.X, t.Y, t.Z);
+    const auto curve = EpipolarCurve(camera, true, l.x, l.y, table);
+    const std::vector<std::size_t> alone = TargetsOnCurve(curve, right);
+    ASSERT_FALSE(alone.empty()) << t.X << "," << t.Y;
+    EXPECT_EQ(alone.front(), k) << t.X << "," << t.Y;
+    single += alone.size() == 1;
+    // Beside the match, across the curve (its local direction turned a right angle).
+    std::size_t s = 1;
+    while (s + 1 < curve.size() &&
+           DistanceToCurve({curve[s - 1], curve[s]}, right[k].x, right[k].y) > 0.1L) {
+      ++s;
+    }
+    const long double dx = curve[s].x - curve[s - 1].x, dy = curve[s].y - curve[s - 1].y;
+    const long double n = std::hypot(dx, dy);
+    const struct {
+      double off;
+      std::size_t found;
+    } decoys[] = {{1.0, alone.size() + 1}, {3.0, alone.size()}};
+    for (const auto& d : decoys) {
+      std::vector<ImagePosition> with = right;
+      with.push_back({right[k].x - static_cast<double>(dy / n) * d.off,
+                      right[k].y + static_cast<double>(dx / n) * d.off});
+      const auto found = TargetsOnCurve(curve, with);
+      ASSERT_EQ(found.size(), d.found) << d.off;
+      EXPECT_EQ(found.front(), k);
+    }
+  }
+  // On the demo pair only control targets 4 and 8 lie on each other's curve.
+  EXPECT_EQ(single, all.size() - 2);
+  EXPECT_TRUE(TargetsOnCurve(EpipolarCurve(camera, true, 10, 10, table), {{-5000, -5000}}).empty());
 }
 
 }  // namespace

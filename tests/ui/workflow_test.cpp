@@ -19,6 +19,7 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -664,6 +665,146 @@ INSTANTIATE_TEST_SUITE_P(BothClickOrders, MeasurePath, ::testing::Values(true, f
                          [](const auto& info) {
                            return info.param ? "LeftRightInTurn" : "NineLeftThenNineRight";
                          });
+
+// From a fresh start on the demo photographs and the surveyor's list (rows in any order, named
+// T1..T9), the control targets found without a click: a refusal stores nothing; a confirmation
+// stores all nine within a pixel of the demo's clicked pixels, and F9 calibrates: six actions.
+// Then one Shift-click on a target stores its match on the other photograph with it; with no
+// target on the other photograph's curve only the click is captured.
+class FindControl : public testing::WindowTest {};
+
+TEST_F(FindControl, FromAFreshStartToACalibratedPairInSixActions) {
+  std::ifstream reference(testing::SourceDir() / "examples/reference.txt");
+  std::vector<std::array<double, 7>> rows;
+  for (std::array<double, 7> r; reference >> r[0] >> r[1] >> r[2] >> r[3] >> r[4] >> r[5] >> r[6];)
+    rows.push_back(r);
+  ASSERT_EQ(rows.size(), 9u);
+  {
+    std::ofstream list(dir_.path() / "targets.csv");
+    list << "Point;X;Y;Z\n";
+    for (const int k : {4, 0, 8, 2, 6, 1, 5, 3, 7}) {
+      list << "T" << k + 1 << ";" << rows[k][4] << ";" << rows[k][5] << ";" << rows[k][6] << "\n";
+    }
+  }
+  form_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  int actions = 0;
+  const auto key = [&](int k, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(form_.get(), static_cast<Qt::Key>(k), modifiers);
+    ++actions;
+  };
+  const auto stored = [this](int i) {
+    return form_->GetSession().Stored(i).left || form_->GetSession().Stored(i).right;
+  };
+  // No list imported yet: the command asks for one (file chosen and opened, preview agreed).
+  ChooseWhenShown(form_->ImportDialog(), dir_.path() / "targets.csv");
+  {
+    testing::ScopedAnswer refuse_the_targets_only(1);
+    SetMessageRecorder([](MessageKind kind, const QString& text) {
+      Messages().emplace_back(kind, text);
+      return kind == MessageKind::kConfirmation && text.startsWith("Store these space") ? 1 : 0;
+    });
+    key(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    actions += 2;  // the file chosen, the preview agreed
+  }
+  Reactivate(form_.get());
+  ASSERT_EQ(Messages().size(), 2u);
+  const QString& question = Messages()[1].second;
+  EXPECT_EQ(Messages()[1].first, MessageKind::kConfirmation);
+  EXPECT_TRUE(question.startsWith("Store the 9 control points found in both photographs?"))
+      << question.toStdString();
+  for (int i = 1; i <= 9; ++i) {
+    EXPECT_TRUE(form_->GetSession().Stored(i).space) << i;
+    EXPECT_FALSE(stored(i)) << i;
+  }
+  // A list whose points no camera sees where the targets are: told which photographs, nothing
+  // stored.
+  {
+    std::ofstream wrong(dir_.path() / "wrong.txt");
+    for (int k = 0; k < 6; ++k)
+      wrong << rows[k][5] << " " << rows[k][4] << " " << rows[k][6] * 3 << "\n";
+  }
+  ChooseWhenShown(form_->ImportDialog(), dir_.path() / "wrong.txt");
+  QTest::keyClick(form_.get(), Qt::Key_I, Qt::ControlModifier);
+  Reactivate(form_.get());
+  Messages().clear();
+  QTest::keyClick(form_.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+  Reactivate(form_.get());
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].first, MessageKind::kInformation);
+  EXPECT_TRUE(
+      Messages()[0].second.contains("left photograph: fewer than seven control points among its"))
+      << Messages()[0].second.toStdString();
+  EXPECT_TRUE(Messages()[0].second.contains("right photograph: fewer than seven"));
+  for (int i = 1; i <= 9; ++i) EXPECT_FALSE(stored(i)) << i;
+  ChooseWhenShown(form_->ImportDialog(), dir_.path() / "targets.csv");
+  QTest::keyClick(form_.get(), Qt::Key_I, Qt::ControlModifier);
+  Reactivate(form_.get());
+  // Again, agreed: the list imported last is used without asking. A user who agrees at once
+  // answers Yes instead of No and this key: one action either way.
+  Messages().clear();
+  key(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].first, MessageKind::kConfirmation);
+  for (int i = 1; i <= 9; ++i) {
+    const auto& truth = rows[static_cast<std::size_t>(i - 1)];
+    const ImagePosition l = form_->Table().Image(i, true), r = form_->Table().Image(i, false);
+    EXPECT_NEAR(l.x, truth[0], 1.0) << i;
+    EXPECT_NEAR(l.y, truth[1], 1.0) << i;
+    EXPECT_NEAR(r.x, truth[2], 1.0) << i;
+    EXPECT_NEAR(r.y, truth[3], 1.0) << i;
+    EXPECT_EQ(form_->Table().Space(i).X, truth[4]) << i;
+  }
+  EXPECT_FALSE(form_->Quality());
+  Reactivate(form_.get());  // after the progress dialog
+  key(Qt::Key_F9);
+  ASSERT_TRUE(form_->Quality());
+  EXPECT_LT(form_->Quality()->rms, 0.5);
+  EXPECT_LE(actions, 6);
+
+  // One click per measured point, from either photograph.
+  auto* combo = Child<QComboBox>("ComboBox1");
+  auto* status = Child<QLabel>("StatusBar1Panel2");
+  for (const demo::Target& t : demo::kExtraTargets) {
+    for (PaneView* pane : {&form_->LeftPane(), &form_->RightPane()}) {
+      combo->setCurrentIndex(PointTable::kObservation);
+      const ImagePoint l = ProjectToImage(demo::kLens, demo::kLeftCamera, t.X, t.Y, t.Z);
+      const ImagePoint r = ProjectToImage(demo::kLens, demo::kRightCamera, t.X, t.Y, t.Z);
+      const ImagePoint at = pane->IsLeft() ? l : r;
+      pane->Geometry().ox = 150 - std::lround(static_cast<double>(at.x));
+      pane->Geometry().oy = 100 - std::lround(static_cast<double>(at.y));
+      QTest::mouseClick(pane->Box(), Qt::LeftButton, Qt::ShiftModifier, QPoint(152, 99));
+      const ImagePosition sl = form_->Table().Image(PointTable::kObservation, true);
+      const ImagePosition sr = form_->Table().Image(PointTable::kObservation, false);
+      EXPECT_NEAR(sl.x, static_cast<double>(l.x), 0.2) << t.X << "," << t.Y;
+      EXPECT_NEAR(sl.y, static_cast<double>(l.y), 0.2) << t.X << "," << t.Y;
+      EXPECT_NEAR(sr.x, static_cast<double>(r.x), 0.2) << t.X << "," << t.Y;
+      EXPECT_NEAR(sr.y, static_cast<double>(r.y), 0.2) << t.X << "," << t.Y;
+      EXPECT_TRUE(status->text().contains("stored in the object point"))
+          << status->text().toStdString();
+    }
+  }
+  // No target on the right photograph: the left click is captured, nothing else stored.
+  QImage blank(form_->RightPane().Picture().size(), QImage::Format_RGB32);
+  blank.fill(QColor(128, 128, 128));
+  ASSERT_TRUE(blank.save(QString::fromStdString((dir_.path() / "blank.bmp").string()), "BMP"));
+  form_->LoadPanePicture(form_->RightPane(),
+                         QString::fromStdString((dir_.path() / "blank.bmp").string()));
+  combo->setCurrentIndex(PointTable::kObservation);
+  const ImagePosition before = form_->Table().Image(PointTable::kObservation, false);
+  const demo::Target& t = demo::kExtraTargets.front();
+  const ImagePoint l = ProjectToImage(demo::kLens, demo::kLeftCamera, t.X, t.Y, t.Z);
+  PaneView& left = form_->LeftPane();
+  left.Geometry().ox = 150 - std::lround(static_cast<double>(l.x));
+  left.Geometry().oy = 100 - std::lround(static_cast<double>(l.y));
+  QTest::mouseClick(left.Box(), Qt::LeftButton, Qt::ShiftModifier, QPoint(150, 100));
+  EXPECT_NEAR(left.XEdit()->text().toDouble(), static_cast<double>(l.x), 0.2);
+  EXPECT_EQ(form_->Table().Image(PointTable::kObservation, false), before);
+  EXPECT_TRUE(
+      status->text().startsWith("No target within 2 px of the epipolar line in the right "
+                                "photograph"))
+      << status->text().toStdString();
+}
 
 }  // namespace
 }  // namespace vistrel

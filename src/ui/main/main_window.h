@@ -21,6 +21,7 @@
 #include "photogrammetry/camera_model.h"
 #include "photogrammetry/point_table.h"
 #include "photogrammetry/quality.h"
+#include "project/coordinate_list.h"
 #include "project/language.h"
 #include "ui/main/pane_geometry.h"
 #include "ui/main/pane_view.h"
@@ -139,6 +140,9 @@ class TForm1 : public QMainWindow {
   void RenameSelectedPoint(const QString& name);
   void DeleteSelectedPoint();
   void SetSelectedKind(PointKind kind);
+  // Finds the control points of the coordinate list imported last (asking for one if none)
+  // among both photographs' targets, shows the assignment and stores it once the user agrees.
+  void FindControlTargetsClick();
   // The project file: the click handlers ask for a name, the others take it.
   void OpenProjectClick();
   void SaveProjectClick();
@@ -211,6 +215,13 @@ class TForm1 : public QMainWindow {
   // is ticked, and none for a point moved since the calibration.
   std::vector<PaneResidual> ResidualStrokes(const PaneView& pane) const;
   void UpdatePanes();
+  // A Shift-click's target at (x, y) of `pane` with a calibrated pair: the other photograph's one
+  // target on its epipolar curve (or the click there that found this one among several) stored
+  // with it in the selected point, or the capture alone and the reason. False when the pair is
+  // not calibrated (nothing done).
+  bool MatchOnEpipolar(PaneView& pane, double x, double y);
+  // The targets of the picture a pane shows, detected once per picture.
+  const std::vector<ImagePosition>& DetectedTargets(const PaneView& pane);
 
   // Status bar and point status table from the current state (main_window_status.cpp).
   void ShowStatus();
@@ -244,6 +255,26 @@ class TForm1 : public QMainWindow {
   // Options > Language: the system's, English, French; the choice applies at the next start.
   std::array<QAction*, 3> language_actions_{};
   QFileDialog* import_dialog_ = nullptr;
+  // The rows of the coordinate list imported last.
+  std::optional<std::vector<CoordinateRow>> imported_rows_;
+  // The targets found in each pane's picture (left, right), by the picture's cache key.
+  struct Detected {
+    qint64 key = 0;
+    bool valid = false;
+    std::vector<ImagePosition> targets;
+  };
+  std::array<Detected, 2> detected_{};
+  // The found control points offered for storing, drawn with their names (left, right).
+  std::array<std::vector<PaneMarker>, 2> proposal_{};
+  // A Shift-click that found several targets on the other photograph's curve: a Shift-click on
+  // one of them there picks it.
+  struct PendingMatch {
+    bool left;
+    int point;
+    ImagePosition clicked;
+    std::vector<ImagePosition> candidates;
+  };
+  std::optional<PendingMatch> pending_match_;
   QLineEdit* select_on_release_ = nullptr;  // took the focus by a click still held
   // What the last command did or why it did nothing, until the next one says something.
   QString status_note_;

@@ -103,6 +103,8 @@ void TForm1::CreateActions() {
   points->addSeparator();
   AddAction(points, "ActionImport", tr("&Import coordinates..."), Qt::CTRL | Qt::Key_I,
             &TForm1::ImportCoordinatesClick);
+  AddAction(points, "ActionFindControl", tr("&Find control targets"),
+            Qt::CTRL | Qt::SHIFT | Qt::Key_F, &TForm1::FindControlTargetsClick);
   QAction* save = AddAction(points, "ActionSaveControlPoints", tr("Save &Control Points"),
                             Qt::CTRL | Qt::Key_S, &TForm1::Button7Click);
   QAction* load = AddAction(points, "ActionLoadControlPoints", tr("&Load Control Points"),
@@ -317,6 +319,7 @@ void TForm1::ImportCoordinatesClick() {
   if (!ConfirmBox(this, preview)) return;
   const int count = session_.Table().Count();
   session_.StoreSpaceRows(list.rows);
+  imported_rows_ = list.rows;
   if (session_.Table().Count() != count ||
       std::any_of(list.rows.begin(), list.rows.end(),
                   [](const CoordinateRow& r) { return r.check; }))

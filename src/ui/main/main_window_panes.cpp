@@ -120,6 +120,9 @@ void TForm1::MouseDown(PaneView& pane, Qt::MouseButton button, int x, int y,
              : tr("No target under the pointer: nothing captured"));
     return;
   }
+  if ((modifiers & Qt::ShiftModifier) && MatchOnEpipolar(pane, pixel->first, pixel->second)) {
+    return;
+  }
   if (store_on_click_->isChecked()) {
     StoreClick(pane.IsLeft(), pixel->first, pixel->second);
   } else {
@@ -177,6 +180,8 @@ void TForm1::Paint(PaneView& pane, QPainter& painter) {
       if (i != PointTable::kObservation) add_marker(i);
     add_marker(PointTable::kObservation);
   }
+  const std::vector<PaneMarker>& proposal = proposal_[left ? 0 : 1];
+  overlay.markers.insert(overlay.markers.end(), proposal.begin(), proposal.end());
   overlay.residuals = ResidualStrokes(pane);
   // The epipolar curve of the other pane's capture.
   const PaneView& other = Other(pane);
