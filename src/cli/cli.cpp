@@ -627,11 +627,17 @@ int FindControl(const Options& o, std::ostream& out, std::ostream& err) {
 
   Session session;
   PointTable& table = session.Table();
-  if (list.numbered) {
-    // Rows named 1 to 9 are those control points; the ones not found take no part.
-    StoreFoundControlPoints(session, list.rows, search);
-  } else {
-    AddListedPoints(table, FoundAsListed(search), PointKind::kControl, "");
+  try {
+    if (list.numbered) {
+      // Rows numbered 1 to 9 are those control points, later rows points of their names; the
+      // ones not found take no part.
+      StoreFoundControlPoints(session, list.rows, search);
+    } else {
+      AddListedPoints(table, FoundAsListed(search), PointKind::kControl, "");
+    }
+  } catch (const Exception& e) {
+    err << o.coordinates << ": " << e.what() << '\n';
+    return kExitInput;
   }
   if (!o.project.empty()) {
     Project project;

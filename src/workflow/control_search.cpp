@@ -58,22 +58,29 @@ std::vector<ListedPoint> FoundAsListed(const ControlSearch& search) {
 void StoreFoundControlPoints(Session& session, const std::vector<CoordinateRow>& rows,
                              const ControlSearch& search) {
   PointTable& table = session.Table();
-  const std::vector<int> controls = table.ControlIndices();
   std::vector<CoordinateRow> found_rows;
   for (std::size_t k = 0; k < rows.size() && k < search.points.size(); ++k) {
-    const int point = rows[k].point;
-    if (point < 1 || point > static_cast<int>(controls.size())) continue;
-    const int i = controls[static_cast<std::size_t>(point - 1)];
-    const FoundControlPoint& p = search.points[k];
-    if (!p.Found()) {
-      table.SetKind(i, PointKind::kCheck);
-      continue;
+    if (search.points[k].Found()) {
+      found_rows.push_back(rows[k]);
+    } else if (rows[k].point >= 1 && rows[k].point <= PointTable::kFixedControls) {
+      // One of control points 1 to 9 not found in both photographs takes no part.
+      table.SetKind(rows[k].point, PointKind::kCheck);
     }
+  }
+  // Space coordinates first: rows 1 to 9 go to those points, later rows to points of their
+  // names, added when new (names checked before anything is stored).
+  session.StoreSpaceRows(found_rows);
+  for (std::size_t k = 0; k < rows.size() && k < search.points.size(); ++k) {
+    const FoundControlPoint& p = search.points[k];
+    if (!p.Found()) continue;
+    const CoordinateRow& r = rows[k];
+    const bool fixed = r.point >= 1 && r.point <= PointTable::kFixedControls;
+    const int i = fixed ? r.point : table.Find(r.name.empty() ? std::to_string(r.point) : r.name);
+    if (i < 0) continue;
+    if (!r.check) table.SetKind(i, PointKind::kControl);
     session.StoreImage(i, true, *p.left);
     session.StoreImage(i, false, *p.right);
-    found_rows.push_back(rows[k]);
   }
-  session.StoreSpaceRows(found_rows);
 }
 
 }  // namespace vistrel

@@ -239,9 +239,9 @@ TEST_F(CliTest, FindTargetsListsEveryDemoTarget) {
 }
 
 // The demo's control targets found among all the photographs' targets without a click, from the
-// surveyor's list in any order: each within a pixel of its clicked pixel, the pair calibrated
-// and the project written. A list whose points are not where the photographs show them finds
-// too few and says so.
+// surveyor's list in any order, four points beyond the nine included: each within a pixel of its
+// clicked pixel, the pair calibrated and the project written. A list whose points are not where
+// the photographs show them finds too few and says so.
 TEST_F(CliTest, FindControlNamesTheDemoTargetsWithoutAClick) {
   std::ifstream reference(kExamples + "/reference.txt");
   std::vector<std::array<double, 7>> rows;
@@ -257,6 +257,12 @@ TEST_F(CliTest, FindControlNamesTheDemoTargetsWithoutAClick) {
       wrong += std::to_string(rows[k][5]) + " " + std::to_string(rows[k][4]) + " " +
                std::to_string(rows[k][6] * 3) + "\n";
     }
+  }
+  // Four more targets of the photographs, beyond the nine: added under their names.
+  for (std::size_t k = 0; k < demo::kExtraTargets.size(); ++k) {
+    const demo::Target& t = demo::kExtraTargets[k];
+    shuffled += "T" + std::to_string(k + 10) + ";" + std::to_string(t.X) + ";" +
+                std::to_string(t.Y) + ";" + std::to_string(t.Z) + "\n";
   }
   Write("shuffled.csv", shuffled);
   Write("wrong.txt", wrong);
@@ -275,7 +281,11 @@ TEST_F(CliTest, FindControlNamesTheDemoTargetsWithoutAClick) {
     const auto& truth = rows[static_cast<std::size_t>(std::stoi(name.substr(1)) - 1)];
     for (int c = 0; c < 4; ++c) EXPECT_NEAR(p[c], truth[c], 1.0) << name;
   }
-  EXPECT_NE(r.out.find("found 9 of 9\ncalibrated: rms"), std::string::npos) << r.out;
+  for (int k = 10; k <= 13; ++k) {
+    EXPECT_NE(r.out.find("point T" + std::to_string(k) + " "), std::string::npos) << r.out;
+  }
+  EXPECT_EQ(r.out.find("missing"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("found 13 of 13\ncalibrated: rms"), std::string::npos) << r.out;
   EXPECT_TRUE(std::filesystem::exists(Path("found.vistrel")));
 
   r = find("wrong.txt");
