@@ -28,6 +28,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 #include <charconv>
 #include <limits>
 #include <stop_token>
@@ -243,8 +244,11 @@ void TForm1::ShowSelectedPoint(int parts) {
     if (edit->hasFocus()) edit->selectAll();
     shown_texts_[edit] = text;
   };
+  // Whole pixels as whole numbers, sub-pixel centres with two decimals (the point keeps its full
+  // precision: a store leaves a box unchanged since shown as it is).
   const auto pixel = [](bool has, double v) {
-    return has ? ToQt(FormatShortestGeneral(v)) : QString();
+    if (!has) return QString();
+    return v == std::floor(v) ? ToQt(FormatShortestGeneral(v)) : QString::number(v, 'f', 2);
   };
   if (parts & kLeftBoxes) {
     show(left_.XEdit(), pixel(stored.left, t.Left(i).x));
